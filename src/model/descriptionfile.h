@@ -1,0 +1,48 @@
+#pragma once
+
+#include "captions.h"
+#include "recordtable.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// "metrola.csv": the record table and the captions as Windows-1251 text, one line per table
+// row, fields ended by ";" with no quoting. Line 0 holds the ten captions and one more ";",
+// line 1 the header (never read back), then the records, then the EntryRow. Lines end in
+// CR LF; a bare CR or LF also ends a line when reading.
+namespace DescriptionFile {
+
+QString fileName();
+
+QByteArray build(const Captions &captions, const RecordTable &table);
+// Writes programDir + "metrola.csv" through a temporary file; throws MetrolaError.
+void write(const QString &programDir, const Captions &captions, const RecordTable &table);
+
+// A final line break does not make an extra empty line.
+std::vector<QByteArrayView> splitLines(QByteArrayView data);
+// Field k (0..9) of a line: the text before the first ";" for k = 0, else between the k-th and
+// (k+1)-th ";". A line with too few separators yields an empty field.
+QString field(QByteArrayView line, int k);
+
+struct Contents
+{
+    // Absent when line 0 is missing or holds the word "Metrola" (then it is no caption line).
+    std::optional<Captions> captions;
+    // Table rows 1 .. in file order; the last is the EntryRow. Empty for a file of fewer than
+    // three lines.
+    std::vector<RecordTable::Row> rows;
+};
+// Throws MetrolaError for a record whose plan id is not a bare file name.
+Contents parse(QByteArrayView data);
+
+// Reads programDir + "metrola.csv" into the table (rows 1 ..) and, when asked, the captions.
+// On any failure nothing is changed.
+void load(const QString &programDir, bool applyCaptions, Captions &captions, RecordTable &table);
+
+// A plan id is used as a file name in the working folder, so it must not name anything else.
+bool isSafePlanId(const QString &id);
+
+} // namespace DescriptionFile
