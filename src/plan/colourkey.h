@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QRgb>
+
+#include <cstdint>
+
+// A room's record is keyed by the colour its floor is painted with, stored as 0x00BBGGRR
+// (red in the lowest byte) because that is how the description file has always held it.
+// QImage pixels are 0xAARRGGBB, so the byte order flips exactly at the pixel boundary and
+// nowhere else.
+namespace ColourKey {
+
+// The 24 bits that identify a colour in a pixel word; the alpha byte of an RGB32 pixel is
+// padding and must never take part in a comparison.
+inline constexpr std::uint32_t kRgbMask = 0x00ffffffu;
+
+constexpr QRgb toRgb(std::uint32_t key) noexcept
+{
+    return 0xff000000u | ((key & 0xffu) << 16) | (key & 0xff00u) | ((key >> 16) & 0xffu);
+}
+
+constexpr std::uint32_t fromRgb(QRgb rgb) noexcept
+{
+    return ((rgb & 0xffu) << 16) | (rgb & 0xff00u) | ((rgb >> 16) & 0xffu);
+}
+
+} // namespace ColourKey

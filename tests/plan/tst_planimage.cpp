@@ -1,0 +1,315 @@
+#include "model/metrolaerror.h"
+#include "plan/floodfill.h"
+#include "plan/planimage.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <limits>
+
+namespace {
+
+// '#' black, '.' white, 'r' 'g' 'b' pure channels, 'n' a colour one step off black in each.
+QRgb colourOf(QChar c)
+{
+    switch (c.unicode()) {
+    case '#': return 0xff000000;
+    case '.': return 0xffffffff;
+    case 'r': return 0xffff0000;
+    case 'g': return 0xff00ff00;
+    case 'b': return 0xff0000ff;
+    case 'n': return 0xff010203;
+    }
+    qFatal("no colour for this character");
+}
+
+const QString kPalette = QStringLiteral("#.rgbn");
+
+void putLe16(QByteArray &bytes, int at, quint16 v)
+{
+    bytes[at] = char(v & 0xff);
+    bytes[at + 1] = char(v >> 8);
+}
+
+void putLe32(QByteArray &bytes, int at, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = char((v >> (8 * i)) & 0xff);
+}
+
+// A BMP with a 40-byte info header, written by hand so that the tests control every field.
+QByteArray bmpFile(const QStringList &rows, int bitCount, bool topDown)
+{
+    const int width = int(rows.first().size());
+    const int height = int(rows.size());
+    const int paletteSize = bitCount == 8 ? 256 * 4 : 0;
+    const int stride = (width * bitCount + 31) / 32 * 4;
+    const int offset = 14 + 40 + paletteSize;
+
+    QByteArray bytes(offset + stride * height, '\0');
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    putLe32(bytes, 2, quint32(bytes.size()));
+    putLe32(bytes, 10, quint32(offset));
+    putLe32(bytes, 14, 40);
+    putLe32(bytes, 18, quint32(width));
+    putLe32(bytes, 22, quint32(topDown ? -height : height));
+    putLe16(bytes, 26, 1);
+    putLe16(bytes, 28, quint16(bitCount));
+    for (int i = 0; i < int(kPalette.size()) && paletteSize; ++i)
+        putLe32(bytes, 54 + 4 * i, colourOf(kPalette[i]) & 0xffffff);
+
+    for (int y = 0; y < height; ++y) {
+        const int fileRow = topDown ? y : height - 1 - y;
+        char *out = bytes.data() + offset + fileRow * stride;
+        for (int x = 0; x < width; ++x) {
+            const QRgb c = colourOf(rows[y][x]);
+            if (bitCount == 8) {
+                out[x] = char(kPalette.indexOf(rows[y][x]));
+            } else {
+                const int bpp = bitCount / 8;
+                out[x * bpp] = char(qBlue(c));
+                out[x * bpp + 1] = char(qGreen(c));
+                out[x * bpp + 2] = char(qRed(c));
+            }
+        }
+    }
+    return bytes;
+}
+
+QStringList picture(const QImage &image)
+{
+    QStringList rows;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        QString row;
+        for (int x = 0; x < image.width(); ++x) {
+            QChar found = u'?';
+            for (QChar c : kPalette) {
+                if (colourOf(c) == line[x])
+                    found = c;
+            }
+            row += found;
+        }
+        rows << row;
+    }
+    return rows;
+}
+
+// Asymmetric both ways, and three pixels wide so that 24-bit rows need padding.
+const QStringList kSmallPlan = {
+    QStringLiteral("r.g"),
+    QStringLiteral("#bn"),
+};
+
+} // namespace
+
+class TestPlanImage : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void loadsAsRgb32_data();
+    void loadsAsRgb32();
+    void roundTripKeepsEveryColour();
+    void refuses_data();
+    void refuses();
+    void refusesMissingFile();
+    void largePlanLoadsFillsAndSaves();
+    void saveFailureLeavesNoFile();
+
+private:
+    QString writeFile(const QString &name, const QByteArray &bytes);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestPlanImage::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+QString TestPlanImage::writeFile(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write the test file");
+    return path;
+}
+
+void TestPlanImage::loadsAsRgb32_data()
+{
+    QTest::addColumn<int>("bitCount");
+    QTest::addColumn<bool>("topDown");
+    QTest::newRow("8-bit bottom-up") << 8 << false;
+    QTest::newRow("8-bit top-down") << 8 << true;
+    QTest::newRow("24-bit bottom-up") << 24 << false;
+    QTest::newRow("24-bit top-down") << 24 << true;
+    QTest::newRow("32-bit bottom-up") << 32 << false;
+}
+
+void TestPlanImage::loadsAsRgb32()
+{
+    QFETCH(int, bitCount);
+    QFETCH(bool, topDown);
+    const QString path = writeFile(QStringLiteral("plan.bmp"), bmpFile(kSmallPlan, bitCount, topDown));
+    const QImage image = PlanImage::loadBmp(path);
+    QCOMPARE(image.format(), QImage::Format_RGB32);
+    QCOMPARE(picture(image), kSmallPlan);
+}
+
+void TestPlanImage::roundTripKeepsEveryColour()
+{
+    QImage image(67, 13, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = 0xff000000u | (quint32(x * 3851 + y * 7919 + x * y) * 2654435761u >> 8);
+    }
+    const QString path = m_dir->filePath(QStringLiteral("saved.bmp"));
+    PlanImage::saveBmp(image, path);
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray head = file.read(30);
+    QCOMPARE(quint8(head[28]) | (quint8(head[29]) << 8), 24);
+
+    const QImage loaded = PlanImage::loadBmp(path);
+    QCOMPARE(loaded.format(), QImage::Format_RGB32);
+    QCOMPARE(loaded, image);
+}
+
+void TestPlanImage::refuses_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+
+    const QString notBmp = QStringLiteral("Файл «plan.bmp» не является рисунком BMP. Показан прежний план.");
+    const QString truncated =
+        QStringLiteral("Файл «plan.bmp» повреждён: данные рисунка обрываются. Показан прежний план.");
+    const QString badSize = QStringLiteral(
+        "Файл «plan.bmp» повреждён: размеры рисунка %1 × %2 недопустимы. Показан прежний план.");
+    const QString tooLarge = QStringLiteral(
+        "Рисунок в файле «plan.bmp» слишком велик: %1 × %2 точек, а допускается не более 268 млн "
+        "точек и не более 32767 по стороне. Показан прежний план.");
+    const QString unsupported = QStringLiteral(
+        "Файл «plan.bmp» записан в неподдерживаемом виде BMP (%1). Показан прежний план.");
+
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(4, 4, QImage::Format_RGB32).save(&buffer, "PNG");
+    }
+    QTest::newRow("PNG bytes") << png << notBmp;
+    QTest::newRow("text") << QByteArray("Plan of the third floor\n") << notBmp;
+    QTest::newRow("text that starts with BM") << QByteArray("BMW garage, floor 2, rooms 1-14\n") << notBmp;
+    QTest::newRow("empty file") << QByteArray() << notBmp;
+
+    const QByteArray good = bmpFile(kSmallPlan, 24, false);
+    const auto withLe32 = [&good](int at, quint32 v) {
+        QByteArray b = good;
+        putLe32(b, at, v);
+        return b;
+    };
+    QTest::newRow("width 0") << withLe32(18, 0) << badSize.arg(0).arg(2);
+    QTest::newRow("negative width") << withLe32(18, quint32(-3)) << badSize.arg(-3).arg(2);
+    QTest::newRow("height 0") << withLe32(22, 0) << badSize.arg(3).arg(0);
+    QTest::newRow("width over 32767") << withLe32(18, 32768) << tooLarge.arg(32768).arg(2);
+    QTest::newRow("height INT_MIN")
+        << withLe32(22, quint32(std::numeric_limits<qint32>::min())) << tooLarge.arg(3).arg(2147483648LL);
+    {
+        QByteArray b = withLe32(18, 20000);
+        putLe32(b, 22, 20000);
+        QTest::newRow("20000 x 20000") << b << tooLarge.arg(20000).arg(20000);
+    }
+
+    QTest::newRow("pixel data one byte short") << good.left(good.size() - 1) << truncated;
+    QTest::newRow("pixel data missing") << good.left(54) << truncated;
+    QTest::newRow("header cut") << good.left(40) << truncated;
+    QTest::newRow("data offset past the end") << withLe32(10, quint32(good.size() + 10)) << truncated;
+    QTest::newRow("data offset inside the header") << withLe32(10, 20)
+        << QStringLiteral("Файл «plan.bmp» повреждён: заголовок рисунка BMP неверен. Показан прежний план.");
+
+    QTest::newRow("JPEG inside") << withLe32(30, 4) << unsupported.arg(QStringLiteral("сжатие 4"));
+    QTest::newRow("RLE8 on 24 bits") << withLe32(30, 1) << unsupported.arg(QStringLiteral("сжатие 1"));
+    {
+        QByteArray b = good;
+        putLe16(b, 28, 7);
+        QTest::newRow("7 bits a pixel") << b << unsupported.arg(QStringLiteral("7 бит на точку"));
+    }
+}
+
+void TestPlanImage::refuses()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    const QString path = writeFile(QStringLiteral("plan.bmp"), bytes);
+    try {
+        PlanImage::loadBmp(path);
+        QFAIL("the file was accepted");
+    } catch (const MetrolaError &e) {
+        QCOMPARE(e.message(), message);
+    }
+}
+
+void TestPlanImage::refusesMissingFile()
+{
+    try {
+        PlanImage::loadBmp(m_dir->filePath(QStringLiteral("gone.bmp")));
+        QFAIL("a missing file was accepted");
+    } catch (const MetrolaError &e) {
+        QCOMPARE(e.message(), QStringLiteral("Файл «gone.bmp» не найден. Показан прежний план."));
+    }
+}
+
+void TestPlanImage::largePlanLoadsFillsAndSaves()
+{
+    // 10000 x 7000 at 24 bits, white with a wall down the middle. Its 267 MiB of decoded
+    // pixels are more than Qt lets a reader allocate by default.
+    const int width = 10000;
+    const int height = 7000;
+    const int stride = width * 3;
+    QByteArray header = bmpFile({QStringLiteral(".")}, 24, false).left(54);
+    putLe32(header, 2, quint32(54 + qint64(stride) * height));
+    putLe32(header, 18, width);
+    putLe32(header, 22, height);
+    QByteArray row(stride, char(0xff));
+    row[5000 * 3] = row[5000 * 3 + 1] = row[5000 * 3 + 2] = 0;
+
+    const QString path = m_dir->filePath(QStringLiteral("large.bmp"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(header);
+        for (int y = 0; y < height; ++y)
+            QCOMPARE(file.write(row), qint64(stride));
+    }
+
+    QImage plan = PlanImage::loadBmp(path);
+    QCOMPARE(plan.size(), QSize(width, height));
+    QCOMPARE(plan.format(), QImage::Format_RGB32);
+    QCOMPARE(FloodFill().fill(plan, QPoint(9999, 6999), 0xff123456), QRect(5001, 0, 4999, 7000));
+
+    const QString saved = m_dir->filePath(QStringLiteral("large-saved.bmp"));
+    PlanImage::saveBmp(plan, saved);
+    QCOMPARE(QFileInfo(saved).size(), 54 + qint64(stride) * height);
+}
+
+void TestPlanImage::saveFailureLeavesNoFile()
+{
+    const QString path = m_dir->filePath(QStringLiteral("no-such-folder/plan.bmp"));
+    QImage image(2, 2, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QVERIFY_THROWS_EXCEPTION(MetrolaError, PlanImage::saveBmp(image, path));
+    QVERIFY(!QFile::exists(path));
+    QVERIFY_THROWS_EXCEPTION(MetrolaError, PlanImage::saveBmp(QImage(), m_dir->filePath(QStringLiteral("x.bmp"))));
+}
+
+QTEST_APPLESS_MAIN(TestPlanImage)
+#include "tst_planimage.moc"
