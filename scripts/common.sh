@@ -1,0 +1,26 @@
+# Shared by run.sh and test.sh: Debian packages and the release build.
+# shellcheck shell=bash
+
+METROLA_PACKAGES=(build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g-dev
+  libxlsxwriter-dev libbenchmark-dev fonts-liberation zip unzip python3)
+
+ensure_packages() {
+  local missing=()
+  for p in "${METROLA_PACKAGES[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Не хватает пакетов Debian. Установите их и запустите снова:" >&2
+    echo "  sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
+    exit 1
+  fi
+  echo "Устанавливаются пакеты: ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build_release() {
+  cmake --preset release >/dev/null
+  cmake --build --preset release -j2
+}

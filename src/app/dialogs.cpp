@@ -1,0 +1,67 @@
+#include "dialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+
+namespace Dialogs {
+
+namespace {
+Responder &responder()
+{
+    static Responder instance;
+    return instance;
+}
+} // namespace
+
+void setResponder(Responder r)
+{
+    responder() = std::move(r);
+}
+
+QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &title,
+                                    const QString &text)
+{
+    if (responder().message)
+        return responder().message(kind, title, text);
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(text);
+    switch (kind) {
+    case Kind::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Kind::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Kind::Notice:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Kind::Question:
+        box.setIcon(QMessageBox::Question);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case Kind::QuestionWithCancel:
+        box.setIcon(QMessageBox::Question);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QString chooseFile(QFileDialog *dialog)
+{
+    if (responder().file)
+        return responder().file(dialog);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    return dialog->selectedFiles().constFirst();
+}
+
+bool chooseColour(QColorDialog *dialog)
+{
+    if (responder().colour)
+        return responder().colour(dialog);
+    return dialog->exec() == QDialog::Accepted;
+}
+
+} // namespace Dialogs

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+class QColorDialog;
+class QFileDialog;
+class QWidget;
+
+// Every message box and common dialog of the program goes through here, so that tests can
+// answer them without a modal loop: when a responder is installed it is asked instead.
+namespace Dialogs {
+
+enum class Kind {
+    Warning,  // the program's own messages: title "Ошибка", exclamation icon
+    Critical, // the general error handler: application title, stop icon
+    Notice,   // no icon, OK
+    Question, // Yes / No
+    QuestionWithCancel, // Yes / No / Cancel
+};
+
+// Returns the button pressed.
+QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &title,
+                                    const QString &text);
+
+// Returns the chosen path, or an empty string when the dialog was cancelled.
+QString chooseFile(QFileDialog *dialog);
+// Returns whether a colour was confirmed.
+bool chooseColour(QColorDialog *dialog);
+
+struct Responder
+{
+    std::function<QMessageBox::StandardButton(Kind, const QString &title, const QString &text)> message;
+    std::function<QString(QFileDialog *)> file;
+    std::function<bool(QColorDialog *)> colour;
+};
+// Installs a responder (tests); an empty one restores the real dialogs.
+void setResponder(Responder responder);
+
+} // namespace Dialogs

@@ -1,0 +1,10 @@
+#include "app/form1.h"
+
+void Form1::Button7Click()
+{
+}
+
+void Form1::SpeedButton5Click()
+{
+}
+

@@ -1,0 +1,221 @@
+#include "app/dialogs.h"
+#include "app/form1.h"
+#include "app/piegauge.h"
+#include "model/descriptionfile.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Message
+{
+    Dialogs::Kind kind;
+    QString title;
+    QString text;
+};
+
+void touch(const QString &path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("x");
+}
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+
+    QList<Message> m_messages;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_messages.clear();
+        Dialogs::setResponder({[this](Dialogs::Kind kind, const QString &title, const QString &text) {
+                                   m_messages.append({kind, title, text});
+                                   return QMessageBox::Ok;
+                               },
+                               {}, {}});
+    }
+    void cleanup() { Dialogs::setResponder({}); }
+
+    void controlsCarryTheirTexts_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("open") << u"SpeedButton3"_s << QString() << u"Открыть архив Zip"_s;
+        QTest::newRow("save") << u"SpeedButton2"_s << QString() << u"Сохранить работу в Zip"_s;
+        QTest::newRow("colour") << u"Button1"_s << u"сменить цвет"_s << u"Сменить цвет"_s;
+        QTest::newRow("undo") << u"Button2"_s << u"Undo"_s << u"Удалить ПОСЛЕДНЮЮ строку в списке"_s;
+        QTest::newRow("new plan") << u"SpeedButton1"_s << u"Новый План"_s << u"Добавить новый план этажа"_s;
+        QTest::newRow("edit plan") << u"Button4"_s << u"Редактировать"_s
+                                   << u"Передать отображаемый в данный момент план для редактирования в Paint"_s;
+        QTest::newRow("schedule") << u"SpeedButton4"_s << QString() << u"Экспортировать в Excel - создать размеркацию"_s;
+        QTest::newRow("picture") << u"SpeedButton5"_s << QString() << u"Показать текущее размещение арендаторов"_s;
+        QTest::newRow("up") << u"BitBtn1"_s << QString() << u"переместить запись вверх"_s;
+        QTest::newRow("down") << u"BitBtn2"_s << QString() << u"переместить запись вниз"_s;
+        QTest::newRow("tenants") << u"Arend"_s << u"Арендаторы"_s << QString();
+        QTest::newRow("area") << u"kvm"_s << u"Кв.метры"_s << QString();
+        QTest::newRow("names") << u"nazv"_s << u"Назв.комнат"_s << QString();
+        QTest::newRow("types") << u"Typ"_s << u"Тип помещ."_s << QString();
+        QTest::newRow("unit label") << u"lbl1"_s << u"Единица"_s << QString();
+        QTest::newRow("plan caption") << u"Label1"_s << u"-"_s << QString();
+        QTest::newRow("counter") << u"Label3"_s << u"1"_s << QString();
+        QTest::newRow("unit") << u"edt10"_s << u"м."_s << QString();
+        QTest::newRow("type 5") << u"edt9"_s << u"Прочие"_s << QString();
+        QTest::newRow("tenant caption") << u"edt1"_s << u"Арендаторы"_s << QString();
+    }
+    void controlsCarryTheirTexts()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QString, hint);
+        Form1 form(QDir::tempPath() + u'/');
+        auto *widget = form.findChild<QWidget *>(name);
+        QVERIFY2(widget, qPrintable(name));
+        QString shown;
+        if (auto *b = qobject_cast<QAbstractButton *>(widget))
+            shown = b->text();
+        else if (auto *l = qobject_cast<QLabel *>(widget))
+            shown = l->text();
+        else if (auto *e = qobject_cast<QLineEdit *>(widget))
+            shown = e->text();
+        QCOMPARE(shown, text);
+        QCOMPARE(widget->toolTip(), hint);
+    }
+
+    void startsEmpty()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        form.FormCreate({}, QDir::tempPath());
+        QCOMPARE(form.windowTitle(), u"Metrola - программа для ведения учёта площадей в комплексах"_s);
+        QVERIFY(form.Arend->isChecked());
+        QVERIFY(!form.kvm->isChecked());
+        QCOMPARE(form.TabSet1->count(), 0);
+        QCOMPARE(form.Label4->text(), QString());
+        QVERIFY(!form.Gauge1->isVisible());
+        QCOMPARE(form.StringGrid1->model()->headerData(6, Qt::Horizontal).toString(), u"SYS-Цвет"_s);
+        QCOMPARE(form.StringGrid1->model()->rowCount(), 1); // the EntryRow
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void keepsMinimumSize()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        form.show();
+        form.resize(600, 100);
+        QTRY_VERIFY(form.width() >= 647 && form.height() >= 157);
+    }
+
+    void placement_data()
+    {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<QSize>("image");
+        QTest::addColumn<QRect>("window");
+        QTest::addColumn<bool>("verticalOnly");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("800x600 on 1024x768") << QSize(1024, 768) << QSize(800, 600) << QRect(0, 0, 900, 300)
+                                             << false << QRect(112, 10, 900, 668);
+        QTest::newRow("window wider than the screen") << QSize(1024, 768) << QSize(800, 600)
+                                                       << QRect(0, 0, 1100, 300) << false << QRect(10, 10, 1014, 668);
+        QTest::newRow("small plan") << QSize(1920, 1080) << QSize(400, 300) << QRect(5, 5, 900, 300) << false
+                                    << QRect(760, 560, 900, 440);
+        QTest::newRow("plan wider than the screen") << QSize(1024, 768) << QSize(3000, 100)
+                                                     << QRect(0, 0, 900, 300) << false << QRect(-988, 448, 900, 240);
+        QTest::newRow("new plan: vertical only") << QSize(1024, 768) << QSize(800, 600)
+                                                  << QRect(33, 44, 1100, 300) << true << QRect(33, 10, 1100, 668);
+    }
+    void placement()
+    {
+        QFETCH(QSize, screen);
+        QFETCH(QSize, image);
+        QFETCH(QRect, window);
+        QFETCH(bool, verticalOnly);
+        QFETCH(QRect, expected);
+        QCOMPARE(Form1::placeWindow(screen, image, window, verticalOnly), expected);
+    }
+
+    void generalErrorText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("letter") << u"Ошибка записи"_s << u"Ошибка записи."_s;
+        QTest::newRow("full stop kept") << u"Готово."_s << u"Готово."_s;
+        QTest::newRow("comma is below the point") << u"a,"_s << u"a,"_s;
+        QTest::newRow("digit") << u"код 5"_s << u"код 5."_s;
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void generalErrorText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(Form1::generalErrorText(text), shown);
+    }
+
+    void errorHandlerShowsCriticalBox()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        form.guard([] { throw MetrolaError(u"Файл не найден"_s); });
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].kind, Dialogs::Kind::Critical);
+        QCOMPARE(m_messages[0].title, Form1::applicationTitle());
+        QCOMPARE(m_messages[0].text, u"Файл не найден."_s);
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("expected"); // "P/" stands for the working folder, "C/" for the current one
+        QTest::newRow("none") << QStringList() << QString();
+        QTest::newRow("one character") << QStringList{u"a"_s} << QString();
+        QTest::newRow("relative, case kept") << QStringList{u"Proj.ZIP"_s} << u"P/Proj.ZIP"_s;
+        QTest::newRow("joined at a space") << QStringList{u"/my"_s, u"docs/p.zip"_s} << u"/mydocs/p.zip"_s;
+        QTest::newRow("only in current folder") << QStringList{u"cur.zip"_s} << u"C/cur.zip"_s;
+        QTest::newRow("short") << QStringList{u"a.z"_s} << u"P/a.z"_s;
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, expected);
+        QTemporaryDir program;
+        QTemporaryDir current;
+        touch(current.path() + u"/cur.zip"_s);
+        const QString programDir = program.path() + u'/';
+        expected.replace(u"P/"_s, programDir).replace(u"C/"_s, current.path() + u'/');
+        QCOMPARE(ProjectSession::commandLineArchive(arguments, programDir, current.path()), expected);
+    }
+
+    void closeDeletesOnlyWorkingFiles()
+    {
+        QTemporaryDir dir;
+        const QString programDir = dir.path() + u'/';
+        const QStringList present = {u"extracted.bmp"_s, u"added.bmp"_s, u"metrola.csv"_s, u"metrola.bmp"_s,
+                                     u"metrola.exe"_s, u"metrola1.7.exe"_s, u"other.bmp"_s, u"running"_s};
+        for (const QString &name : present)
+            touch(programDir + name);
+        ProjectSession session(programDir);
+        session.extractedFiles = {u"extracted.bmp"_s, u"added.bmp"_s, u"../outside.bmp"_s};
+        session.planPaths().addPlanFile(programDir + u"added.bmp"_s);
+        session.removeWorkingFiles(programDir + u"running"_s);
+        QStringList left = QDir(programDir).entryList(QDir::Files);
+        left.sort();
+        QCOMPARE(left, (QStringList{u"added.bmp"_s, u"other.bmp"_s, u"running"_s}));
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"
