@@ -24,6 +24,12 @@ void ProjectSession::showPlanFile(const QString &path, const QString &planId)
     m_currentPlan = planId;
 }
 
+void ProjectSession::setShownPlan(QImage image, const QString &planId)
+{
+    m_planImage = image.convertToFormat(QImage::Format_RGB32);
+    m_currentPlan = planId;
+}
+
 bool ProjectSession::showRowPlan(int row)
 {
     const QString id = m_table.cellText(RecordTable::PlanId, row);

@@ -41,6 +41,8 @@ public:
     // Loads the bitmap and only then makes it the plan shown, so a failed load keeps the
     // previous plan and caption.
     void showPlanFile(const QString &path, const QString &planId);
+    // Makes an image already in memory the plan shown (converted to Format_RGB32).
+    void setShownPlan(QImage image, const QString &planId);
     // The plan of the top selected grid row: from its recorded path when it was added from
     // disk, otherwise from the working folder unless it is shown already. Returns whether a
     // plan was loaded.
