@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+class RecordTable;
+struct Captions;
+
+// The area schedule as a plain description of one worksheet: what each cell holds, how it
+// looks, what is merged and where the filter sits. Building it needs no file and no
+// spreadsheet library, so every rule of the report can be checked on the description alone;
+// XlsxWorkbook only translates it.
+//
+// Rows and columns are counted from 0 as the writer counts them: row 0 is sheet row 1,
+// column 0 is column A.
+class AreaSchedule
+{
+public:
+    // Columns A..K: K carries no text but belongs to the title, the table block and the filter.
+    static constexpr int ColumnCount = 11;
+
+    // Colours as 0xRRGGBB. The report was designed on the classic 56-colour palette; the
+    // indexes are kept beside the values so the look can be traced back.
+    static constexpr quint32 White = 0xFFFFFF;      // palette index 2
+    static constexpr quint32 LightYellow = 0xFFFF99; // palette index 36
+    static constexpr quint32 Lilac = 0xCC99FF;       // palette index 39
+
+    struct Fill
+    {
+        // LightGrey is the 25 % dot pattern (old pattern number 4): `colour` shows through,
+        // the dots are `patternColour`.
+        enum Pattern { None, Solid, LightGrey };
+        Pattern pattern = None;
+        quint32 colour = 0;
+        quint32 patternColour = 0;
+        bool operator==(const Fill &) const = default;
+    };
+
+    struct Format
+    {
+        bool bold = false;
+        bool centred = false;
+        bool wrap = false;
+        bool thinBorders = false; // all four sides
+        Fill fill;
+        bool operator==(const Format &) const = default;
+    };
+
+    struct Cell
+    {
+        enum Kind { Empty, Text, Number, Formula };
+        Kind kind = Empty;
+        QString text; // Text: the text; Formula: the formula in A1 form with its leading "="
+        double number = 0; // Number: the value; Formula: the cached result
+        Format format;
+    };
+
+    struct Range
+    {
+        int firstRow = 0;
+        int firstColumn = 0;
+        int lastRow = 0;
+        int lastColumn = 0;
+        bool operator==(const Range &) const = default;
+    };
+
+    // archivePath is the path of the archive last opened, empty when none.
+    static AreaSchedule build(const RecordTable &table, const Captions &captions,
+                              const QString &archivePath);
+
+    // "Размеркация " followed by the archive's file name.
+    static QString titleFor(const QString &archivePath);
+    // The value an area text (commas already turned into points) stands for, when it is a
+    // number at all.
+    static std::optional<double> areaValue(const QString &area);
+    // "C6" for row 5, column 2.
+    static QString cellName(int row, int column);
+
+    const QString &title() const { return m_title; }
+    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    // An empty plain cell outside the described rows.
+    const Cell &cell(int row, int column) const;
+    const std::vector<Range> &merges() const { return m_merges; }
+    const std::optional<Range> &autoFilter() const { return m_autoFilter; }
+
+private:
+    Cell &at(int row, int column);
+    void setText(int row, int column, const QString &text);
+    void setArea(int row, int column, const QString &area);
+
+    QString m_title;
+    std::vector<std::array<Cell, ColumnCount>> m_rows;
+    std::vector<Range> m_merges;
+    std::optional<Range> m_autoFilter;
+};

@@ -1,0 +1,210 @@
+#include "xlsxworkbook.h"
+
+#include "areaschedule.h"
+#include "model/metrolaerror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+#include <xlsxwriter.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int MaxFileNameBytes = 255;
+
+[[noreturn]] void fail(const QString &path, const QString &reason)
+{
+    throw MetrolaError(u"Не удалось записать таблицу «%1»: %2"_s.arg(path, reason));
+}
+
+QString libraryError(lxw_error error)
+{
+    return QString::fromUtf8(lxw_strerror(error));
+}
+
+struct WorkbookDeleter
+{
+    void operator()(lxw_workbook *workbook) const { lxw_workbook_free(workbook); }
+};
+using WorkbookPtr = std::unique_ptr<lxw_workbook, WorkbookDeleter>;
+
+// libxlsxwriter keeps its formats until the workbook is freed; equal descriptions share one.
+class FormatCache
+{
+public:
+    explicit FormatCache(lxw_workbook *workbook) : m_workbook(workbook) {}
+
+    lxw_format *get(const AreaSchedule::Format &format)
+    {
+        if (format == AreaSchedule::Format{})
+            return nullptr;
+        for (const auto &[known, handle] : m_formats) {
+            if (known == format)
+                return handle;
+        }
+        lxw_format *handle = workbook_add_format(m_workbook);
+        if (format.bold)
+            format_set_bold(handle);
+        if (format.centred)
+            format_set_align(handle, LXW_ALIGN_CENTER);
+        if (format.wrap)
+            format_set_text_wrap(handle);
+        if (format.thinBorders)
+            format_set_border(handle, LXW_BORDER_THIN);
+        switch (format.fill.pattern) {
+        case AreaSchedule::Fill::None:
+            break;
+        case AreaSchedule::Fill::Solid:
+            format_set_pattern(handle, LXW_PATTERN_SOLID);
+            format_set_bg_color(handle, format.fill.colour);
+            break;
+        case AreaSchedule::Fill::LightGrey:
+            // In a patterned fill the file's foreground colour is the dots' colour.
+            format_set_pattern(handle, LXW_PATTERN_LIGHT_GRAY);
+            format_set_bg_color(handle, format.fill.colour);
+            format_set_fg_color(handle, format.fill.patternColour);
+            break;
+        }
+        m_formats.emplace_back(format, handle);
+        return handle;
+    }
+
+private:
+    lxw_workbook *m_workbook;
+    std::vector<std::pair<AreaSchedule::Format, lxw_format *>> m_formats;
+};
+
+void check(lxw_error error, const QString &path, const AreaSchedule::Cell *cell = nullptr)
+{
+    if (error == LXW_NO_ERROR)
+        return;
+    QString reason = libraryError(error);
+    if (cell && cell->kind == AreaSchedule::Cell::Text)
+        reason += u" (%1…)"_s.arg(cell->text.left(40));
+    fail(path, reason);
+}
+
+void writeCells(lxw_worksheet *worksheet, FormatCache &formats, const AreaSchedule &sheet,
+                const QString &path)
+{
+    for (const AreaSchedule::Range &merge : sheet.merges()) {
+        const auto &first = sheet.cell(merge.firstRow, merge.firstColumn);
+        // The merge only lays the format over the range; the cells follow below.
+        check(worksheet_merge_range(worksheet, static_cast<lxw_row_t>(merge.firstRow),
+                                    static_cast<lxw_col_t>(merge.firstColumn),
+                                    static_cast<lxw_row_t>(merge.lastRow),
+                                    static_cast<lxw_col_t>(merge.lastColumn), "",
+                                    formats.get(first.format)),
+              path);
+    }
+
+    for (int r = 0; r < sheet.rowCount(); ++r) {
+        for (int c = 0; c < AreaSchedule::ColumnCount; ++c) {
+            const AreaSchedule::Cell &cell = sheet.cell(r, c);
+            lxw_format *format = formats.get(cell.format);
+            const auto row = static_cast<lxw_row_t>(r);
+            const auto column = static_cast<lxw_col_t>(c);
+            lxw_error error = LXW_NO_ERROR;
+            switch (cell.kind) {
+            case AreaSchedule::Cell::Empty:
+                if (format)
+                    error = worksheet_write_blank(worksheet, row, column, format);
+                break;
+            case AreaSchedule::Cell::Text:
+                error = worksheet_write_string(worksheet, row, column,
+                                               cell.text.toUtf8().constData(), format);
+                break;
+            case AreaSchedule::Cell::Number:
+                error = worksheet_write_number(worksheet, row, column, cell.number, format);
+                break;
+            case AreaSchedule::Cell::Formula:
+                error = worksheet_write_formula_num(worksheet, row, column,
+                                                    cell.text.toUtf8().constData(), format,
+                                                    cell.number);
+                break;
+            }
+            check(error, path, &cell);
+        }
+    }
+
+    if (const auto &filter = sheet.autoFilter()) {
+        check(worksheet_autofilter(worksheet, static_cast<lxw_row_t>(filter->firstRow),
+                                   static_cast<lxw_col_t>(filter->firstColumn),
+                                   static_cast<lxw_row_t>(filter->lastRow),
+                                   static_cast<lxw_col_t>(filter->lastColumn)),
+              path);
+    }
+}
+
+// libxlsxwriter can only write to a named file and leaves a partial one when it fails, so it
+// writes into a private scratch folder and the caller places the result.
+QByteArray workbookBytes(const AreaSchedule &sheet, const QString &path)
+{
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        fail(path, scratch.errorString());
+    const QString scratchFile = scratch.filePath(u"workbook.xlsx"_s);
+
+    WorkbookPtr workbook(workbook_new(QFile::encodeName(scratchFile).constData()));
+    if (!workbook)
+        fail(path, u"нет памяти для книги"_s);
+    lxw_worksheet *worksheet = workbook_add_worksheet(workbook.get(), nullptr);
+    if (!worksheet)
+        fail(path, u"нет памяти для листа"_s);
+    FormatCache formats(workbook.get());
+    writeCells(worksheet, formats, sheet, path);
+    // workbook_close frees the workbook whatever it returns.
+    check(workbook_close(workbook.release()), path);
+
+    QFile file(scratchFile);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(path, file.errorString());
+    return file.readAll();
+}
+
+} // namespace
+
+void XlsxWorkbook::write(const AreaSchedule &sheet, const QString &path)
+{
+    const QByteArray bytes = workbookBytes(sheet, path);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        fail(path, file.errorString());
+}
+
+QString XlsxWorkbook::writeToTemporaryFolder(const AreaSchedule &sheet)
+{
+    const QString name = fileNameFor(sheet.title());
+    QTemporaryDir folder(QDir(QDir::tempPath()).filePath(u"metrola-XXXXXX"_s));
+    if (!folder.isValid())
+        fail(name, folder.errorString());
+    const QString path = folder.filePath(name);
+    write(sheet, path);
+    folder.setAutoRemove(false);
+    return path;
+}
+
+QString XlsxWorkbook::fileNameFor(const QString &title)
+{
+    static const QString suffix = u".xlsx"_s;
+    QString name = title.trimmed();
+    for (QChar &c : name) {
+        if (c == u'/' || c.category() == QChar::Other_Control)
+            c = u'_';
+    }
+    // An archive name near the file system's limit must not make the report unwritable.
+    while (!name.isEmpty() && (name + suffix).toUtf8().size() > MaxFileNameBytes) {
+        name.chop(1);
+        if (!name.isEmpty() && name.back().isHighSurrogate())
+            name.chop(1);
+    }
+    return name + suffix;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+class AreaSchedule;
+
+// Writes an AreaSchedule as a one-sheet .xlsx workbook. Every failure throws MetrolaError
+// naming the file; no half-written file is left behind.
+class XlsxWorkbook
+{
+public:
+    // Replaces the file at path, by way of a temporary file in the same folder.
+    static void write(const AreaSchedule &sheet, const QString &path);
+
+    // Writes into a new folder under the system's temporary folder, so that nothing in the
+    // working folder changes and a viewer still holding an earlier report open is not in the
+    // way. The folder stays after the program ends: the viewer opens the file later.
+    // Returns the file's path.
+    static QString writeToTemporaryFolder(const AreaSchedule &sheet);
+
+    // The report's file name for a title: "Размеркация plan.zip.xlsx", and
+    // "Размеркация.xlsx" for a title naming no archive.
+    static QString fileNameFor(const QString &title);
+};
