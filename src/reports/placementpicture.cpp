@@ -119,7 +119,8 @@ QImage PlacementPicture::render(const QImage &plan, const RecordTable &table,
         const QPoint &p = label.point;
         if (options.tenant) {
             drawLabel(painter, p, row[RecordTable::Tenant], tenantFont,
-                      {{-12, -2}, {-8, 2}, {-8, -2}, {-12, 2}}, {-10, 0}, QColor(0xFF, 0x00, 0x00));
+                      {{-12, -2}, {-8, 2}, {-8, -2}, {-12, 2}}, {-10, 0},
+                      QColor(0xFF, 0x00, 0x00));
         }
         if (options.area) {
             drawLabel(painter, p, row[RecordTable::Area] + options.unit, areaFont,
@@ -129,11 +130,13 @@ QImage PlacementPicture::render(const QImage &plan, const RecordTable &table,
         }
         if (options.name) {
             drawLabel(painter, p, row[RecordTable::Name], nameFont,
-                      {{-20, 8}, {-18, 12}, {-18, 8}, {-20, 12}}, {-19, 10}, QColor(0x00, 0x00, 0x80));
+                      {{-20, 8}, {-18, 12}, {-18, 8}, {-20, 12}}, {-19, 10},
+                      QColor(0x00, 0x00, 0x80));
         }
         if (options.type) {
             drawLabel(painter, p, row[RecordTable::Type], typeFont,
-                      {{-21, -9}, {-19, -7}, {-19, -9}, {-21, -7}}, {-20, -8}, QColor(0x00, 0x00, 0x00));
+                      {{-21, -9}, {-19, -7}, {-19, -9}, {-21, -7}}, {-20, -8},
+                      QColor(0x00, 0x00, 0x00));
         }
     }
     painter.end();

@@ -89,9 +89,11 @@ private Q_SLOTS:
         QCOMPARE(plan, original);
         const QRgb red = qRgb(0xFF, 0, 0);
         // The text's top-left corner is (X-10, Y); its halo reaches 2 pixels further.
-        QVERIFY(countColour(picture, QRect(LabelPoint + QPoint(-10, 0), QSize(50, 16)), red) > 20);
-        QVERIFY(countColour(picture, QRect(LabelPoint + QPoint(-12, -2), QSize(54, 20)), White) > 0);
-        QVERIFY(onlyLabelChanges(plan, picture, QRect(LabelPoint + QPoint(-12, -2), QSize(60, 22)), red));
+        const QRect text = QRect(-10, 0, 50, 16).translated(LabelPoint);
+        const QRect halo = QRect(-12, -2, 60, 22).translated(LabelPoint);
+        QVERIFY(countColour(picture, text, red) > 20);
+        QVERIFY(countColour(picture, halo, White) > 0);
+        QVERIFY(onlyLabelChanges(plan, picture, halo, red));
     }
 
     void options_data()

@@ -110,7 +110,8 @@ private Q_SLOTS:
         XlsxWorkbook::write(sampleSchedule(), path);
 
         const Sheet sheet = parseSheet(readMember(path, u"xl/worksheets/sheet1.xml"_s));
-        const QStringList strings = parseSharedStrings(readMember(path, u"xl/sharedStrings.xml"_s));
+        const QStringList strings =
+            parseSharedStrings(readMember(path, u"xl/sharedStrings.xml"_s));
         const auto text = [&](const QString &ref) {
             const XmlCell cell = sheet.cells.value(ref);
             return cell.type == "s"_L1 ? strings.value(cell.value.toInt()) : QString();
@@ -182,7 +183,8 @@ private Q_SLOTS:
         // Two reports of the same title must not meet in one folder.
         const QString second = XlsxWorkbook::writeToTemporaryFolder(sampleSchedule());
         QDir secondFolder = QFileInfo(second).dir();
-        const auto cleanupSecond = qScopeGuard([&secondFolder] { secondFolder.removeRecursively(); });
+        const auto cleanupSecond =
+            qScopeGuard([&secondFolder] { secondFolder.removeRecursively(); });
         QVERIFY(second != path);
     }
 
@@ -206,7 +208,8 @@ private Q_SLOTS:
     void longFileNameFitsLimit()
     {
         // A name of 4-byte characters cut anywhere but between them would be broken UTF-8.
-        const QString title = u"Размеркация "_s + QString(100, u'x') + QString::fromUcs4(U"😀").repeated(60);
+        const QString title =
+            u"Размеркация "_s + QString(100, u'x') + QString::fromUcs4(U"😀").repeated(60);
         const QString name = XlsxWorkbook::fileNameFor(title);
         QVERIFY(name.toUtf8().size() <= 255);
         QVERIFY(name.endsWith(u"😀.xlsx"_s));
