@@ -1,0 +1,89 @@
+#include "projectarchive.h"
+
+#include "archive/zipreader.h"
+#include "archive/zipwriter.h"
+#include "model/descriptionfile.h"
+#include "model/projectsession.h"
+
+namespace ProjectArchive {
+
+QString descriptionMissingMessage()
+{
+    return QStringLiteral("Архив не может быть загружен в Metrola. Отсутствует файл описания.");
+}
+
+QString plansMissingMessage()
+{
+    return QStringLiteral("Файлы поэтажных планов не могут быть загружены. Архив повреждён.");
+}
+
+QString notPackedMessage()
+{
+    return QStringLiteral("Ошибка создания архива..");
+}
+
+int save(ProjectSession &session, const QString &archivePath, const Progress &progress)
+{
+    session.plans().rebuild(session.table());
+    DescriptionFile::write(session.programDir(), session.captions(), session.table());
+    ZipWriter writer(archivePath);
+    for (const QString &plan : session.plans().names())
+        writer.addFile(session.planPaths().planFilePath(session.programDir(), plan));
+    writer.addFile(session.programDir() + DescriptionFile::fileName());
+    writer.setProgress(progress);
+    const int packed = writer.write();
+    if (packed >= 1)
+        session.setModified(false);
+    return packed;
+}
+
+OpenResult open(ProjectSession &session, const QString &archivePath, const OpenOptions &options)
+{
+    session.lastArchive = archivePath;
+    ZipReader reader(archivePath);
+    const QString dir = session.programDir();
+    if (reader.extract({DescriptionFile::fileName()}, dir, options.askReplace, options.progress) < 1)
+        return OpenResult::NoDescription;
+
+    // Read and check everything before the session changes, so a refused file leaves the
+    // table, the captions and the PlanList as they were.
+    RecordTable loaded;
+    Captions captions = session.captions();
+    DescriptionFile::load(dir, options.applyCaptions, captions, loaded);
+    PlanList plans;
+    plans.rebuild(loaded);
+    std::vector<RecordTable::Row> rows;
+    rows.reserve(static_cast<size_t>(loaded.tableRows() - 1));
+    for (int r = 1; r < loaded.tableRows(); ++r)
+        rows.push_back(loaded.row(r));
+    session.table().replaceRows(std::move(rows));
+    session.captions() = captions;
+    session.plans() = plans;
+    session.setModified(false);
+    if (options.beforePlans)
+        options.beforePlans();
+
+    const QStringList names = plans.names();
+    int extracted = 0;
+    for (int i = 0; i < names.size(); ++i) {
+        const auto part = [&](int percent) {
+            if (options.progress)
+                options.progress((i * 100 + percent) / static_cast<int>(names.size()));
+        };
+        if (reader.extract({names[i]}, dir, options.askReplace, part) == 1) {
+            session.extractedFiles.insert(names[i]);
+            ++extracted;
+        }
+    }
+    if (options.progress)
+        options.progress(100);
+    if (extracted < 1)
+        return OpenResult::NoPlans;
+
+    const QString first = session.table().cellText(RecordTable::PlanId, 1);
+    session.showPlanFile(dir + first, first);
+    session.repaintPlanRooms();
+    return OpenResult::Opened;
+}
+
+} // namespace ProjectArchive

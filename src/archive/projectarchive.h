@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class ProjectSession;
+
+// Saving a project into one ZIP archive and opening such an archive into the working folder.
+// The members are the plan bitmaps in PlanList order, then "metrola.csv"; names carry no
+// folder. Both directions work without a window: the GUI and the batch tool share them.
+namespace ProjectArchive {
+
+using Progress = std::function<void(int percent)>;
+// Asked when a member's file already exists in the working folder; true replaces it.
+using ReplaceQuestion = std::function<bool(const QString &memberName)>;
+
+// Rebuilds the PlanList, rewrites the description file and packs the project. The archive is
+// built aside and replaces the old file only when complete. Returns the number of members
+// packed; failures throw MetrolaError and leave any previous archive untouched.
+int save(ProjectSession &session, const QString &archivePath, const Progress &progress = {});
+
+enum class OpenResult {
+    Opened,
+    NoDescription, // "metrola.csv" was not extracted: nothing has changed
+    NoPlans,       // the table was replaced, but no plan bitmap was extracted
+};
+
+struct OpenOptions
+{
+    bool applyCaptions = true;
+    ReplaceQuestion askReplace;
+    Progress progress;
+    // Called once the description file is read, before the plans are unpacked.
+    std::function<void()> beforePlans;
+};
+
+// The opening sequence up to the first record's plan being shown. An unreadable or hostile
+// archive throws before anything but the last-archive name has changed; a description file
+// that cannot be used (unsafe plan ids, more than 24 plans) throws with the table unchanged.
+OpenResult open(ProjectSession &session, const QString &archivePath, const OpenOptions &options);
+
+QString descriptionMissingMessage();
+QString plansMissingMessage();
+QString notPackedMessage();
+
+} // namespace ProjectArchive
