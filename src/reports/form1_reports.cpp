@@ -1,10 +1,45 @@
 #include "app/form1.h"
 
+#include "reports/areaschedule.h"
+#include "reports/placementpicture.h"
+#include "reports/xlsxworkbook.h"
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
 void Form1::Button7Click()
 {
+    guard([&] {
+        const AreaSchedule sheet = AreaSchedule::build(m_session.table(), m_session.captions(),
+                                                       m_session.lastArchive);
+        const QString path = XlsxWorkbook::writeToTemporaryFolder(sheet);
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+            throw MetrolaError(u"Не найдена программа, открывающая таблицы. Размеркация сохранена в файле «%1»"_s
+                                   .arg(path));
+        }
+    });
 }
 
 void Form1::SpeedButton5Click()
 {
+    guard([&] {
+        if (!m_session.hasPlan())
+            return;
+        PlacementPicture::Options options;
+        options.tenant = Arend->isChecked();
+        options.area = kvm->isChecked();
+        options.name = nazv->isChecked();
+        options.type = Typ->isChecked();
+        options.unit = edt[Captions::Unit]->text();
+        // The labels go onto a copy: the plan on screen never shows them, even when a broken
+        // label point stops the picture halfway.
+        const QImage picture = PlacementPicture::render(m_session.planImage(), m_session.table(),
+                                                        m_session.currentPlan(), options);
+        const QString path = PlacementPicture::save(picture, m_session.programDir());
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    });
 }
-
