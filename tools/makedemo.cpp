@@ -1,0 +1,180 @@
+// Writes the demo project: two floor plans with rooms, corridors and a few diagonal walls, and
+// thirty rooms with tenants, areas, names and all five types. The output depends on nothing
+// but this code, so it is reproducible byte for byte.
+
+#include "archive/zipwriter.h"
+#include "model/descriptionfile.h"
+#include "plan/colourkey.h"
+#include "plan/floodfill.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kWidth = 2000;
+constexpr int kHeight = 1400;
+
+struct Room
+{
+    QPoint label;
+    QString name;
+    QString type;
+    QString area;
+    QString tenant;
+    QString info;
+};
+
+QImage blankPlan()
+{
+    QImage plan(kWidth, kHeight, QImage::Format_RGB32);
+    plan.fill(Qt::white);
+    return plan;
+}
+
+void wall(QPainter &p, int x1, int y1, int x2, int y2, int thickness = 4)
+{
+    p.setPen(QPen(Qt::black, thickness, Qt::SolidLine, Qt::SquareCap));
+    p.drawLine(x1, y1, x2, y2);
+}
+
+// Ground floor: shops along a corridor, two rooms split by diagonal walls.
+QImage groundFloor()
+{
+    QImage plan = blankPlan();
+    QPainter p(&plan);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(0, 620, kWidth, 160, QColor(230, 230, 230)); // corridor floor, grey
+    wall(p, 20, 20, 1980, 20, 6);
+    wall(p, 20, 1380, 1980, 1380, 6);
+    wall(p, 20, 20, 20, 1380, 6);
+    wall(p, 1980, 20, 1980, 1380, 6);
+    wall(p, 20, 620, 1980, 620);
+    wall(p, 20, 780, 1980, 780);
+    for (int x = 260; x < 1980; x += 240) {
+        wall(p, x, 20, x, 620);
+        wall(p, x, 780, x, 1380);
+    }
+    wall(p, 260, 20, 500, 620, 2);      // diagonal wall in the second shop
+    wall(p, 1460, 780, 1700, 1380, 2);  // and in a storeroom below
+    return plan;
+}
+
+// First floor: offices around a central hall, a workshop and stores.
+QImage firstFloor()
+{
+    QImage plan = blankPlan();
+    QPainter p(&plan);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    wall(p, 20, 20, 1980, 20, 6);
+    wall(p, 20, 1380, 1980, 1380, 6);
+    wall(p, 20, 20, 20, 1380, 6);
+    wall(p, 1980, 20, 1980, 1380, 6);
+    wall(p, 20, 460, 1980, 460);
+    wall(p, 20, 940, 1980, 940);
+    for (int x = 300; x < 1980; x += 280)
+        wall(p, x, 20, x, 460);
+    wall(p, 700, 460, 700, 940);
+    wall(p, 1300, 460, 1300, 940);
+    wall(p, 700, 460, 1300, 940, 2); // the hall is cut by a glass partition
+    for (int x = 500; x < 1980; x += 500)
+        wall(p, x, 940, x, 1380);
+    return plan;
+}
+
+QByteArray bmpBytes(const QImage &plan)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    plan.save(&buffer, "BMP");
+    return bytes;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: metrola-makedemo OUT.zip\n");
+        return 2;
+    }
+    const QString ground = u"etazh1.bmp"_s;
+    const QString first = u"etazh2.bmp"_s;
+    const QStringList tenants = {u"Альфа-Трейд"_s, u"ИП Смирнов"_s, u"Северный ветер"_s, u"Книжный дом"_s,
+                                 u"Оптика+"_s,     u"Кофейня Зерно"_s, u"Строймаркет"_s, u"ТехноСервис"_s,
+                                 u"Бюро Вектор"_s, u"Медцентр Здоровье"_s};
+    const auto &types = RecordTable::typeCodes();
+
+    std::vector<std::pair<QString, Room>> rooms;
+    // Ground floor: the shops above the corridor, the stores below.
+    for (int i = 0; i < 8; ++i) {
+        const int x = 20 + i * 240 + (i == 0 ? 120 : 120);
+        rooms.push_back({ground, {QPoint(x + (i == 1 ? 60 : 0), 200), u"Магазин %1"_s.arg(101 + i), types[0],
+                                  u"%1,%2"_s.arg(80 + i * 7).arg(i % 2 ? 5 : 0), tenants[i % tenants.size()],
+                                  i == 3 ? u"витрина на улицу"_s : QString()}});
+    }
+    rooms.push_back({ground, {QPoint(300, 560), u"Магазин 102а"_s, types[0], u"41,5"_s, QString(), u"свободно"_s}});
+    rooms.push_back({ground, {QPoint(900, 700), u"Коридор"_s, types[4], u"304"_s, QString(), u"места общего пользования"_s}});
+    for (int i = 0; i < 5; ++i) {
+        rooms.push_back({ground, {QPoint(140 + i * 240, 1100), u"Склад %1"_s.arg(1 + i), types[3],
+                                  u"%1"_s.arg(140 + i * 3), tenants[(i + 4) % tenants.size()], QString()}});
+    }
+    // First floor: offices, the hall, a workshop and stores.
+    for (int i = 0; i < 7; ++i) {
+        rooms.push_back({first, {QPoint(160 + i * 280, 240), u"Офис %1"_s.arg(201 + i), types[1],
+                                 u"%1,25"_s.arg(38 + i * 4), i == 5 ? QString() : tenants[(i + 2) % tenants.size()],
+                                 i == 0 ? u"кондиционер"_s : QString()}});
+    }
+    rooms.push_back({first, {QPoint(800, 880), u"Холл"_s, types[4], u"160"_s, QString(), QString()}});
+    rooms.push_back({first, {QPoint(1200, 520), u"Переговорная"_s, types[1], u"95"_s, tenants[8], QString()}});
+    rooms.push_back({first, {QPoint(300, 700), u"Мастерская"_s, types[2], u"212,8"_s, tenants[6], u"380 В"_s}});
+    rooms.push_back({first, {QPoint(1600, 700), u"Цех упаковки"_s, types[2], u"230"_s, tenants[7], QString()}});
+    rooms.push_back({first, {QPoint(250, 1150), u"Кладовая"_s, types[3], u"60"_s, tenants[1], u"угловая"_s}});
+    rooms.push_back({first, {QPoint(750, 1150), u"Архив"_s, types[3], u"58,4"_s, tenants[8], QString()}});
+
+    RecordTable table;
+    quint32 key = 9502718;
+    for (const auto &[plan, room] : rooms) {
+        RecordTable::Row row = {plan, room.name, room.type, room.area, room.tenant, room.info,
+                                QString::number(key--), QString::number(room.label.x()),
+                                QString::number(room.label.y())};
+        table.appendRecord(row, u"07.12.2026"_s);
+    }
+    table.setCell(RecordTable::LabelY, table.entryRow(), u"08.12.2026"_s);
+
+    // Every room must keep its own colour after the plan is repainted: a label point on a wall
+    // or two labels in one region would make a broken demo.
+    for (const auto &[id, image] : {std::pair{ground, groundFloor()}, std::pair{first, firstFloor()}}) {
+        QImage plan = image;
+        std::vector<RoomSeed> seeds;
+        for (int r = 1; r <= table.recordCount(); ++r) {
+            if (table.cellText(RecordTable::PlanId, r) == id)
+                seeds.push_back({QPoint(table.cellNumber(RecordTable::LabelX, r), table.cellNumber(RecordTable::LabelY, r)),
+                                 static_cast<quint32>(table.cellNumber(RecordTable::ColourKey, r))});
+        }
+        FloodFill().repaintRooms(plan, seeds);
+        for (const RoomSeed &seed : seeds) {
+            if (ColourKey::fromRgb(plan.pixel(seed.labelPoint)) != seed.key) {
+                std::fprintf(stderr, "room at %d,%d of %s shares its region\n", seed.labelPoint.x(),
+                             seed.labelPoint.y(), qPrintable(id));
+                return 1;
+            }
+        }
+    }
+
+    ZipWriter writer(QString::fromLocal8Bit(argv[1]));
+    writer.addMember(ground, bmpBytes(groundFloor()));
+    writer.addMember(first, bmpBytes(firstFloor()));
+    writer.addMember(DescriptionFile::fileName(), DescriptionFile::build(Captions::defaults(), table));
+    const int packed = writer.write();
+    std::printf("%d members, %d rooms\n", packed, table.recordCount());
+    return packed == 3 ? 0 : 1;
+}
