@@ -7,3 +7,16 @@ ensure_packages
 build_release
 export QT_QPA_PLATFORM=offscreen
 ctest --preset release -j2
+
+# The core and its tests again under AddressSanitizer and UBSan.
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j2
+ctest --preset asan -j2
+
+# Each fuzz target for a fixed time; METROLA_FUZZ_SECONDS=0 skips them.
+fuzz_seconds=${METROLA_FUZZ_SECONDS:-60}
+if [ "$fuzz_seconds" -gt 0 ]; then
+  for target in zipreader descriptionfile roundtrip; do
+    fuzz/run.sh "$target" "$fuzz_seconds"
+  done
+fi

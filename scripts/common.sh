@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 METROLA_PACKAGES=(build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g-dev
-  libxlsxwriter-dev libbenchmark-dev fonts-liberation zip unzip python3)
+  libxlsxwriter-dev libbenchmark-dev fonts-liberation zip unzip python3 clang libclang-rt-14-dev)
 
 ensure_packages() {
   local missing=()
