@@ -1,26 +1,155 @@
 #include "app/form1.h"
 
-void Form1::Image1MouseDown(Qt::MouseButton, int, int)
+#include "app/colourswatch.h"
+#include "app/dialogs.h"
+#include "plan/colourkey.h"
+#include "plan/floodfill.h"
+#include "plan/plancanvas.h"
+#include "records/form2.h"
+
+#include <QColorDialog>
+#include <QLabel>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Ticks 1 .. 18 alternate the room between the restore colour and its key; the 19th ends.
+constexpr int kBlinkEnd = 19;
+
+// The colour key under a plan point; nullopt outside the image, which hovers over no room.
+std::optional<quint32> keyAt(const QImage &image, QPoint p)
 {
+    if (!image.valid(p))
+        return std::nullopt;
+    return ColourKey::fromRgb(image.pixel(p)) & ColourKey::kRgbMask;
 }
 
-void Form1::Image1MouseMove(int, int)
+QPoint labelPoint(const RecordTable &table, int row)
 {
+    return {table.cellNumber(RecordTable::LabelX, row), table.cellNumber(RecordTable::LabelY, row)};
+}
+
+// Hinter and opter are children of the central widget so they can float over the plan; plan
+// pixels therefore have to be carried through the plan area and the scroll offset.
+QPoint planToClient(const Form1 &form, QPoint planPoint)
+{
+    return form.PlanArea->pos() + form.Image1->pos() + planPoint;
+}
+
+} // namespace
+
+void Form1::Image1MouseDown(Qt::MouseButton button, int x, int y)
+{
+    guard([&] {
+        if (button != Qt::LeftButton)
+            return;
+        Hinter->raise();
+        Hinter->show();
+        const auto key = keyAt(session().planImage(), {x, y});
+        const int r = key ? session().table().rowOfColour(*key) : 0;
+        if (r > 0) {
+            opter->move(planToClient(*this, labelPoint(session().table(), r)) - QPoint(4, 9));
+            opter->raise();
+            opter->show();
+        }
+    });
+}
+
+// Runs on every mouse move over the plan, so it stays at one indexed colour lookup: no table
+// scan, no repaint of the plan.
+void Form1::Image1MouseMove(int x, int y)
+{
+    guard([&] {
+        const RecordTable &table = session().table();
+        const auto key = keyAt(session().planImage(), {x, y});
+        const int r = key ? table.rowOfColour(*key) : 0;
+        if (r >= 1) {
+            Hinter->setText(u' ' + table.cellText(RecordTable::Tenant, r) + u' '
+                            + table.cellText(RecordTable::Name, r) + u' '
+                            + table.cellText(RecordTable::Area, r) + u"кв.м. "_s);
+        } else {
+            Hinter->setText(u" пусто "_s);
+        }
+        Hinter->adjustSize();
+        Hinter->move(planToClient(*this, {x, y}) - QPoint(1, 12));
+        Hinter->raise();
+        if (r > 0) {
+            opter->move(planToClient(*this, labelPoint(table, r)) - QPoint(4, 9));
+            opter->raise();
+        }
+    });
 }
 
 void Form1::Image1DblClick()
 {
+    guard([&] { refreshPlanRect(session().repaintPlanRooms()); });
 }
 
 void Form1::Timer1Timer()
 {
+    guard([&] {
+        const RecordTable &table = session().table();
+        const auto finish = [&] {
+            Timer1->stop();
+            BlinkCount = 1;
+            refreshPlanRect(session().repaintPlanRooms());
+        };
+        // The record may have been undone or moved to another plan's view since the blink
+        // began; its label point would then land in an unrelated room.
+        if (BlinkRow < 1 || BlinkRow > table.recordCount()
+            || table.cellText(RecordTable::PlanId, BlinkRow) != session().currentPlan()) {
+            finish();
+            return;
+        }
+        if (BlinkCount < kBlinkEnd) {
+            const QPoint p = labelPoint(table, BlinkRow);
+            const auto k = static_cast<quint32>(table.cellNumber(RecordTable::ColourKey, BlinkRow));
+            QImage &image = session().planImage();
+            if (const auto here = keyAt(image, p)) {
+                const quint32 colour = *here == k ? session().restoreColour : k;
+                refreshPlanRect(FloodFill().fill(image, p, ColourKey::toRgb(colour)));
+            }
+            ++BlinkCount;
+        }
+        if (BlinkCount >= kBlinkEnd)
+            finish();
+    });
 }
 
 void Form1::Button2Click()
 {
+    guard([&] {
+        const std::optional<RecordTable::Row> removed = session().table().removeLastRecord();
+        if (!removed || (*removed)[RecordTable::PlanId] != session().currentPlan())
+            return;
+        // The record is already gone; a label point that does not read as a number only means
+        // there is no room of it to clear.
+        const auto x = parseCellNumber((*removed)[RecordTable::LabelX]);
+        const auto y = parseCellNumber((*removed)[RecordTable::LabelY]);
+        if (!x || !y)
+            return;
+        refreshPlanRect(FloodFill().fill(session().planImage(), {*x, *y},
+                                         ColourKey::toRgb(session().restoreColour)));
+    });
 }
 
 void Form1::Button1Click()
 {
+    guard([&] {
+        ColorDialog1->setOption(QColorDialog::ShowAlphaChannel, false);
+        ColorDialog1->setCurrentColor(QColor::fromRgb(ColourKey::toRgb(session().colourDialogColour)));
+        if (!Dialogs::chooseColour(ColorDialog1))
+            return;
+        const quint32 chosen = ColourKey::fromRgb(ColorDialog1->currentColor().rgb()) & ColourKey::kRgbMask;
+        session().colourDialogColour = chosen;
+        // One below the choice, stepping further down past keys already taken, so a new room
+        // never shares a key with an existing one. Stays within 24 bits when black is chosen.
+        quint32 c = (chosen - 1) & ColourKey::kRgbMask;
+        while (session().table().colourInUse(c))
+            c = (c - 1) & ColourKey::kRgbMask;
+        session().markingColour = c;
+        Shape1->setColour(c);
+    });
 }
-
