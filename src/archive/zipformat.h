@@ -48,7 +48,6 @@ constexpr quint32 UnixWriteBits = 0222;
 // 16-bit count likewise; neither can therefore stand for a real value in our archives.
 constexpr quint32 Zip64Marker32 = 0xFFFFFFFF;
 constexpr quint16 Zip64Marker16 = 0xFFFF;
-constexpr quint16 Zip64ExtraId = 0x0001;
 
 constexpr qint64 MaxMemberSize = qint64(Zip64Marker32) - 1;
 constexpr qint64 MaxArchiveOffset = qint64(Zip64Marker32) - 1;
@@ -65,11 +64,6 @@ inline quint32 get32(const char *p)
 {
     const auto *u = reinterpret_cast<const unsigned char *>(p);
     return quint32(u[0]) | (quint32(u[1]) << 8) | (quint32(u[2]) << 16) | (quint32(u[3]) << 24);
-}
-
-inline quint64 get64(const char *p)
-{
-    return quint64(get32(p)) | (quint64(get32(p + 4)) << 32);
 }
 
 inline void put16(char *p, quint16 v)

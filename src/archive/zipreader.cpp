@@ -68,39 +68,6 @@ QString decodeName(const QByteArray &raw, bool utf8, bool &valid)
     return name;
 }
 
-// Looks up the sizes a ZIP64 extra field gives for the local fields that hold the marker.
-// Info-ZIP writes such a local header when it packs from a pipe, while its central
-// directory still has plain 32-bit sizes.
-bool zip64LocalSizes(const QByteArray &extra, quint32 &size, quint32 &compressedSize)
-{
-    qsizetype pos = 0;
-    while (pos + 4 <= extra.size()) {
-        const quint16 id = get16(extra.constData() + pos);
-        const quint16 length = get16(extra.constData() + pos + 2);
-        if (pos + 4 + length > extra.size())
-            return false;
-        if (id == Zip64ExtraId) {
-            const char *p = extra.constData() + pos + 4;
-            qsizetype left = length;
-            for (quint32 *field : {&size, &compressedSize}) {
-                if (*field != Zip64Marker32)
-                    continue;
-                if (left < 8)
-                    return false;
-                const quint64 v = get64(p);
-                if (v >= Zip64Marker32)
-                    return false;
-                *field = quint32(v);
-                p += 8;
-                left -= 8;
-            }
-            return true;
-        }
-        pos += 4 + length;
-    }
-    return false;
-}
-
 // Only plain Unix permission bits and the DOS read-only bit are trusted. Execute bits are
 // never set (plans are data), and the owner can always read what was extracted.
 QFileDevice::Permissions permissionsFor(quint16 madeBy, quint32 attributes)
@@ -319,7 +286,6 @@ void ZipReader::checkLocalHeaders(qint64 centralOffset)
     struct Local
     {
         QByteArray name;
-        QByteArray extra;
         quint16 flags;
         quint16 method;
         quint32 crc;
@@ -350,7 +316,6 @@ void ZipReader::checkLocalHeaders(qint64 centralOffset)
         if (e.dataOffset > centralOffset || e.compressedSize > centralOffset - e.dataOffset)
             corrupt(QStringLiteral("данные файла «%1» выходят за пределы архива").arg(e.name));
         l.name = readAt(e.headerOffset + LocalHeaderSize, nameLength);
-        l.extra = readAt(e.headerOffset + LocalHeaderSize + nameLength, extraLength);
         spans.emplace_back(e.headerOffset, e.dataOffset + e.compressedSize);
         locals.push_back(std::move(l));
     }
@@ -370,19 +335,16 @@ void ZipReader::checkLocalHeaders(qint64 centralOffset)
 
     for (size_t i = 0; i < m_entries.size(); ++i) {
         const Entry &e = m_entries[i];
-        Local &l = locals[i];
+        const Local &l = locals[i];
         bool valid = false;
         const bool sameName = decodeName(l.name, (l.flags & FlagUtf8Name) != 0, valid) == e.name;
         bool sameSizes = true;
         // With a data descriptor the local fields may be zero; the central directory's
         // values are the ones that count.
         if ((l.flags & FlagDataDescriptor) == 0) {
-            if ((l.size == Zip64Marker32 || l.compressedSize == Zip64Marker32)
-                && !zip64LocalSizes(l.extra, l.size, l.compressedSize)) {
-                sameSizes = false;
-            }
-            sameSizes = sameSizes && l.crc == e.crc && qint64(l.compressedSize) == e.compressedSize
-                && qint64(l.size) == e.size;
+            if (l.size == Zip64Marker32 || l.compressedSize == Zip64Marker32)
+                unsupported(QStringLiteral("он записан в формате ZIP64"));
+            sameSizes = l.crc == e.crc && qint64(l.compressedSize) == e.compressedSize && qint64(l.size) == e.size;
         }
         if (!sameName || l.method != e.method || !sameSizes
             || (l.flags & (FlagEncrypted | FlagStrongEncryption)) != 0) {
@@ -481,7 +443,7 @@ void ZipReader::decode(const Entry &e, const Sink &sink, const std::function<voi
                 corrupt(QStringLiteral("сжатые данные файла «%1» испорчены").arg(e.name));
         }
         if (z.stream.avail_in != 0 || inputLeft != 0)
-            corrupt(QStringLiteral("сжатые данные файла «%1» короче, чем указано").arg(e.name));
+            corrupt(QStringLiteral("после сжатых данных файла «%1» лишние байты").arg(e.name));
     }
     if (produced != e.size)
         corrupt(QStringLiteral("файл «%1» после распаковки короче, чем указано").arg(e.name));
