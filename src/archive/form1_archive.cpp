@@ -1,31 +1,152 @@
 #include "app/form1.h"
 
+#include "app/colourswatch.h"
+#include "app/dialogs.h"
+#include "app/piegauge.h"
+#include "archive/projectarchive.h"
+#include "records/form2.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Lets the window repaint the gauge and stay responsive while a large archive is packed or
+// unpacked; user input waits, so nothing can change the project meanwhile.
+void keepResponsive()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+} // namespace
+
+void Form1::ZipperTotalPercentDone(int percent)
+{
+    Gauge1->setProgress(percent);
+    if (Gauge1->progress() >= 100)
+        Gauge1->hide();
+    keepResponsive();
+}
+
+void Form1::UnzipperTotalPercentDone(int percent)
+{
+    Gauge1->setProgress(percent);
+    if (Gauge1->progress() >= 100)
+        Gauge1->hide();
+    keepResponsive();
+}
+
 void Form1::SpeedButton2Click()
 {
+    guard([&] {
+        if (!m_session.hasPlan())
+            return;
+        m_session.plans().rebuild(m_session.table());
+        const QString path = Dialogs::chooseFile(SaveDialog1);
+        if (path.isEmpty())
+            return;
+        Gauge1->setProgress(0);
+        Gauge1->show();
+        int packed = 0;
+        try {
+            packed = ProjectArchive::save(m_session, path, [this](int p) { ZipperTotalPercentDone(p); });
+        } catch (...) {
+            Gauge1->hide();
+            throw;
+        }
+        Gauge1->hide();
+        if (packed < 1)
+            Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, ProjectArchive::notPackedMessage());
+    });
 }
 
 void Form1::SpeedButton3Click()
 {
+    guard([&] {
+        const QString path = Dialogs::chooseFile(OpenDialog1);
+        if (path.isEmpty() || !confirmDiscardChanges())
+            return;
+        openProjectArchive(path, OpenForm::Dialog);
+    });
 }
 
-void Form1::ZipperTotalPercentDone(int)
+bool Form1::openProjectArchive(const QString &path, OpenForm form)
 {
-}
-
-void Form1::UnzipperTotalPercentDone(int)
-{
-}
-
-bool Form1::openProjectArchive(const QString &, OpenForm)
-{
-    return false;
+    const bool dialog = form == OpenForm::Dialog;
+    // A new room waiting in the dialog belongs to the project being left.
+    m_form2->abandon();
+    ProjectArchive::OpenOptions options;
+    options.applyCaptions = dialog;
+    options.askReplace = [this](const QString &name) {
+        return Dialogs::message(this, Dialogs::Kind::Question, u"File Exists Alert"_s,
+                                u"Replace existing file "_s + name + u'?')
+               == QMessageBox::Yes;
+    };
+    options.progress = [this](int p) { UnzipperTotalPercentDone(p); };
+    options.beforePlans = [this, dialog] {
+        for (int i = 0; i < Captions::Count; ++i)
+            edt[static_cast<size_t>(i)]->setText(m_session.captions()[i]);
+        if (dialog) {
+            Gauge1->setProgress(0);
+            Gauge1->show();
+        }
+    };
+    ProjectArchive::OpenResult result;
+    try {
+        result = ProjectArchive::open(m_session, path, options);
+    } catch (...) {
+        Gauge1->hide();
+        refreshPlanView();
+        throw;
+    }
+    Gauge1->hide();
+    if (result != ProjectArchive::OpenResult::Opened) {
+        const QString text = result == ProjectArchive::OpenResult::NoDescription
+                                 ? ProjectArchive::descriptionMissingMessage()
+                                 : ProjectArchive::plansMissingMessage();
+        Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, text);
+        return false;
+    }
+    refreshPlanView();
+    PlaceMainWindow();
+    if (dialog) {
+        applyFinishedLock();
+        fillTabs();
+        if (TabSet1->count() > 0) {
+            TabSet1->setCurrentIndex(0);
+            TabSet1Change(0);
+        }
+    }
+    return true;
 }
 
 bool Form1::confirmDiscardChanges()
 {
-    return true;
+    // Without a plan shown there is nothing a save could write.
+    if (!m_session.modified() || !m_session.hasPlan())
+        return true;
+    const auto answer = Dialogs::message(this, Dialogs::Kind::QuestionWithCancel, applicationTitle(),
+                                         u"Сохранить изменения в архиве?"_s);
+    if (answer == QMessageBox::Cancel)
+        return false;
+    if (answer == QMessageBox::No)
+        return true;
+    SpeedButton2Click();
+    // Only a completed save lets the user go on; a cancelled or failed one keeps the project.
+    return !m_session.modified();
 }
 
 void Form1::applyFinishedLock()
 {
+    const bool finished = m_session.table().isFinished();
+    m_form2->setFinishedLock(finished);
+    for (QWidget *w : std::initializer_list<QWidget *>{Button2, Button1, Shape1, Shape2, SpeedButton1,
+                                                        Button4, Bevels[3]})
+        w->setVisible(!finished);
 }
