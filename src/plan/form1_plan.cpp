@@ -1,9 +1,34 @@
 #include "app/form1.h"
 
+#include "app/colourswatch.h"
+#include "app/dialogs.h"
+#include "plan/colourkey.h"
+#include "plan/floodfill.h"
 #include "plan/plancanvas.h"
+#include "records/form2.h"
 
-void Form1::TabSet1Change(int)
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTabBar>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+void Form1::TabSet1Change(int index)
 {
+    guard([&] {
+        if (index < 0 || index >= PlanList::Capacity)
+            return;
+        const QString name = m_session.plans().name(index + 1);
+        if (name.isEmpty() || name == m_session.currentPlan())
+            return;
+        m_session.showPlanFile(m_session.programDir() + name, name);
+        m_session.repaintPlanRooms();
+        refreshPlanView();
+    });
 }
 
 // Image1 lies in the plan area below the tool panel; the scroll bars' maxima are kept by
@@ -20,13 +45,77 @@ void Form1::VertScrollBarChange(int position)
 
 void Form1::SpeedButton1Click()
 {
+    guard([&] {
+        const QString path = Dialogs::chooseFile(OpenPictureDialog1);
+        if (path.isEmpty())
+            return;
+        // The path is recorded first: a bitmap that fails to load now may be mended and chosen
+        // through its tab later.
+        m_session.planPaths().addPlanFile(path);
+        m_session.showPlanFile(path, QFileInfo(path).fileName());
+        refreshPlanView();
+        PlaceMainWindow(true);
+    });
 }
 
 void Form1::Button4Click()
 {
+    guard([&] {
+        if (!m_session.hasPlan())
+            return;
+        const QString path = m_session.planPaths().planFilePath(m_session.programDir(), m_session.currentPlan());
+        QString program = qEnvironmentVariable("METROLA_PAINT");
+        for (const QString &candidate : {u"kolourpaint"_s, u"pinta"_s, u"gimp"_s, u"mtpaint"_s}) {
+            if (!program.isEmpty())
+                break;
+            program = QStandardPaths::findExecutable(candidate);
+        }
+        // The paint program runs on its own; the user comes back to the plan through its tab.
+        if (program.isEmpty() || !QProcess::startDetached(program, {path}))
+            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    });
 }
 
-void Form1::Image1MouseUp(Qt::MouseButton, int, int)
+void Form1::Image1MouseUp(Qt::MouseButton button, int x, int y)
 {
-}
+    guard([&] {
+        refreshDialogCaptions();
+        if (button == Qt::LeftButton) {
+            Hinter->hide();
+            opter->hide();
+            return;
+        }
+        if (button != Qt::MiddleButton && button != Qt::RightButton)
+            return;
+        if (!m_session.hasPlan())
+            return;
+        QImage &image = m_session.planImage();
+        const QPoint point(x, y);
+        if (!image.rect().contains(point))
+            return;
+        RecordTable &table = m_session.table();
+        if (button == Qt::RightButton && table.isFinished()) {
+            Dialogs::message(this, Dialogs::Kind::Notice, u"НЕРЕДАКТ"_s,
+                             u"В данный файл нельзя вносить новые записи. Файл завершён."_s);
+            return;
+        }
+        const quint32 found = ColourKey::fromRgb(image.pixel(point));
+        const int row = table.rowOfColour(found);
+        if (row > 0) {
+            m_form2->openEdit(row, point);
+            return;
+        }
+        if (button != Qt::RightButton)
+            return;
 
+        m_session.markingColour -= 1;
+        Shape1->setColour(m_session.markingColour);
+        quint32 key = m_session.markingColour;
+        while (table.colourInUse(key))
+            --key;
+        m_session.restoreColour = found;
+        Shape2->setColour(found);
+        refreshPlanRect(FloodFill().fill(image, point, ColourKey::toRgb(key)));
+        m_form2->openNew(key, point, table.entryRow(), m_session.currentPlan());
+    });
+}
