@@ -1,0 +1,126 @@
+#include "cliargs.h"
+
+#include "model/metrolaerror.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+[[noreturn]] void usageError(const QString &what)
+{
+    throw MetrolaError(what + u" Справка: metrola-cli --help"_s);
+}
+
+struct CommandName
+{
+    QString name;
+    CliArgs::Command command;
+};
+
+} // namespace
+
+QString CliArgs::usage()
+{
+    return u"Использование:\n"
+           "  metrola-cli info ARCHIVE [--json]            сводка проекта\n"
+           "  metrola-cli check ARCHIVE [--json]           проверка записей и планов\n"
+           "  metrola-cli schedule ARCHIVE -o OUT.xlsx     размеркация (книга Excel)\n"
+           "  metrola-cli picture ARCHIVE [-p PLAN] [--tenant] [--area] [--name] [--type]\n"
+           "              [--unit TEXT] -o OUT.bmp         рисунок размещения арендаторов\n"
+           "  metrola-cli repaint ARCHIVE [-p PLAN] -o OUT.bmp  план с закрашенными помещениями\n"
+           "  metrola-cli --help | --version\n"
+           "\n"
+           "Коды завершения: 0 — успех, 1 — проверка нашла ошибки, 2 — ошибка запуска или архива.\n"
+           "METROLA_TMPDIR задаёт папку для временной распаковки архива.\n"_s;
+}
+
+CliArgs CliArgs::parse(const QStringList &arguments)
+{
+    CliArgs args;
+    if (arguments.isEmpty())
+        usageError(u"Не указана команда."_s);
+
+    const QString &first = arguments.first();
+    if (first == u"--help"_s || first == u"-h"_s) {
+        if (arguments.size() > 1)
+            usageError(u"Лишние аргументы после --help."_s);
+        return args;
+    }
+    if (first == u"--version"_s) {
+        if (arguments.size() > 1)
+            usageError(u"Лишние аргументы после --version."_s);
+        args.command = Command::Version;
+        return args;
+    }
+
+    static const CommandName commands[] = {
+        {u"info"_s, Command::Info},         {u"check"_s, Command::Check},
+        {u"schedule"_s, Command::Schedule}, {u"picture"_s, Command::Picture},
+        {u"repaint"_s, Command::Repaint},
+    };
+    bool known = false;
+    for (const CommandName &c : commands) {
+        if (c.name == first) {
+            args.command = c.command;
+            known = true;
+        }
+    }
+    if (!known)
+        usageError(u"Неизвестная команда «%1»."_s.arg(first));
+
+    const Command cmd = args.command;
+    const bool report = cmd == Command::Info || cmd == Command::Check;
+    const bool drawing = cmd == Command::Picture || cmd == Command::Repaint;
+    bool outputGiven = false;
+    bool planGiven = false;
+
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        const auto value = [&]() -> QString {
+            if (i + 1 >= arguments.size())
+                usageError(u"После %1 нужно значение."_s.arg(a));
+            return arguments[++i];
+        };
+        if (a == u"--json"_s && report) {
+            args.json = true;
+        } else if (a == u"-o"_s && !report) {
+            if (outputGiven)
+                usageError(u"Файл результата указан дважды."_s);
+            args.output = value();
+            outputGiven = true;
+        } else if (a == u"-p"_s && drawing) {
+            if (planGiven)
+                usageError(u"План указан дважды."_s);
+            args.plan = value();
+            planGiven = true;
+        } else if (cmd == Command::Picture && a == u"--tenant"_s) {
+            args.tenant = true;
+        } else if (cmd == Command::Picture && a == u"--area"_s) {
+            args.area = true;
+        } else if (cmd == Command::Picture && a == u"--name"_s) {
+            args.name = true;
+        } else if (cmd == Command::Picture && a == u"--type"_s) {
+            args.type = true;
+        } else if (cmd == Command::Picture && a == u"--unit"_s) {
+            args.unit = value();
+            args.unitGiven = true;
+        } else if (a.startsWith(u'-') && a.size() > 1) {
+            usageError(u"Команда %1 не знает параметра «%2»."_s.arg(first, a));
+        } else if (args.archive.isEmpty()) {
+            args.archive = a;
+        } else {
+            usageError(u"Лишний аргумент «%1»."_s.arg(a));
+        }
+    }
+
+    if (args.archive.isEmpty())
+        usageError(u"Не указан архив."_s);
+    if (!report && args.output.isEmpty())
+        usageError(u"Не указан файл результата (-o)."_s);
+    if (planGiven && args.plan.isEmpty())
+        usageError(u"Пустое имя плана."_s);
+    // Without a choice the picture shows the tenants, as the GUI's picture does by default.
+    if (cmd == Command::Picture && !(args.tenant || args.area || args.name || args.type))
+        args.tenant = true;
+    return args;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The command line of metrola-cli. Parsing throws MetrolaError with a one-line message for any
+// usage error, so main() has a single way out for every failure.
+struct CliArgs
+{
+    enum class Command { Help, Version, Info, Check, Schedule, Picture, Repaint };
+
+    Command command = Command::Help;
+    QString archive;
+    QString output;
+    QString plan; // empty: the plan of the first record
+    bool json = false;
+    bool tenant = false;
+    bool area = false;
+    bool name = false;
+    bool type = false;
+    bool unitGiven = false;
+    QString unit;
+
+    // arguments without the program name
+    static CliArgs parse(const QStringList &arguments);
+    static QString usage();
+};

@@ -1,0 +1,116 @@
+#include "cliinfo.h"
+
+#include "cliproject.h"
+#include "clitext.h"
+#include "model/recordtable.h"
+
+#include <QJsonArray>
+
+using namespace Qt::StringLiterals;
+
+ProjectSummary ProjectSummary::of(const CliProject &project)
+{
+    const ProjectSession &session = project.session();
+    const RecordTable &table = session.table();
+    ProjectSummary s;
+    for (int i = 0; i < Captions::Count; ++i)
+        s.captions << session.captions()[i];
+    for (const QString &plan : session.plans().names())
+        s.plans.push_back({plan, 0, 0});
+
+    s.records = table.recordCount();
+    for (int r = 1; r <= s.records; ++r) {
+        const RecordTable::Row &row = table.row(r);
+        const auto area = CliText::areaOf(row[RecordTable::Area]);
+        if (!area)
+            s.areaNotNumberRows.push_back(r);
+        const double value = area.value_or(0);
+        for (Plan &plan : s.plans) {
+            if (plan.name == row[RecordTable::PlanId]) {
+                ++plan.records;
+                plan.area += value;
+            }
+        }
+        const int type = RecordTable::typeIndex(row[RecordTable::Type]);
+        if (type >= 0)
+            s.areaByType[static_cast<size_t>(type)] += value;
+        else
+            s.areaUnknownType += value;
+        s.areaTotal += value;
+        if (row[RecordTable::Tenant].isEmpty()) {
+            s.vacant.push_back({r, row[RecordTable::PlanId], row[RecordTable::Name],
+                                row[RecordTable::Area]});
+            s.vacantArea += value;
+        }
+    }
+    s.finished = table.isFinished();
+    s.lastNewRecord = table.cellText(RecordTable::ColourKey, table.entryRow());
+    s.lastEdit = table.cellText(RecordTable::LabelY, table.entryRow());
+    s.openError = project.openError();
+    return s;
+}
+
+QString ProjectSummary::text() const
+{
+    using CliText::formatArea;
+    QString t;
+    t += u"Подписи: "_s + captions.join(u" | "_s) + u'\n';
+    t += u"Записей: %1\n"_s.arg(records);
+    t += u"Общая площадь: %1\n"_s.arg(formatArea(areaTotal));
+    t += u"Планы (%1):\n"_s.arg(plans.size());
+    for (const Plan &p : plans)
+        t += u"  %1: записей %2, площадь %3\n"_s.arg(p.name).arg(p.records).arg(formatArea(p.area));
+    t += u"Площадь по типам:\n"_s;
+    for (size_t i = 0; i < areaByType.size(); ++i)
+        t += u"  %1: %2\n"_s.arg(RecordTable::typeCodes()[i], formatArea(areaByType[i]));
+    t += u"  без типа: %1\n"_s.arg(formatArea(areaUnknownType));
+    if (!areaNotNumberRows.empty()) {
+        QStringList rows;
+        for (int r : areaNotNumberRows)
+            rows << QString::number(r);
+        t += u"Площадь не число (не учтена), строки: "_s + rows.join(u", "_s) + u'\n';
+    }
+    t += u"Свободные помещения: %1, площадь %2\n"_s.arg(vacant.size()).arg(formatArea(vacantArea));
+    for (const Vacancy &v : vacant)
+        t += u"  строка %1: %2, %3, площадь %4\n"_s.arg(v.row).arg(v.plan, v.name, v.area);
+    t += u"Работа завершена: %1\n"_s.arg(finished ? u"да"_s : u"нет"_s);
+    t += u"Последняя новая запись: %1\n"_s.arg(lastNewRecord);
+    t += u"Последнее изменение: %1\n"_s.arg(lastEdit);
+    if (!openError.isEmpty())
+        t += u"Предупреждение при открытии: %1\n"_s.arg(openError);
+    return t;
+}
+
+QJsonObject ProjectSummary::json() const
+{
+    QJsonArray planArray;
+    for (const Plan &p : plans)
+        planArray.append(QJsonObject{{u"name"_s, p.name}, {u"records"_s, p.records},
+                                     {u"area"_s, p.area}});
+    QJsonObject byType;
+    for (size_t i = 0; i < areaByType.size(); ++i)
+        byType.insert(RecordTable::typeCodes()[i], areaByType[i]);
+    QJsonArray notNumber;
+    for (int r : areaNotNumberRows)
+        notNumber.append(r);
+    QJsonArray vacantRooms;
+    for (const Vacancy &v : vacant)
+        vacantRooms.append(QJsonObject{{u"row"_s, v.row}, {u"plan"_s, v.plan},
+                                       {u"name"_s, v.name}, {u"area"_s, v.area}});
+    return QJsonObject{
+        {u"captions"_s, QJsonArray::fromStringList(captions)},
+        {u"records"_s, records},
+        {u"areaTotal"_s, areaTotal},
+        {u"plans"_s, planArray},
+        {u"areaByType"_s, byType},
+        {u"areaUnknownType"_s, areaUnknownType},
+        {u"areaNotNumberRows"_s, notNumber},
+        {u"vacant"_s, QJsonObject{{u"count"_s, static_cast<int>(vacant.size())},
+                                  {u"area"_s, vacantArea},
+                                  {u"rooms"_s, vacantRooms}}},
+        {u"finished"_s, finished},
+        {u"lastNewRecord"_s, lastNewRecord},
+        {u"lastEdit"_s, lastEdit},
+        {u"openError"_s, openError},
+    };
+}

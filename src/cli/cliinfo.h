@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <vector>
+
+class CliProject;
+
+// The facts `info` reports, gathered once and then printed as text or as JSON.
+struct ProjectSummary
+{
+    struct Plan
+    {
+        QString name;
+        int records = 0;
+        double area = 0;
+    };
+    struct Vacancy
+    {
+        int row = 0;
+        QString plan;
+        QString name;
+        QString area;
+    };
+
+    QStringList captions;
+    std::vector<Plan> plans;
+    int records = 0;
+    std::array<double, 5> areaByType{}; // in RecordTable::typeCodes() order
+    double areaUnknownType = 0;
+    double areaTotal = 0;
+    std::vector<int> areaNotNumberRows;
+    std::vector<Vacancy> vacant;
+    double vacantArea = 0;
+    bool finished = false;
+    QString lastNewRecord;
+    QString lastEdit;
+    QString openError;
+
+    static ProjectSummary of(const CliProject &project);
+    QString text() const;
+    QJsonObject json() const;
+};

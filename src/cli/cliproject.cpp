@@ -1,0 +1,80 @@
+#include "cliproject.h"
+
+#include "archive/projectarchive.h"
+#include "archive/zipreader.h"
+#include "model/metrolaerror.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString temporaryTemplate()
+{
+    QString base = qEnvironmentVariable("METROLA_TMPDIR");
+    if (base.isEmpty())
+        base = QDir::tempPath();
+    return QDir(base).filePath(u"metrola-cli-XXXXXX"_s);
+}
+
+} // namespace
+
+CliProject::CliProject(const QString &archivePath)
+    : m_dir(temporaryTemplate())
+{
+    if (!m_dir.isValid())
+        throw MetrolaError(u"Не удалось создать временную папку: %1."_s.arg(m_dir.errorString()));
+    m_session = std::make_unique<ProjectSession>(m_dir.path() + u'/');
+
+    const QString name = QFileInfo(archivePath).fileName();
+    if (!QFileInfo(archivePath).isFile())
+        throw MetrolaError(u"Архив «%1» не найден."_s.arg(archivePath));
+
+    // The GUI learns of a damaged member only when it extracts it; the tool decodes everything
+    // first, so a damaged archive is refused as a whole instead of half-reported.
+    {
+        ZipReader reader(archivePath);
+        if (reader.memberCount() != reader.memberNames().size())
+            throw MetrolaError(
+                u"Архив «%1» содержит файлы с недопустимыми именами и не будет открыт."_s.arg(name));
+        reader.verify();
+        m_members = reader.memberNames();
+    }
+
+    bool tableRead = false;
+    ProjectArchive::OpenOptions options;
+    options.applyCaptions = true;
+    options.askReplace = [](const QString &) { return true; };
+    options.beforePlans = [&tableRead] { tableRead = true; };
+    try {
+        const auto result = ProjectArchive::open(*m_session, archivePath, options);
+        if (result == ProjectArchive::OpenResult::NoDescription)
+            throw MetrolaError(ProjectArchive::descriptionMissingMessage());
+        m_plansExtracted = result == ProjectArchive::OpenResult::Opened;
+    } catch (const MetrolaError &error) {
+        if (!tableRead)
+            throw;
+        m_openError = error.message();
+        m_plansExtracted = !m_session->extractedFiles.isEmpty();
+    }
+}
+
+CliProject::~CliProject() = default;
+
+QString CliProject::firstPlan() const
+{
+    const RecordTable &table = m_session->table();
+    return table.recordCount() > 0 ? table.cellText(RecordTable::PlanId, 1) : QString();
+}
+
+void CliProject::showPaintedPlan(const QString &planId)
+{
+    if (planId.isEmpty() || !m_plansExtracted)
+        throw MetrolaError(ProjectArchive::plansMissingMessage());
+    if (!m_session->extractedFiles.contains(planId))
+        throw MetrolaError(u"План «%1» отсутствует в архиве."_s.arg(planId));
+    m_session->showPlanFile(m_session->programDir() + planId, planId);
+    m_session->repaintPlanRooms();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "model/projectsession.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// An archive opened the way the GUI opens it, but into a private temporary folder that goes
+// away with the object, so the tool never writes into anybody's working folder.
+class CliProject
+{
+public:
+    // Throws MetrolaError for an archive that cannot be read, is hostile, or has no description
+    // file. Problems found only after the table was read (a broken plan, a key that is not a
+    // number) do not throw: the table stays usable and openError() tells what went wrong.
+    explicit CliProject(const QString &archivePath);
+    ~CliProject();
+    CliProject(const CliProject &) = delete;
+    CliProject &operator=(const CliProject &) = delete;
+
+    ProjectSession &session() { return *m_session; }
+    const ProjectSession &session() const { return *m_session; }
+    // The names the archive holds, in its order.
+    const QStringList &members() const { return m_members; }
+    bool hasPlanFiles() const { return m_plansExtracted; }
+    const QString &openError() const { return m_openError; }
+
+    // Makes the plan shown and paints its rooms in their keys. Throws MetrolaError when the plan
+    // is not in the archive or cannot be painted.
+    void showPaintedPlan(const QString &planId);
+    // The plan of the first record.
+    QString firstPlan() const;
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<ProjectSession> m_session;
+    QStringList m_members;
+    bool m_plansExtracted = false;
+    QString m_openError;
+};
