@@ -68,7 +68,9 @@ Form1::Form1(const QString &programDir, QWidget *parent)
     setObjectName(u"Form1"_s);
     setWindowTitle(windowCaption());
     const QScreen *screen = QGuiApplication::primaryScreen();
-    m_scale = screen ? screen->logicalDotsPerInch() / kDesignDpi : 1.0;
+    // Never below the design size: Qt keeps the system font's size, so a shrunk layout would
+    // cut the captions.
+    m_scale = screen ? std::max(1.0, screen->logicalDotsPerInch() / kDesignDpi) : 1.0;
     buildWindow();
     m_form2 = new Form2(this);
     m_form2->hide();
@@ -397,6 +399,10 @@ QRect Form1::placeWindow(QSize screen, QSize image, QRect window, bool verticall
         left = 10;
         width = W - 10;
     }
+    // A plan wider than the screen would push the window's left part, with the tool
+    // buttons, off the screen.
+    if (!verticallyOnly && left < 10)
+        left = 10;
     return QRect(left, top, width, height);
 }
 

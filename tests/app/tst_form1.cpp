@@ -135,7 +135,7 @@ private Q_SLOTS:
         QTest::newRow("small plan") << QSize(1920, 1080) << QSize(400, 300) << QRect(5, 5, 900, 300) << false
                                     << QRect(760, 560, 900, 440);
         QTest::newRow("plan wider than the screen") << QSize(1024, 768) << QSize(3000, 100)
-                                                     << QRect(0, 0, 900, 300) << false << QRect(-988, 448, 900, 240);
+                                                     << QRect(0, 0, 900, 300) << false << QRect(10, 448, 900, 240);
         QTest::newRow("new plan: vertical only") << QSize(1024, 768) << QSize(800, 600)
                                                   << QRect(33, 44, 1100, 300) << true << QRect(33, 10, 1100, 668);
     }
