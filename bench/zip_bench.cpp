@@ -83,7 +83,7 @@ void writePlan(const QString &path, unsigned seed)
         Room r = rooms[i];
         const int w = r.x1 - r.x0;
         const int h = r.y1 - r.y0;
-        if (w < 900 && h < 900) {
+        if (w < 700 && h < 700) {
             ++i;
             continue;
         }
@@ -110,10 +110,21 @@ void writePlan(const QString &path, unsigned seed)
         rect(r.x1 - t, r.y0 - t, r.x1 + t, r.y1 + t, 0, 0, 0);
         const int door = r.x0 + pick(40, std::max(41, r.x1 - r.x0 - 120));
         rect(door, r.y1 - t, door + 90, r.y1 + t, 255, 255, 255);
+        // Furniture and fittings as thin outlines.
+        for (int n = pick(0, 4); n > 0; --n) {
+            const int fx = pick(r.x0 + 20, std::max(r.x0 + 21, r.x1 - 140));
+            const int fy = pick(r.y0 + 20, std::max(r.y0 + 21, r.y1 - 100));
+            const int fw = pick(40, 120);
+            const int fh = pick(30, 80);
+            rect(fx, fy, fx + fw, fy + 2, 0, 0, 0);
+            rect(fx, fy + fh, fx + fw, fy + fh + 2, 0, 0, 0);
+            rect(fx, fy, fx + 2, fy + fh, 0, 0, 0);
+            rect(fx + fw, fy, fx + fw + 2, fy + fh + 2, 0, 0, 0);
+        }
         // A label: a few lines of short strokes, like text at 1:100.
         const int lx = (r.x0 + r.x1) / 2 - 150;
-        const int ly = (r.y0 + r.y1) / 2 - 40;
-        for (int line = 0; line < 3; ++line) {
+        const int ly = (r.y0 + r.y1) / 2 - 60;
+        for (int line = 0; line < 5; ++line) {
             for (int x = lx; x < lx + 300; x += pick(3, 9)) {
                 if (pick(0, 2) != 0)
                     rect(x, ly + line * 30, x + pick(1, 3), ly + line * 30 + pick(8, 18), 0, 0, 0);

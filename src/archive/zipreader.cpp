@@ -31,6 +31,18 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+// Names from a hostile archive may be huge or hold control characters; a message shows a
+// readable, bounded form.
+QString printable(const QString &name)
+{
+    QString shown = name.left(100);
+    for (QChar &c : shown) {
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    }
+    return name.size() > shown.size() ? shown + u'…' : shown;
+}
+
 QString sizeText(qint64 bytes)
 {
     if (bytes >= (qint64(1) << 20))
@@ -253,22 +265,22 @@ void ZipReader::open()
         if (startDisk != 0)
             unsupported(QStringLiteral("он разбит на несколько томов"));
         if ((e.flags & (FlagEncrypted | FlagStrongEncryption)) != 0 || e.method == 99)
-            unsupported(QStringLiteral("файл «%1» в нём зашифрован, а зашифрованные архивы не поддерживаются").arg(e.name));
+            unsupported(QStringLiteral("файл «%1» в нём зашифрован, а зашифрованные архивы не поддерживаются").arg(printable(e.name)));
         if (e.method != MethodStored && e.method != MethodDeflated) {
             unsupported(QStringLiteral("файл «%1» сжат методом %2 (%3), а читаются только файлы без сжатия "
                                        "и сжатые методом Deflate")
-                            .arg(e.name)
+                            .arg(printable(e.name))
                             .arg(e.method)
                             .arg(methodName(e.method)));
         }
         if (e.method == MethodStored && e.compressedSize != e.size)
-            corrupt(QStringLiteral("у несжатого файла «%1» указаны два разных размера").arg(e.name));
+            corrupt(QStringLiteral("у несжатого файла «%1» указаны два разных размера").arg(printable(e.name)));
         if (e.size > m_sizeLimit) {
             unsupported(QStringLiteral("файл «%1» занимает после распаковки %2, а допускается не больше %3")
-                            .arg(e.name, sizeText(e.size), sizeText(m_sizeLimit)));
+                            .arg(printable(e.name), sizeText(e.size), sizeText(m_sizeLimit)));
         }
         if (m_index.contains(e.name))
-            corrupt(QStringLiteral("имя «%1» встречается в нём дважды").arg(e.name));
+            corrupt(QStringLiteral("имя «%1» встречается в нём дважды").arg(printable(e.name)));
         m_index.insert(e.name, qsizetype(m_entries.size()));
         m_entries.push_back(std::move(e));
         pos += recordSize;
@@ -299,11 +311,11 @@ void ZipReader::checkLocalHeaders(qint64 centralOffset)
 
     for (Entry &e : m_entries) {
         if (e.headerOffset > centralOffset - LocalHeaderSize)
-            corrupt(QStringLiteral("заголовок файла «%1» указан за пределами данных архива").arg(e.name));
+            corrupt(QStringLiteral("заголовок файла «%1» указан за пределами данных архива").arg(printable(e.name)));
         const QByteArray h = readAt(e.headerOffset, LocalHeaderSize);
         const char *p = h.constData();
         if (get32(p) != LocalHeaderSignature)
-            corrupt(QStringLiteral("заголовок файла «%1» испорчен").arg(e.name));
+            corrupt(QStringLiteral("заголовок файла «%1» испорчен").arg(printable(e.name)));
         Local l;
         l.flags = get16(p + 6);
         l.method = get16(p + 8);
@@ -314,7 +326,7 @@ void ZipReader::checkLocalHeaders(qint64 centralOffset)
         const qint64 extraLength = get16(p + 28);
         e.dataOffset = e.headerOffset + LocalHeaderSize + nameLength + extraLength;
         if (e.dataOffset > centralOffset || e.compressedSize > centralOffset - e.dataOffset)
-            corrupt(QStringLiteral("данные файла «%1» выходят за пределы архива").arg(e.name));
+            corrupt(QStringLiteral("данные файла «%1» выходят за пределы архива").arg(printable(e.name)));
         l.name = readAt(e.headerOffset + LocalHeaderSize, nameLength);
         spans.emplace_back(e.headerOffset, e.dataOffset + e.compressedSize);
         locals.push_back(std::move(l));
@@ -329,7 +341,7 @@ void ZipReader::checkLocalHeaders(qint64 centralOffset)
     for (size_t i = 1; i < order.size(); ++i) {
         if (spans[order[i - 1]].second > spans[order[i]].first) {
             corrupt(QStringLiteral("файлы «%1» и «%2» занимают одни и те же байты")
-                        .arg(m_entries[order[i - 1]].name, m_entries[order[i]].name));
+                        .arg(printable(m_entries[order[i - 1]].name), printable(m_entries[order[i]].name)));
         }
     }
 
@@ -348,7 +360,7 @@ void ZipReader::checkLocalHeaders(qint64 centralOffset)
         }
         if (!sameName || l.method != e.method || !sameSizes
             || (l.flags & (FlagEncrypted | FlagStrongEncryption)) != 0) {
-            corrupt(QStringLiteral("заголовок файла «%1» не совпадает с оглавлением").arg(e.name));
+            corrupt(QStringLiteral("заголовок файла «%1» не совпадает с оглавлением").arg(printable(e.name)));
         }
     }
 }
@@ -396,7 +408,7 @@ void ZipReader::decode(const Entry &e, const Sink &sink, const std::function<voi
         if (n == 0)
             return;
         if (n > e.size - produced)
-            corrupt(QStringLiteral("файл «%1» после распаковки длиннее, чем указано").arg(e.name));
+            corrupt(QStringLiteral("файл «%1» после распаковки длиннее, чем указано").arg(printable(e.name)));
         crc = crc32_z(crc, reinterpret_cast<const Bytef *>(data), z_size_t(n));
         produced += n;
         sink(data, n);
@@ -438,17 +450,17 @@ void ZipReader::decode(const Entry &e, const Sink &sink, const std::function<voi
                 break;
             // No progress is possible only when the compressed data ran out early.
             if (rc == Z_BUF_ERROR)
-                corrupt(QStringLiteral("сжатые данные файла «%1» обрываются").arg(e.name));
+                corrupt(QStringLiteral("сжатые данные файла «%1» обрываются").arg(printable(e.name)));
             if (rc != Z_OK)
-                corrupt(QStringLiteral("сжатые данные файла «%1» испорчены").arg(e.name));
+                corrupt(QStringLiteral("сжатые данные файла «%1» испорчены").arg(printable(e.name)));
         }
         if (z.stream.avail_in != 0 || inputLeft != 0)
-            corrupt(QStringLiteral("после сжатых данных файла «%1» лишние байты").arg(e.name));
+            corrupt(QStringLiteral("после сжатых данных файла «%1» лишние байты").arg(printable(e.name)));
     }
     if (produced != e.size)
-        corrupt(QStringLiteral("файл «%1» после распаковки короче, чем указано").arg(e.name));
+        corrupt(QStringLiteral("файл «%1» после распаковки короче, чем указано").arg(printable(e.name)));
     if (quint32(crc) != e.crc)
-        corrupt(QStringLiteral("контрольная сумма файла «%1» не сходится").arg(e.name));
+        corrupt(QStringLiteral("контрольная сумма файла «%1» не сходится").arg(printable(e.name)));
 }
 
 QByteArray ZipReader::readMember(const QString &name)
