@@ -1,0 +1,560 @@
+// metrola-cli is run as a separate process on archives built here, the way a server script
+// would run it.
+
+#include "archive/zipwriter.h"
+#include "model/cp1251.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Keys as the description file holds them (0x00BBGGRR).
+constexpr quint32 kRed = 0x0000FF;
+constexpr quint32 kGreen = 0x00FF00;
+constexpr quint32 kBlue = 0xFF0000;
+
+// 40 x 30, white, split by a black wall at x = 20 into a left and a right room.
+QImage twoRoomPlan()
+{
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    for (int y = 0; y < image.height(); ++y)
+        image.setPixel(20, y, qRgb(0, 0, 0));
+    return image;
+}
+
+QByteArray bmpBytes(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return bytes;
+}
+
+QString record(const QString &plan, const QString &name, const QString &type, const QString &area,
+               const QString &tenant, quint32 key, int x, int y)
+{
+    return u"%1;%2;%3;%4;%5;;%6;%7;%8;"_s.arg(plan, name, type, area, tenant)
+        .arg(key).arg(x).arg(y);
+}
+
+struct Project
+{
+    QStringList captions = {u"Арендатор"_s, u"Площадь"_s, u"Помещение"_s, u"Тип"_s,
+                            u"Торговое"_s,  u"Офис"_s,    u"Производство"_s, u"Склад"_s,
+                            u"Прочее"_s,    u"м."_s};
+    QStringList records = {
+        record(u"a.bmp"_s, u"Зал"_s, u"торг"_s, u"12,5"_s, u"ООО Ромашка"_s, kRed, 5, 5),
+        record(u"a.bmp"_s, u"Кабинет"_s, u"офис"_s, u"7,25"_s, QString(), kGreen, 30, 5),
+        record(u"b.bmp"_s, u"Склад"_s, u"склд"_s, u"100"_s, u"ИП Петров"_s, kBlue, 5, 5),
+    };
+    QString entryRow = u";;;;;;01.02.2024;;03.04.2024;"_s;
+    QStringList plans = {u"a.bmp"_s, u"b.bmp"_s};
+    QList<QPair<QString, QByteArray>> extraMembers;
+    bool withDescription = true;
+
+    QByteArray description() const
+    {
+        QStringList lines;
+        lines << captions.join(u';') + u";;"_s;
+        lines << u"План;Помещение;Тип;Площадь;Арендатор;Инфо;Ключ;X;Y;"_s;
+        lines << records;
+        lines << entryRow;
+        return Cp1251::fromUnicode(QString(lines.join(u"\r\n"_s) + u"\r\n"_s));
+    }
+
+    void write(const QString &path) const
+    {
+        ZipWriter writer(path);
+        for (const QString &plan : plans)
+            writer.addMember(plan, bmpBytes(twoRoomPlan()));
+        for (const auto &member : extraMembers)
+            writer.addMember(member.first, member.second);
+        if (withDescription)
+            writer.addMember(u"metrola.csv"_s, description());
+        writer.write();
+    }
+};
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+
+    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
+    QString text() const { return QString::fromUtf8(out); }
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Project)
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_work;
+    QString m_tmp; // METROLA_TMPDIR of the tool: must be empty after every run
+
+    QString path(const QString &name) const { return m_work.filePath(name); }
+
+    QString archive(const Project &project, const QString &name = u"project.zip"_s) const
+    {
+        const QString p = path(name);
+        QFile::remove(p);
+        project.write(p);
+        return p;
+    }
+
+    Run run(const QStringList &arguments) const
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"METROLA_TMPDIR"_s, m_tmp);
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(METROLA_CLI_PATH), arguments);
+        if (!process.waitForFinished(60000))
+            qFatal("metrola-cli did not finish");
+        Run r;
+        r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        r.out = process.readAllStandardOutput();
+        r.err = process.readAllStandardError();
+        return r;
+    }
+
+    QStringList leftovers() const { return QDir(m_tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
+
+    void expectRefused(const Run &r)
+    {
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(r.err.endsWith('\n') && r.err.count('\n') == 1, r.err.constData());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_work.isValid());
+        m_tmp = path(u"tmp"_s);
+        QVERIFY(QDir().mkpath(m_tmp));
+    }
+
+    void cleanup() { QCOMPARE(leftovers(), QStringList()); }
+
+    void versionAndHelp()
+    {
+        const Run version = run({u"--version"_s});
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.out, QByteArray("metrola-cli 1.8\n"));
+        const Run help = run({u"--help"_s});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.text().contains(u"Использование"_s));
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("nothing") << QStringList();
+        QTest::newRow("unknown command") << QStringList{u"list"_s, u"x.zip"_s};
+        QTest::newRow("no archive") << QStringList{u"info"_s};
+        QTest::newRow("two archives") << QStringList{u"info"_s, u"a.zip"_s, u"b.zip"_s};
+        QTest::newRow("schedule without -o") << QStringList{u"schedule"_s, u"@"_s};
+        QTest::newRow("-o without value") << QStringList{u"repaint"_s, u"@"_s, u"-o"_s};
+        QTest::newRow("option of another command") << QStringList{u"info"_s, u"@"_s, u"--tenant"_s};
+        QTest::newRow("json on schedule") << QStringList{u"schedule"_s, u"@"_s, u"--json"_s, u"-o"_s, u"x.xlsx"_s};
+        QTest::newRow("missing archive") << QStringList{u"info"_s, u"/nonexistent/none.zip"_s};
+        QTest::newRow("help with extra") << QStringList{u"--help"_s, u"info"_s};
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        const QString zip = archive(Project());
+        arguments.replaceInStrings(u"@"_s, zip);
+        expectRefused(run(arguments));
+    }
+
+    void infoText()
+    {
+        const Run r = run({u"info"_s, archive(Project())});
+        QCOMPARE(r.exitCode, 0);
+        const QString t = r.text();
+        QVERIFY2(t.contains(u"Записей: 3\n"_s), qPrintable(t));
+        QVERIFY(t.contains(u"  a.bmp: записей 2, площадь 19,75\n"_s));
+        QVERIFY(t.contains(u"  b.bmp: записей 1, площадь 100\n"_s));
+        QVERIFY(t.contains(u"Свободные помещения: 1, площадь 7,25\n"_s));
+        QVERIFY(t.contains(u"Последняя новая запись: 01.02.2024\n"_s));
+        QVERIFY(t.contains(u"Последнее изменение: 03.04.2024\n"_s));
+    }
+
+    void infoJson_data()
+    {
+        QTest::addColumn<QStringList>("records");
+        QTest::addColumn<QString>("entryRow");
+        QTest::addColumn<double>("total");
+        QTest::addColumn<double>("unknownType");
+        QTest::addColumn<QList<int>>("notNumber");
+        QTest::addColumn<int>("vacant");
+        QTest::addColumn<bool>("finished");
+
+        const QString entry = u";;;;;;01.02.2024;;03.04.2024;"_s;
+        QTest::newRow("typical") << Project().records << entry << 119.75 << 0.0 << QList<int>()
+                                 << 1 << false;
+        QTest::newRow("finished, no records")
+            << QStringList() << u";;;;;;01.02.2024;НЕРЕДАКТ;03.04.2024;"_s << 0.0 << 0.0
+            << QList<int>() << 0 << true;
+        QTest::newRow("bad area listed, not summed")
+            << QStringList{record(u"a.bmp"_s, u"Зал"_s, u"торг"_s, u"12,5"_s, u"X"_s, kRed, 5, 5),
+                           record(u"a.bmp"_s, u"Кладовая"_s, u"проч"_s, u"около 5"_s, u"Y"_s, kGreen, 30, 5),
+                           record(u"a.bmp"_s, u"Угол"_s, u"торг"_s, u""_s, u"Z"_s, kBlue, 30, 6)}
+            << entry << 12.5 << 0.0 << QList<int>{2, 3} << 0 << false;
+        QTest::newRow("unknown and empty type")
+            << QStringList{record(u"a.bmp"_s, u"Зал"_s, u"магазин"_s, u"3"_s, u""_s, kRed, 5, 5),
+                           record(u"a.bmp"_s, u"Зал 2"_s, u""_s, u"0,5"_s, u""_s, kGreen, 30, 5)}
+            << entry << 3.5 << 3.5 << QList<int>() << 2 << false;
+    }
+
+    void infoJson()
+    {
+        QFETCH(QStringList, records);
+        QFETCH(QString, entryRow);
+        QFETCH(double, total);
+        QFETCH(double, unknownType);
+        QFETCH(QList<int>, notNumber);
+        QFETCH(int, vacant);
+        QFETCH(bool, finished);
+
+        Project project;
+        project.records = records;
+        project.entryRow = entryRow;
+        const Run r = run({u"info"_s, archive(project), u"--json"_s});
+        QCOMPARE(r.exitCode, 0);
+        const QJsonObject o = r.json();
+        QCOMPARE(o[u"records"_s].toInt(), records.size());
+        QCOMPARE(o[u"areaTotal"_s].toDouble(), total);
+        QCOMPARE(o[u"areaUnknownType"_s].toDouble(), unknownType);
+        QList<int> rows;
+        for (const QJsonValue &v : o[u"areaNotNumberRows"_s].toArray())
+            rows << v.toInt();
+        QCOMPARE(rows, notNumber);
+        QCOMPARE(o[u"vacant"_s][u"count"_s].toInt(), vacant);
+        QCOMPARE(o[u"finished"_s].toBool(), finished);
+        QCOMPARE(o[u"captions"_s].toArray().size(), 10);
+        QCOMPARE(o[u"captions"_s][9].toString(), u"м."_s);
+        QCOMPARE(o[u"lastEdit"_s].toString(), u"03.04.2024"_s);
+        double byType = unknownType;
+        for (const QJsonValue &v : o[u"areaByType"_s].toObject())
+            byType += v.toDouble();
+        QCOMPARE(byType, total);
+    }
+
+    void infoOfTypicalProjectByTypeAndPlan()
+    {
+        const QJsonObject o = run({u"info"_s, archive(Project()), u"--json"_s}).json();
+        QCOMPARE(o[u"areaByType"_s][u"торг"_s].toDouble(), 12.5);
+        QCOMPARE(o[u"areaByType"_s][u"склд"_s].toDouble(), 100.0);
+        const QJsonArray plans = o[u"plans"_s].toArray();
+        QCOMPARE(plans.size(), 2);
+        QCOMPARE(plans[0][u"name"_s].toString(), u"a.bmp"_s);
+        QCOMPARE(plans[0][u"records"_s].toInt(), 2);
+        QCOMPARE(plans[1][u"area"_s].toDouble(), 100.0);
+        QCOMPARE(o[u"vacant"_s][u"rooms"_s][0][u"row"_s].toInt(), 2);
+    }
+
+    void infoWithoutPlanFiles()
+    {
+        Project project;
+        project.plans.clear();
+        const Run r = run({u"info"_s, archive(project), u"--json"_s});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.json()[u"records"_s].toInt(), 3);
+    }
+
+    void checkClean()
+    {
+        const Run r = run({u"check"_s, archive(Project()), u"--json"_s});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.json()[u"problems"_s].toArray().size(), 0);
+    }
+
+    void checkFinds_data()
+    {
+        QTest::addColumn<Project>("project");
+        QTest::addColumn<QStringList>("kinds");
+        QTest::addColumn<int>("row");
+
+        const auto with = [](int index, const QString &line) {
+            Project p;
+            p.records[index] = line;
+            return p;
+        };
+        QTest::newRow("duplicate key")
+            << with(1, record(u"a.bmp"_s, u"Кабинет"_s, u"офис"_s, u"7"_s, u""_s, kRed, 30, 5))
+            << QStringList{u"duplicate-key"_s} << 2;
+        QTest::newRow("key not a number")
+            << with(1, u"a.bmp;Кабинет;офис;7;;;зелёный;30;5;"_s)
+            << QStringList{u"open"_s, u"key"_s} << 2;
+        QTest::newRow("key beyond 24 bits")
+            << with(1, u"a.bmp;Кабинет;офис;7;;;16777216;30;5;"_s) << QStringList{u"key"_s} << 2;
+        QTest::newRow("label not a number")
+            << with(2, u"b.bmp;Склад;склд;100;;;16711680;5;5,5;"_s) << QStringList{u"label"_s} << 3;
+        QTest::newRow("label outside the plan")
+            << with(2, record(u"b.bmp"_s, u"Склад"_s, u"склд"_s, u"100"_s, u""_s, kBlue, 40, 5))
+            << QStringList{u"label-outside"_s} << 3;
+        QTest::newRow("label negative")
+            << with(2, record(u"b.bmp"_s, u"Склад"_s, u"склд"_s, u"100"_s, u""_s, kBlue, 5, -1))
+            << QStringList{u"label-outside"_s} << 3;
+        // The second room's label lies in the first room, so its fill repaints the first room.
+        QTest::newRow("label covered by a later fill")
+            << with(1, record(u"a.bmp"_s, u"Кабинет"_s, u"офис"_s, u"7"_s, u""_s, kGreen, 10, 5))
+            << QStringList{u"label-covered"_s} << 1;
+        QTest::newRow("label on a wall")
+            << with(1, record(u"a.bmp"_s, u"Кабинет"_s, u"офис"_s, u"7"_s, u""_s, kGreen, 20, 5))
+            << QStringList() << 0;
+        QTest::newRow("type unknown")
+            << with(0, record(u"a.bmp"_s, u"Зал"_s, u"ТОРГ"_s, u"1"_s, u"X"_s, kRed, 5, 5))
+            << QStringList{u"type"_s} << 1;
+        QTest::newRow("area not a number")
+            << with(0, record(u"a.bmp"_s, u"Зал"_s, u"торг"_s, u"1,2,3"_s, u"X"_s, kRed, 5, 5))
+            << QStringList{u"area"_s} << 1;
+        QTest::newRow("control character")
+            << with(0, record(u"a.bmp"_s, u"Зал"_s, u"торг"_s, u"1"_s, u"X\tY"_s, kRed, 5, 5))
+            << QStringList{u"chars"_s} << 1;
+        QTest::newRow("unassigned code page byte")
+            << with(0, record(u"a.bmp"_s, u"Зал"_s, u"торг"_s, u"1"_s, u"X"_s + QChar(0x98), kRed, 5, 5))
+            << QStringList{u"chars"_s} << 1;
+
+        Project missing;
+        missing.plans = {u"a.bmp"_s};
+        QTest::newRow("plan missing") << missing << QStringList{u"plan-missing"_s} << 3;
+
+        Project unused;
+        unused.extraMembers = {{u"old.BMP"_s, bmpBytes(twoRoomPlan())}, {u"notes.txt"_s, "x"}};
+        QTest::newRow("plan unused") << unused << QStringList{u"plan-unused"_s} << 0;
+
+        Project broken;
+        broken.plans = {u"b.bmp"_s};
+        broken.extraMembers = {{u"a.bmp"_s, "BM not really a bitmap"}};
+        QTest::newRow("plan unreadable")
+            << broken << QStringList{u"open"_s, u"plan-unreadable"_s} << 0;
+    }
+
+    void checkFinds()
+    {
+        QFETCH(Project, project);
+        QFETCH(QStringList, kinds);
+        QFETCH(int, row);
+
+        const QString zip = archive(project);
+        const Run r = run({u"check"_s, zip, u"--json"_s});
+        QCOMPARE(r.exitCode, kinds.isEmpty() ? 0 : 1);
+        QStringList found;
+        for (const QJsonValue &p : r.json()[u"problems"_s].toArray()) {
+            found << p[u"kind"_s].toString();
+            // Opening concerns the archive as a whole, whatever row caused it.
+            if (found.last() != u"open"_s)
+                QCOMPARE(p[u"row"_s].toInt(), row);
+            QVERIFY(!p[u"message"_s].toString().isEmpty());
+        }
+        QCOMPARE(found, kinds);
+
+        // The text form has one line per problem.
+        const Run text = run({u"check"_s, zip});
+        QCOMPARE(text.exitCode, r.exitCode);
+        if (!kinds.isEmpty())
+            QCOMPARE(text.out.count('\n'), kinds.size());
+    }
+
+    void schedule()
+    {
+        const QString out = path(u"report.xlsx"_s);
+        const Run r = run({u"schedule"_s, archive(Project()), u"-o"_s, out});
+        QCOMPARE(r.exitCode, 0);
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(2), QByteArray("PK"));
+        QCOMPARE(QDir(m_work.path()).entryList({u"report*"_s}, QDir::Files), QStringList{u"report.xlsx"_s});
+    }
+
+    void scheduleIntoMissingFolder()
+    {
+        const QString out = path(u"no/such/folder/report.xlsx"_s);
+        expectRefused(run({u"schedule"_s, archive(Project()), u"-o"_s, out}));
+        QVERIFY(!QFileInfo::exists(out));
+    }
+
+    void repaint_data()
+    {
+        QTest::addColumn<QString>("plan");
+        QTest::addColumn<quint32>("left");
+        QTest::addColumn<quint32>("right");
+        QTest::newRow("first record's plan") << QString() << kRed << kGreen;
+        QTest::newRow("second plan") << u"b.bmp"_s << kBlue << 0xFFFFFFu;
+    }
+
+    void repaint()
+    {
+        QFETCH(QString, plan);
+        QFETCH(quint32, left);
+        QFETCH(quint32, right);
+        const QString out = path(u"plan.bmp"_s);
+        QStringList args{u"repaint"_s, archive(Project()), u"-o"_s, out};
+        if (!plan.isEmpty())
+            args << u"-p"_s << plan;
+        QCOMPARE(run(args).exitCode, 0);
+
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray header = file.read(30);
+        QCOMPARE(header.at(28), char(24)); // bits per pixel
+        const QImage image(out);
+        QCOMPARE(image.size(), QSize(40, 30));
+        // Corners far from the label points show the fill reached the whole room.
+        const auto key = [](QRgb rgb) { return ((rgb & 0xff) << 16) | (rgb & 0xff00) | ((rgb >> 16) & 0xff); };
+        QCOMPARE(key(image.pixel(0, 29)), left);
+        QCOMPARE(key(image.pixel(39, 29)), right);
+        QCOMPARE(image.pixel(20, 0), qRgb(0, 0, 0));
+        QFile::remove(out);
+    }
+
+    void pictureDrawsLabelsOnThePaintedPlan()
+    {
+        const QString zip = archive(Project());
+        const QString painted = path(u"painted.bmp"_s);
+        const QString picture = path(u"picture.bmp"_s);
+        QCOMPARE(run({u"repaint"_s, zip, u"-o"_s, painted}).exitCode, 0);
+        QCOMPARE(run({u"picture"_s, zip, u"--area"_s, u"--unit"_s, u" кв.м"_s, u"-o"_s, picture}).exitCode, 0);
+        const QImage a(painted);
+        const QImage b(picture);
+        QCOMPARE(b.size(), a.size());
+        QVERIFY(a != b);
+        int same = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                same += a.pixel(x, y) == b.pixel(x, y);
+        // Text covers a little of the plan; the rest is the painted plan.
+        QVERIFY(same > a.width() * a.height() / 2);
+    }
+
+    void drawingRefused_data()
+    {
+        QTest::addColumn<Project>("project");
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("unknown plan") << Project() << QStringList{u"-p"_s, u"c.bmp"_s};
+        Project noPlans;
+        noPlans.plans.clear();
+        QTest::newRow("no plan files") << noPlans << QStringList();
+        Project badKey;
+        badKey.records[0] = u"a.bmp;Зал;торг;1;X;;красный;5;5;"_s;
+        QTest::newRow("key not a number") << badKey << QStringList();
+    }
+
+    void drawingRefused()
+    {
+        QFETCH(Project, project);
+        QFETCH(QStringList, options);
+        const QString zip = archive(project);
+        for (const QString &command : {u"repaint"_s, u"picture"_s}) {
+            const QString out = path(u"out.bmp"_s);
+            expectRefused(run(QStringList{command, zip, u"-o"_s, out} + options));
+            QVERIFY(!QFileInfo::exists(out));
+        }
+    }
+
+    void hostileArchives_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QByteArray zip;
+        {
+            const QString p = path(u"good.zip"_s);
+            Project().write(p);
+            QFile f(p);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            zip = f.readAll();
+        }
+        QTest::newRow("garbage") << QByteArray(4096, '\x5a');
+        QTest::newRow("empty file") << QByteArray();
+        QTest::newRow("truncated") << zip.left(zip.size() * 2 / 3);
+        QTest::newRow("without its end") << zip.left(zip.size() - 10);
+        QByteArray damaged = zip;
+        damaged[40] = char(damaged[40] ^ 0x55); // inside the first member's data
+        QTest::newRow("damaged member") << damaged;
+        {
+            Project evil;
+            // The writer refuses such a name, so a harmless one of the same length is renamed
+            // in the local header and in the central directory alike.
+            evil.extraMembers = {{u"xx_evil.bmp"_s, bmpBytes(twoRoomPlan())}};
+            const QString p = path(u"evil.zip"_s);
+            evil.write(p);
+            QFile f(p);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QByteArray bytes = f.readAll();
+            QCOMPARE(bytes.count("xx_evil.bmp"), 2);
+            bytes.replace("xx_evil.bmp", "../evil.bmp");
+            QTest::newRow("member ../evil.bmp") << bytes;
+        }
+        {
+            Project none;
+            none.withDescription = false;
+            const QString p = path(u"none.zip"_s);
+            none.write(p);
+            QFile f(p);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QTest::newRow("no description file") << f.readAll();
+        }
+    }
+
+    void hostileArchives()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString zip = path(u"hostile.zip"_s);
+        {
+            QFile f(zip);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        }
+        const QString out = path(u"out.file"_s);
+        const QList<QStringList> commands = {
+            {u"info"_s, zip},
+            {u"check"_s, zip, u"--json"_s},
+            {u"schedule"_s, zip, u"-o"_s, out},
+            {u"picture"_s, zip, u"-o"_s, out},
+            {u"repaint"_s, zip, u"-o"_s, out},
+        };
+        for (const QStringList &command : commands) {
+            expectRefused(run(command));
+            QVERIFY(!QFileInfo::exists(out));
+            QCOMPARE(leftovers(), QStringList());
+        }
+        QVERIFY(!QFileInfo::exists(path(u"evil.bmp"_s)));
+    }
+
+    void demoArchive()
+    {
+        const QString demo = QStringLiteral(METROLA_SOURCE_DIR "/samples/demo.zip");
+        if (!QFileInfo::exists(demo))
+            QSKIP("samples/demo.zip is not in this checkout");
+        const Run r = run({u"info"_s, demo, u"--json"_s});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.json()[u"records"_s].toInt() > 0);
+    }
+};
+
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
