@@ -151,5 +151,7 @@ void Form1::Button1Click()
             c = (c - 1) & ColourKey::kRgbMask;
         session().markingColour = c;
         Shape1->setColour(c);
+        if (Form2 *dialog = form2(); dialog && dialog->Shape1)
+            dialog->Shape1->setColour(c);
     });
 }
