@@ -65,6 +65,8 @@ namespace Cp1251 {
 
 QString toUnicode(QByteArrayView bytes)
 {
+    if (bytes.isEmpty())
+        return QString();
     QString text(bytes.size(), Qt::Uninitialized);
     QChar *out = text.data();
     for (qsizetype i = 0; i < bytes.size(); ++i)
@@ -74,15 +76,24 @@ QString toUnicode(QByteArrayView bytes)
 
 QByteArray fromUnicode(QStringView text)
 {
+    QByteArray bytes;
+    appendEncoded(bytes, text);
+    return bytes;
+}
+
+void appendEncoded(QByteArray &bytes, QStringView text)
+{
+    if (text.isEmpty())
+        return;
     const ReverseTable &table = reverseTable();
-    QByteArray bytes(text.size(), Qt::Uninitialized);
-    char *out = bytes.data();
+    const qsizetype start = bytes.size();
+    bytes.resize(start + text.size());
+    char *out = bytes.data() + start;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t u = text[i].unicode();
         const unsigned char b = table.bytes[u];
         out[i] = static_cast<char>(b != 0 || u == 0 ? b : '?');
     }
-    return bytes;
 }
 
 bool canEncode(QChar c)

@@ -12,6 +12,8 @@ QString toUnicode(QByteArrayView bytes);
 // Characters the code page cannot hold become '?'; callers that must not lose text check
 // canEncode() first.
 QByteArray fromUnicode(QStringView text);
+// Appends the encoded text to out without an intermediate array.
+void appendEncoded(QByteArray &out, QStringView text);
 bool canEncode(QChar c);
 bool canEncode(QStringView text);
 

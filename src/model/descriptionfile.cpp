@@ -12,7 +12,7 @@ constexpr char kSeparator = ';';
 
 void appendField(QByteArray &out, const QString &text)
 {
-    out += Cp1251::fromUnicode(text);
+    Cp1251::appendEncoded(out, text);
     out += kSeparator;
 }
 
@@ -32,37 +32,26 @@ QString fileName()
 
 QByteArray build(const Captions &captions, const RecordTable &table)
 {
-    std::vector<QByteArray> lines;
-    lines.reserve(static_cast<size_t>(table.tableRows()) + 1);
-    QByteArray captionLine;
-    for (const QString &text : captions.texts)
-        appendField(captionLine, text);
-    captionLine += kSeparator;
-    lines.push_back(std::move(captionLine));
-    for (int r = 0; r < table.tableRows(); ++r) {
-        QByteArray line;
-        for (const QString &cell : table.row(r))
-            appendField(line, cell);
-        lines.push_back(std::move(line));
-    }
-    // Of every run of adjacent lines beginning with ";;;" only the first remains: the EntryRow
-    // begins so, a record never does, since its plan id and type are never empty.
-    std::vector<QByteArray> kept;
-    kept.reserve(lines.size());
-    bool previousCollapsible = false;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const bool collapsible = startsCollapsible(lines[i]);
-        if (!(i >= 1 && collapsible && previousCollapsible))
-            kept.push_back(std::move(lines[i]));
-        previousCollapsible = collapsible;
-    }
-    qsizetype size = 0;
-    for (const QByteArray &line : kept)
-        size += line.size() + 2;
     QByteArray out;
-    out.reserve(size);
-    for (const QByteArray &line : kept) {
-        out += line;
+    out.reserve(static_cast<qsizetype>(table.tableRows()) * 64 + 256);
+    for (const QString &text : captions.texts)
+        appendField(out, text);
+    out += kSeparator;
+    out += "\r\n";
+    // Of every run of adjacent row lines beginning with ";;;" only the first remains: the
+    // EntryRow begins so, a record never does, since its plan id and type are never empty.
+    // The caption line never starts a run, because the header line follows it.
+    bool previousCollapsible = false;
+    for (int r = 0; r < table.tableRows(); ++r) {
+        const qsizetype lineStart = out.size();
+        for (const QString &cell : table.row(r))
+            appendField(out, cell);
+        const bool collapsible = startsCollapsible(QByteArrayView(out).sliced(lineStart));
+        if (collapsible && previousCollapsible) {
+            out.truncate(lineStart);
+            continue;
+        }
+        previousCollapsible = collapsible;
         out += "\r\n";
     }
     return out;

@@ -158,6 +158,8 @@ void RecordTable::replaceRows(std::vector<Row> rows)
     m_rowsByKey.clear();
     m_badKeyRows.clear();
     m_keyTexts.clear();
+    m_rowsByKey.reserve(m_rows.size());
+    m_keyTexts.reserve(static_cast<qsizetype>(m_rows.size()));
     for (int r = 1; r < tableRows(); ++r)
         indexRow(r);
     endResetModel();
@@ -173,7 +175,7 @@ int RecordTable::rowOfColour(quint32 colour) const
     if (!m_badKeyRows.empty())
         throw MetrolaError(notANumberMessage(cellText(ColourKey, *m_badKeyRows.begin())));
     const auto it = m_rowsByKey.find(static_cast<qint64>(colour));
-    return it == m_rowsByKey.end() ? 0 : it->second.back();
+    return it == m_rowsByKey.end() ? 0 : it->second.last;
 }
 
 void RecordTable::appendRecord(const Row &texts, const std::optional<QString> &date)
@@ -236,10 +238,19 @@ void RecordTable::unindexRow(int r)
     if (const auto value = parseCellNumber(key)) {
         auto it = m_rowsByKey.find(*value);
         if (it != m_rowsByKey.end()) {
-            auto &rows = it->second;
-            rows.erase(std::remove(rows.begin(), rows.end(), r), rows.end());
-            if (rows.empty())
+            KeyRows &rows = it->second;
+            if (--rows.count == 0) {
                 m_rowsByKey.erase(it);
+            } else if (rows.last == r) {
+                rows.last = 0;
+                for (int other = 1; other <= tableRows() - 2; ++other) {
+                    if (other == r)
+                        continue;
+                    const auto otherValue = parseCellNumber(cellText(ColourKey, other));
+                    if (otherValue && *otherValue == *value)
+                        rows.last = other;
+                }
+            }
         }
     } else {
         m_badKeyRows.erase(r);
@@ -257,8 +268,9 @@ void RecordTable::indexRow(int r)
     if (!isRecordRow(r))
         return;
     if (const auto value = parseCellNumber(key)) {
-        auto &rows = m_rowsByKey[*value];
-        rows.insert(std::upper_bound(rows.begin(), rows.end(), r), r);
+        KeyRows &rows = m_rowsByKey[*value];
+        rows.last = std::max(rows.last, r);
+        ++rows.count;
     } else {
         m_badKeyRows.insert(r);
     }

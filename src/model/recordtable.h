@@ -105,8 +105,14 @@ private:
     void emitRowChanged(int r, int firstColumn, int lastColumn);
 
     std::vector<Row> m_rows;
-    // Record rows by numeric key, each list ascending.
-    std::unordered_map<qint64, std::vector<int>> m_rowsByKey;
+    // Record rows by numeric key: the last such row and how many there are. Keys are unique
+    // in a sound table, so the rare duplicate pays a scan when its last row goes.
+    struct KeyRows
+    {
+        int last = 0;
+        int count = 0;
+    };
+    std::unordered_map<qint64, KeyRows> m_rowsByKey;
     // Record rows whose key is neither empty nor a number.
     std::set<int> m_badKeyRows;
     // Column 6 texts of rows 1 .. RowCount-1 with their number of occurrences.

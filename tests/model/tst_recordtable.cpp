@@ -136,6 +136,23 @@ private Q_SLOTS:
         QVERIFY(!table.colourInUse(9));
     }
 
+    void duplicateKeyFallsBackToTheEarlierRow()
+    {
+        RecordTable table;
+        fill(table, {u"a:7"_s, u"a:5"_s, u"a:7"_s, u"a:7"_s});
+        QCOMPARE(table.rowOfColour(7), 4);
+        table.setCell(RecordTable::ColourKey, 4, u"8"_s);
+        QCOMPARE(table.rowOfColour(7), 3);
+        table.swapRows(1, 2);
+        QCOMPARE(table.rowOfColour(7), 3);
+        table.setCell(RecordTable::ColourKey, 3, QString());
+        QCOMPARE(table.rowOfColour(7), 2);
+        QVERIFY(table.colourInUse(7));
+        table.setCell(RecordTable::ColourKey, 2, u"9"_s);
+        QCOMPARE(table.rowOfColour(7), 0);
+        QVERIFY(!table.colourInUse(7));
+    }
+
     void appendCarriesEntryRow()
     {
         RecordTable table;
