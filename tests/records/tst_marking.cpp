@@ -3,9 +3,11 @@
 #include "app/colourswatch.h"
 #include "plan/plancanvas.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -136,6 +138,44 @@ private Q_SLOTS:
         QCOMPARE(f.session().planImage(), before);
         QVERIFY(!f.dialog().isVisible());
         QCOMPARE(f.session().markingColour, ProjectSession::kInitialMarkingColour);
+    }
+
+    void newPlanKeepsItsPathEvenWhenItFailsToLoad_data()
+    {
+        QTest::addColumn<bool>("loadable");
+        QTest::newRow("bitmap") << true;
+        QTest::newRow("not a bitmap") << false;
+    }
+    void newPlanKeepsItsPathEvenWhenItFailsToLoad()
+    {
+        QFETCH(bool, loadable);
+        Fixture f;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"floor2.bmp"_s);
+        if (loadable) {
+            QImage plan(20, 10, QImage::Format_RGB32);
+            plan.fill(Qt::white);
+            QVERIFY(plan.save(path, "BMP"));
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("not a bitmap");
+        }
+        Dialogs::setResponder({[&](Dialogs::Kind kind, const QString &title, const QString &text) {
+                                   f.messages.append({kind, title, text});
+                                   return QMessageBox::Ok;
+                               },
+                               [&](QFileDialog *) { return path; }, {}});
+
+        QTest::mouseClick(f.form->SpeedButton1, Qt::LeftButton);
+
+        QVERIFY(f.session().planPaths().planFileIndex(u"floor2.bmp"_s) > 0);
+        QCOMPARE(f.session().currentPlan(), loadable ? u"floor2.bmp"_s : Fixture::kPlan);
+        QCOMPARE(f.form->Label1->text(), f.session().currentPlan());
+        QCOMPARE(f.session().planImage().size(), loadable ? QSize(20, 10) : QSize(60, 40));
+        QCOMPARE(f.messages.size(), loadable ? 0 : 1);
+        if (!loadable)
+            QCOMPARE(f.messages[0].kind, Dialogs::Kind::Critical);
     }
 };
 
