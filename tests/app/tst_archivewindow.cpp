@@ -1,0 +1,214 @@
+#include "app/dialogs.h"
+#include "app/form1.h"
+#include "app/piegauge.h"
+#include "archive/zipreader.h"
+#include "archive/zipwriter.h"
+#include "model/cp1251.h"
+#include "records/form2.h"
+
+#include <QBuffer>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray planBytes()
+{
+    QImage plan(30, 20, QImage::Format_RGB32);
+    plan.fill(Qt::white);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    plan.save(&buffer, "BMP");
+    return bytes;
+}
+
+// A project whose records lie on plan B first, then A; the EntryRow carries the given X cell.
+QString writeArchive(const QString &path, const QString &entryX, bool withRecords = true)
+{
+    QString csv = u"Т;К;Н;Г;1;2;3;4;5;ед;;\r\nh;\r\n"_s;
+    if (withRecords)
+        csv += u"b.bmp;Зал;торг;10;А;;100;5;5;\r\na.bmp;Склад;склд;20;Б;;99;5;5;\r\n"_s;
+    csv += u";;;;;;07.12.2026;"_s + entryX + u";;\r\n"_s;
+    ZipWriter writer(path);
+    writer.addMember(u"b.bmp"_s, planBytes());
+    writer.addMember(u"a.bmp"_s, planBytes());
+    writer.addMember(u"metrola.csv"_s, Cp1251::fromUnicode(csv));
+    writer.write();
+    return path;
+}
+
+} // namespace
+
+class TestArchiveWindow : public QObject
+{
+    Q_OBJECT
+
+    QStringList m_texts;
+    QString m_chosenFile;
+    QMessageBox::StandardButton m_answer = QMessageBox::Yes;
+
+    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<QTemporaryDir> m_files;
+
+    QString programDir() const { return m_program->path() + u'/'; }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_texts.clear();
+        m_answer = QMessageBox::Yes;
+        m_program = std::make_unique<QTemporaryDir>();
+        m_files = std::make_unique<QTemporaryDir>();
+        Dialogs::setResponder({[this](Dialogs::Kind, const QString &title, const QString &text) {
+                                   m_texts.append(title + u'|' + text);
+                                   return m_answer;
+                               },
+                               [this](QFileDialog *) { return m_chosenFile; }, {}});
+    }
+    void cleanup() { Dialogs::setResponder({}); }
+
+    void openThroughTheDialog()
+    {
+        Form1 form(programDir());
+        m_chosenFile = writeArchive(m_files->path() + u"/p.zip"_s, QString());
+        form.SpeedButton3Click();
+        QVERIFY2(m_texts.isEmpty(), qPrintable(m_texts.join(u'\n')));
+        QCOMPARE(form.Label1->text(), u"b.bmp"_s);
+        QCOMPARE(form.TabSet1->count(), 2);
+        QCOMPARE(form.TabSet1->tabText(0), u"b.bmp"_s);
+        QCOMPARE(form.TabSet1->tabText(1), u"a.bmp"_s);
+        QCOMPARE(form.TabSet1->currentIndex(), 0);
+        QCOMPARE(form.Label3->text(), u"3"_s);
+        QCOMPARE(form.edt[0]->text(), u"Т"_s); // captions applied in the dialog form
+        QCOMPARE(form.edt[9]->text(), u"ед"_s);
+        QCOMPARE(form.session().lastArchive, m_chosenFile);
+    }
+
+    void startUpDoesNotApplyCaptions()
+    {
+        Form1 form(programDir());
+        const QString archive = writeArchive(m_files->path() + u"/p.zip"_s, QString());
+        form.FormCreate({archive}, QDir::currentPath());
+        QCOMPARE(form.Label4->text(), archive);
+        QCOMPARE(form.Label1->text(), u"b.bmp"_s);
+        QCOMPARE(form.edt[0]->text(), u"Арендаторы"_s);
+        QCOMPARE(form.TabSet1->count(), 2);
+    }
+
+    void finishedLockFollowsEachOpening()
+    {
+        Form1 form(programDir());
+        m_chosenFile = writeArchive(m_files->path() + u"/done.zip"_s, u"НЕРЕДАКТ"_s);
+        form.SpeedButton3Click();
+        const QList<QWidget *> locked = {form.Button2, form.Button1, form.SpeedButton1, form.Button4};
+        for (QWidget *w : locked)
+            QVERIFY2(w->isHidden(), qPrintable(w->objectName()));
+        QVERIFY(form.form2()->Edit2->isReadOnly());
+        QVERIFY(form.form2()->Edit4->isReadOnly());
+        QVERIFY(!form.form2()->Edit1->isReadOnly());
+
+        m_chosenFile = writeArchive(m_files->path() + u"/open.zip"_s, QString());
+        form.SpeedButton3Click(); // the same member names: the replace question is answered Yes
+        QVERIFY(!m_texts.isEmpty());
+        QVERIFY(m_texts.first().startsWith(u"File Exists Alert|Replace existing file "_s));
+        for (QWidget *w : locked)
+            QVERIFY2(!w->isHidden(), qPrintable(w->objectName()));
+        QVERIFY(!form.form2()->Edit2->isReadOnly());
+    }
+
+    void openingMessages_data()
+    {
+        QTest::addColumn<bool>("withRecords");
+        QTest::addColumn<QMessageBox::StandardButton>("replace");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no records") << false << QMessageBox::Yes
+                                    << u"Ошибка|Файлы поэтажных планов не могут быть загружены. Архив повреждён."_s;
+        QTest::newRow("replace refused") << true << QMessageBox::No
+                                         << u"Ошибка|Архив не может быть загружен в Metrola. Отсутствует файл описания."_s;
+    }
+    void openingMessages()
+    {
+        QFETCH(bool, withRecords);
+        QFETCH(QMessageBox::StandardButton, replace);
+        QFETCH(QString, message);
+        QFile stale(programDir() + u"metrola.csv"_s);
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+        Form1 form(programDir());
+        m_answer = replace;
+        m_chosenFile = writeArchive(m_files->path() + u"/p.zip"_s, QString(), withRecords);
+        form.SpeedButton3Click();
+        QCOMPARE(m_texts.last(), message);
+        QCOMPARE(form.TabSet1->count(), 0);
+        QCOMPARE(form.Label1->text(), u"-"_s);
+    }
+
+    void saveWritesMembersInPlanOrder()
+    {
+        Form1 form(programDir());
+        m_chosenFile = writeArchive(m_files->path() + u"/p.zip"_s, QString());
+        form.SpeedButton3Click();
+        m_chosenFile = m_files->path() + u"/saved.zip"_s;
+        form.SpeedButton2Click();
+        QVERIFY2(m_texts.isEmpty(), qPrintable(m_texts.join(u'\n')));
+        ZipReader reader(m_chosenFile);
+        QCOMPARE(reader.memberNames(), (QStringList{u"b.bmp"_s, u"a.bmp"_s, u"metrola.csv"_s}));
+        QVERIFY(form.Gauge1->isHidden());
+    }
+
+    void saveWithoutPlanDoesNothing()
+    {
+        Form1 form(programDir());
+        m_chosenFile = m_files->path() + u"/nothing.zip"_s;
+        form.SpeedButton2Click();
+        QVERIFY(!QFile::exists(m_chosenFile));
+        QVERIFY(m_texts.isEmpty());
+    }
+
+    void closingAsksAboutUnsavedChanges_data()
+    {
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("cancel keeps the window") << QMessageBox::Cancel << false;
+        QTest::newRow("no discards") << QMessageBox::No << true;
+    }
+    void closingAsksAboutUnsavedChanges()
+    {
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(bool, closes);
+        Form1 form(programDir());
+        m_chosenFile = writeArchive(m_files->path() + u"/p.zip"_s, QString());
+        form.SpeedButton3Click();
+        form.show();
+        QCloseEvent unchanged;
+        QApplication::sendEvent(&form, &unchanged);
+        QVERIFY(unchanged.isAccepted());
+        QVERIFY(m_texts.isEmpty()); // no change, no question
+
+        Form1 changed(programDir());
+        changed.SpeedButton3Click();
+        m_texts.clear();
+        QTest::keyClicks(changed.edt[0], u"x"_s);
+        m_answer = answer;
+        QCloseEvent event;
+        QApplication::sendEvent(&changed, &event);
+        QCOMPARE(m_texts.size(), 1);
+        QVERIFY(m_texts.first().endsWith(u"|Сохранить изменения в архиве?"_s));
+        QCOMPARE(event.isAccepted(), closes);
+    }
+};
+
+QTEST_MAIN(TestArchiveWindow)
+#include "tst_archivewindow.moc"
