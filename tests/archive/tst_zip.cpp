@@ -238,7 +238,6 @@ void TstZip::roundTrip_data()
     QTest::addColumn<QByteArray>("data");
     const qsizetype piece = qsizetype(1) << 20;
     QTest::newRow("empty") << u"empty.csv"_s << QByteArray();
-    QTest::newRow("one byte") << u"a"_s << QByteArray("x");
     QTest::newRow("exactly one piece") << u"p.bmp"_s << planBytes(piece, 1);
     QTest::newRow("one piece and a byte") << u"p.bmp"_s << planBytes(piece + 1, 2);
     QTest::newRow("many pieces") << u"p.bmp"_s << planBytes(3 * piece + 12345, 3);
@@ -256,6 +255,8 @@ void TstZip::roundTrip()
     writeFile(dir.filePath(u"in/"_s + name), data);
     const QString archive = dir.filePath(u"x.zip"_s);
     QCOMPARE(ZipWriter::packFiles({dir.filePath(u"in/"_s + name)}, archive), 1);
+    QCOMPARE(shell(dir.path(), u"unzip -tq x.zip"_s), 0);
+    QCOMPARE(shell(dir.path(), u"python3 -c 'import zipfile; assert zipfile.ZipFile(\"x.zip\").testzip() is None'"_s), 0);
 
     ZipReader reader(archive);
     QCOMPARE(reader.memberNames(), QStringList{name});
