@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
 ensure_packages
-build_release
+build_release metrola
 archive="${1:-samples/demo.zip}"
 [ -e "$archive" ] && archive="$(realpath "$archive")"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
-ensure_packages
+ensure_packages "${METROLA_TEST_PACKAGES[@]}"
 build_release
 export QT_QPA_PLATFORM=offscreen
 ctest --preset release -j2

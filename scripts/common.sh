@@ -2,7 +2,9 @@
 # shellcheck shell=bash
 
 METROLA_PACKAGES=(build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g-dev
-  libxlsxwriter-dev libbenchmark-dev fonts-liberation zip unzip python3 clang libclang-rt-14-dev)
+  libxlsxwriter-dev libbenchmark-dev fonts-liberation)
+# What only the tests need: peers for the ZIP interoperability tests and the fuzzing compiler.
+METROLA_TEST_PACKAGES=(zip unzip python3 clang libclang-rt-14-dev)
 
 ensure_packages() {
   local missing=()
@@ -20,7 +22,12 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# build_release [target...]: everything when no target is named.
 build_release() {
   cmake --preset release >/dev/null
-  cmake --build --preset release -j2
+  if [ $# -gt 0 ]; then
+    cmake --build --preset release -j2 --target "$@"
+  else
+    cmake --build --preset release -j2
+  fi
 }
