@@ -36,10 +36,8 @@ void Form1::ZipperTotalPercentDone(int percent)
 
 void Form1::UnzipperTotalPercentDone(int percent)
 {
-    Gauge1->setProgress(percent);
-    if (Gauge1->progress() >= 100)
-        Gauge1->hide();
-    keepResponsive();
+    // Packing and unpacking show their progress alike.
+    ZipperTotalPercentDone(percent);
 }
 
 void Form1::SpeedButton2Click()

@@ -26,8 +26,9 @@ void Form1::TabSet1Change(int index)
         if (name.isEmpty() || name == m_session.currentPlan())
             return;
         m_session.showPlanFile(m_session.programDir() + name, name);
-        m_session.repaintPlanRooms();
+        // Shown first, so a room whose key cannot be read still leaves the new plan on screen.
         refreshPlanView();
+        refreshPlanRect(m_session.repaintPlanRooms());
     });
 }
 
