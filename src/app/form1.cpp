@@ -3,12 +3,14 @@
 #include "app/colourswatch.h"
 #include "app/dialogs.h"
 #include "app/piegauge.h"
+#include "app/windowfont.h"
 #include "plan/colourkey.h"
 #include "plan/plancanvas.h"
 #include "records/form2.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QWheelEvent>
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -216,13 +218,14 @@ void Form1::buildWindow()
     PlanArea = named(new QWidget(client), u"PlanArea"_s);
     Image1 = named(new PlanCanvas(PlanArea), u"Image1"_s);
     Image1->setImage(&m_session.planImage());
+    PlanArea->installEventFilter(this);
+    Image1->installEventFilter(this);
     connect(Image1, &PlanCanvas::mouseDown, this, &Form1::Image1MouseDown);
     connect(Image1, &PlanCanvas::mouseMove, this, &Form1::Image1MouseMove);
     connect(Image1, &PlanCanvas::mouseUp, this, &Form1::Image1MouseUp);
     connect(Image1, &PlanCanvas::doubleClicked, this, &Form1::Image1DblClick);
 
-    QFont hintFont(u"MS Sans Serif"_s);
-    hintFont.setPixelSize(15);
+    QFont hintFont = windowFont(15);
     hintFont.setBold(true);
     Hinter = named(new QLabel(client), u"Hinter"_s);
     Hinter->setFont(hintFont);
@@ -325,6 +328,18 @@ void Form1::layoutPlanArea()
     HorzScrollBar->setMaximum(std::max(0, Image1->width() - PlanArea->width()));
     VertScrollBar->setMaximum(std::max(0, Image1->height() - PlanArea->height()));
     Image1->move(-HorzScrollBar->value(), -VertScrollBar->value());
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Wheel && (watched == PlanArea || watched == Image1)) {
+        auto *wheel = static_cast<QWheelEvent *>(event);
+        QScrollBar *bar = wheel->modifiers() & Qt::ShiftModifier ? HorzScrollBar : VertScrollBar;
+        const int steps = wheel->angleDelta().y() / 120;
+        bar->setValue(bar->value() - steps * bar->pageStep());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

@@ -170,6 +170,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    // The mouse wheel over the plan scrolls it, with Shift sideways.
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:

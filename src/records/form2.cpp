@@ -1,5 +1,7 @@
 #include "form2.h"
 
+#include "app/windowfont.h"
+
 #include "app/colourswatch.h"
 #include "app/dialogs.h"
 #include "app/form1.h"
@@ -96,7 +98,8 @@ Form2::Form2(Form1 *owner)
     setWindowTitle(u"Ввод и редактирование записи"_s);
     setModal(false);
     const QScreen *screen = QGuiApplication::primaryScreen();
-    m_scale = screen ? screen->logicalDotsPerInch() / kDesignDpi : 1.0;
+    // Like the main window: never below the design size, since Qt keeps the font size.
+    m_scale = screen ? std::max(1.0, screen->logicalDotsPerInch() / kDesignDpi) : 1.0;
     build();
     setMode(Mode::New);
 }
@@ -109,8 +112,7 @@ int Form2::px(int designPixels) const
 void Form2::build()
 {
     setFixedSize(px(459), px(241));
-    QFont base(u"MS Sans Serif"_s);
-    base.setPixelSize(px(14));
+    QFont base = windowFont(px(14));
     setFont(base);
     QFont heading = base;
     heading.setPixelSize(px(15));
