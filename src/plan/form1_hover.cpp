@@ -64,7 +64,15 @@ void Form1::Image1MouseMove(int x, int y)
     guard([&] {
         const RecordTable &table = session().table();
         const auto key = keyAt(session().planImage(), {x, y});
-        const int r = key ? table.rowOfColour(*key) : 0;
+        int r = 0;
+        try {
+            r = key ? table.rowOfColour(*key) : 0;
+        } catch (const MetrolaError &) {
+            // A key that is not a number was reported when the plan was opened or painted and
+            // is reported again on a click; raising a message box on every move would lock
+            // the user out of the window.
+            r = 0;
+        }
         if (r >= 1) {
             Hinter->setText(u' ' + table.cellText(RecordTable::Tenant, r) + u' '
                             + table.cellText(RecordTable::Name, r) + u' '

@@ -135,6 +135,21 @@ private Q_SLOTS:
         QVERIFY(m_messages.isEmpty());
     }
 
+    void hoverOverABrokenTableShowsNoBoxes()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        addRooms(form);
+        showPlan(form);
+        form.session().table().appendRecord(record(kPlan2, kLabelA, 5), std::nullopt);
+        form.session().table().setCell(RecordTable::ColourKey, form.session().table().recordCount(), u"x5"_s);
+        for (int i = 0; i < 3; ++i)
+            QTest::mouseMove(form.Image1, QPoint(150 + i, 90));
+        QCOMPARE(form.Hinter->text(), u" пусто "_s);
+        QVERIFY(m_messages.isEmpty());
+        form.Image1MouseDown(Qt::LeftButton, 150, 90); // a click still reports it
+        QCOMPARE(m_messages.size(), 1);
+    }
+
     void markerFollowsTheRoomsLabel()
     {
         Form1 form(QDir::tempPath() + u'/');
