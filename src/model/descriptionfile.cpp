@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <thread>
+
 namespace {
 
 constexpr char kSeparator = ';';
@@ -114,20 +117,54 @@ bool isSafePlanId(const QString &id)
 
 namespace {
 
-RecordTable::Row parseRow(QByteArrayView line)
+// Plan ids and type codes take a handful of values over the whole file; sharing one string
+// per value saves an allocation for two cells of every row.
+class RepeatedTexts
 {
-    // One pass over the line instead of field() per cell: the file may hold 100,000 rows.
-    RecordTable::Row row;
-    qsizetype begin = 0;
-    for (int c = 0; c < RecordTable::ColumnCount; ++c) {
-        const qsizetype sep = line.indexOf(kSeparator, begin);
-        if (sep < 0)
-            break;
-        row[static_cast<size_t>(c)] = Cp1251::toUnicode(line.sliced(begin, sep - begin));
-        begin = sep + 1;
+public:
+    QString decode(QByteArrayView bytes)
+    {
+        for (const auto &[known, text] : m_texts) {
+            if (known == bytes)
+                return text;
+        }
+        QString text = Cp1251::toUnicode(bytes);
+        if (m_texts.size() < kLimit)
+            m_texts.emplace_back(bytes.toByteArray(), text);
+        return text;
     }
-    return row;
-}
+
+private:
+    static constexpr size_t kLimit = 32;
+    std::vector<std::pair<QByteArray, QString>> m_texts;
+};
+
+struct RowDecoder
+{
+    RecordTable::Row decode(QByteArrayView line)
+    {
+        // One pass over the line instead of field() per cell: the file may hold 100,000 rows.
+        RecordTable::Row row;
+        qsizetype begin = 0;
+        for (int c = 0; c < RecordTable::ColumnCount; ++c) {
+            const qsizetype sep = line.indexOf(kSeparator, begin);
+            if (sep < 0)
+                break;
+            const QByteArrayView bytes = line.sliced(begin, sep - begin);
+            if (c == RecordTable::PlanId)
+                row[static_cast<size_t>(c)] = plans.decode(bytes);
+            else if (c == RecordTable::Type)
+                row[static_cast<size_t>(c)] = types.decode(bytes);
+            else
+                row[static_cast<size_t>(c)] = Cp1251::toUnicode(bytes);
+            begin = sep + 1;
+        }
+        return row;
+    }
+
+    RepeatedTexts plans;
+    RepeatedTexts types;
+};
 
 } // namespace
 
@@ -143,9 +180,29 @@ Contents parse(QByteArrayView data)
     }
     if (lines.size() < 3)
         return contents;
-    contents.rows.reserve(lines.size() - 2);
-    for (size_t i = 2; i < lines.size(); ++i)
-        contents.rows.push_back(parseRow(lines[i]));
+    // Decoding makes one string per cell; on a large file the rows are shared among the
+    // machine's cores, each writing its own slice of the result.
+    const size_t count = lines.size() - 2;
+    contents.rows.resize(count);
+    const auto decode = [&](size_t begin, size_t end) {
+        RowDecoder decoder;
+        for (size_t r = begin; r < end; ++r)
+            contents.rows[r] = decoder.decode(lines[r + 2]);
+    };
+    constexpr size_t kRowsPerThread = 20000;
+    const size_t threads = std::clamp<size_t>(count / kRowsPerThread, 1,
+                                              std::max(1u, std::thread::hardware_concurrency()));
+    if (threads == 1) {
+        decode(0, count);
+    } else {
+        std::vector<std::thread> workers;
+        const size_t slice = (count + threads - 1) / threads;
+        for (size_t t = 1; t < threads; ++t)
+            workers.emplace_back(decode, t * slice, std::min(count, (t + 1) * slice));
+        decode(0, std::min(count, slice));
+        for (std::thread &worker : workers)
+            worker.join();
+    }
     for (size_t r = 0; r + 1 < contents.rows.size(); ++r) {
         const QString &id = contents.rows[r][RecordTable::PlanId];
         if (!isSafePlanId(id)) {

@@ -150,11 +150,11 @@ void RecordTable::setTableRows(int rows)
 void RecordTable::replaceRows(std::vector<Row> rows)
 {
     beginResetModel();
-    m_rows.resize(1);
     if (rows.empty())
         rows.emplace_back();
-    m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()),
-                  std::make_move_iterator(rows.end()));
+    // The new rows take the vector's place; the header goes in front of them.
+    rows.insert(rows.begin(), std::move(m_rows.front()));
+    m_rows.swap(rows);
     m_rowsByKey.clear();
     m_badKeyRows.clear();
     m_keyTexts.clear();
