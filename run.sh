@@ -4,12 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
-ensure_packages
-build_release metrola
-archive="${1:-samples/demo.zip}"
-[ -e "$archive" ] && archive="$(realpath "$archive")"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "Нет графического дисплея: запустите под Xvfb командой  xvfb-run -a ./run.sh ${1:-}" >&2
   exit 1
 fi
+ensure_packages
+build_release metrola
+archive="${1:-samples/demo.zip}"
+[ -e "$archive" ] && archive="$(realpath "$archive")"
 exec build/release/src/metrola "$archive"

@@ -1,5 +1,6 @@
 #include "app/colourswatch.h"
 #include "app/dialogs.h"
+#include "messagelog.h"
 #include "app/form1.h"
 #include "plan/colourkey.h"
 #include "plan/floodfill.h"
@@ -66,7 +67,7 @@ class TestHover : public QObject
 {
     Q_OBJECT
 
-    QStringList m_messages;
+    MessageLog m_log;
 
     // Shows the two-room plan with its rooms marked; the plan is scrolled a little so that plan
     // and client coordinates differ.
@@ -90,16 +91,8 @@ class TestHover : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_messages.clear();
-        Dialogs::setResponder({[this](Dialogs::Kind, const QString &, const QString &text) {
-                                   m_messages.append(text);
-                                   return QMessageBox::Ok;
-                               },
-                               {}, {}});
-    }
-    void cleanup() { Dialogs::setResponder({}); }
+    void init() { m_log.install(); }
+    void cleanup() { MessageLog::remove(); }
 
     void hoverText_data()
     {
@@ -120,7 +113,7 @@ private Q_SLOTS:
         QCOMPARE(form.Hinter->text(), text);
         QCOMPARE(form.Hinter->pos(), clientOf(form, at) - QPoint(1, 12));
         QCOMPARE(form.Hinter->size(), form.Hinter->sizeHint());
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_log.texts.isEmpty());
     }
 
     void hoverOutsideThePlanIsEmpty()
@@ -132,7 +125,7 @@ private Q_SLOTS:
         QCOMPARE(form.Hinter->text(), u" пусто "_s);
         form.Image1MouseMove(150, 400);
         QCOMPARE(form.Hinter->text(), u" пусто "_s);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_log.texts.isEmpty());
     }
 
     void hoverOverABrokenTableShowsNoBoxes()
@@ -145,9 +138,9 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             QTest::mouseMove(form.Image1, QPoint(150 + i, 90));
         QCOMPARE(form.Hinter->text(), u" пусто "_s);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_log.texts.isEmpty());
         form.Image1MouseDown(Qt::LeftButton, 150, 90); // a click still reports it
-        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_log.texts.size(), 1);
     }
 
     void markerFollowsTheRoomsLabel()
@@ -257,7 +250,7 @@ private Q_SLOTS:
         } else {
             QCOMPARE(form.session().planImage(), before);
         }
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_log.texts.isEmpty());
     }
 
     void undoOnEmptyTableDoesNothing()
@@ -268,7 +261,7 @@ private Q_SLOTS:
         form.Button2->click();
         QCOMPARE(table.recordCount(), 0);
         QCOMPARE(table.cellText(RecordTable::ColourKey, table.entryRow()), u"05.05.2024"_s);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_log.texts.isEmpty());
     }
 
     void undoClearsTheRoom_data()
@@ -310,7 +303,7 @@ private Q_SLOTS:
         } else {
             QCOMPARE(form.session().planImage(), before);
         }
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_log.texts.isEmpty());
     }
 
     void undoTwice()
@@ -330,7 +323,7 @@ private Q_SLOTS:
         QCOMPARE(table.cellText(RecordTable::LabelY, table.entryRow()), u"03.02.2024"_s);
         form.Button2->click(); // nothing left to undo
         QCOMPARE(table.recordCount(), 0);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_log.texts.isEmpty());
     }
 
     void colourChangeSkipsUsedKeys_data()

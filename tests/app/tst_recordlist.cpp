@@ -1,4 +1,5 @@
 #include "app/dialogs.h"
+#include "messagelog.h"
 #include "app/form1.h"
 #include "plan/colourkey.h"
 #include "plan/plancanvas.h"
@@ -60,19 +61,11 @@ class TestRecordList : public QObject
 {
     Q_OBJECT
 
-    QStringList m_messages;
+    MessageLog m_log;
 
 private Q_SLOTS:
-    void init()
-    {
-        m_messages.clear();
-        Dialogs::setResponder({[this](Dialogs::Kind, const QString &, const QString &text) {
-                                   m_messages.append(text);
-                                   return QMessageBox::Ok;
-                               },
-                               {}, {}});
-    }
-    void cleanup() { Dialogs::setResponder({}); }
+    void init() { m_log.install(); }
+    void cleanup() { MessageLog::remove(); }
 
     void move_data()
     {
@@ -120,7 +113,7 @@ private Q_SLOTS:
         QCOMPARE(form.focusWidget(), form.StringGrid1);
         // The keys moved with their rows.
         QCOMPARE(table.rowOfColour(11), order.indexOf(u"A"_s) + 1);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_log.texts.isEmpty());
     }
 
     void moveOnEmptyTableStaysOnEntryRow()
@@ -131,7 +124,7 @@ private Q_SLOTS:
         QCOMPARE(form.selectedRow(), 1);
         form.BitBtn2->click();
         QCOMPARE(form.selectedRow(), 1);
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_log.texts.isEmpty());
     }
 
     void doubleClickShowsAndBlinks_data()
@@ -181,7 +174,7 @@ private Q_SLOTS:
         QCOMPARE(form.Label1->text(), plan);
         QCOMPARE(form.Image1->size(), form.session().planImage().size());
         QCOMPARE(form.Timer1->isActive(), blinking);
-        QCOMPARE(m_messages.size(), messages);
+        QCOMPARE(m_log.texts.size(), messages);
         if (blinking) {
             QCOMPARE(form.BlinkRow, row);
             QCOMPARE(form.BlinkCount, 1);
