@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "Нет графического дисплея: запустите под Xvfb командой  xvfb-run -a ./run.sh ${1:-}" >&2
+  echo "Нет графического дисплея: запустите под Xvfb командой  xvfb-run -a ./run.sh ${1:-}  (пакет xvfb)" >&2
   exit 1
 fi
 ensure_packages
