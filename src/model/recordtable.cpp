@@ -77,9 +77,8 @@ QString RecordTable::today()
 }
 
 RecordTable::RecordTable(QObject *parent)
-    : QAbstractTableModel(parent), m_rows(2)
+    : QAbstractTableModel(parent), m_header(headerTexts()), m_rows(1)
 {
-    m_rows[0] = headerTexts();
     indexRow(1);
 }
 
@@ -91,7 +90,7 @@ bool RecordTable::isFinished() const
 const QString &RecordTable::cellText(int column, int row) const
 {
     Q_ASSERT(column >= 0 && column < ColumnCount && row >= 0 && row < tableRows());
-    return m_rows[static_cast<size_t>(row)][static_cast<size_t>(column)];
+    return this->row(row)[static_cast<size_t>(column)];
 }
 
 int RecordTable::cellNumber(int column, int row) const
@@ -104,7 +103,7 @@ int RecordTable::cellNumber(int column, int row) const
 
 void RecordTable::setCell(int column, int row, const QString &text)
 {
-    QString &cell = m_rows[static_cast<size_t>(row)][static_cast<size_t>(column)];
+    QString &cell = rowAt(row)[static_cast<size_t>(column)];
     if (cell == text)
         return;
     const bool keyed = column == ColourKey;
@@ -119,7 +118,7 @@ void RecordTable::setCell(int column, int row, const QString &text)
 void RecordTable::setRow(int r, const Row &texts)
 {
     unindexRow(r);
-    m_rows[static_cast<size_t>(r)] = texts;
+    rowAt(r) = texts;
     indexRow(r);
     emitRowChanged(r, 0, ColumnCount - 1);
 }
@@ -136,11 +135,11 @@ void RecordTable::setTableRows(int rows)
         unindexRow(r);
     if (rows > old) {
         beginInsertRows(QModelIndex(), old - 1, rows - 2);
-        m_rows.resize(static_cast<size_t>(rows));
+        m_rows.resize(static_cast<size_t>(rows - 1));
         endInsertRows();
     } else {
         beginRemoveRows(QModelIndex(), rows - 1, old - 2);
-        m_rows.resize(static_cast<size_t>(rows));
+        m_rows.resize(static_cast<size_t>(rows - 1));
         endRemoveRows();
     }
     for (int r = first; r < rows; ++r)
@@ -152,8 +151,6 @@ void RecordTable::replaceRows(std::vector<Row> rows)
     beginResetModel();
     if (rows.empty())
         rows.emplace_back();
-    // The new rows take the vector's place; the header goes in front of them.
-    rows.insert(rows.begin(), std::move(m_rows.front()));
     m_rows.swap(rows);
     m_rowsByKey.clear();
     m_badKeyRows.clear();
@@ -202,8 +199,8 @@ std::optional<RecordTable::Row> RecordTable::removeLastRecord()
     const int n = tableRows() - 2;
     if (n < 1 || cellText(ColourKey, n).isEmpty())
         return std::nullopt;
-    const Row removed = m_rows[static_cast<size_t>(n)];
-    const Row entry = m_rows[static_cast<size_t>(entryRow())];
+    const Row removed = row(n);
+    const Row entry = row(entryRow());
     setRow(n, Row{});
     setTableRows(tableRows() - 1);
     for (int c = ColourKey; c <= LabelY; ++c)
@@ -216,7 +213,7 @@ void RecordTable::swapRows(int a, int b)
     Q_ASSERT(isRecordRow(a) && isRecordRow(b));
     unindexRow(a);
     unindexRow(b);
-    std::swap(m_rows[static_cast<size_t>(a)], m_rows[static_cast<size_t>(b)]);
+    std::swap(rowAt(a), rowAt(b));
     indexRow(a);
     indexRow(b);
     emitRowChanged(a, 0, ColumnCount - 1);

@@ -52,7 +52,7 @@ public:
 
     explicit RecordTable(QObject *parent = nullptr);
 
-    int tableRows() const { return static_cast<int>(m_rows.size()); }
+    int tableRows() const { return static_cast<int>(m_rows.size()) + 1; }
     int recordCount() const { return tableRows() - 2; }
     int entryRow() const { return tableRows() - 1; }
     // The record counter: the EntryRow's index, "1" for an empty table.
@@ -62,7 +62,7 @@ public:
     const QString &cellText(int column, int row) const;
     // The cell converted as a decimal integer; throws MetrolaError with the conversion message.
     int cellNumber(int column, int row) const;
-    const Row &row(int r) const { return m_rows[static_cast<size_t>(r)]; }
+    const Row &row(int r) const { return r == 0 ? m_header : m_rows[static_cast<size_t>(r - 1)]; }
 
     void setCell(int column, int row, const QString &text);
     void setRow(int r, const Row &texts);
@@ -104,7 +104,12 @@ private:
     void indexRow(int r);
     void emitRowChanged(int r, int firstColumn, int lastColumn);
 
-    std::vector<Row> m_rows;
+    Row &rowAt(int r) { return r == 0 ? m_header : m_rows[static_cast<size_t>(r - 1)]; }
+
+    // Row 0 apart from the others, so that a loaded file's rows take the table's place as
+    // they are, without moving 100,000 rows behind a header.
+    Row m_header;
+    std::vector<Row> m_rows; // rows 1 .. tableRows() - 1
     // Record rows by numeric key: the last such row and how many there are. Keys are unique
     // in a sound table, so the rare duplicate pays a scan when its last row goes.
     struct KeyRows
