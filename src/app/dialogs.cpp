@@ -1,7 +1,9 @@
 #include "dialogs.h"
 
 #include <QColorDialog>
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QUrl>
 
 namespace Dialogs {
 
@@ -62,6 +64,13 @@ bool chooseColour(QColorDialog *dialog)
     if (responder().colour)
         return responder().colour(dialog);
     return dialog->exec() == QDialog::Accepted;
+}
+
+bool openDocument(const QString &path)
+{
+    if (responder().open)
+        return responder().open(path);
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 } // namespace Dialogs

@@ -9,8 +9,9 @@ class QColorDialog;
 class QFileDialog;
 class QWidget;
 
-// Every message box and common dialog of the program goes through here, so that tests can
-// answer them without a modal loop: when a responder is installed it is asked instead.
+// Every message box, common dialog and hand-over to another program goes through here, so
+// that tests can answer them without a modal loop or a stray window: when a responder is
+// installed it is asked instead.
 namespace Dialogs {
 
 enum class Kind {
@@ -30,11 +31,15 @@ QString chooseFile(QFileDialog *dialog);
 // Returns whether a colour was confirmed.
 bool chooseColour(QColorDialog *dialog);
 
+// Hands a file to the desktop's program for it, without waiting; false when none took it.
+bool openDocument(const QString &path);
+
 struct Responder
 {
     std::function<QMessageBox::StandardButton(Kind, const QString &title, const QString &text)> message;
     std::function<QString(QFileDialog *)> file;
     std::function<bool(QColorDialog *)> colour;
+    std::function<bool(const QString &path)> open;
 };
 // Installs a responder (tests); an empty one restores the real dialogs.
 void setResponder(Responder responder);

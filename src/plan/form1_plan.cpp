@@ -7,13 +7,11 @@
 #include "plan/plancanvas.h"
 #include "records/form2.h"
 
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTabBar>
-#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -73,7 +71,7 @@ void Form1::Button4Click()
         }
         // The paint program runs on its own; the user comes back to the plan through its tab.
         if (program.isEmpty() || !QProcess::startDetached(program, {path}))
-            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+            Dialogs::openDocument(path);
     });
 }
 

@@ -1,13 +1,12 @@
 #include "app/form1.h"
 
+#include "app/dialogs.h"
 #include "reports/areaschedule.h"
 #include "reports/placementpicture.h"
 #include "reports/xlsxworkbook.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QLineEdit>
-#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -17,7 +16,7 @@ void Form1::Button7Click()
         const AreaSchedule sheet = AreaSchedule::build(m_session.table(), m_session.captions(),
                                                        m_session.lastArchive);
         const QString path = XlsxWorkbook::writeToTemporaryFolder(sheet);
-        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        if (!Dialogs::openDocument(path)) {
             throw MetrolaError(u"Не найдена программа, открывающая таблицы. Размеркация сохранена в файле «%1»"_s
                                    .arg(path));
         }
@@ -40,6 +39,6 @@ void Form1::SpeedButton5Click()
         const QImage picture = PlacementPicture::render(m_session.planImage(), m_session.table(),
                                                         m_session.currentPlan(), options);
         const QString path = PlacementPicture::save(picture, m_session.programDir());
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        Dialogs::openDocument(path);
     });
 }
