@@ -39,7 +39,8 @@ struct Responder
     std::function<QMessageBox::StandardButton(Kind, const QString &title, const QString &text)> message;
     std::function<QString(QFileDialog *)> file;
     std::function<bool(QColorDialog *)> colour;
-    std::function<bool(const QString &path)> open;
+    // Last and defaulted, so responders that only answer boxes and dialogs need not name it.
+    std::function<bool(const QString &path)> open = {};
 };
 // Installs a responder (tests); an empty one restores the real dialogs.
 void setResponder(Responder responder);

@@ -24,4 +24,12 @@ constexpr std::uint32_t fromRgb(QRgb rgb) noexcept
     return ((rgb & 0xffu) << 16) | (rgb & 0xff00u) | ((rgb >> 16) & 0xffu);
 }
 
+// The key one below, staying within the 24 colour bits, so that stepping down for a free key
+// never produces a value the table cannot read back. Below black it goes on just under white:
+// white is the floor of unmarked rooms and the first restore colour, so it is no room's key.
+constexpr std::uint32_t below(std::uint32_t key) noexcept
+{
+    return (key & kRgbMask) == 0 ? kRgbMask - 1 : (key - 1) & kRgbMask;
+}
+
 } // namespace ColourKey

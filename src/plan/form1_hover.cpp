@@ -154,9 +154,9 @@ void Form1::Button1Click()
         session().colourDialogColour = chosen;
         // One below the choice, stepping further down past keys already taken, so a new room
         // never shares a key with an existing one. Stays within 24 bits when black is chosen.
-        quint32 c = (chosen - 1) & ColourKey::kRgbMask;
+        quint32 c = ColourKey::below(chosen);
         while (session().table().colourInUse(c))
-            c = (c - 1) & ColourKey::kRgbMask;
+            c = ColourKey::below(c);
         session().markingColour = c;
         Shape1->setColour(c);
         if (Form2 *dialog = form2(); dialog && dialog->Shape1)

@@ -107,11 +107,11 @@ void Form1::Image1MouseUp(Qt::MouseButton button, int x, int y)
         if (button != Qt::RightButton)
             return;
 
-        m_session.markingColour -= 1;
+        m_session.markingColour = ColourKey::below(m_session.markingColour);
         Shape1->setColour(m_session.markingColour);
         quint32 key = m_session.markingColour;
         while (table.colourInUse(key))
-            --key;
+            key = ColourKey::below(key);
         m_session.restoreColour = found;
         Shape2->setColour(found);
         refreshPlanRect(FloodFill().fill(image, point, ColourKey::toRgb(key)));

@@ -409,10 +409,10 @@ void Form2::Shape1MouseUp()
         dialog->setCurrentColor(QColor::fromRgb(ColourKey::toRgb(session.colourDialogColour)));
         if (!Dialogs::chooseColour(dialog))
             return;
-        quint32 colour = ColourKey::fromRgb(dialog->currentColor().rgb());
+        quint32 colour = ColourKey::fromRgb(dialog->currentColor().rgb()) & ColourKey::kRgbMask;
         session.colourDialogColour = colour;
-        while (colour > 0 && session.table().colourInUse(colour))
-            --colour;
+        while (session.table().colourInUse(colour))
+            colour = ColourKey::below(colour);
         Shape1->setColour(colour);
     });
 }

@@ -334,7 +334,7 @@ private Q_SLOTS:
         QTest::newRow("two below taken") << QList<quint32>{100, 99} << 101u << 98u;
         QTest::newRow("only the choice itself taken") << QList<quint32>{101} << 101u << 100u;
         QTest::newRow("initial colour, no records") << QList<quint32>{} << 9502719u << 9502718u;
-        QTest::newRow("black wraps to the top of 24 bits") << QList<quint32>{} << 0u << 0xFFFFFFu;
+        QTest::newRow("black wraps to just under white") << QList<quint32>{} << 0u << 0xFFFFFEu;
     }
     void colourChangeSkipsUsedKeys()
     {

@@ -25,6 +25,8 @@ private Q_SLOTS:
         QTest::newRow("first room") << QList<quint32>{} << 9502718u << 9502718u;
         QTest::newRow("next key in use") << QList<quint32>{9502717} << 9502716u << 9502717u;
         QTest::newRow("two keys in use") << QList<quint32>{9502718, 9502717} << 9502716u << 9502718u;
+        // Stepping below black stays a readable 24-bit key and skips white.
+        QTest::newRow("below black") << QList<quint32>{0} << 0xFFFFFEu << 0u;
     }
     void rightClickMarksNewRoom()
     {
