@@ -6,8 +6,8 @@
 #include "model/descriptionfile.h"
 #include "plan/colourkey.h"
 #include "plan/floodfill.h"
+#include "plan/planimage.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
@@ -88,15 +88,6 @@ QImage firstFloor()
     return plan;
 }
 
-QByteArray bmpBytes(const QImage &plan)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    plan.save(&buffer, "BMP");
-    return bytes;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -171,8 +162,8 @@ int main(int argc, char **argv)
     }
 
     ZipWriter writer(QString::fromLocal8Bit(argv[1]));
-    writer.addMember(ground, bmpBytes(groundFloor()));
-    writer.addMember(first, bmpBytes(firstFloor()));
+    writer.addMember(ground, PlanImage::bmpBytes(groundFloor()));
+    writer.addMember(first, PlanImage::bmpBytes(firstFloor()));
     writer.addMember(DescriptionFile::fileName(), DescriptionFile::build(Captions::defaults(), table));
     const int packed = writer.write();
     std::printf("%d members, %d rooms\n", packed, table.recordCount());

@@ -2,6 +2,7 @@
 
 #include "model/metrolaerror.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -177,6 +178,17 @@ QImage PlanImage::loadBmp(const QString &path)
     if (image.isNull())
         refuse(QStringLiteral("Не хватает памяти, чтобы открыть рисунок из файла «%1».").arg(name));
     return image;
+}
+
+QByteArray PlanImage::bmpBytes(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    // Qt writes 32-bit pixels as 24-bit BMP only when there is no alpha channel to keep.
+    if (image.isNull() || !QImageWriter(&buffer, "bmp").write(image.convertToFormat(QImage::Format_RGB32)))
+        throw MetrolaError(QStringLiteral("Не удалось построить рисунок BMP плана."));
+    return bytes;
 }
 
 void PlanImage::saveBmp(const QImage &image, const QString &path)

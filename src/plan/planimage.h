@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -19,5 +20,8 @@ public:
     static QImage loadBmp(const QString &path);
 
     // Writes a 24-bit BMP. A failure leaves any earlier file at `path` as it was.
+    // The image as the bytes of a 24-bit BMP file, for archives built in memory.
+    static QByteArray bmpBytes(const QImage &image);
+
     static void saveBmp(const QImage &image, const QString &path);
 };

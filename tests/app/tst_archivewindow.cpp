@@ -4,9 +4,9 @@
 #include "archive/zipreader.h"
 #include "archive/zipwriter.h"
 #include "model/cp1251.h"
+#include "plan/planimage.h"
 #include "records/form2.h"
 
-#include <QBuffer>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -27,11 +27,7 @@ QByteArray planBytes()
 {
     QImage plan(30, 20, QImage::Format_RGB32);
     plan.fill(Qt::white);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    plan.save(&buffer, "BMP");
-    return bytes;
+    return PlanImage::bmpBytes(plan);
 }
 
 // A project whose records lie on plan B first, then A; the EntryRow carries the given X cell.

@@ -4,7 +4,8 @@
 #include "archive/zipwriter.h"
 #include "model/cp1251.h"
 
-#include <QBuffer>
+#include "plan/planimage.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -32,15 +33,6 @@ QImage twoRoomPlan()
     for (int y = 0; y < image.height(); ++y)
         image.setPixel(20, y, qRgb(0, 0, 0));
     return image;
-}
-
-QByteArray bmpBytes(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
 }
 
 QString record(const QString &plan, const QString &name, const QString &type, const QString &area,
@@ -79,7 +71,7 @@ struct Project
     {
         ZipWriter writer(path);
         for (const QString &plan : plans)
-            writer.addMember(plan, bmpBytes(twoRoomPlan()));
+            writer.addMember(plan, PlanImage::bmpBytes(twoRoomPlan()));
         for (const auto &member : extraMembers)
             writer.addMember(member.first, member.second);
         if (withDescription)
@@ -331,7 +323,7 @@ private Q_SLOTS:
         QTest::newRow("plan missing") << missing << QStringList{u"plan-missing"_s} << 3;
 
         Project unused;
-        unused.extraMembers = {{u"old.BMP"_s, bmpBytes(twoRoomPlan())}, {u"notes.txt"_s, "x"}};
+        unused.extraMembers = {{u"old.BMP"_s, PlanImage::bmpBytes(twoRoomPlan())}, {u"notes.txt"_s, "x"}};
         QTest::newRow("plan unused") << unused << QStringList{u"plan-unused"_s} << 0;
 
         Project broken;
@@ -470,7 +462,7 @@ private Q_SLOTS:
             Project evil;
             // The writer refuses such a name, so a harmless one of the same length is renamed
             // in the local header and in the central directory alike.
-            evil.extraMembers = {{u"xx_evil.bmp"_s, bmpBytes(twoRoomPlan())}};
+            evil.extraMembers = {{u"xx_evil.bmp"_s, PlanImage::bmpBytes(twoRoomPlan())}};
             QByteArray bytes = bytesOf(evil);
             QCOMPARE(bytes.count("xx_evil.bmp"), 2);
             bytes.replace("xx_evil.bmp", "../evil.bmp");
