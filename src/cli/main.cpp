@@ -7,6 +7,7 @@
 #include "cliproject.h"
 #include "clitext.h"
 #include "model/metrolaerror.h"
+#include "model/qttranslation.h"
 
 #include <QGuiApplication>
 
@@ -75,6 +76,7 @@ int main(int argc, char **argv)
         qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     QGuiApplication app(argc, argv);
     qInstallMessageHandler(previous);
+    QtTranslation::installRussian(u"metrola-cli"_s);
 
     try {
         const CliArgs args = CliArgs::parse(QCoreApplication::arguments().mid(1));
