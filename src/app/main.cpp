@@ -1,19 +1,62 @@
 #include "app/form1.h"
 #include "model/metrolaerror.h"
+#include "model/qttranslation.h"
 #include "model/workfolder.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QMessageBox>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+
+namespace {
+
+// Qt aborts when no window platform can start (no display, a display that does not answer).
+// While the application starts, such a failure becomes one Russian line and exit code 1; the
+// other start-up messages are passed on afterwards.
+struct StartMessage
+{
+    QtMsgType type;
+    QString category;
+    QString text;
+};
+std::vector<StartMessage> startMessages;
+
+void duringStart(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtFatalMsg) {
+        std::fputs("metrola: нет графического дисплея, окно программы открыть нельзя; запустите её в "
+                   "графическом сеансе или под Xvfb (xvfb-run -a metrola), а отчёты по архиву без "
+                   "дисплея делает metrola-cli.\n",
+                   stderr);
+        std::_Exit(1);
+    }
+    startMessages.push_back({type, QString::fromLatin1(context.category), text});
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
+    const QtMessageHandler previous = qInstallMessageHandler(duringStart);
     QApplication app(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const StartMessage &message : startMessages) {
+        const QByteArray category = message.category.toLatin1();
+        const QMessageLogContext context(nullptr, 0, nullptr, category.constData());
+        qt_message_output(message.type, context, message.text);
+    }
+    startMessages.clear();
+
     QApplication::setApplicationName(QStringLiteral("metrola"));
     QApplication::setApplicationVersion(QStringLiteral("1.8"));
+    QApplication::setDesktopFileName(QStringLiteral("metrola"));
+    // Both windows wear the menu entry's icon (drawn with the Qt SVG plugin when present).
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/metrola.svg")));
+    QtTranslation::installRussian(QStringLiteral("metrola"));
     std::unique_ptr<WorkFolder> workFolder;
     try {
         workFolder = std::make_unique<WorkFolder>();
