@@ -2,9 +2,10 @@
 # shellcheck shell=bash
 
 METROLA_PACKAGES=(build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g-dev
-  libxlsxwriter-dev libbenchmark-dev fonts-liberation)
-# What only the tests need: peers for the ZIP interoperability tests and the fuzzing compiler.
-METROLA_TEST_PACKAGES=(zip unzip python3 clang libclang-rt-14-dev)
+  libxlsxwriter-dev libbenchmark-dev fonts-liberation qt6-translations-l10n libqt6svg6)
+# What only the tests need: peers for the ZIP interoperability tests, the fuzzing compiler, the
+# validators of the menu entry and metadata, and what the Debian package is built with.
+METROLA_TEST_PACKAGES=(zip unzip python3 clang libclang-rt-14-dev desktop-file-utils appstream file dpkg-dev)
 
 ensure_packages() {
   local missing=()
