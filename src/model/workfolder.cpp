@@ -21,10 +21,13 @@ QString withSlash(QString path)
     return path.endsWith(u'/') ? path : path + u'/';
 }
 
-bool isWritableFolder(const QString &path)
+// A copy that runs where it was built or unpacked works beside its executable; an installed
+// one (its data in ../share/metrola) never does, even where it may write there: root, or an
+// install into the user's ~/.local.
+bool isPortableFolder(const QString &path)
 {
     const QFileInfo info(path);
-    return info.isDir() && info.isWritable();
+    return info.isDir() && info.isWritable() && !QFileInfo(path + u"/../share/metrola"_s).isDir();
 }
 
 // Creates the folder when missing; a folder made here is private to the user.
@@ -61,7 +64,7 @@ WorkFolder::WorkFolder(const Places &places)
     if (!places.override.isEmpty()) {
         m_first = withSlash(places.override);
         m_alternateParent = m_first;
-    } else if (!places.executableDir.isEmpty() && isWritableFolder(places.executableDir)) {
+    } else if (!places.executableDir.isEmpty() && isPortableFolder(places.executableDir)) {
         m_first = withSlash(places.executableDir);
         m_alternateParent = m_first;
     } else if (!places.perUserRoot.isEmpty()) {

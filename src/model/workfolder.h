@@ -19,7 +19,8 @@ public:
     {
         // Taken when set (METROLA_WORKDIR); created when missing.
         QString override;
-        // Taken when it is a writable folder (the build tree, a portable copy).
+        // Taken when it is a writable folder (the build tree, a portable copy) and not the
+        // bin folder of an installed program (one with ../share/metrola).
         QString executableDir;
         // Otherwise perUserRoot + "work/", created with mode 0700.
         QString perUserRoot;

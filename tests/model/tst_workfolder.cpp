@@ -73,6 +73,7 @@ private Q_SLOTS:
         QTest::newRow("writable executable folder") << false << u"exe"_s << u"exe/"_s;
         QTest::newRow("executable folder missing: per user") << false << u"gone"_s << u"user/work/"_s;
         QTest::newRow("no executable folder: per user") << false << QString() << u"user/work/"_s;
+        QTest::newRow("installed program's bin folder: per user") << false << u"usr/bin"_s << u"user/work/"_s;
     }
     void choosesOnePlace()
     {
@@ -82,6 +83,8 @@ private Q_SLOTS:
         QTemporaryDir root;
         const QString base = root.path() + u'/';
         QVERIFY(QDir().mkpath(base + u"exe"_s));
+        QVERIFY(QDir().mkpath(base + u"usr/bin"_s));
+        QVERIFY(QDir().mkpath(base + u"usr/share/metrola"_s));
         WorkFolder::Places places;
         places.override = override ? base + u"over"_s : QString();
         places.executableDir = executableDir.isEmpty() ? QString() : base + executableDir;
