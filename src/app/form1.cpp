@@ -332,14 +332,39 @@ void Form1::layoutPlanArea()
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Wheel && (watched == PlanArea || watched == Image1)) {
-        auto *wheel = static_cast<QWheelEvent *>(event);
-        QScrollBar *bar = wheel->modifiers() & Qt::ShiftModifier ? HorzScrollBar : VertScrollBar;
-        const int steps = wheel->angleDelta().y() / 120;
-        bar->setValue(bar->value() - steps * bar->pageStep());
-        return true;
-    }
+    if (event->type() == QEvent::Wheel && (watched == PlanArea || watched == Image1))
+        return scrollPlanByWheel(*static_cast<QWheelEvent *>(event));
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool Form1::scrollPlanByWheel(QWheelEvent &wheel)
+{
+    QPoint delta = wheel.angleDelta();
+    // Shift turns a plain wheel sideways.
+    if (wheel.modifiers() & Qt::ShiftModifier && delta.x() == 0)
+        delta = QPoint(delta.y(), 0);
+    bool scrolled = false;
+    const auto scroll = [&](QScrollBar *bar, int angle, int &rest) {
+        if (angle == 0)
+            return;
+        const int total = rest + angle;
+        const bool canMove = total > 0 ? bar->value() > bar->minimum() : bar->value() < bar->maximum();
+        if (!canMove) {
+            rest = 0;
+            return;
+        }
+        // One notch (120 eighths of a degree) scrolls the large step of 80 pixels; touchpads and
+        // fine wheels send a few eighths at a time, which add up until they make a pixel.
+        const int pixels = total / 3 * 2;
+        rest = total % 3;
+        bar->setValue(bar->value() - pixels);
+        scrolled = true;
+    };
+    scroll(HorzScrollBar, delta.x(), m_wheelRest.rx());
+    scroll(VertScrollBar, delta.y(), m_wheelRest.ry());
+    // At the plan's edge the event goes on to whatever holds the plan.
+    wheel.setAccepted(scrolled);
+    return scrolled;
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

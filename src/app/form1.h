@@ -24,6 +24,7 @@ class QSplitter;
 class QTabBar;
 class QTableView;
 class QTimer;
+class QWheelEvent;
 class QToolButton;
 
 // The main window. Its code is split by feature: this file's .cpp builds the window and runs
@@ -180,9 +181,12 @@ private:
     void FormResize();
     void FormClose();
     int px(int designPixels) const;
+    bool scrollPlanByWheel(QWheelEvent &wheel);
 
     ProjectSession m_session;
     Form2 *m_form2 = nullptr;
     double m_scale = 1.0;
     bool m_closing = false;
+    // Wheel turns too small to scroll a pixel yet, per direction.
+    QPoint m_wheelRest;
 };

@@ -1,8 +1,10 @@
 #include "app/dialogs.h"
 #include "app/form1.h"
 #include "app/piegauge.h"
+#include "plan/plancanvas.h"
 #include "model/descriptionfile.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -13,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
+#include <QScrollBar>
 
 using namespace Qt::StringLiterals;
 
@@ -147,6 +151,55 @@ private Q_SLOTS:
         QFETCH(bool, verticalOnly);
         QFETCH(QRect, expected);
         QCOMPARE(Form1::placeWindow(screen, image, window, verticalOnly), expected);
+    }
+
+    // Angle deltas in eighths of a degree; one notch is 120 and scrolls 80 pixels.
+    void wheelScrollsThePlan_data()
+    {
+        QTest::addColumn<QList<QPoint>>("deltas");
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<QPoint>("start");
+        QTest::addColumn<QPoint>("expected");
+        QTest::addColumn<bool>("passedOn");
+        QTest::newRow("notch down") << QList<QPoint>{{0, -120}} << false << QPoint(0, 0) << QPoint(0, 80) << false;
+        QTest::newRow("fine steps add up") << QList<QPoint>{{0, -40}, {0, -40}, {0, -40}} << false << QPoint(0, 0)
+                                           << QPoint(0, 80) << false;
+        QTest::newRow("touchpad sideways") << QList<QPoint>{{-60, 0}, {-60, 0}} << false << QPoint(0, 0)
+                                           << QPoint(80, 0) << false;
+        QTest::newRow("shift turns the wheel sideways") << QList<QPoint>{{0, -120}} << true << QPoint(0, 0)
+                                                        << QPoint(80, 0) << false;
+        QTest::newRow("up at the top is passed on") << QList<QPoint>{{0, 120}} << false << QPoint(0, 0)
+                                                    << QPoint(0, 0) << true;
+        QTest::newRow("up from below") << QList<QPoint>{{0, 120}} << false << QPoint(0, 200) << QPoint(0, 120)
+                                       << false;
+    }
+    void wheelScrollsThePlan()
+    {
+        QFETCH(QList<QPoint>, deltas);
+        QFETCH(bool, shift);
+        QFETCH(QPoint, start);
+        QFETCH(QPoint, expected);
+        QFETCH(bool, passedOn);
+        Form1 form(QDir::tempPath() + u'/');
+        QImage plan(3000, 3000, QImage::Format_RGB32);
+        plan.fill(Qt::white);
+        form.session().setShownPlan(plan, u"big.bmp"_s);
+        form.refreshPlanView();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.HorzScrollBar->setValue(start.x());
+        form.VertScrollBar->setValue(start.y());
+        bool accepted = false;
+        for (const QPoint &delta : deltas) {
+            const QPointF at(10, 10);
+            QWheelEvent wheel(at, form.Image1->mapToGlobal(at), QPoint(), delta, Qt::NoButton,
+                              shift ? Qt::ShiftModifier : Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(form.Image1, &wheel);
+            accepted = wheel.isAccepted();
+        }
+        QCOMPARE(QPoint(form.HorzScrollBar->value(), form.VertScrollBar->value()), expected);
+        // An event left unaccepted goes on to the parents (a test's event is not passed on).
+        QCOMPARE(accepted, !passedOn);
     }
 
     void generalErrorText_data()
