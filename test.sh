@@ -8,6 +8,9 @@ build_release
 export QT_QPA_PLATFORM=offscreen
 ctest --preset release -j2
 
+# The real program on a display of its own, typed into as a person does.
+tests/e2e/enter_record.sh build/release/src/metrola
+
 # The core and its tests again under AddressSanitizer and UBSan.
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j2

@@ -9,6 +9,7 @@
 #include "plan/colourkey.h"
 #include "plan/floodfill.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QColorDialog>
@@ -91,8 +92,10 @@ QString noticeRecordGone()
 } // namespace
 
 Form2::Form2(Form1 *owner)
-    : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint),
-      m_owner(owner)
+    // A dialog window of the main window: the window manager keeps it above the main window
+    // (not above other programs) and gives it the keyboard when it is activated. A tool window
+    // would not be focused when mapped, and typing would go to the main window.
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_owner(owner)
 {
     setObjectName(u"Form2"_s);
     setWindowTitle(u"Ввод и редактирование записи"_s);
@@ -209,6 +212,8 @@ void Form2::build()
     SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
     SpeedButton1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     at(SpeedButton1, 20, 207, 149, 31);
+    // Out of the keyboard chain: Space on it would move the label and commit unasked.
+    SpeedButton1->setFocusPolicy(Qt::NoFocus);
     Button2 = new QPushButton(u"Ввод (Enter)"_s, this);
     Button2->setObjectName(u"Button2"_s);
     Button2->setAutoDefault(false);
@@ -217,8 +222,7 @@ void Form2::build()
     setTabOrder(Edit1, Edit2);
     setTabOrder(Edit2, Edit3);
     setTabOrder(Edit3, Button1);
-    setTabOrder(Button1, SpeedButton1);
-    setTabOrder(SpeedButton1, Button2);
+    setTabOrder(Button1, Button2);
     setTabOrder(Button2, Edit4);
     setTabOrder(Edit4, RadioItems[0]);
 
@@ -226,6 +230,7 @@ void Form2::build()
     connect(Button2, &QPushButton::clicked, this, &Form2::Button2Click);
     connect(SpeedButton1, &QToolButton::clicked, this, &Form2::SpeedButton1Click);
     connect(Shape1, &ColourSwatch::released, this, &Form2::Shape1MouseUp);
+    connect(RadioButtons, &QButtonGroup::idToggled, this, [this] { updateTypeTabStop(); });
 }
 
 void Form2::setCaptions(const Captions &captions)
@@ -269,6 +274,16 @@ void Form2::setSelectedType(int index)
     for (int i = 0; i < 5; ++i)
         RadioItems[static_cast<size_t>(i)]->setChecked(i == index);
     RadioButtons->setExclusive(true);
+    updateTypeTabStop();
+}
+
+void Form2::updateTypeTabStop()
+{
+    // The type group is one stop of the Tab chain, at its selected item (the first while none
+    // is); the arrow keys move within it.
+    const int stop = std::max(0, selectedType());
+    for (int i = 0; i < 5; ++i)
+        RadioItems[static_cast<size_t>(i)]->setFocusPolicy(i == stop ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 int Form2::selectedType() const
@@ -289,8 +304,7 @@ void Form2::openNew(quint32 colour, QPoint labelPoint, int row, const QString &p
     setCandidatePoint(labelPoint);
     setSelectedType(-1);
     setMode(Mode::New);
-    show();
-    raise();
+    present(Edit1);
 }
 
 void Form2::openEdit(int row, QPoint candidatePoint)
@@ -316,8 +330,19 @@ void Form2::openEdit(int row, QPoint candidatePoint)
     setCandidatePoint(candidatePoint);
     setSelectedType(RecordTable::typeIndex(texts[RecordTable::Type]));
     setMode(Mode::Edit);
+    // The area on the dialog's very first showing, else the tenant, where every closing
+    // leaves the focus; a dialog already open keeps its own.
+    present(isVisible() ? nullptr : m_shownBefore ? Edit1 : Edit2);
+}
+
+void Form2::present(QWidget *focus)
+{
+    m_shownBefore = true;
+    if (focus)
+        focus->setFocus();
     show();
     raise();
+    activateWindow();
 }
 
 RecordTable::Row Form2::recordTexts(const QString &currentType) const
@@ -456,26 +481,29 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
 
 void Form2::keyPressEvent(QKeyEvent *event)
 {
-    // Without a close button the dialog closes only through its own buttons; Escape would
-    // leave a marked room without a record.
-    if (isEnter(event) || event->key() == Qt::Key_Escape) {
+    // Enter presses the focused button, as on the desktop the dialog was drawn for; the
+    // buttons are not auto-default, so that Enter in the fields keeps to their chain.
+    if (isEnter(event)) {
+        event->accept();
+        if (auto *button = qobject_cast<QAbstractButton *>(focusWidget());
+            button && (button == Button1 || button == Button2) && button->isVisible())
+            button->click();
+        return;
+    }
+    // Escape would leave a marked room without a record; only the buttons and the window
+    // manager's close end the dialog.
+    if (event->key() == Qt::Key_Escape) {
         event->accept();
         return;
     }
     QDialog::keyPressEvent(event);
 }
 
-void Form2::showEvent(QShowEvent *event)
-{
-    if (!m_shownBefore) {
-        m_shownBefore = true;
-        Edit2->setFocus();
-    }
-    QDialog::showEvent(event);
-}
-
 void Form2::closeEvent(QCloseEvent *event)
 {
-    Edit1->setFocus();
-    QDialog::closeEvent(event);
+    // Closed by the window manager (title bar, Alt+F4): as "Отмена", so a room filled for a
+    // new record never stays without one.
+    if (isVisible())
+        Button1Click();
+    event->accept();
 }

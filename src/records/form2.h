@@ -19,7 +19,7 @@ class QPushButton;
 class QRadioButton;
 class QToolButton;
 
-// The record entry and edit dialog: modeless, always on top, without a close button.
+// The record entry and edit dialog: modeless, above the main window, without a close button.
 //
 // The dialog lives beside the main window while the user goes on working there (undo, row
 // moves, opening another project), so it keeps what it was opened for in typed members and
@@ -98,7 +98,6 @@ public Q_SLOTS:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -108,10 +107,13 @@ private:
     void setLabelPoint(QPoint point);
     void setCandidatePoint(QPoint point);
     void setSelectedType(int index);
+    void updateTypeTabStop();
     int selectedType() const;
     void commit(const std::optional<QString> &date);
     void paintBack();
     void closeDialog();
+    // Shows, raises and activates the dialog, the keyboard in `focus` when one is given.
+    void present(QWidget *focus);
 
     Form1 *m_owner = nullptr;
     double m_scale = 1.0;
