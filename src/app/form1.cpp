@@ -393,6 +393,16 @@ void Form1::refreshPlanRect(const QRect &planRect)
         Image1->update(planRect);
 }
 
+void Form1::repaintRooms()
+{
+    try {
+        refreshPlanRect(m_session.repaintPlanRooms());
+    } catch (...) {
+        Image1->update();
+        throw;
+    }
+}
+
 void Form1::fillTabs()
 {
     const QSignalBlocker blocker(TabSet1);

@@ -76,6 +76,9 @@ public:
     void refreshPlanView();
     // Shows part of the plan anew after a fill.
     void refreshPlanRect(const QRect &planRect);
+    // Repaints the rooms of the plan shown from the table and shows them, also when a record
+    // that could not be painted is reported.
+    void repaintRooms();
     // Rebuilds the tab strip from the PlanList.
     void fillTabs();
     // The dialog's caption texts follow edt1..edt10.

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
@@ -77,8 +78,6 @@ void Form1::SpeedButton3Click()
 bool Form1::openProjectArchive(const QString &path, OpenForm form)
 {
     const bool dialog = form == OpenForm::Dialog;
-    // A new room waiting in the dialog belongs to the project being left.
-    m_form2->abandon();
     ProjectArchive::OpenOptions options;
     options.applyCaptions = dialog;
     options.askReplace = [this](const QString &name) {
@@ -88,6 +87,12 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
     };
     options.progress = [this](int p) { UnzipperTotalPercentDone(p); };
     options.beforePlans = [this, dialog] {
+        // The table is replaced now (not before: an archive that fails to open leaves the
+        // project as it was). A new room waiting in the dialog and a running blink belong to
+        // the project being left; both act on the old plan, still shown.
+        m_form2->abandon();
+        Timer1->stop();
+        BlinkCount = 1;
         for (int i = 0; i < Captions::Count; ++i)
             edt[static_cast<size_t>(i)]->setText(m_session.captions()[i]);
         if (dialog) {

@@ -1,6 +1,7 @@
 #include "projectsession.h"
 
 #include "descriptionfile.h"
+#include "metrolaerror.h"
 #include "plan/floodfill.h"
 #include "plan/planimage.h"
 
@@ -47,18 +48,39 @@ bool ProjectSession::showRowPlan(int row)
 QRect ProjectSession::repaintPlanRooms()
 {
     std::vector<RoomSeed> rooms;
+    QString firstUnreadable;
     for (int r = 1; r <= m_table.recordCount(); ++r) {
         if (m_table.cellText(RecordTable::PlanId, r) != m_currentPlan)
             continue;
-        const auto key = static_cast<quint32>(m_table.cellNumber(RecordTable::ColourKey, r));
-        const QPoint point(m_table.cellNumber(RecordTable::LabelX, r),
-                           m_table.cellNumber(RecordTable::LabelY, r));
-        rooms.push_back({point, key});
+        // One hand-edited cell must not leave every room of the plan white: such rooms would
+        // read as unmarked and be marked again as new records.
+        std::optional<int> values[3];
+        const int columns[3] = {RecordTable::ColourKey, RecordTable::LabelX, RecordTable::LabelY};
+        bool readable = true;
+        for (int i = 0; i < 3 && readable; ++i) {
+            values[i] = parseCellNumber(m_table.cellText(columns[i], r));
+            if (!values[i]) {
+                readable = false;
+                if (firstUnreadable.isEmpty())
+                    firstUnreadable = unreadableCellMessage(r, columns[i]);
+            }
+        }
+        if (readable)
+            rooms.push_back({QPoint(*values[1], *values[2]), static_cast<quint32>(*values[0])});
     }
-    if (m_planImage.isNull())
-        return {};
-    FloodFill fill;
-    return fill.repaintRooms(m_planImage, rooms);
+    QRect changed;
+    if (!m_planImage.isNull())
+        changed = FloodFill().repaintRooms(m_planImage, rooms);
+    if (!firstUnreadable.isEmpty())
+        throw MetrolaError(firstUnreadable);
+    return changed;
+}
+
+QString ProjectSession::unreadableCellMessage(int row, int column) const
+{
+    return QStringLiteral("Запись в строке %1, столбец «%2»: %3; остальные комнаты плана закрашены")
+        .arg(row)
+        .arg(RecordTable::headerTexts()[static_cast<size_t>(column)], notANumberMessage(m_table.cellText(column, row)));
 }
 
 QString ProjectSession::commandLineArchive(const QStringList &arguments, const QString &programDir,

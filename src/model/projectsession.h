@@ -48,7 +48,8 @@ public:
     // plan was loaded.
     bool showRowPlan(int row);
     // Refills every room of the plan shown at its label point with its key; returns the
-    // bounding box of what changed.
+    // bounding box of what changed. A record whose key or label point is not a number is
+    // skipped; after the others are painted, the first such record is reported by throwing.
     QRect repaintPlanRooms();
 
     quint32 markingColour = kInitialMarkingColour;
@@ -77,6 +78,8 @@ public:
     void removeWorkingFiles(const QString &runningExecutable) const;
 
 private:
+    QString unreadableCellMessage(int row, int column) const;
+
     QString m_programDir;
     RecordTable m_table;
     PlanList m_plans;

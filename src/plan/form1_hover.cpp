@@ -92,7 +92,7 @@ void Form1::Image1MouseMove(int x, int y)
 
 void Form1::Image1DblClick()
 {
-    guard([&] { refreshPlanRect(session().repaintPlanRooms()); });
+    guard([&] { repaintRooms(); });
 }
 
 void Form1::Timer1Timer()
@@ -102,7 +102,7 @@ void Form1::Timer1Timer()
         const auto finish = [&] {
             Timer1->stop();
             BlinkCount = 1;
-            refreshPlanRect(session().repaintPlanRooms());
+            repaintRooms();
         };
         // The record may have been undone or moved to another plan's view since the blink
         // began; its label point would then land in an unrelated room.
@@ -112,8 +112,20 @@ void Form1::Timer1Timer()
             return;
         }
         if (BlinkCount < kBlinkEnd) {
-            const QPoint p = labelPoint(table, BlinkRow);
-            const auto k = static_cast<quint32>(table.cellNumber(RecordTable::ColourKey, BlinkRow));
+            QPoint p;
+            quint32 k = 0;
+            try {
+                p = labelPoint(table, BlinkRow);
+                k = static_cast<quint32>(table.cellNumber(RecordTable::ColourKey, BlinkRow));
+            } catch (const MetrolaError &) {
+                // Every further tick would fail alike, each error box letting the next tick
+                // raise another: the blink ends first, and its closing repaint reports the
+                // record once.
+                Timer1->stop();
+                BlinkCount = 1;
+                repaintRooms();
+                throw;
+            }
             QImage &image = session().planImage();
             if (const auto here = keyAt(image, p)) {
                 const quint32 colour = *here == k ? session().restoreColour : k;
@@ -129,17 +141,17 @@ void Form1::Timer1Timer()
 void Form1::Button2Click()
 {
     guard([&] {
-        const std::optional<RecordTable::Row> removed = session().table().removeLastRecord();
+        RecordTable &table = session().table();
+        const int last = table.recordCount();
+        QPoint label;
+        // Read before anything changes: a label point that is not a number fails the undo with
+        // the conversion error, and the record stays.
+        if (last >= 1 && !table.cellText(RecordTable::ColourKey, last).isEmpty())
+            label = labelPoint(table, last);
+        const std::optional<RecordTable::Row> removed = table.removeLastRecord();
         if (!removed || (*removed)[RecordTable::PlanId] != session().currentPlan())
             return;
-        // The record is already gone; a label point that does not read as a number only means
-        // there is no room of it to clear.
-        const auto x = parseCellNumber((*removed)[RecordTable::LabelX]);
-        const auto y = parseCellNumber((*removed)[RecordTable::LabelY]);
-        if (!x || !y)
-            return;
-        refreshPlanRect(FloodFill().fill(session().planImage(), {*x, *y},
-                                         ColourKey::toRgb(session().restoreColour)));
+        refreshPlanRect(FloodFill().fill(session().planImage(), label, ColourKey::toRgb(session().restoreColour)));
     });
 }
 
@@ -153,10 +165,9 @@ void Form1::Button1Click()
         const quint32 chosen = ColourKey::fromRgb(ColorDialog1->currentColor().rgb()) & ColourKey::kRgbMask;
         session().colourDialogColour = chosen;
         // One below the choice, stepping further down past keys already taken, so a new room
-        // never shares a key with an existing one. Stays within 24 bits when black is chosen.
-        quint32 c = ColourKey::below(chosen);
-        while (session().table().colourInUse(c))
-            c = ColourKey::below(c);
+        // never shares a key with an existing one, and past black and white.
+        const quint32 c = ColourKey::freeKeyFrom(ColourKey::below(chosen),
+                                                 [this](quint32 k) { return session().table().colourInUse(k); });
         session().markingColour = c;
         Shape1->setColour(c);
         if (Form2 *dialog = form2(); dialog && dialog->Shape1)

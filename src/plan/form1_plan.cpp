@@ -23,10 +23,17 @@ void Form1::TabSet1Change(int index)
         const QString name = m_session.plans().name(index + 1);
         if (name.isEmpty() || name == m_session.currentPlan())
             return;
-        m_session.showPlanFile(m_session.programDir() + name, name);
+        try {
+            m_session.showPlanFile(m_session.programDir() + name, name);
+        } catch (...) {
+            // The old plan stays on screen, so its tab stays selected.
+            const QSignalBlocker blocker(TabSet1);
+            TabSet1->setCurrentIndex(m_session.plans().names().indexOf(m_session.currentPlan()));
+            throw;
+        }
         // Shown first, so a room whose key cannot be read still leaves the new plan on screen.
         refreshPlanView();
-        refreshPlanRect(m_session.repaintPlanRooms());
+        repaintRooms();
     });
 }
 

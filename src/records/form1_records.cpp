@@ -26,14 +26,14 @@ void Form1::StringGrid1DblClick()
         // A blink cut short would leave its room in the restore colour.
         if (Timer1->isActive()) {
             Timer1->stop();
-            refreshPlanRect(session().repaintPlanRooms());
+            repaintRooms();
         }
         BlinkRow = r;
         BlinkCount = 1;
         if (session().showRowPlan(r)) {
             refreshPlanView();
             // A plan fresh from disk does not wear the colours of its rooms yet.
-            refreshPlanRect(session().repaintPlanRooms());
+            repaintRooms();
         }
         if (session().currentPlan() == table.cellText(RecordTable::PlanId, r))
             Timer1->start();

@@ -4,6 +4,7 @@
 #include "archive/zipreader.h"
 #include "archive/zipwriter.h"
 #include "model/cp1251.h"
+#include "plan/colourkey.h"
 #include "plan/planimage.h"
 #include "records/form2.h"
 
@@ -17,6 +18,7 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
@@ -149,6 +151,66 @@ private Q_SLOTS:
         QCOMPARE(m_texts.last(), message);
         QCOMPARE(form.TabSet1->count(), 0);
         QCOMPARE(form.Label1->text(), u"-"_s);
+    }
+
+    // What the window holds for the open project (a new room waiting in the record dialog, a
+    // running blink) is given up only once another project has taken the table.
+    void failedOpeningKeepsTheProject_data()
+    {
+        QTest::addColumn<QString>("archive");
+        QTest::addColumn<QMessageBox::StandardButton>("replace");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("unreadable archive") << u"broken.zip"_s << QMessageBox::Yes << false;
+        QTest::newRow("replace refused") << u"other.zip"_s << QMessageBox::No << false;
+        QTest::newRow("opened") << u"other.zip"_s << QMessageBox::Yes << true;
+    }
+    void failedOpeningKeepsTheProject()
+    {
+        QFETCH(QString, archive);
+        QFETCH(QMessageBox::StandardButton, replace);
+        QFETCH(bool, opened);
+        Form1 form(programDir());
+        m_chosenFile = writeArchive(m_files->path() + u"/p.zip"_s, QString());
+        form.SpeedButton3Click();
+        Form2 *dialog = form.form2();
+        QImage &plan = form.session().planImage();
+        plan.setPixel(2, 2, qRgb(1, 2, 3));
+        dialog->openNew(ColourKey::fromRgb(qRgb(1, 2, 3)), {2, 2}, form.session().table().entryRow(), u"b.bmp"_s);
+        form.BlinkRow = 1;
+        form.Timer1->start();
+        QFile broken(m_files->path() + u"/broken.zip"_s);
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("not an archive");
+        broken.close();
+        writeArchive(m_files->path() + u"/other.zip"_s, QString());
+        m_chosenFile = m_files->path() + u'/' + archive;
+        m_answer = replace;
+
+        form.SpeedButton3Click();
+
+        QCOMPARE(dialog->isVisible(), !opened);
+        QCOMPARE(form.Timer1->isActive(), !opened);
+        QCOMPARE(form.session().table().recordCount(), 2);
+        if (!opened)
+            QCOMPARE(form.session().planImage().pixel(2, 2), qRgb(1, 2, 3));
+    }
+
+    void failedTabSwitchKeepsTheShownPlansTab()
+    {
+        Form1 form(programDir());
+        m_chosenFile = writeArchive(m_files->path() + u"/p.zip"_s, QString());
+        form.SpeedButton3Click();
+        QFile a(programDir() + u"a.bmp"_s);
+        QVERIFY(a.open(QIODevice::WriteOnly));
+        a.write("no bitmap");
+        a.close();
+        m_texts.clear();
+
+        form.TabSet1->setCurrentIndex(1);
+
+        QCOMPARE(m_texts.size(), 1);
+        QCOMPARE(form.Label1->text(), u"b.bmp"_s);
+        QCOMPARE(form.TabSet1->currentIndex(), 0);
     }
 
     void saveWritesMembersInPlanOrder()

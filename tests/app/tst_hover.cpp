@@ -253,6 +253,84 @@ private Q_SLOTS:
         QVERIFY(m_log.texts.isEmpty());
     }
 
+    // A hand-edited cell that is not a number: every readable room is still painted, and the
+    // record is reported once with its row and column.
+    void unreadableRecord_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("message");
+        const QString painted = u"; остальные комнаты плана закрашены."_s;
+        QTest::newRow("repaint, key")
+            << u"repaint"_s << int(RecordTable::ColourKey)
+            << u"Запись в строке 1, столбец «SYS-Цвет»: «x» не является целым числом"_s + painted;
+        QTest::newRow("repaint, label Y")
+            << u"repaint"_s << int(RecordTable::LabelY)
+            << u"Запись в строке 1, столбец «SYS-Y»: «x» не является целым числом"_s + painted;
+        QTest::newRow("blink ends before reporting")
+            << u"blink"_s << int(RecordTable::LabelX)
+            << u"Запись в строке 1, столбец «SYS-X»: «x» не является целым числом"_s + painted;
+    }
+    void unreadableRecord()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, column);
+        QFETCH(QString, message);
+        Form1 form(QDir::tempPath() + u'/');
+        addRooms(form);
+        showPlan(form);
+        RecordTable &table = form.session().table();
+        RecordTable::Row bad = record(kPlan1, QPoint(kWallX + 5, 5), 777);
+        bad[static_cast<size_t>(column)] = u"x"_s;
+        std::vector<RecordTable::Row> rows = {bad, table.row(1), table.row(2), table.row(3)};
+        table.replaceRows(rows);
+        for (QPoint p : {kLabelA, kLabelB})
+            FloodFill().fill(form.session().planImage(), p, qRgb(255, 255, 255));
+
+        if (action == u"repaint"_s) {
+            QTest::mouseDClick(form.Image1, Qt::LeftButton, {}, QPoint(300, 100));
+        } else {
+            form.BlinkRow = 1;
+            form.Timer1->start();
+            form.Timer1Timer();
+            QVERIFY(!form.Timer1->isActive());
+            QCOMPARE(form.BlinkCount, 1);
+            QTest::qWait(400); // no tick is left to report it again
+        }
+
+        QCOMPARE(m_log.texts, QStringList{message});
+        QCOMPARE(keyAt(form, kLabelA), kKeyA);
+        QCOMPARE(keyAt(form, kLabelB), kKeyB);
+    }
+
+    // Undo converts the label point before it changes anything.
+    void undoOfAnUnreadableLabelKeepsTheRecord_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("X not a number") << int(RecordTable::LabelX) << u"1O0"_s;
+        QTest::newRow("Y empty") << int(RecordTable::LabelY) << QString();
+    }
+    void undoOfAnUnreadableLabelKeepsTheRecord()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, text);
+        Form1 form(QDir::tempPath() + u'/');
+        addRooms(form);
+        showPlan(form);
+        RecordTable &table = form.session().table();
+        table.setCell(column, 2, text);
+        const RecordTable::Row last = table.row(2);
+        const QImage before = form.session().planImage().copy();
+
+        form.Button2->click();
+
+        QCOMPARE(m_log.texts.size(), 1);
+        QCOMPARE(table.recordCount(), 2);
+        QCOMPARE(table.row(2), last);
+        QCOMPARE(form.session().planImage(), before);
+    }
+
     void undoOnEmptyTableDoesNothing()
     {
         Form1 form(QDir::tempPath() + u'/');
