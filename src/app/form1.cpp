@@ -2,6 +2,7 @@
 
 #include "app/colourswatch.h"
 #include "app/dialogs.h"
+#include "app/fieldvalidator.h"
 #include "app/piegauge.h"
 #include "app/windowfont.h"
 #include "plan/colourkey.h"
@@ -174,12 +175,13 @@ void Form1::buildWindow()
     BitBtn2 = toolButton(u"BitBtn2"_s, u"переместить запись вниз"_s, QStyle::SP_ArrowDown);
     at(BitBtn2, 742, 90, 26, 43);
 
-    const QStringList boxCaptions = {u"Арендаторы"_s, u"Кв.метры"_s, u"Назв.комнат"_s, u"Тип помещ."_s};
+    // Bare boxes: the caption field beside each (edt1 .. edt4) is its only label, so a caption
+    // the user edits names the box.
     const QStringList boxNames = {u"Arend"_s, u"kvm"_s, u"nazv"_s, u"Typ"_s};
     std::array<QCheckBox *, 4> boxes{};
     for (int i = 0; i < 4; ++i) {
-        boxes[static_cast<size_t>(i)] = named(new QCheckBox(boxCaptions[i], Panel1), boxNames[i]);
-        at(boxes[static_cast<size_t>(i)], 776, 44 + i * 23, 110, 21);
+        boxes[static_cast<size_t>(i)] = named(new QCheckBox(Panel1), boxNames[i]);
+        at(boxes[static_cast<size_t>(i)], 866, 44 + i * 23, 20, 21);
     }
     Arend = boxes[0];
     kvm = boxes[1];
@@ -193,13 +195,21 @@ void Form1::buildWindow()
     for (int i = 0; i < Captions::Count; ++i) {
         QWidget *owner = i >= Captions::FirstType && i < Captions::Unit ? static_cast<QWidget *>(rg1) : Panel1;
         edt[static_cast<size_t>(i)] = named(new QLineEdit(defaults[i], owner), u"edt%1"_s.arg(i + 1));
+        // The captions are stored in the description file's first line, like the records.
+        edt[static_cast<size_t>(i)]->setValidator(new FieldValidator(FieldValidator::Kind::Text, edt[static_cast<size_t>(i)]));
         connect(edt[static_cast<size_t>(i)], &QLineEdit::textEdited, this, [this, i](const QString &text) {
             m_session.captions()[i] = text;
             m_session.setModified(true);
         });
     }
-    for (int i = 0; i < 4; ++i)
-        at(edt[static_cast<size_t>(i)], 888, 44 + i * 23, 108, 21);
+    for (int i = 0; i < 4; ++i) {
+        QCheckBox *box = boxes[static_cast<size_t>(i)];
+        QLineEdit *caption = edt[static_cast<size_t>(i)];
+        at(caption, 888, 44 + i * 23, 108, 21);
+        box->setAccessibleName(caption->text());
+        connect(caption, &QLineEdit::textChanged, box, &QCheckBox::setAccessibleName);
+        setTabOrder(box, caption);
+    }
     for (int i = 0; i < 5; ++i)
         at(edt[static_cast<size_t>(Captions::FirstType + i)], 6, 10 + i * 24, 128, 21);
     lbl1 = named(new QLabel(u"Единица"_s, Panel1), u"lbl1"_s);
@@ -449,6 +459,10 @@ QRect Form1::placeWindow(QSize screen, QSize image, QRect window, bool verticall
         left = 10;
         width = W - 10;
     }
+    // Centred on a small plan, the window (much wider than the plan) would reach past the
+    // right edge, and the caption fields with it.
+    if (!verticallyOnly)
+        left = std::min(left, W - width);
     // A plan wider than the screen would push the window's left part, with the tool
     // buttons, off the screen.
     if (!verticallyOnly && left < 10)

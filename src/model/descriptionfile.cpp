@@ -115,6 +115,20 @@ bool isSafePlanId(const QString &id)
     return true;
 }
 
+bool canHold(QChar c)
+{
+    return c != u';' && c != u'\r' && c != u'\n' && Cp1251::canEncode(c);
+}
+
+std::optional<QChar> firstUnholdable(QStringView text)
+{
+    for (QChar c : text) {
+        if (!canHold(c))
+            return c;
+    }
+    return std::nullopt;
+}
+
 namespace {
 
 // Plan ids and type codes take a handful of values over the whole file; sharing one string

@@ -45,4 +45,10 @@ void load(const QString &programDir, bool applyCaptions, Captions &captions, Rec
 // A plan id is used as a file name in the working folder, so it must not name anything else.
 bool isSafePlanId(const QString &id);
 
+// The file has no quoting and is written in Windows-1251: a cell or caption holding ";", a line
+// end or a character the code page lacks would split its line or come back altered.
+bool canHold(QChar c);
+// The first character of `text` the file cannot hold.
+std::optional<QChar> firstUnholdable(QStringView text);
+
 } // namespace DescriptionFile

@@ -32,4 +32,22 @@ constexpr std::uint32_t below(std::uint32_t key) noexcept
     return (key & kRgbMask) == 0 ? kRgbMask - 1 : (key - 1) & kRgbMask;
 }
 
+// White is the floor of every unmarked room and black the walls: a room keyed with either
+// would take in every such pixel of every plan at the next repaint.
+constexpr bool isFloorOrWall(std::uint32_t key) noexcept
+{
+    return (key & kRgbMask) == 0 || (key & kRgbMask) == kRgbMask;
+}
+
+// The first key from `key` down, stepping as below() does, that is neither floor nor wall and
+// that `taken` does not claim.
+template<typename Taken>
+std::uint32_t freeKeyFrom(std::uint32_t key, Taken taken)
+{
+    key &= kRgbMask;
+    while (isFloorOrWall(key) || taken(key))
+        key = below(key);
+    return key;
+}
+
 } // namespace ColourKey

@@ -2,6 +2,7 @@
 
 #include "app/colourswatch.h"
 #include "app/dialogs.h"
+#include "model/descriptionfile.h"
 #include "plan/colourkey.h"
 #include "plan/floodfill.h"
 #include "plan/plancanvas.h"
@@ -55,10 +56,21 @@ void Form1::SpeedButton1Click()
         const QString path = Dialogs::chooseFile(OpenPictureDialog1);
         if (path.isEmpty())
             return;
+        // The file name becomes the plan id of every record on the plan; the description file
+        // could not store it, so the plan is refused before anything changes.
+        const QString name = QFileInfo(path).fileName();
+        if (const auto c = DescriptionFile::firstUnholdable(name)) {
+            const QString shown = c->isPrint() && !c->isSpace() ? u"«"_s + *c + u"»"_s
+                                                               : u"U+%1"_s.arg(int(c->unicode()), 4, 16, QChar(u'0')).toUpper();
+            Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
+                             u"Имя файла «%1» содержит символ %2, который нельзя сохранить в описании проекта. "
+                             u"План не добавлен: переименуйте файл и добавьте его снова."_s.arg(name, shown));
+            return;
+        }
         // The path is recorded first: a bitmap that fails to load now may be mended and chosen
         // through its tab later.
         m_session.planPaths().addPlanFile(path);
-        m_session.showPlanFile(path, QFileInfo(path).fileName());
+        m_session.showPlanFile(path, name);
         refreshPlanView();
         PlaceMainWindow(true);
     });

@@ -4,8 +4,8 @@
 
 #include "app/colourswatch.h"
 #include "app/dialogs.h"
+#include "app/fieldvalidator.h"
 #include "app/form1.h"
-#include "model/cp1251.h"
 #include "plan/colourkey.h"
 #include "plan/floodfill.h"
 
@@ -23,60 +23,12 @@
 #include <QScreen>
 #include <QStyle>
 #include <QToolButton>
-#include <QValidator>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr double kDesignDpi = 120.0;
-
-// The description file separates cells with ";" and records with line ends, and is written in
-// Windows-1251; a field holding anything else would corrupt the file or come back altered.
-// Typed and pasted text alike passes through validate(), which drops such characters instead
-// of rejecting the whole edit, so a paste keeps what it can.
-class FieldValidator : public QValidator
-{
-public:
-    enum class Kind { Text, Area };
-
-    FieldValidator(Kind kind, QObject *parent)
-        : QValidator(parent), m_kind(kind)
-    {
-    }
-
-    State validate(QString &input, int &pos) const override
-    {
-        QString kept;
-        kept.reserve(input.size());
-        int keptPos = 0;
-        for (int i = 0; i < input.size(); ++i) {
-            QChar c = input.at(i);
-            if (!accepts(c))
-                continue;
-            if (m_kind == Kind::Area && c == u'.')
-                c = u',';
-            kept.append(c);
-            if (i < pos)
-                ++keptPos;
-        }
-        if (kept != input) {
-            input = kept;
-            pos = keptPos;
-        }
-        return Acceptable;
-    }
-
-private:
-    bool accepts(QChar c) const
-    {
-        if (m_kind == Kind::Area)
-            return (c >= u'0' && c <= u'9') || c == u',' || c == u'.';
-        return c != u';' && c != u'\r' && c != u'\n' && Cp1251::canEncode(c);
-    }
-
-    Kind m_kind;
-};
 
 bool isEnter(const QKeyEvent *event)
 {
@@ -434,11 +386,10 @@ void Form2::Shape1MouseUp()
         dialog->setCurrentColor(QColor::fromRgb(ColourKey::toRgb(session.colourDialogColour)));
         if (!Dialogs::chooseColour(dialog))
             return;
-        quint32 colour = ColourKey::fromRgb(dialog->currentColor().rgb()) & ColourKey::kRgbMask;
-        session.colourDialogColour = colour;
-        while (session.table().colourInUse(colour))
-            colour = ColourKey::below(colour);
-        Shape1->setColour(colour);
+        const quint32 chosen = ColourKey::fromRgb(dialog->currentColor().rgb()) & ColourKey::kRgbMask;
+        session.colourDialogColour = chosen;
+        // The swatch shows the key the commit will write.
+        Shape1->setColour(ColourKey::freeKeyFrom(chosen, [&session](quint32 k) { return session.table().colourInUse(k); }));
     });
 }
 

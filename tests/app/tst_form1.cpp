@@ -72,10 +72,11 @@ private Q_SLOTS:
         QTest::newRow("picture") << u"SpeedButton5"_s << QString() << u"Показать текущее размещение арендаторов"_s;
         QTest::newRow("up") << u"BitBtn1"_s << QString() << u"переместить запись вверх"_s;
         QTest::newRow("down") << u"BitBtn2"_s << QString() << u"переместить запись вниз"_s;
-        QTest::newRow("tenants") << u"Arend"_s << u"Арендаторы"_s << QString();
-        QTest::newRow("area") << u"kvm"_s << u"Кв.метры"_s << QString();
-        QTest::newRow("names") << u"nazv"_s << u"Назв.комнат"_s << QString();
-        QTest::newRow("types") << u"Typ"_s << u"Тип помещ."_s << QString();
+        // Bare boxes: the caption fields beside them are their labels.
+        QTest::newRow("tenants") << u"Arend"_s << QString() << QString();
+        QTest::newRow("area") << u"kvm"_s << QString() << QString();
+        QTest::newRow("names") << u"nazv"_s << QString() << QString();
+        QTest::newRow("types") << u"Typ"_s << QString() << QString();
         QTest::newRow("unit label") << u"lbl1"_s << u"Единица"_s << QString();
         QTest::newRow("plan caption") << u"Label1"_s << u"-"_s << QString();
         QTest::newRow("counter") << u"Label3"_s << u"1"_s << QString();
@@ -140,6 +141,8 @@ private Q_SLOTS:
                                     << QRect(760, 560, 900, 440);
         QTest::newRow("plan wider than the screen") << QSize(1024, 768) << QSize(3000, 100)
                                                      << QRect(0, 0, 900, 300) << false << QRect(10, 448, 900, 240);
+        QTest::newRow("small plan, window wider than the centre leaves")
+            << QSize(1280, 900) << QSize(600, 400) << QRect(0, 0, 1156, 300) << false << QRect(124, 280, 1156, 540);
         QTest::newRow("new plan: vertical only") << QSize(1024, 768) << QSize(800, 600)
                                                   << QRect(33, 44, 1100, 300) << true << QRect(33, 10, 1100, 668);
     }
@@ -200,6 +203,59 @@ private Q_SLOTS:
         QCOMPARE(QPoint(form.HorzScrollBar->value(), form.VertScrollBar->value()), expected);
         // An event left unaccepted goes on to the parents (a test's event is not passed on).
         QCOMPARE(accepted, !passedOn);
+    }
+
+    // The captions are saved in the description file's first line: a ";" would shift every
+    // later caption on reopening, a character outside the code page would come back as "?".
+    void captionFieldsDropWhatTheFileCannotHold_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("separator typed") << 0 << u"Ten;ants"_s << QString() << u"Tenants"_s;
+        QTest::newRow("line end pasted") << 4 << QString() << u"Торг\r\nовые"_s << u"Торговые"_s;
+        QTest::newRow("outside the code page") << 9 << u"m"_s << u"²中€"_s << u"m€"_s;
+    }
+    void captionFieldsDropWhatTheFileCannotHold()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, pasted);
+        QFETCH(QString, expected);
+        Form1 form(QDir::tempPath() + u'/');
+        QLineEdit *edit = form.edt[static_cast<size_t>(field)];
+        edit->clear();
+        QTest::keyClicks(edit, typed);
+        if (!pasted.isEmpty())
+            edit->insert(pasted); // the path a paste takes
+        QCOMPARE(edit->text(), expected);
+        QCOMPARE(form.session().captions()[field], expected);
+    }
+
+    // Each box stands just left of its caption field, on its line, and is reached and ticked
+    // from the keyboard; its accessible name follows the caption.
+    void captionBoxesAreBareAndKeyboardReachable()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const std::array<QCheckBox *, 4> boxes = {form.Arend, form.kvm, form.nazv, form.Typ};
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            QCheckBox *box = boxes[i];
+            QLineEdit *caption = form.edt[i];
+            QVERIFY(box->geometry().right() < caption->geometry().left());
+            QVERIFY(caption->geometry().left() - box->geometry().right() < 12);
+            QCOMPARE(box->geometry().center().y(), caption->geometry().center().y());
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Tab);
+            QCOMPARE(form.focusWidget(), caption);
+            const bool was = box->isChecked();
+            QTest::keyClick(box, Qt::Key_Space);
+            QCOMPARE(box->isChecked(), !was);
+        }
+        QTest::keyClicks(form.edt[1], u"x"_s);
+        QCOMPARE(form.kvm->accessibleName(), form.edt[1]->text());
     }
 
     void generalErrorText_data()

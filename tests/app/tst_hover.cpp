@@ -413,6 +413,8 @@ private Q_SLOTS:
         QTest::newRow("only the choice itself taken") << QList<quint32>{101} << 101u << 100u;
         QTest::newRow("initial colour, no records") << QList<quint32>{} << 9502719u << 9502718u;
         QTest::newRow("black wraps to just under white") << QList<quint32>{} << 0u << 0xFFFFFEu;
+        QTest::newRow("one above black steps past black") << QList<quint32>{} << 1u << 0xFFFFFEu;
+        QTest::newRow("white, just under it taken") << QList<quint32>{0xFFFFFE} << 0xFFFFFFu << 0xFFFFFDu;
     }
     void colourChangeSkipsUsedKeys()
     {

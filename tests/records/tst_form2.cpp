@@ -217,6 +217,9 @@ private Q_SLOTS:
         QTest::newRow("free") << true << 700u << 700u;
         QTest::newRow("two in use") << true << 600u << 598u;
         QTest::newRow("cancelled") << false << 600u << 9502718u;
+        // White is every unmarked floor and black the walls: neither becomes a room's key.
+        QTest::newRow("white") << true << 0xFFFFFFu << 0xFFFFFEu;
+        QTest::newRow("black") << true << 0u << 0xFFFFFEu;
     }
     void colourChoiceSkipsKeysInUse()
     {

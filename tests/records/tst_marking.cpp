@@ -145,15 +145,25 @@ private Q_SLOTS:
     void newPlanKeepsItsPathEvenWhenItFailsToLoad_data()
     {
         QTest::addColumn<bool>("loadable");
-        QTest::newRow("bitmap") << true;
-        QTest::newRow("not a bitmap") << false;
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("refused"); // the character the message names
+        QTest::newRow("bitmap") << true << u"floor2.bmp"_s << QString();
+        QTest::newRow("not a bitmap") << false << u"floor2.bmp"_s << QString();
+        QTest::newRow("code page character") << true << u"этаж №2 €.bmp"_s << QString();
+        // The name becomes every record's plan id in the description file.
+        QTest::newRow("separator") << true << u"a;b.bmp"_s << u"«;»"_s;
+        QTest::newRow("outside the code page") << true << u"план中.bmp"_s << u"«中»"_s;
+        QTest::newRow("line end") << true << u"a\nb.bmp"_s << u"U+000A"_s;
     }
     void newPlanKeepsItsPathEvenWhenItFailsToLoad()
     {
         QFETCH(bool, loadable);
+        QFETCH(QString, name);
+        QFETCH(QString, refused);
+        name.replace(u"\\n"_s, u"\n"_s);
         Fixture f;
         QTemporaryDir dir;
-        const QString path = dir.filePath(u"floor2.bmp"_s);
+        const QString path = dir.filePath(name);
         if (loadable) {
             QImage plan(20, 10, QImage::Format_RGB32);
             plan.fill(Qt::white);
@@ -171,8 +181,16 @@ private Q_SLOTS:
 
         QTest::mouseClick(f.form->SpeedButton1, Qt::LeftButton);
 
-        QVERIFY(f.session().planPaths().planFileIndex(u"floor2.bmp"_s) > 0);
-        QCOMPARE(f.session().currentPlan(), loadable ? u"floor2.bmp"_s : Fixture::kPlan);
+        if (!refused.isEmpty()) {
+            QCOMPARE(f.messages.size(), 1);
+            QCOMPARE(f.messages[0].kind, Dialogs::Kind::Warning);
+            QVERIFY2(f.messages[0].text.contains(refused), qPrintable(f.messages[0].text));
+            QCOMPARE(f.session().planPaths().planFileIndex(name), 0);
+            QCOMPARE(f.session().currentPlan(), Fixture::kPlan);
+            return;
+        }
+        QVERIFY(f.session().planPaths().planFileIndex(name) > 0);
+        QCOMPARE(f.session().currentPlan(), loadable ? name : Fixture::kPlan);
         QCOMPARE(f.form->Label1->text(), f.session().currentPlan());
         QCOMPARE(f.session().planImage().size(), loadable ? QSize(20, 10) : QSize(60, 40));
         QCOMPARE(f.messages.size(), loadable ? 0 : 1);
