@@ -104,7 +104,11 @@ dialog=$(find_window "^Ввод и редактирование записи$") 
 [ -n "$dialog" ] || fail "the record dialog did not appear"
 
 # From here on the keyboard alone: the dialog must have taken the focus itself.
-sleep 0.3
+is_active() {
+  [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]
+}
+wait_for 100 is_active "$dialog" || fail "the record dialog did not take the keyboard"
+sleep 0.2
 # Latin text only: xdotool types a letter missing from the keyboard map (Cyrillic on this
 # display) through a spare key it remaps on the fly, and the program can see such keys late
 # or lose them; the field filters themselves are tested offscreen.
@@ -121,6 +125,7 @@ xdotool mousemove --sync $((mx + 57)) $((my + 21))
 xdotool click 1
 save=$(find_window "^Сохранение комплекса") || fail "the save dialog did not appear"
 [ -n "$save" ] || fail "the save dialog did not appear"
+wait_for 100 is_active "$save" || fail "the save dialog did not take the keyboard"
 sleep 0.3
 xdotool type --delay 10 "$work/saved.zip"
 xdotool key Return
