@@ -86,6 +86,8 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
                == QMessageBox::Yes;
     };
     options.progress = [this](int p) { UnzipperTotalPercentDone(p); };
+    QString unpainted;
+    options.unpaintedRecord = [&unpainted](const QString &message) { unpainted = message; };
     options.beforePlans = [this, dialog] {
         // The table is replaced now (not before: an archive that fails to open leaves the
         // project as it was). A new room waiting in the dialog and a running blink belong to
@@ -126,6 +128,9 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
             TabSet1Change(0);
         }
     }
+    // Reported once the project is fully open, with every other room painted.
+    if (!unpainted.isEmpty())
+        showGeneralError(unpainted);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "archive/zipreader.h"
 #include "archive/zipwriter.h"
 #include "model/descriptionfile.h"
+#include "model/metrolaerror.h"
 #include "model/projectsession.h"
 
 namespace ProjectArchive {
@@ -82,7 +83,13 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
 
     const QString first = session.table().cellText(RecordTable::PlanId, 1);
     session.showPlanFile(dir + first, first);
-    session.repaintPlanRooms();
+    try {
+        session.repaintPlanRooms();
+    } catch (const MetrolaError &error) {
+        if (!options.unpaintedRecord)
+            throw;
+        options.unpaintedRecord(error.message());
+    }
     return OpenResult::Opened;
 }
 

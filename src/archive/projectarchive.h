@@ -33,6 +33,9 @@ struct OpenOptions
     Progress progress;
     // Called once the description file is read, before the plans are unpacked.
     std::function<void()> beforePlans;
+    // When set, a record of the first plan that cannot be painted is told here instead of
+    // ending the opening, so the caller can finish it and then report the record.
+    std::function<void(const QString &message)> unpaintedRecord;
 };
 
 // The opening sequence up to the first record's plan being shown. An unreadable or hostile

@@ -195,6 +195,28 @@ private Q_SLOTS:
             QCOMPARE(form.session().planImage().pixel(2, 2), qRgb(1, 2, 3));
     }
 
+    // A hand-edited key on the first plan: the opening completes (tabs, rooms) and the record
+    // is reported once.
+    void openingReportsAnUnreadableRecordAfterwards()
+    {
+        Form1 form(programDir());
+        m_chosenFile = m_files->path() + u"/edited.zip"_s;
+        ZipWriter writer(m_chosenFile);
+        writer.addMember(u"b.bmp"_s, planBytes());
+        writer.addMember(u"a.bmp"_s, planBytes());
+        writer.addMember(u"metrola.csv"_s, Cp1251::fromUnicode(u"c;\r\nh;\r\nb.bmp;З;торг;1;А;;100;5;5;\r\n"
+                                                               u"b.bmp;К;склд;2;Б;;x;6;6;\r\na.bmp;С;склд;3;В;;99;5;5;\r\n"
+                                                               u";;;;;;;;;\r\n"_s));
+        writer.write();
+
+        form.SpeedButton3Click();
+
+        QCOMPARE(m_texts.size(), 1);
+        QVERIFY2(m_texts[0].contains(u"строке 2, столбец «SYS-Цвет»"_s), qPrintable(m_texts[0]));
+        QCOMPARE(form.TabSet1->count(), 2);
+        QCOMPARE(form.session().planImage().pixel(10, 10), ColourKey::toRgb(100));
+    }
+
     void failedTabSwitchKeepsTheShownPlansTab()
     {
         Form1 form(programDir());
