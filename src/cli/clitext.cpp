@@ -1,11 +1,10 @@
 #include "clitext.h"
 
-#include "reports/areaschedule.h"
+#include "reports/areatext.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cmath>
 #include <cstdio>
 
 namespace CliText {
@@ -30,23 +29,12 @@ void printJson(const QJsonObject &object)
 
 std::optional<double> areaOf(const QString &cell)
 {
-    QString text = cell;
-    text.replace(u',', u'.');
-    return AreaSchedule::areaValue(text);
+    return AreaText::value(cell);
 }
 
 QString formatArea(double value)
 {
-    // Sums of two-decimal areas pick up binary noise; twelve significant digits hide it.
-    const double rounded = std::round(value * 1e6) / 1e6;
-    QString text = QString::number(rounded, 'f', 6);
-    while (text.endsWith(u'0'))
-        text.chop(1);
-    if (text.endsWith(u'.'))
-        text.chop(1);
-    if (text == QStringLiteral("-0"))
-        text = QStringLiteral("0");
-    return text.replace(u'.', u',');
+    return AreaText::format(value);
 }
 
 } // namespace CliText
