@@ -154,6 +154,7 @@ void Form1::buildWindow()
     SpeedButton5 = toolButton(u"SpeedButton5"_s, u"Показать текущее размещение арендаторов"_s,
                               QStyle::SP_FileDialogContentsView);
     at(SpeedButton5, 818, 4, 34, 34);
+    buildSummaryButton();
 
     StringGrid1 = named(new QTableView(Panel1), u"StringGrid1"_s);
     StringGrid1->setToolTip(u"Системное окно - отображает все записи"_s);
@@ -200,6 +201,7 @@ void Form1::buildWindow()
         connect(edt[static_cast<size_t>(i)], &QLineEdit::textEdited, this, [this, i](const QString &text) {
             m_session.captions()[i] = text;
             m_session.setModified(true);
+            refreshColouring();
         });
     }
     for (int i = 0; i < 4; ++i) {
@@ -276,6 +278,7 @@ void Form1::buildWindow()
     }
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({px(300), px(800)});
+    buildViewSelector(Panel2);
     connect(TabSet1, &QTabBar::currentChanged, this, &Form1::TabSet1Change);
     connect(HorzScrollBar, &QScrollBar::valueChanged, this, &Form1::HorzScrollBarChange);
     connect(VertScrollBar, &QScrollBar::valueChanged, this, &Form1::VertScrollBarChange);
@@ -331,7 +334,7 @@ void Form1::layoutPlanArea()
     const int bar = px(kScrollBarWidth);
     Panel1->setGeometry(0, 0, w, panel);
     Panel2->setGeometry(0, h - strip, w, strip);
-    Splitter1->setGeometry(0, 0, w, strip);
+    Splitter1->setGeometry(0, 0, layoutViewSelector(w, strip), strip);
     VertScrollBar->setGeometry(w - bar, panel, bar, std::max(0, h - panel - strip));
     PlanArea->setGeometry(0, panel, std::max(0, w - bar), std::max(0, h - panel - strip));
     // The scroll bars reach every edge of the plan exactly, whatever the window's size.
@@ -394,6 +397,7 @@ void Form1::refreshPlanView()
 {
     Image1->imageReplaced();
     Label1->setText(m_session.currentPlan());
+    refreshColouring();
     layoutPlanArea();
 }
 

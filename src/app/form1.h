@@ -2,6 +2,8 @@
 
 #include "model/metrolaerror.h"
 #include "model/projectsession.h"
+#include "plan/displaycolours.h"
+#include "plan/plancolouring.h"
 
 #include <QMainWindow>
 
@@ -11,8 +13,10 @@ class ColourSwatch;
 class Form2;
 class PieGauge;
 class PlanCanvas;
+class PlanLegend;
 class QCheckBox;
 class QColorDialog;
+class QComboBox;
 class QFileDialog;
 class QFrame;
 class QGroupBox;
@@ -26,6 +30,7 @@ class QTableView;
 class QTimer;
 class QWheelEvent;
 class QToolButton;
+class SummaryWindow;
 
 // The main window. Its code is split by feature: this file's .cpp builds the window and runs
 // start-up and shutdown; form1_archive.cpp, form1_plan.cpp, form1_hover.cpp,
@@ -79,6 +84,10 @@ public:
     // Repaints the rooms of the plan shown from the table and shows them, also when a record
     // that could not be painted is reported.
     void repaintRooms();
+    // Rebuilds the display colours and the legend of the plan colouring from the records.
+    void refreshColouring();
+    PlanView planView() const { return m_view; }
+    const DisplayColours &displayColours() const { return m_displayColours; }
     // Rebuilds the tab strip from the PlanList.
     void fillTabs();
     // The dialog's caption texts follow edt1..edt10.
@@ -130,6 +139,12 @@ public:
     QFileDialog *OpenDialog1 = nullptr;
     QFileDialog *SaveDialog1 = nullptr;
     QColorDialog *ColorDialog1 = nullptr;
+    // Plan colouring: the view selector in the bottom strip and the legend over the plan.
+    QComboBox *ViewMode = nullptr;
+    PlanLegend *Legend = nullptr;
+    // The summary: its button on the tool panel and the window, made when first opened.
+    QToolButton *SummaryButton = nullptr;
+    SummaryWindow *Summary = nullptr;
 
     // Blink state: the row to blink and the step counter (1 while idle).
     int BlinkRow = 0;
@@ -148,6 +163,8 @@ public Q_SLOTS:
     void SpeedButton1Click();
     void Button4Click();
     void Image1MouseUp(Qt::MouseButton button, int x, int y);
+    // Plan colouring (form1_view.cpp)
+    void ViewModeChange(int index);
     // Hover, blink, undo, colour change (form1_hover.cpp)
     void Image1MouseDown(Qt::MouseButton button, int x, int y);
     void Image1MouseMove(int x, int y);
@@ -162,6 +179,8 @@ public Q_SLOTS:
     // Reports (form1_reports.cpp)
     void Button7Click();
     void SpeedButton5Click();
+    // Summary (form1_summary.cpp)
+    void SummaryButtonClick();
 
 public:
     enum class OpenForm { Dialog, StartUp };
@@ -181,6 +200,10 @@ protected:
 private:
     void buildWindow();
     void layoutPlanArea();
+    void buildViewSelector(QWidget *bottomStrip);
+    void buildSummaryButton();
+    // Places the selector at the strip's right end; returns the width left for the tabs.
+    int layoutViewSelector(int stripWidth, int stripHeight);
     void FormResize();
     void FormClose();
     int px(int designPixels) const;
@@ -189,6 +212,8 @@ private:
     ProjectSession m_session;
     Form2 *m_form2 = nullptr;
     double m_scale = 1.0;
+    PlanView m_view = PlanView::Keys;
+    DisplayColours m_displayColours;
     bool m_closing = false;
     // Wheel turns too small to scroll a pixel yet, per direction.
     QPoint m_wheelRest;

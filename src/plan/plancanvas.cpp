@@ -1,6 +1,7 @@
 #include "plancanvas.h"
 
-#include <QImage>
+#include "displaycolours.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -23,14 +24,35 @@ void PlanCanvas::imageReplaced()
     update();
 }
 
+void PlanCanvas::setColours(const DisplayColours *colours)
+{
+    m_colours = colours;
+    update();
+}
+
 void PlanCanvas::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     const QRect area = event->rect();
-    if (m_image && !m_image->isNull())
-        painter.drawImage(area.topLeft(), *m_image, area);
-    else
+    if (!m_image || m_image->isNull()) {
         painter.fillRect(area, palette().window());
+        return;
+    }
+    if (!m_colours || m_colours->isEmpty()) {
+        painter.drawImage(area.topLeft(), *m_image, area);
+        return;
+    }
+    // Only what is exposed is mapped: a fill or a blink costs the room's box, not the plan.
+    for (const QRect &rect : event->region()) {
+        const QRect part = rect.intersected(m_image->rect());
+        if (part.isEmpty())
+            continue;
+        if (m_mapped.width() < part.width() || m_mapped.height() < part.height())
+            m_mapped = QImage(std::max(m_mapped.width(), part.width()), std::max(m_mapped.height(), part.height()),
+                              QImage::Format_RGB32);
+        m_colours->map(*m_image, part, m_mapped, QPoint(0, 0));
+        painter.drawImage(part.topLeft(), m_mapped, QRect(QPoint(0, 0), part.size()));
+    }
 }
 
 void PlanCanvas::mousePressEvent(QMouseEvent *event)

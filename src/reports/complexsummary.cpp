@@ -1,0 +1,199 @@
+#include "complexsummary.h"
+
+#include "areatext.h"
+#include "model/recordtable.h"
+
+#include <QHash>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void addRoom(ComplexSummary::Figures &figures, int type, double area, bool vacant)
+{
+    ++figures.rooms;
+    if (type >= 0)
+        figures.areaByType[static_cast<size_t>(type)] += area;
+    else
+        figures.areaUnknownType += area;
+    figures.area += area;
+    if (vacant) {
+        ++figures.vacantRooms;
+        figures.vacantArea += area;
+    }
+}
+
+QString percent(const std::optional<double> &share)
+{
+    return share ? QString::number(*share, 'f', 1).replace(u'.', u',') : QString();
+}
+
+} // namespace
+
+std::optional<double> ComplexSummary::Figures::letShare() const
+{
+    if (area <= 0)
+        return std::nullopt;
+    return (area - vacantArea) * 100.0 / area;
+}
+
+QString ComplexSummary::vacantCaption()
+{
+    return u"— свободно —"_s;
+}
+
+ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &planOrder)
+{
+    ComplexSummary s;
+    s.records = table.recordCount();
+    QHash<QString, size_t> planSlot;
+    for (const QString &plan : planOrder) {
+        if (plan.isEmpty() || planSlot.contains(plan))
+            continue;
+        planSlot.insert(plan, s.plans.size());
+        s.plans.push_back({});
+        s.plans.back().plan = plan;
+    }
+    QHash<QString, size_t> tenantSlot;
+    Tenant vacant;
+    QHash<qint64, int> firstRowOfKey;
+    const QString typeList = QStringList(RecordTable::typeCodes().begin(), RecordTable::typeCodes().end()).join(u", "_s);
+
+    for (int r = 1; r <= s.records; ++r) {
+        const RecordTable::Row &row = table.row(r);
+        const QString &plan = row[RecordTable::PlanId];
+        const QString &areaText = row[RecordTable::Area];
+        const QString &tenantName = row[RecordTable::Tenant];
+        const auto value = AreaText::value(areaText);
+        const double area = value.value_or(0);
+        const int type = RecordTable::typeIndex(row[RecordTable::Type]);
+        const bool isVacant = tenantName.isEmpty();
+
+        addRoom(s.total, type, area, isVacant);
+        if (!plan.isEmpty()) {
+            auto slot = planSlot.constFind(plan);
+            if (slot == planSlot.cend()) {
+                slot = planSlot.insert(plan, s.plans.size());
+                s.plans.push_back({});
+                s.plans.back().plan = plan;
+            }
+            addRoom(s.plans[*slot], type, area, isVacant);
+        }
+
+        Tenant *tenant = &vacant;
+        if (!isVacant) {
+            auto slot = tenantSlot.constFind(tenantName);
+            if (slot == tenantSlot.cend()) {
+                slot = tenantSlot.insert(tenantName, s.tenants.size());
+                s.tenants.push_back({});
+                s.tenants.back().tenant = tenantName;
+            }
+            tenant = &s.tenants[*slot];
+        } else {
+            s.vacantRows.push_back(r);
+        }
+        ++tenant->rooms;
+        tenant->area += area;
+        tenant->rows.push_back(r);
+        if (!plan.isEmpty() && !tenant->plans.contains(plan))
+            tenant->plans.append(plan);
+
+        const QString &keyText = row[RecordTable::ColourKey];
+        const auto key = parseCellNumber(keyText);
+        if (!key) {
+            s.problems.push_back({r, u"key"_s, u"Строка %1: цветовой ключ «%2» не число."_s.arg(r).arg(keyText)});
+        } else if (*key < 0 || *key > 0xFFFFFF) {
+            s.problems.push_back({r, u"key"_s, u"Строка %1: цветовой ключ %2 вне диапазона цветов."_s.arg(r).arg(*key)});
+        } else if (const auto it = firstRowOfKey.constFind(*key); it != firstRowOfKey.cend()) {
+            s.problems.push_back({r, u"duplicate-key"_s,
+                                  u"Строка %1: цветовой ключ %2 уже занят строкой %3."_s.arg(r).arg(*key).arg(*it)});
+        } else {
+            firstRowOfKey.insert(*key, r);
+        }
+        if (type < 0)
+            s.problems.push_back({r, u"type"_s, u"Строка %1: тип «%2» не из списка (%3)."_s.arg(r).arg(
+                                                    row[RecordTable::Type], typeList)});
+        if (!value) {
+            s.areaNotNumberRows.push_back(r);
+            s.problems.push_back({r, u"area"_s, u"Строка %1: площадь «%2» не число."_s.arg(r).arg(areaText)});
+        }
+    }
+
+    std::sort(s.tenants.begin(), s.tenants.end(), [](const Tenant &a, const Tenant &b) {
+        const int order = QString::localeAwareCompare(a.tenant, b.tenant);
+        return order != 0 ? order < 0 : a.tenant < b.tenant;
+    });
+    if (vacant.rooms > 0) {
+        vacant.tenant.clear();
+        s.tenants.push_back(std::move(vacant));
+    }
+    s.finished = table.isFinished();
+    s.lastNewRecord = table.cellText(RecordTable::ColourKey, table.entryRow());
+    s.lastEdit = table.cellText(RecordTable::LabelY, table.entryRow());
+    return s;
+}
+
+QStringList ComplexSummary::planHeader(const Captions &captions)
+{
+    QStringList header{u"План"_s, u"Помещений"_s};
+    for (int i = 0; i < TypeCount; ++i)
+        header << captions[Captions::FirstType + i];
+    header << u"Без типа"_s << u"Всего"_s << u"Свободных"_s << u"Свободно площади"_s << u"Сдано, %"_s;
+    return header;
+}
+
+QStringList ComplexSummary::tenantHeader()
+{
+    return {u"Арендатор"_s, u"Помещений"_s, u"Площадь"_s, u"Планы"_s};
+}
+
+QStringList ComplexSummary::problemHeader()
+{
+    return {u"Строка"_s, u"Вид"_s, u"Описание"_s};
+}
+
+QStringList ComplexSummary::planCells(const Figures &figures)
+{
+    QStringList cells{figures.plan.isEmpty() ? u"Итого"_s : figures.plan, QString::number(figures.rooms)};
+    for (double area : figures.areaByType)
+        cells << AreaText::format(area);
+    cells << AreaText::format(figures.areaUnknownType) << AreaText::format(figures.area)
+          << QString::number(figures.vacantRooms) << AreaText::format(figures.vacantArea)
+          << percent(figures.letShare());
+    return cells;
+}
+
+QStringList ComplexSummary::tenantCells(const Tenant &tenant)
+{
+    return {tenant.tenant.isEmpty() ? vacantCaption() : tenant.tenant, QString::number(tenant.rooms),
+            AreaText::format(tenant.area), tenant.plans.join(u", "_s)};
+}
+
+QString ComplexSummary::tabSeparated(const Captions &captions) const
+{
+    QString text;
+    // A tab typed into a field would shift the cells after it.
+    const auto line = [&text](QStringList cells) {
+        for (QString &cell : cells)
+            cell.replace(u'\t', u' ');
+        text += cells.join(u'\t') + u'\n';
+    };
+    line({u"По планам"_s});
+    line(planHeader(captions));
+    for (const Figures &plan : plans)
+        line(planCells(plan));
+    line(planCells(total));
+    text += u'\n';
+    line({u"По арендаторам"_s});
+    line(tenantHeader());
+    for (const Tenant &tenant : tenants)
+        line(tenantCells(tenant));
+    text += u'\n';
+    line({u"Проблемы"_s});
+    line(problemHeader());
+    for (const Problem &problem : problems)
+        line({QString::number(problem.row), problem.kind, problem.message});
+    return text;
+}

@@ -1,0 +1,126 @@
+#include "model/captions.h"
+#include "model/recordtable.h"
+#include "reports/areaschedule.h"
+#include "reports/complexsummary.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// plan; type; area; tenant; key
+void fill(RecordTable &t, const QStringList &lines)
+{
+    std::vector<RecordTable::Row> rows;
+    for (const QString &line : lines) {
+        const QStringList f = line.split(u';');
+        RecordTable::Row row;
+        row[RecordTable::PlanId] = f[0];
+        row[RecordTable::Name] = u"к"_s;
+        row[RecordTable::Type] = f[1];
+        row[RecordTable::Area] = f[2];
+        row[RecordTable::Tenant] = f[3];
+        row[RecordTable::ColourKey] = f[4];
+        row[RecordTable::LabelX] = u"1"_s;
+        row[RecordTable::LabelY] = u"1"_s;
+        rows.push_back(row);
+    }
+    rows.push_back({});
+    t.replaceRows(std::move(rows));
+}
+
+} // namespace
+
+class TestComplexSummary : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sumsEqualTheSchedules_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("tenths that do not add exactly in binary")
+            << QStringList{u"a;торг;0,1;Т;1"_s, u"a;торг;0,2;Т;2"_s, u"b;офис;12,35;;3"_s};
+        QTest::newRow("texts that are no numbers")
+            << QStringList{u"a;склд;abc;Т;1"_s, u"a;склд;;Т;2"_s, u"a;склд;1,5,5;;3"_s, u"a;проч;7;;4"_s};
+        QTest::newRow("unknown and empty types")
+            << QStringList{u"a;Торг;3;;1"_s, u"a;;4,25;Т;2"_s, u"a;прво;-1;Т;3"_s};
+    }
+    void sumsEqualTheSchedules()
+    {
+        QFETCH(QStringList, lines);
+        RecordTable t;
+        fill(t, lines);
+        const ComplexSummary s = ComplexSummary::of(t, {});
+        const AreaSchedule sheet = AreaSchedule::build(t, Captions::defaults(), {});
+        const int sumRow = 2 + t.recordCount();
+        for (int i = 0; i < ComplexSummary::TypeCount; ++i)
+            QCOMPARE(s.total.areaByType[size_t(i)], sheet.cell(sumRow, 2 + i).number);
+        QCOMPARE(s.total.area, sheet.cell(sumRow, 7).number);
+        double plans = 0;
+        for (const auto &plan : s.plans)
+            plans += plan.area;
+        QCOMPARE(plans, s.total.area);
+    }
+
+    void groupsByPlanAndTenant()
+    {
+        RecordTable t;
+        fill(t, {u"b;офис;10;Яков;1"_s, u"a;офис;5;Анна;2"_s, u"c;склд;2,5;;3"_s,
+                                     u";офис;1;Анна;4"_s, u"a;торг;20;Яков;5"_s, u"a;торг;x;;6"_s});
+        const ComplexSummary s = ComplexSummary::of(t, {u"a"_s, u"b"_s});
+        // Listed plans first in their order, then the others as they appear; no empty plan.
+        QCOMPARE(s.plans.size(), size_t(3));
+        QCOMPARE(s.plans[0].plan, u"a"_s);
+        QCOMPARE(s.plans[2].plan, u"c"_s);
+        QCOMPARE(s.plans[0].rooms, 3);
+        QCOMPARE(s.plans[0].area, 25.0);
+        QCOMPARE(s.plans[0].vacantRooms, 1);
+        QCOMPARE(s.plans[0].vacantArea, 0.0);
+        QCOMPARE(*s.plans[0].letShare(), 100.0);
+        QCOMPARE(*s.plans[2].letShare(), 0.0);
+        QCOMPARE(s.total.rooms, 6);
+        QCOMPARE(s.total.area, 38.5);
+        QCOMPARE(*s.total.letShare(), 36.0 * 100 / 38.5);
+        QCOMPARE(ComplexSummary::planCells(s.total).last(), u"93,5"_s);
+        QVERIFY(!ComplexSummary::Figures{}.letShare());
+
+        QCOMPARE(s.tenants.size(), size_t(3));
+        QCOMPARE(s.tenants[0].tenant, u"Анна"_s);
+        QCOMPARE(s.tenants[0].rows, (std::vector<int>{2, 4}));
+        QCOMPARE(s.tenants[0].plans, QStringList{u"a"_s});
+        QCOMPARE(s.tenants[1].plans, (QStringList{u"b"_s, u"a"_s}));
+        QCOMPARE(s.tenants[2].tenant, QString());
+        QCOMPARE(ComplexSummary::tenantCells(s.tenants[2]).first(), ComplexSummary::vacantCaption());
+        QCOMPARE(s.tenants[2].rows, (std::vector<int>{3, 6}));
+        QCOMPARE(s.vacantRows, (std::vector<int>{3, 6}));
+    }
+
+    void listsProblemsByRow()
+    {
+        RecordTable t;
+        fill(t, {u"a;офис;1;Т;100"_s, u"a;офис;x;Т;100"_s, u"a;ОФИС;1;Т;abc"_s,
+                                     u"a;офис;1;Т;16777216"_s});
+        const ComplexSummary s = ComplexSummary::of(t, {});
+        QStringList found;
+        for (const auto &p : s.problems)
+            found << u"%1 %2"_s.arg(p.row).arg(p.kind);
+        QCOMPARE(found, (QStringList{u"2 duplicate-key"_s, u"2 area"_s, u"3 key"_s, u"3 type"_s, u"4 key"_s}));
+        QCOMPARE(s.problems[0].message, u"Строка 2: цветовой ключ 100 уже занят строкой 1."_s);
+        QCOMPARE(s.areaNotNumberRows, std::vector<int>{2});
+    }
+
+    void copiesAsTabSeparatedText()
+    {
+        RecordTable t;
+        fill(t, {u"a;офис;1,5;Т\tX;1"_s});
+        const QStringList lines = ComplexSummary::of(t, {u"a"_s}).tabSeparated(Captions::defaults()).split(u'\n');
+        QCOMPARE(lines[0], u"По планам"_s);
+        QCOMPARE(lines[2], u"a\t1\t0\t1,5\t0\t0\t0\t0\t1,5\t0\t0\t100,0"_s);
+        QVERIFY(lines.contains(u"Т X\t1\t1,5\ta"_s));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestComplexSummary)
+#include "tst_complexsummary.moc"
