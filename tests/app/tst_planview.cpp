@@ -5,8 +5,13 @@
 #include "plan/plancanvas.h"
 #include "plan/planlegend.h"
 #include "records/form2.h"
+#include "reports/summarywindow.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -159,6 +164,63 @@ private Q_SLOTS:
         QCOMPARE(form.session().planImage().pixel(kL), ColourKey::toRgb(kKeyL));
         QCOMPARE(shownAt(form, kL), PlanColouring::typeColour(0));
         QVERIFY(m_log.texts.isEmpty());
+    }
+
+    void summaryFollowsCommitAndUndo()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        showPlan(form, PlanView::Keys);
+        form.SummaryButton->click();
+        SummaryWindow *summary = form.Summary;
+        QVERIFY(summary && summary->isVisible());
+        const auto totalCell = [summary](int column) {
+            QTreeWidget *plans = summary->PlanTable;
+            return plans->topLevelItem(plans->topLevelItemCount() - 1)->text(column);
+        };
+        QCOMPARE(totalCell(1), u"2"_s);
+        QCOMPARE(totalCell(8), u"25"_s);
+
+        // A new room let to a second tenant, committed through the record dialog.
+        QTest::mouseClick(form.Image1, Qt::RightButton, {}, kR);
+        form.form2()->Edit1->setText(u"Т2"_s);
+        form.form2()->Edit2->setText(u"7,25"_s);
+        form.form2()->Button2->click();
+        QTRY_COMPARE(totalCell(1), u"3"_s);
+        QCOMPARE(totalCell(8), u"32,25"_s);
+        QCOMPARE(summary->TenantTable->topLevelItemCount(), 2);
+
+        form.Button2->click();
+        QTRY_COMPARE(totalCell(1), u"2"_s);
+        QCOMPARE(totalCell(8), u"25"_s);
+        QCOMPARE(summary->TenantTable->topLevelItemCount(), 1);
+
+        summary->CopyButton->click();
+        QVERIFY(QApplication::clipboard()->text().contains(u"Т1\t2\t25\tp.bmp"_s));
+        QVERIFY(m_log.texts.isEmpty());
+    }
+
+    void doubleClickOnARoomShowsItsRecord()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        showPlan(form, PlanView::ByType);
+        form.session().table().setCell(RecordTable::Area, 2, u"abc"_s);
+        form.SummaryButton->click();
+        SummaryWindow *summary = form.Summary;
+        QTRY_COMPARE(summary->ProblemTable->topLevelItemCount(), 1);
+        QTreeWidgetItem *problem = summary->ProblemTable->topLevelItem(0);
+        QCOMPARE(problem->text(1), u"area"_s);
+        Q_EMIT summary->ProblemTable->itemDoubleClicked(problem, 0);
+        QCOMPARE(form.selectedRow(), 2);
+        QVERIFY(form.Timer1->isActive());
+        QCOMPARE(form.BlinkRow, 2);
+
+        QTreeWidgetItem *tenant = summary->TenantTable->topLevelItem(0);
+        QCOMPARE(tenant->childCount(), 2);
+        Q_EMIT summary->TenantTable->itemDoubleClicked(tenant, 0); // a tenant row is no room
+        QCOMPARE(form.BlinkRow, 2);
+        Q_EMIT summary->TenantTable->itemDoubleClicked(tenant->child(0), 0);
+        QCOMPARE(form.selectedRow(), 1);
+        QCOMPARE(form.BlinkRow, 1);
     }
 };
 
