@@ -3,6 +3,7 @@
 #include "cliproject.h"
 #include "clitext.h"
 #include "model/recordtable.h"
+#include "reports/complexsummary.h"
 
 #include <QJsonArray>
 
@@ -12,40 +13,25 @@ ProjectSummary ProjectSummary::of(const CliProject &project)
 {
     const ProjectSession &session = project.session();
     const RecordTable &table = session.table();
+    const ComplexSummary facts = ComplexSummary::of(table, session.plans().names());
     ProjectSummary s;
     for (int i = 0; i < Captions::Count; ++i)
         s.captions << session.captions()[i];
-    for (const QString &plan : session.plans().names())
-        s.plans.push_back({plan, 0, 0});
-
-    s.records = table.recordCount();
-    for (int r = 1; r <= s.records; ++r) {
+    for (const ComplexSummary::Figures &plan : facts.plans)
+        s.plans.push_back({plan.plan, plan.rooms, plan.area});
+    s.records = facts.records;
+    s.areaByType = facts.total.areaByType;
+    s.areaUnknownType = facts.total.areaUnknownType;
+    s.areaTotal = facts.total.area;
+    s.areaNotNumberRows = facts.areaNotNumberRows;
+    for (int r : facts.vacantRows) {
         const RecordTable::Row &row = table.row(r);
-        const auto area = CliText::areaOf(row[RecordTable::Area]);
-        if (!area)
-            s.areaNotNumberRows.push_back(r);
-        const double value = area.value_or(0);
-        for (Plan &plan : s.plans) {
-            if (plan.name == row[RecordTable::PlanId]) {
-                ++plan.records;
-                plan.area += value;
-            }
-        }
-        const int type = RecordTable::typeIndex(row[RecordTable::Type]);
-        if (type >= 0)
-            s.areaByType[static_cast<size_t>(type)] += value;
-        else
-            s.areaUnknownType += value;
-        s.areaTotal += value;
-        if (row[RecordTable::Tenant].isEmpty()) {
-            s.vacant.push_back({r, row[RecordTable::PlanId], row[RecordTable::Name],
-                                row[RecordTable::Area]});
-            s.vacantArea += value;
-        }
+        s.vacant.push_back({r, row[RecordTable::PlanId], row[RecordTable::Name], row[RecordTable::Area]});
     }
-    s.finished = table.isFinished();
-    s.lastNewRecord = table.cellText(RecordTable::ColourKey, table.entryRow());
-    s.lastEdit = table.cellText(RecordTable::LabelY, table.entryRow());
+    s.vacantArea = facts.total.vacantArea;
+    s.finished = facts.finished;
+    s.lastNewRecord = facts.lastNewRecord;
+    s.lastEdit = facts.lastEdit;
     s.openError = project.openError();
     return s;
 }

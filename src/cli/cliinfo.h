@@ -9,7 +9,7 @@
 
 class CliProject;
 
-// The facts `info` reports, gathered once and then printed as text or as JSON.
+// The facts `info` reports (taken from the summary the window shows), printed as text or JSON.
 struct ProjectSummary
 {
     struct Plan
