@@ -34,7 +34,7 @@ QString AreaSchedule::titleFor(const QString &archivePath)
     return u"Размеркация "_s + archivePath.mid(cut + 1);
 }
 
-std::optional<double> AreaSchedule::areaValue(const QString &area)
+std::optional<double> AreaSchedule::areaValue(QStringView area)
 {
     bool ok = false;
     const double value = area.toDouble(&ok);

@@ -75,7 +75,7 @@ public:
     static QString titleFor(const QString &archivePath);
     // The value an area text (commas already turned into points) stands for, when it is a
     // number at all.
-    static std::optional<double> areaValue(const QString &area);
+    static std::optional<double> areaValue(QStringView area);
     // "C6" for row 5, column 2.
     static QString cellName(int row, int column);
 

@@ -58,7 +58,11 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
     }
     QHash<QString, size_t> tenantSlot;
     Tenant vacant;
-    QHash<qint64, int> firstRowOfKey;
+    std::vector<std::pair<int, int>> keys; // key, row
+    keys.reserve(static_cast<size_t>(s.records));
+    // Which plans each tenant has rooms on, by plan slot.
+    std::vector<std::vector<bool>> tenantPlans;
+    std::vector<bool> vacantPlans;
     const QString typeList = QStringList(RecordTable::typeCodes().begin(), RecordTable::typeCodes().end()).join(u", "_s);
 
     for (int r = 1; r <= s.records; ++r) {
@@ -72,6 +76,7 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
         const bool isVacant = tenantName.isEmpty();
 
         addRoom(s.total, type, area, isVacant);
+        int planIndex = -1;
         if (!plan.isEmpty()) {
             auto slot = planSlot.constFind(plan);
             if (slot == planSlot.cend()) {
@@ -79,39 +84,45 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
                 s.plans.push_back({});
                 s.plans.back().plan = plan;
             }
+            planIndex = static_cast<int>(*slot);
             addRoom(s.plans[*slot], type, area, isVacant);
         }
 
         Tenant *tenant = &vacant;
+        std::vector<bool> *seenPlans = &vacantPlans;
         if (!isVacant) {
             auto slot = tenantSlot.constFind(tenantName);
             if (slot == tenantSlot.cend()) {
                 slot = tenantSlot.insert(tenantName, s.tenants.size());
                 s.tenants.push_back({});
                 s.tenants.back().tenant = tenantName;
+                tenantPlans.emplace_back();
             }
             tenant = &s.tenants[*slot];
+            seenPlans = &tenantPlans[*slot];
         } else {
             s.vacantRows.push_back(r);
         }
         ++tenant->rooms;
         tenant->area += area;
         tenant->rows.push_back(r);
-        if (!plan.isEmpty() && !tenant->plans.contains(plan))
-            tenant->plans.append(plan);
+        if (planIndex >= 0) {
+            if (seenPlans->size() <= size_t(planIndex))
+                seenPlans->resize(s.plans.size());
+            if (!(*seenPlans)[size_t(planIndex)]) {
+                (*seenPlans)[size_t(planIndex)] = true;
+                tenant->plans.append(plan);
+            }
+        }
 
         const QString &keyText = row[RecordTable::ColourKey];
         const auto key = parseCellNumber(keyText);
-        if (!key) {
+        if (!key)
             s.problems.push_back({r, u"key"_s, u"Строка %1: цветовой ключ «%2» не число."_s.arg(r).arg(keyText)});
-        } else if (*key < 0 || *key > 0xFFFFFF) {
+        else if (*key < 0 || *key > 0xFFFFFF)
             s.problems.push_back({r, u"key"_s, u"Строка %1: цветовой ключ %2 вне диапазона цветов."_s.arg(r).arg(*key)});
-        } else if (const auto it = firstRowOfKey.constFind(*key); it != firstRowOfKey.cend()) {
-            s.problems.push_back({r, u"duplicate-key"_s,
-                                  u"Строка %1: цветовой ключ %2 уже занят строкой %3."_s.arg(r).arg(*key).arg(*it)});
-        } else {
-            firstRowOfKey.insert(*key, r);
-        }
+        else
+            keys.emplace_back(*key, r);
         if (type < 0)
             s.problems.push_back({r, u"type"_s, u"Строка %1: тип «%2» не из списка (%3)."_s.arg(r).arg(
                                                     row[RecordTable::Type], typeList)});
@@ -120,6 +131,24 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
             s.problems.push_back({r, u"area"_s, u"Строка %1: площадь «%2» не число."_s.arg(r).arg(areaText)});
         }
     }
+
+    // Every row of a key after its first is a duplicate of the first.
+    std::stable_sort(keys.begin(), keys.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (size_t i = 1; i < keys.size(); ++i) {
+        if (keys[i].first != keys[i - 1].first)
+            continue;
+        size_t first = i - 1;
+        while (first > 0 && keys[first - 1].first == keys[i].first)
+            --first;
+        const int r = keys[i].second;
+        s.problems.push_back({r, u"duplicate-key"_s, u"Строка %1: цветовой ключ %2 уже занят строкой %3."_s.arg(r).arg(
+                                                         keys[i].first).arg(keys[first].second)});
+    }
+    // By row; within a row the key first, then type and area, as they were found.
+    const auto kindOrder = [](const Problem &p) { return p.kind.endsWith(u"key"_s) ? 0 : 1; };
+    std::stable_sort(s.problems.begin(), s.problems.end(), [&](const Problem &a, const Problem &b) {
+        return a.row != b.row ? a.row < b.row : kindOrder(a) < kindOrder(b);
+    });
 
     std::sort(s.tenants.begin(), s.tenants.end(), [](const Tenant &a, const Tenant &b) {
         const int order = QString::localeAwareCompare(a.tenant, b.tenant);

@@ -1,8 +1,10 @@
 #include "model/captions.h"
 #include "model/recordtable.h"
 #include "reports/areaschedule.h"
+#include "reports/areatext.h"
 #include "reports/complexsummary.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -62,6 +64,30 @@ private Q_SLOTS:
         for (const auto &plan : s.plans)
             plans += plan.area;
         QCOMPARE(plans, s.total.area);
+    }
+
+    // The quick reading of plain decimals must give the very double the general reading gives.
+    void plainAreasReadAsTheScheduleReadsThem()
+    {
+        QStringList texts = {u"0,1"_s, u"12,35"_s, u"999999999999,999"_s, u"1000000000000"_s, u"0,000000000000001"_s,
+                             u"123456789012345"_s, u"9007199254740993"_s, u"12,"_s, u",5"_s, u"1.5"_s, u"1,2,3"_s,
+                             u" 7"_s, u"-3,5"_s, u"1e3"_s, u""_s, u","_s, u"٣"_s};
+        QRandomGenerator random(15);
+        for (int i = 0; i < 20000; ++i) {
+            const QString whole = QString::number(random.bounded(1000000));
+            const int places = random.bounded(1, 10);
+            QString fraction = QString::number(random.bounded(1000000000)).rightJustified(9, u'0').left(places);
+            texts << whole + u',' + fraction;
+        }
+        for (const QString &text : texts) {
+            QString dotted = text;
+            dotted.replace(u',', u'.');
+            const auto expected = AreaSchedule::areaValue(dotted);
+            const auto got = AreaText::value(text);
+            QVERIFY2(got.has_value() == expected.has_value(), qPrintable(text));
+            if (got)
+                QVERIFY2(*got == *expected, qPrintable(text));
+        }
     }
 
     void groupsByPlanAndTenant()
