@@ -25,8 +25,10 @@ constexpr std::array<QRgb, 23> kTenantColours = {
 
 std::optional<QRgb> keyPixel(const QString &cell)
 {
+    // White is the floor of every unmarked room and black the walls: a record claiming either
+    // must not recolour them.
     const auto key = parseCellNumber(cell);
-    if (!key || *key < 0)
+    if (!key || *key <= 0 || *key >= 0xFFFFFF)
         return std::nullopt;
     return ColourKey::toRgb(static_cast<quint32>(*key));
 }

@@ -108,16 +108,16 @@ private Q_SLOTS:
     void colourRoomsOfThePlanShown_data()
     {
         QTest::addColumn<int>("view");
-        QTest::addColumn<QList<quint32>>("expected"); // display colours of rows 1..5, 0 = not mapped
+        QTest::addColumn<QList<quint32>>("expected"); // display colours of rows 1..7, 0 = not mapped
         const quint32 none = PlanColouring::kNoKind;
-        QTest::newRow("keys") << int(PlanView::Keys) << QList<quint32>{0, 0, 0, 0, 0};
+        QTest::newRow("keys") << int(PlanView::Keys) << QList<quint32>{0, 0, 0, 0, 0, 0, 0};
         QTest::newRow("type") << int(PlanView::ByType)
-                              << QList<quint32>{PlanColouring::typeColour(1), none, PlanColouring::typeColour(3), 0, 0};
+                              << QList<quint32>{PlanColouring::typeColour(1), none, PlanColouring::typeColour(3), 0, 0, 0, 0};
         QTest::newRow("vacancy") << int(PlanView::Vacancy)
-                                 << QList<quint32>{PlanColouring::kLet, PlanColouring::kVacant, PlanColouring::kLet, 0, 0};
+                                 << QList<quint32>{PlanColouring::kLet, PlanColouring::kVacant, PlanColouring::kLet, 0, 0, 0, 0};
         // Tenants in sorted order over the whole table: "Альфа" 0, "Бета" 1 (on the other plan), "Гамма" 2.
         QTest::newRow("tenant") << int(PlanView::ByTenant)
-                                << QList<quint32>{PlanColouring::tenantColour(2), none, PlanColouring::tenantColour(2), 0, 0};
+                                << QList<quint32>{PlanColouring::tenantColour(2), none, PlanColouring::tenantColour(2), 0, 0, 0, 0};
     }
     void colourRoomsOfThePlanShown()
     {
@@ -129,10 +129,12 @@ private Q_SLOTS:
                            record(u"p1"_s, u"склд"_s, u"Гамма"_s, u"x"_s, u"300"_s),
                            record(u"p2"_s, u"офис"_s, u"Бета"_s, u"1"_s, u"400"_s),
                            record(u"p1"_s, u"офис"_s, u"Альфа"_s, u"1"_s, u"5x"_s),
+                           record(u"p1"_s, u"офис"_s, u"Альфа"_s, u"1"_s, u"16777215"_s),
+                           record(u"p1"_s, u"офис"_s, u"Альфа"_s, u"1"_s, u"0"_s),
                            RecordTable::Row{}});
         DisplayColours colours;
         colours.assign(PlanColouring::pairs(table, u"p1"_s, PlanView(view)));
-        for (int r = 1; r <= 5; ++r) {
+        for (int r = 1; r <= 7; ++r) {
             const QRgb key = ColourKey::toRgb(quint32(table.cellText(RecordTable::ColourKey, r).toUInt()));
             const QRgb shown = colours.displayOf(key);
             QCOMPARE(shown, expected[r - 1] ? QRgb(expected[r - 1]) : key);
