@@ -1,36 +1,29 @@
 #include "planimage.h"
 
+#include "bmpdecoder.h"
+#include "bmpwriter.h"
 #include "model/metrolaerror.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QSaveFile>
 
 #include <cstdlib>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace {
 
 constexpr qint64 kFileHeaderSize = 14;
 constexpr qint64 kMaxInfoHeaderSize = 124;
+// Masks may follow a 40-byte info header; the head read covers them for every header size.
+constexpr qint64 kHeadSize = kFileHeaderSize + kMaxInfoHeaderSize;
 
-// Compression codes of the info header.
-constexpr quint32 kBiRgb = 0;
-constexpr quint32 kBiRle8 = 1;
-constexpr quint32 kBiRle4 = 2;
-constexpr quint32 kBiBitfields = 3;
-
-struct BmpHeader
-{
-    qint64 dataOffset = 0;
-    qint64 width = 0;
-    qint64 height = 0; // negative for rows stored top-down
-    int bitCount = 0;
-    quint32 compression = kBiRgb;
-    qint64 imageSize = 0; // may be 0 for uncompressed data
-};
+constexpr size_t kHugePage = size_t(2) << 20;
 
 quint16 le16(const uchar *p)
 {
@@ -63,11 +56,16 @@ quint32 le32(const uchar *p)
     refuse(QStringLiteral("Файл «%1» записан в неподдерживаемом виде BMP (%2).").arg(name, why));
 }
 
+[[noreturn]] void refuseOutOfMemory(const QString &name)
+{
+    refuse(QStringLiteral("Не хватает памяти, чтобы открыть рисунок из файла «%1».").arg(name));
+}
+
 // Everything Qt's decoder would trust blindly is checked here, against the real file size.
-BmpHeader readHeader(QFile &file, const QString &name)
+BmpHeader readHeader(QIODevice &file, const QString &name)
 {
     const qint64 fileSize = file.size();
-    const QByteArray head = file.read(kFileHeaderSize + kMaxInfoHeaderSize);
+    const QByteArray head = file.read(kHeadSize);
     const auto *p = reinterpret_cast<const uchar *>(head.constData());
     if (head.size() < kFileHeaderSize + 4 || p[0] != 'B' || p[1] != 'M')
         refuseNotBmp(name);
@@ -89,6 +87,9 @@ BmpHeader readHeader(QFile &file, const QString &name)
         refuseTruncated(name);
 
     BmpHeader h;
+    h.fileSize = fileSize;
+    h.head = head;
+    h.infoSize = infoSize;
     h.dataOffset = le32(p + 10);
     const uchar *info = p + kFileHeaderSize;
     if (infoSize == 12) {
@@ -101,6 +102,7 @@ BmpHeader readHeader(QFile &file, const QString &name)
         h.bitCount = le16(info + 14);
         h.compression = le32(info + 16);
         h.imageSize = le32(info + 20);
+        h.coloursUsed = le32(info + 32);
     }
 
     const qint64 rows = std::llabs(h.height);
@@ -123,17 +125,17 @@ BmpHeader readHeader(QFile &file, const QString &name)
     default:
         refuseUnsupported(name, QStringLiteral("%1 бит на точку").arg(h.bitCount));
     }
-    const bool supported = h.compression == kBiRgb
-                           || (h.compression == kBiRle8 && h.bitCount == 8)
-                           || (h.compression == kBiRle4 && h.bitCount == 4)
-                           || (h.compression == kBiBitfields
+    const bool supported = h.compression == BmpHeader::kRgb
+                           || (h.compression == BmpHeader::kRle8 && h.bitCount == 8)
+                           || (h.compression == BmpHeader::kRle4 && h.bitCount == 4)
+                           || (h.compression == BmpHeader::kBitfields
                                && (h.bitCount == 16 || h.bitCount == 32));
     if (!supported)
         refuseUnsupported(name, QStringLiteral("сжатие %1").arg(h.compression));
 
     if (h.dataOffset < kFileHeaderSize + qint64(infoSize))
         refuse(QStringLiteral("Файл «%1» повреждён: заголовок рисунка BMP неверен.").arg(name));
-    if (h.compression == kBiRgb || h.compression == kBiBitfields) {
+    if (h.compression == BmpHeader::kRgb || h.compression == BmpHeader::kBitfields) {
         // Rows are padded to whole 32-bit words.
         const qint64 stride = (h.width * h.bitCount + 31) / 32 * 4;
         if (h.dataOffset + stride * rows > fileSize)
@@ -153,10 +155,32 @@ QImage PlanImage::loadBmp(const QString &path)
     QFile file(path);
     if (!file.exists())
         refuse(QStringLiteral("Файл «%1» не найден.").arg(name));
-    if (!file.open(QIODevice::ReadOnly))
+    // Unbuffered: rows are read in large pieces straight into the decoder's buffer.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         refuse(QStringLiteral("Не удалось открыть файл «%1»: %2.").arg(name, file.errorString()));
+    return readBmp(file, name);
+}
 
-    const BmpHeader header = readHeader(file, name);
+QImage PlanImage::readBmp(QIODevice &device, const QString &name)
+{
+    const BmpHeader header = readHeader(device, name);
+
+    const BmpDecoder decoder(header);
+    if (decoder.handles()) {
+        QImage image;
+        switch (decoder.decode(device, image)) {
+        case BmpDecoder::Result::Decoded:
+            return image;
+        case BmpDecoder::Result::Truncated:
+            refuseTruncated(name);
+        case BmpDecoder::Result::BadPalette:
+            refuse(QStringLiteral("Файл «%1» повреждён: заголовок рисунка BMP неверен.").arg(name));
+        case BmpDecoder::Result::OutOfMemory:
+            refuseOutOfMemory(name);
+        case BmpDecoder::Result::NotHandled:
+            break;
+        }
+    }
 
     // Qt's default cap of 256 MiB stops a 10000 x 7000 plan; the header checks above already
     // keep out anything larger than kMaxPixels.
@@ -164,9 +188,9 @@ QImage PlanImage::loadBmp(const QString &path)
     if (QImageReader::allocationLimit() != 0 && QImageReader::allocationLimit() < kLimitMiB)
         QImageReader::setAllocationLimit(kLimitMiB);
 
-    if (!file.seek(0))
-        refuse(QStringLiteral("Не удалось прочитать файл «%1»: %2.").arg(name, file.errorString()));
-    QImageReader reader(&file, "bmp");
+    if (!device.seek(0))
+        refuse(QStringLiteral("Не удалось прочитать файл «%1»: %2.").arg(name, device.errorString()));
+    QImageReader reader(&device, "bmp");
     reader.setAutoDetectImageFormat(false);
     QImage image;
     if (!reader.read(&image) || image.width() != header.width
@@ -176,17 +200,35 @@ QImage PlanImage::loadBmp(const QString &path)
     }
     image.convertTo(QImage::Format_RGB32);
     if (image.isNull())
-        refuse(QStringLiteral("Не хватает памяти, чтобы открыть рисунок из файла «%1».").arg(name));
+        refuseOutOfMemory(name);
     return image;
+}
+
+QImage PlanImage::allocate(int width, int height)
+{
+    const size_t bytes = size_t(width) * 4 * size_t(height);
+    if (width <= 0 || height <= 0 || bytes < 2 * kHugePage)
+        return QImage(width, height, QImage::Format_RGB32);
+    const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    void *data = std::aligned_alloc(kHugePage, rounded);
+    if (!data)
+        return {};
+#ifdef MADV_HUGEPAGE
+    // Only advice: without huge pages the image works the same, just fills in more slowly.
+    madvise(data, rounded, MADV_HUGEPAGE);
+#endif
+    return QImage(static_cast<uchar *>(data), width, height, qsizetype(width) * 4,
+                  QImage::Format_RGB32, [](void *p) { std::free(p); }, data);
 }
 
 QByteArray PlanImage::bmpBytes(const QImage &image)
 {
     QByteArray bytes;
+    if (!image.isNull())
+        bytes.reserve(BmpWriter::fileSize(image));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    // Qt writes 32-bit pixels as 24-bit BMP only when there is no alpha channel to keep.
-    if (image.isNull() || !QImageWriter(&buffer, "bmp").write(image.convertToFormat(QImage::Format_RGB32)))
+    if (!BmpWriter::write(image, buffer))
         throw MetrolaError(QStringLiteral("Не удалось построить рисунок BMP плана."));
     return bytes;
 }
@@ -197,21 +239,16 @@ void PlanImage::saveBmp(const QImage &image, const QString &path)
     if (image.isNull())
         throw MetrolaError(QStringLiteral("Нет рисунка плана для записи в файл «%1».").arg(name));
 
-    // Qt writes 32-bit pixels as 24-bit BMP only when there is no alpha channel to keep.
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    if (rgb.isNull())
-        throw MetrolaError(
-            QStringLiteral("Не хватает памяти, чтобы записать план в файл «%1».").arg(name));
-
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw MetrolaError(
             QStringLiteral("Не удалось создать файл «%1»: %2.").arg(name, file.errorString()));
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(rgb)) {
+    if (!BmpWriter::write(image, file)) {
+        const QString reason = file.error() != QFileDevice::NoError
+                                   ? file.errorString()
+                                   : QStringLiteral("не хватает памяти");
         file.cancelWriting();
-        throw MetrolaError(QStringLiteral("Не удалось записать план в файл «%1»: %2.")
-                               .arg(name, writer.errorString()));
+        throw MetrolaError(QStringLiteral("Не удалось записать план в файл «%1»: %2.").arg(name, reason));
     }
     if (!file.commit())
         throw MetrolaError(QStringLiteral("Не удалось записать план в файл «%1»: %2.")

@@ -4,10 +4,13 @@
 #include <QImage>
 #include <QString>
 
-// Plans are BMP files. Loading checks the headers itself before Qt decodes anything, because
+class QIODevice;
+
+// Plans are BMP files. Loading checks the headers itself before anything is decoded, because
 // Qt turns a cut-off file into a silently blank plan and would try to allocate whatever a
-// damaged header asks for. Every failure throws MetrolaError with a message for the user; the
-// caller keeps showing the plan it had.
+// damaged header asks for. The usual variants are decoded here straight into the plan's
+// image; the rare ones go through Qt. Every failure throws MetrolaError with a message for the
+// user; the caller keeps showing the plan it had.
 class PlanImage
 {
 public:
@@ -18,10 +21,17 @@ public:
 
     // Always Format_RGB32, so that every colour written into the plan reads back unchanged.
     static QImage loadBmp(const QString &path);
+    // The same from an open, seekable device; `name` is the file name the messages show.
+    static QImage readBmp(QIODevice &device, const QString &name);
 
-    // Writes a 24-bit BMP. A failure leaves any earlier file at `path` as it was.
     // The image as the bytes of a 24-bit BMP file, for archives built in memory.
     static QByteArray bmpBytes(const QImage &image);
 
+    // Writes a 24-bit BMP. A failure leaves any earlier file at `path` as it was.
     static void saveBmp(const QImage &image, const QString &path);
+
+    // A Format_RGB32 image of that size, uninitialised; null when memory runs out. Plan-sized
+    // images get memory the kernel may back with huge pages: touching 140 MB page by page
+    // costs more than decoding a plan into it.
+    static QImage allocate(int width, int height);
 };

@@ -4,10 +4,14 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <limits>
+#include <random>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -88,6 +92,111 @@ QImage draw(const QStringList &rows)
     return image;
 }
 
+// Any BMP, field by field: header size, depth, compression, palette, masks. Pixels, palette
+// and padding are random bytes from a fixed seed; RLE rows mix runs and literal stretches.
+struct BmpSpec
+{
+    int infoSize = 40;
+    int bits = 24;
+    quint32 compression = 0;
+    int width = 3;
+    int height = 3;
+    bool topDown = false;
+    int paletteEntries = 0;
+    quint32 coloursUsed = 0;
+    QList<quint32> masks; // red, green, blue, alpha: after a 40-byte header, else inside it
+};
+
+BmpSpec spec(int infoSize, int bits, quint32 compression = 0, int paletteEntries = 0,
+             quint32 coloursUsed = 0, const QList<quint32> &masks = {})
+{
+    BmpSpec s;
+    s.infoSize = infoSize;
+    s.bits = bits;
+    s.compression = compression;
+    s.paletteEntries = paletteEntries;
+    s.coloursUsed = coloursUsed;
+    s.masks = masks;
+    return s;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(BmpSpec)
+
+namespace {
+
+QByteArray rleRows(const BmpSpec &spec, std::mt19937 &rng)
+{
+    const bool four = spec.compression == 2;
+    const auto random = [&rng](int n) { return int(rng() % quint32(n)); };
+    QByteArray data;
+    for (int y = 0; y < spec.height; ++y) {
+        for (int x = 0; x < spec.width;) {
+            const int n = std::min(spec.width - x, 1 + random(6));
+            if (n >= 3 && random(2) == 0) { // literal pixels, padded to 16 bits
+                const int bytes = four ? (n + 1) / 2 : n;
+                data += char(0);
+                data += char(n);
+                for (int i = 0; i < bytes; ++i)
+                    data += char(random(256));
+                if (bytes % 2)
+                    data += char(0);
+            } else {
+                data += char(n);
+                data += char(random(256));
+            }
+            x += n;
+        }
+        data += QByteArray("\0\0", 2);
+    }
+    return data + QByteArray("\0\1", 2);
+}
+
+QByteArray bmpOf(const BmpSpec &spec)
+{
+    std::mt19937 rng(quint32(spec.width * 131 + spec.bits * 7 + spec.infoSize));
+    const bool core = spec.infoSize == 12;
+    QByteArray b(14 + spec.infoSize, '\0');
+    b[0] = 'B';
+    b[1] = 'M';
+    putLe32(b, 14, quint32(spec.infoSize));
+    if (core) {
+        putLe16(b, 18, quint16(spec.width));
+        putLe16(b, 20, quint16(spec.height));
+        putLe16(b, 22, 1);
+        putLe16(b, 24, quint16(spec.bits));
+    } else {
+        putLe32(b, 18, quint32(spec.width));
+        putLe32(b, 22, quint32(spec.topDown ? -spec.height : spec.height));
+        putLe16(b, 26, 1);
+        putLe16(b, 28, quint16(spec.bits));
+        putLe32(b, 30, spec.compression);
+        putLe32(b, 46, spec.coloursUsed);
+    }
+    QByteArray masks(spec.masks.size() * 4, '\0');
+    for (int i = 0; i < int(spec.masks.size()); ++i)
+        putLe32(spec.infoSize > 40 ? b : masks, (spec.infoSize > 40 ? 54 : 0) + 4 * i, spec.masks[i]);
+    b += masks;
+    for (int i = 0; i < spec.paletteEntries * (core ? 3 : 4); ++i)
+        b += char(rng());
+    putLe32(b, 10, quint32(b.size()));
+
+    QByteArray pixels;
+    if (spec.compression == 1 || spec.compression == 2) {
+        pixels = rleRows(spec, rng);
+    } else {
+        const int stride = (spec.width * spec.bits + 31) / 32 * 4;
+        for (int i = 0; i < stride * spec.height; ++i)
+            pixels += char(rng());
+    }
+    if (!core)
+        putLe32(b, 34, quint32(pixels.size()));
+    b += pixels;
+    putLe32(b, 2, quint32(b.size()));
+    return b;
+}
+
 // Asymmetric both ways, and three pixels wide so that 24-bit rows need padding.
 const QStringList kSmallPlan = {
     QStringLiteral("r.g"),
@@ -105,6 +214,12 @@ private Q_SLOTS:
     void loadsAsRgb32_data();
     void loadsAsRgb32();
     void roundTripKeepsEveryColour();
+    void decodesAsQtDoes_data();
+    void decodesAsQtDoes();
+    void rleLeavesNothingUndefined_data();
+    void rleLeavesNothingUndefined();
+    void writesWhatQtWrites_data();
+    void writesWhatQtWrites();
     void refuses_data();
     void refuses();
     void refusesMissingFile();
@@ -172,6 +287,134 @@ void TestPlanImage::roundTripKeepsEveryColour()
     const QImage loaded = PlanImage::loadBmp(path);
     QCOMPARE(loaded.format(), QImage::Format_RGB32);
     QCOMPARE(loaded, image);
+}
+
+void TestPlanImage::decodesAsQtDoes_data()
+{
+    QTest::addColumn<BmpSpec>("spec");
+    const auto add = [](const QString &name, BmpSpec file) {
+        for (int width : {1, 2, 3, 4, 9, 33}) {
+            for (bool topDown : {false, true}) {
+                if (topDown && file.infoSize == 12)
+                    continue;
+                file.width = width;
+                file.topDown = topDown;
+                QTest::addRow("%s, %d wide%s", qPrintable(name), width, topDown ? ", top-down" : "") << file;
+            }
+        }
+    };
+    add(u"24-bit"_s, spec(40, 24));
+    add(u"32-bit"_s, spec(40, 32));
+    add(u"32-bit, V5 header"_s, spec(124, 32));
+    add(u"8-bit, 256 colours"_s, spec(40, 8, 0, 256));
+    add(u"8-bit, 6 colours"_s, spec(40, 8, 0, 6, 6));
+    add(u"8-bit, 1 colour"_s, spec(40, 8, 0, 1, 1));
+    add(u"8-bit, V4 header"_s, spec(108, 8, 0, 256));
+    add(u"8-bit, OS/2 2.x header"_s, spec(64, 8, 0, 256));
+    add(u"8-bit, OS/2 1.x header"_s, spec(12, 8, 0, 256));
+    add(u"24-bit, OS/2 1.x header"_s, spec(12, 24));
+    add(u"4-bit, 16 colours"_s, spec(40, 4, 0, 16));
+    add(u"4-bit, 5 colours"_s, spec(40, 4, 0, 5, 5));
+    add(u"4-bit, 17 colours"_s, spec(40, 4, 0, 17, 17));
+    add(u"1-bit"_s, spec(40, 1, 0, 2));
+    add(u"1-bit, 1 colour"_s, spec(40, 1, 0, 1, 1));
+    add(u"bitfields RGB"_s, spec(40, 32, 3, 0, 0, {0xff0000, 0xff00, 0xff}));
+    add(u"bitfields BGR"_s, spec(40, 32, 3, 0, 0, {0xff, 0xff00, 0xff0000}));
+    add(u"bitfields RGBA, V4"_s,
+        spec(108, 32, 3, 0, 0, {0xff000000, 0xff0000, 0xff00, 0xff}));
+    add(u"bitfields with alpha, V5"_s,
+        spec(124, 32, 3, 0, 0, {0xff0000, 0xff00, 0xff, 0xff000000}));
+    add(u"bitfields 10-10-10"_s,
+        spec(108, 32, 3, 0, 0, {0x3ff00000, 0xffc00, 0x3ff}));
+    add(u"bitfields 5-6-5"_s, spec(40, 16, 3, 0, 0, {0xf800, 0x7e0, 0x1f}));
+    add(u"16-bit"_s, spec(40, 16));
+    add(u"RLE8"_s, spec(40, 8, 1, 256));
+    add(u"RLE8, 7 colours"_s, spec(40, 8, 1, 7, 7));
+    add(u"RLE4"_s, spec(40, 4, 2, 16));
+}
+
+void TestPlanImage::decodesAsQtDoes()
+{
+    QFETCH(BmpSpec, spec);
+    const QByteArray bytes = bmpOf(spec);
+    const QImage qt = QImage::fromData(bytes, "BMP").convertToFormat(QImage::Format_RGB32);
+    QVERIFY(!qt.isNull());
+    const QImage ours = PlanImage::loadBmp(writeFile(QStringLiteral("plan.bmp"), bytes));
+    QCOMPARE(ours.format(), QImage::Format_RGB32);
+    QCOMPARE(ours, qt);
+}
+
+// Palette entry 0 is 'n' and entry 1 'r', 2 'g'; RLE8 data for 3 x 2 bottom-up. Rows the data
+// never reaches, pixels a move skips and the ends of short rows all take entry 0.
+void TestPlanImage::rleLeavesNothingUndefined_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QStringList>("drawing"); // empty: refused as cut off
+    const auto rle = [](const char *bytes, int size) { return QByteArray(bytes, size); };
+    QTest::newRow("end marker before the top row") << rle("\3\1\0\1", 4) << QStringList{u"nnn"_s, u"rrr"_s};
+    QTest::newRow("short rows") << rle("\1\1\0\0\2\2\0\1", 8) << QStringList{u"ggn"_s, u"rnn"_s};
+    QTest::newRow("a move skips pixels") << rle("\0\2\1\1\1\2\0\1", 8) << QStringList{u"ngn"_s, u"nnn"_s};
+    QTest::newRow("every row, no end marker") << rle("\3\1\0\0\3\2", 6) << QStringList{u"ggg"_s, u"rrr"_s};
+    QTest::newRow("moved past the top") << rle("\1\1\0\2\0\5", 6) << QStringList{u"nnn"_s, u"rnn"_s};
+    QTest::newRow("cut after the first row") << rle("\3\1\0\0", 4) << QStringList();
+    QTest::newRow("cut inside a run") << rle("\3\1\0\0\3", 5) << QStringList();
+    QTest::newRow("cut inside literal pixels") << rle("\0\3\1\2", 4) << QStringList();
+    QTest::newRow("cut inside the padding") << rle("\0\3\1\2\1", 5) << QStringList();
+    QTest::newRow("cut inside a move") << rle("\0\2\1", 3) << QStringList();
+}
+
+void TestPlanImage::rleLeavesNothingUndefined()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QStringList, drawing);
+    BmpSpec rle = spec(40, 8, 1, 3, 3);
+    rle.height = 2;
+    QByteArray bytes = bmpOf(rle);
+    const int paletteAt = 14 + 40;
+    for (int i = 0; i < 3; ++i)
+        putLe32(bytes, paletteAt + 4 * i, colourOf(u"nrg"_s[i]) & 0xffffff);
+    bytes = bytes.left(paletteAt + 12) + data;
+    putLe32(bytes, 2, quint32(bytes.size()));
+    putLe32(bytes, 34, quint32(data.size()));
+    const QString path = writeFile(QStringLiteral("plan.bmp"), bytes);
+    if (drawing.isEmpty()) {
+        QVERIFY_THROWS_EXCEPTION(MetrolaError, PlanImage::loadBmp(path));
+        return;
+    }
+    // Twice, with the first image's memory free in between: nothing may depend on it.
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(PlanImage::loadBmp(path), draw(drawing));
+}
+
+void TestPlanImage::writesWhatQtWrites_data()
+{
+    QTest::addColumn<QImage>("image");
+    for (int width = 1; width <= 5; ++width) {
+        QImage image(width, 3, QImage::Format_ARGB32);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < width; ++x)
+                image.setPixel(x, y, 0x12345678u * quint32(x + 7 * y + 1));
+        image.setDotsPerMeterX(2835 + width);
+        image.setDotsPerMeterY(3937);
+        QTest::addRow("RGB32, %d wide", width) << image.convertToFormat(QImage::Format_RGB32);
+        QTest::addRow("ARGB32, %d wide", width) << image;
+        QTest::addRow("Indexed8, %d wide", width) << image.convertToFormat(QImage::Format_Indexed8);
+    }
+}
+
+void TestPlanImage::writesWhatQtWrites()
+{
+    QFETCH(QImage, image);
+    QByteArray qt;
+    QBuffer buffer(&qt);
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(QImageWriter(&buffer, "bmp").write(image.convertToFormat(QImage::Format_RGB32)));
+    QCOMPARE(PlanImage::bmpBytes(image), qt);
+    const QString path = m_dir->filePath(QStringLiteral("saved.bmp"));
+    PlanImage::saveBmp(image, path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), qt);
 }
 
 void TestPlanImage::refuses_data()
