@@ -2,6 +2,7 @@
 
 #include "model/metrolaerror.h"
 #include "model/recordtable.h"
+#include "plan/bmpwriter.h"
 
 #include <QDir>
 #include <QFontDatabase>
@@ -146,12 +147,12 @@ QImage PlacementPicture::render(const QImage &plan, const RecordTable &table,
 QString PlacementPicture::save(const QImage &picture, const QString &programDir)
 {
     const QString path = QDir(programDir).filePath(u"metrola.bmp"_s);
-    // RGB32 makes the BMP writer use 24 bits per pixel whatever the plan's format was.
-    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
     QSaveFile file(path);
-    if (rgb.isNull() || !file.open(QIODevice::WriteOnly) || !rgb.save(&file, "BMP")
-        || !file.commit()) {
-        const QString reason = rgb.isNull() ? u"пустой рисунок"_s : file.errorString();
+    if (picture.isNull() || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+        || !BmpWriter::write(picture, file) || !file.commit()) {
+        const QString reason = picture.isNull()                        ? u"пустой рисунок"_s
+                               : file.error() == QFileDevice::NoError ? u"не хватает памяти"_s
+                                                                       : file.errorString();
         throw MetrolaError(u"Не удалось сохранить рисунок «%1»: %2"_s.arg(path, reason));
     }
     return path;
