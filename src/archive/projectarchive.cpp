@@ -6,6 +6,8 @@
 #include "model/metrolaerror.h"
 #include "model/projectsession.h"
 
+#include <optional>
+
 namespace ProjectArchive {
 
 QString descriptionMissingMessage()
@@ -41,7 +43,8 @@ int save(ProjectSession &session, const QString &archivePath, const Progress &pr
 OpenResult open(ProjectSession &session, const QString &archivePath, const OpenOptions &options)
 {
     session.lastArchive = archivePath;
-    ZipReader reader(archivePath);
+    std::optional<ZipReader> ownReader;
+    ZipReader &reader = options.reader ? *options.reader : ownReader.emplace(archivePath);
     const QString dir = session.programDir();
     if (reader.extract({DescriptionFile::fileName()}, dir, options.askReplace, options.progress) < 1)
         return OpenResult::NoDescription;

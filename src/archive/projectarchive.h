@@ -5,6 +5,7 @@
 #include <functional>
 
 class ProjectSession;
+class ZipReader;
 
 // Saving a project into one ZIP archive and opening such an archive into the working folder.
 // The members are the plan bitmaps in PlanList order, then "metrola.csv"; names carry no
@@ -36,6 +37,9 @@ struct OpenOptions
     // When set, a record of the first plan that cannot be painted is told here instead of
     // ending the opening, so the caller can finish it and then report the record.
     std::function<void(const QString &message)> unpaintedRecord;
+    // A reader of the same archive to use instead of opening it again; what it extracts is
+    // known to be sound, so verifying it afterwards inflates only the rest.
+    ZipReader *reader = nullptr;
 };
 
 // The opening sequence up to the first record's plan being shown. An unreadable or hostile

@@ -461,6 +461,7 @@ void ZipReader::decode(const Entry &e, const Sink &sink, const std::function<voi
         corrupt(QStringLiteral("файл «%1» после распаковки короче, чем указано").arg(printable(e.name)));
     if (quint32(crc) != e.crc)
         corrupt(QStringLiteral("контрольная сумма файла «%1» не сходится").arg(printable(e.name)));
+    e.checked = true;
 }
 
 QByteArray ZipReader::readMember(const QString &name)
@@ -490,7 +491,8 @@ void ZipReader::verify(const Progress &progress)
     };
     report(0);
     for (const Entry &e : m_entries) {
-        decode(e, [](const char *, qint64) {}, [&](qint64 produced) { report(done + produced); });
+        if (!e.checked)
+            decode(e, [](const char *, qint64) {}, [&](qint64 produced) { report(done + produced); });
         done += e.size;
     }
     report(total);

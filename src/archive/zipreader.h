@@ -46,7 +46,9 @@ public:
     int extract(const QStringList &names, const QString &destDir, const ReplaceQuestion &ask = {},
                 const Progress &progress = {});
     QByteArray readMember(const QString &name);
-    // Decompresses every member, unsafe names included, and checks sizes and CRCs.
+    // Decompresses every member, unsafe names included, and checks sizes and CRCs. Members
+    // this reader has already extracted or read whole were checked then and are not inflated
+    // again.
     void verify(const Progress &progress = {});
 
     // A bare file name that cannot leave the target folder: no separators, no "..", no drive
@@ -69,6 +71,8 @@ private:
         quint32 externalAttributes = 0;
         qint64 headerOffset = 0;
         qint64 dataOffset = 0;
+        // Inflated once with the right size and CRC.
+        mutable bool checked = false;
     };
     using Sink = std::function<void(const char *data, qint64 size)>;
 
