@@ -144,8 +144,11 @@ void ProjectCheck::checkLabelPoints(CliProject &project)
     for (const QString &plan : session.plans().names()) {
         if (!session.extractedFiles.contains(plan))
             continue;
+        // Opening painted the first plan already.
+        const bool painted = project.isPaintedPlan(plan);
         try {
-            session.showPlanFile(session.programDir() + plan, plan);
+            if (!painted)
+                session.showPlanFile(session.programDir() + plan, plan);
         } catch (const MetrolaError &error) {
             add(0, u"plan-unreadable"_s, u"План «%1» не читается: %2"_s.arg(plan, error.message()));
             continue;
@@ -176,9 +179,9 @@ void ProjectCheck::checkLabelPoints(CliProject &project)
         }
         // The GUI stops at the first unreadable record; the rest are still worth checking,
         // so an incomplete plan is painted from the readable records only.
-        if (complete) {
+        if (!painted && complete) {
             session.repaintPlanRooms();
-        } else {
+        } else if (!painted) {
             FloodFill fill;
             fill.repaintRooms(session.planImage(), rooms);
         }

@@ -32,22 +32,21 @@ CliProject::CliProject(const QString &archivePath)
     if (!QFileInfo(archivePath).isFile())
         throw MetrolaError(u"Архив «%1» не найден."_s.arg(archivePath));
 
-    // The GUI learns of a damaged member only when it extracts it; the tool decodes everything
-    // first, so a damaged archive is refused as a whole instead of half-reported.
-    {
-        ZipReader reader(archivePath);
-        if (reader.memberCount() != reader.memberNames().size())
-            throw MetrolaError(
-                u"Архив «%1» содержит файлы с недопустимыми именами и не будет открыт."_s.arg(name));
-        reader.verify();
-        m_members = reader.memberNames();
-    }
+    // The GUI learns of a damaged member only when it extracts it; the tool checks every
+    // member, so a damaged archive is refused as a whole instead of half-reported. Opening
+    // checks what it extracts, and verify() inflates only the members opening left alone.
+    ZipReader reader(archivePath);
+    if (reader.memberCount() != reader.memberNames().size())
+        throw MetrolaError(
+            u"Архив «%1» содержит файлы с недопустимыми именами и не будет открыт."_s.arg(name));
+    m_members = reader.memberNames();
 
     bool tableRead = false;
     ProjectArchive::OpenOptions options;
     options.applyCaptions = true;
     options.askReplace = [](const QString &) { return true; };
     options.beforePlans = [&tableRead] { tableRead = true; };
+    options.reader = &reader;
     try {
         const auto result = ProjectArchive::open(*m_session, archivePath, options);
         if (result == ProjectArchive::OpenResult::NoDescription)
@@ -56,9 +55,12 @@ CliProject::CliProject(const QString &archivePath)
     } catch (const MetrolaError &error) {
         if (!tableRead)
             throw;
+        // A damaged plan member refuses the archive; any other failure is the window's.
+        reader.verify();
         m_openError = error.message();
         m_plansExtracted = !m_session->extractedFiles.isEmpty();
     }
+    reader.verify();
 }
 
 CliProject::~CliProject() = default;
@@ -69,12 +71,20 @@ QString CliProject::firstPlan() const
     return table.recordCount() > 0 ? table.cellText(RecordTable::PlanId, 1) : QString();
 }
 
+bool CliProject::isPaintedPlan(const QString &planId) const
+{
+    // Opening shows the first record's plan and paints it; when nothing failed, that is done.
+    return m_plansExtracted && m_openError.isEmpty() && m_session->currentPlan() == planId;
+}
+
 void CliProject::showPaintedPlan(const QString &planId)
 {
     if (planId.isEmpty() || !m_plansExtracted)
         throw MetrolaError(ProjectArchive::plansMissingMessage());
     if (!m_session->extractedFiles.contains(planId))
         throw MetrolaError(u"План «%1» отсутствует в архиве."_s.arg(planId));
+    if (isPaintedPlan(planId))
+        return;
     m_session->showPlanFile(m_session->programDir() + planId, planId);
     m_session->repaintPlanRooms();
 }

@@ -28,9 +28,12 @@ public:
     bool hasPlanFiles() const { return m_plansExtracted; }
     const QString &openError() const { return m_openError; }
 
-    // Makes the plan shown and paints its rooms in their keys. Throws MetrolaError when the plan
-    // is not in the archive or cannot be painted.
+    // Makes the plan shown and paints its rooms in their keys, decoding it only when it is not
+    // shown so already. Throws MetrolaError when the plan is not in the archive or cannot be
+    // painted.
     void showPaintedPlan(const QString &planId);
+    // Whether the plan is shown with all its rooms painted, so nothing needs decoding.
+    bool isPaintedPlan(const QString &planId) const;
     // The plan of the first record.
     QString firstPlan() const;
 

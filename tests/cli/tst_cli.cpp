@@ -459,6 +459,21 @@ private Q_SLOTS:
         damaged[40] = char(damaged[40] ^ 0x55); // inside the first member's data
         QTest::newRow("damaged member") << damaged;
         {
+            // Members opening extracts and members it never touches are each checked once.
+            Project notes;
+            QByteArray text;
+            for (int i = 0; i < 500; ++i)
+                text += QByteArray::number(i * 7919 % 1013);
+            notes.extraMembers = {{u"notes.txt"_s, text}};
+            const QByteArray bytes = bytesOf(notes);
+            for (const char *member : {"b.bmp", "notes.txt", "metrola.csv"}) {
+                QByteArray b = bytes;
+                const qsizetype data = b.indexOf(member) + qsizetype(qstrlen(member));
+                b[data + 4] = char(b[data + 4] ^ 0x55);
+                QTest::addRow("damaged %s", member) << b;
+            }
+        }
+        {
             Project evil;
             // The writer refuses such a name, so a harmless one of the same length is renamed
             // in the local header and in the central directory alike.
