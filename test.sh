@@ -19,7 +19,7 @@ ctest --preset asan -j2
 # Each fuzz target for a fixed time; METROLA_FUZZ_SECONDS=0 skips them.
 fuzz_seconds=${METROLA_FUZZ_SECONDS:-60}
 if [ "$fuzz_seconds" -gt 0 ]; then
-  for target in zipreader descriptionfile roundtrip; do
+  for target in zipreader descriptionfile roundtrip bmpreader; do
     fuzz/run.sh "$target" "$fuzz_seconds"
   done
 fi

@@ -1,4 +1,5 @@
-// Writes the seed corpora: make_seeds OUTDIR makes OUTDIR/{zipreader,descriptionfile,roundtrip}.
+// Writes the seed corpora: make_seeds OUTDIR makes OUTDIR/{zipreader,descriptionfile,roundtrip,
+// bmpreader}.
 // Archives come from ZipWriter itself and from a byte-level builder that can produce what the
 // writer never does (stored members, descriptors, comments, UTF-8 names, odd methods), so the
 // fuzzer starts next to every branch of the reader.
@@ -6,6 +7,7 @@
 #include "model/captions.h"
 #include "model/descriptionfile.h"
 #include "model/recordtable.h"
+#include "plan/planimage.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -151,6 +153,55 @@ QByteArray descriptionFile(int records, quint32 seed)
     return DescriptionFile::build(Captions::defaults(), table);
 }
 
+// A BMP with a 40-byte info header (12 for OS/2), `colours` palette entries and the given
+// pixel bytes, which may be RLE data.
+QByteArray bmp(int width, int height, int bits, quint32 compression, int colours, const QByteArray &pixels,
+               int infoSize = 40)
+{
+    QByteArray b;
+    add16(b, 0x4d42);
+    add32(b, 0);
+    add32(b, 0);
+    add32(b, 0);
+    add32(b, quint32(infoSize));
+    if (infoSize == 12) {
+        add16(b, quint32(width));
+        add16(b, quint32(height));
+        add16(b, 1);
+        add16(b, quint32(bits));
+    } else {
+        add32(b, quint32(width));
+        add32(b, quint32(height));
+        add16(b, 1);
+        add16(b, quint32(bits));
+        add32(b, compression);
+        add32(b, quint32(pixels.size()));
+        add32(b, 2835);
+        add32(b, 2835);
+        add32(b, quint32(colours));
+        add32(b, 0);
+        b += QByteArray(infoSize - 40, '\0');
+    }
+    if (compression == 3) {
+        add32(b, 0xff0000);
+        add32(b, 0xff00);
+        add32(b, 0xff);
+    }
+    for (int i = 0; i < colours; ++i) {
+        b.append(char(i)).append(char(i * 3)).append(char(i * 7));
+        if (infoSize != 12)
+            b.append(char(0));
+    }
+    const int offset = int(b.size());
+    b += pixels;
+    b[2] = char(b.size() & 0xff);
+    b[3] = char((b.size() >> 8) & 0xff);
+    b[4] = char((b.size() >> 16) & 0xff);
+    b[10] = char(offset & 0xff);
+    b[11] = char(offset >> 8);
+    return b;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -196,5 +247,27 @@ int main(int argc, char **argv)
     save(z, QStringLiteral("zip64-offset.zip"), zip64);
     QByteArray cut = byHand({{"a.txt", text}});
     save(z, QStringLiteral("cut.zip"), cut.left(cut.size() / 2));
+
+    const QString p = QStringLiteral("bmpreader");
+    QImage plan(13, 7, QImage::Format_RGB32);
+    for (int y = 0; y < plan.height(); ++y)
+        for (int x = 0; x < plan.width(); ++x)
+            plan.setPixel(x, y, (x % 4 == 0 || y == 3) ? 0xff000000 : 0xff000000u | quint32(x * 0x130507 + y * 0x2101));
+    save(p, QStringLiteral("rgb24.bmp"), PlanImage::bmpBytes(plan));
+    const QByteArray noise = planBytes(13 * 4 * 7, 5);
+    save(p, QStringLiteral("rgb32.bmp"), bmp(13, 7, 32, 0, 0, noise));
+    save(p, QStringLiteral("rgb32-top-down.bmp"), bmp(13, -7, 32, 0, 0, noise));
+    save(p, QStringLiteral("bitfields.bmp"), bmp(13, 7, 32, 3, 0, noise));
+    save(p, QStringLiteral("rgb16.bmp"), bmp(13, 7, 16, 0, 0, noise.left(28 * 7)));
+    save(p, QStringLiteral("indexed8.bmp"), bmp(13, 7, 8, 0, 256, noise.left(16 * 7)));
+    save(p, QStringLiteral("indexed8-short-palette.bmp"), bmp(13, 7, 8, 0, 9, noise.left(16 * 7)));
+    save(p, QStringLiteral("indexed8-os2.bmp"), bmp(13, 7, 8, 0, 256, noise.left(16 * 7), 12));
+    save(p, QStringLiteral("indexed4.bmp"), bmp(13, 7, 4, 0, 16, noise.left(8 * 7)));
+    save(p, QStringLiteral("mono.bmp"), bmp(13, 7, 1, 0, 2, noise.left(4 * 7)));
+    // Runs, literal pixels, a move, end of line, end of bitmap.
+    const QByteArray rle8("\x05\x01\x00\x04\x02\x03\x04\x05\x04\x06\x00\x00\x00\x02\x03\x02\x07\x09\x00\x01", 20);
+    save(p, QStringLiteral("rle8.bmp"), bmp(13, 7, 8, 1, 16, rle8));
+    save(p, QStringLiteral("rle8-cut.bmp"), bmp(13, 7, 8, 1, 16, rle8.left(9)));
+    save(p, QStringLiteral("rle4.bmp"), bmp(13, 7, 4, 2, 16, QByteArray("\x0d\x12\x00\x00\x00\x05\x34\x56\x70\x00\x00\x01", 12)));
     return 0;
 }

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # fuzz/run.sh TARGET SECONDS — builds the fuzz targets with clang, writes the seed corpora once,
 # runs one target for a fixed time and prints its executions and exec/s.
-# TARGET: zipreader | descriptionfile | roundtrip. Findings go to build/fuzz/artifacts/TARGET/.
+# TARGET: zipreader | descriptionfile | roundtrip | bmpreader. Findings go to build/fuzz/artifacts/TARGET/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:?usage: fuzz/run.sh TARGET SECONDS}
 seconds=${2:?usage: fuzz/run.sh TARGET SECONDS}
-case "$target" in zipreader|descriptionfile|roundtrip) ;; *) echo "unknown target $target" >&2; exit 2;; esac
+case "$target" in zipreader|descriptionfile|roundtrip|bmpreader) ;; *) echo "unknown target $target" >&2; exit 2;; esac
 
 build=build/fuzz
 if [ ! -f "$build/CMakeCache.txt" ]; then
