@@ -486,6 +486,35 @@ void Form1::PlaceMainWindow(bool verticallyOnly)
     const QSize decoration = frame.size() - size();
     move(placed.topLeft());
     resize(placed.width() - decoration.width(), placed.height() - decoration.height());
+    // Before its first showing the window has no frame yet, so the frame's borders were not
+    // counted; it is placed again once the window manager has framed it.
+    if (!isVisible() && decoration.isNull())
+        m_placeWhenFramed = verticallyOnly;
+    else
+        m_placeWhenFramed.reset();
+}
+
+// The frame is known when the window is shown on some platforms, and only once the window
+// manager has framed (and so moved) it on others.
+void Form1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    placeAgainWhenFramed();
+}
+
+void Form1::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    placeAgainWhenFramed();
+}
+
+void Form1::placeAgainWhenFramed()
+{
+    if (m_placeWhenFramed && isVisible() && frameGeometry().size() != size()) {
+        const bool verticallyOnly = *m_placeWhenFramed;
+        m_placeWhenFramed.reset();
+        PlaceMainWindow(verticallyOnly);
+    }
 }
 
 QString Form1::generalErrorText(const QString &text)

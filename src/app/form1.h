@@ -8,6 +8,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <optional>
 
 class ColourSwatch;
 class Form2;
@@ -193,6 +194,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     // The mouse wheel over the plan scrolls it, with Shift sideways.
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -208,6 +211,7 @@ private:
     void FormClose();
     int px(int designPixels) const;
     bool scrollPlanByWheel(QWheelEvent &wheel);
+    void placeAgainWhenFramed();
 
     ProjectSession m_session;
     Form2 *m_form2 = nullptr;
@@ -215,6 +219,9 @@ private:
     PlanView m_view = PlanView::Keys;
     DisplayColours m_displayColours;
     bool m_closing = false;
+    // Set while the window waits for its frame to be placed again (the argument of the
+    // placement).
+    std::optional<bool> m_placeWhenFramed;
     // Wheel turns too small to scroll a pixel yet, per direction.
     QPoint m_wheelRest;
 };

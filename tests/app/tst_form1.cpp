@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <QScreen>
 #include <QScrollBar>
 
 using namespace Qt::StringLiterals;
@@ -154,6 +155,26 @@ private Q_SLOTS:
         QFETCH(bool, verticalOnly);
         QFETCH(QRect, expected);
         QCOMPARE(Form1::placeWindow(screen, image, window, verticalOnly), expected);
+    }
+
+    // Placed before its first showing, the window does not know its frame yet; once framed it
+    // is placed again so that the frame, title bar included, lies on the screen.
+    void framedWindowStaysOnTheScreen()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        QImage plan(300, 200, QImage::Format_RGB32);
+        plan.fill(Qt::white);
+        form.session().setShownPlan(plan, u"p.bmp"_s);
+        form.refreshPlanView();
+        form.PlaceMainWindow();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        if (form.frameGeometry() == form.geometry())
+            QSKIP("this platform draws no window frame");
+        const QRect screen = form.screen()->geometry();
+        QTRY_VERIFY2(screen.contains(form.frameGeometry()),
+                     qPrintable(u"frame %1,%2 %3x%4"_s.arg(form.frameGeometry().x()).arg(form.frameGeometry().y())
+                                    .arg(form.frameGeometry().width()).arg(form.frameGeometry().height())));
     }
 
     // Angle deltas in eighths of a degree; one notch is 120 and scrolls 80 pixels.
