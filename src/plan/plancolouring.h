@@ -20,7 +20,7 @@ namespace PlanColouring {
 // Rooms whose type is none of the five codes, and vacant rooms in the tenant view.
 inline constexpr QRgb kNoKind = 0xffbdbdbd;
 inline constexpr QRgb kVacant = 0xffd7301f;
-inline constexpr QRgb kLet = 0xffdeebf7;
+inline constexpr QRgb kLet = 0xffc6dbef;
 
 QRgb typeColour(int typeIndex); // -1 for no known type
 // The n-th tenant's colour (tenants counted in sorted order over the whole table, so a tenant

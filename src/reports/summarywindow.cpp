@@ -25,14 +25,15 @@ QTreeWidget *table(QWidget *parent, const QString &name)
     tree->setRootIsDecorated(false);
     tree->setAlternatingRowColors(true);
     tree->setUniformRowHeights(true);
-    tree->header()->setStretchLastSection(true);
+    tree->header()->setStretchLastSection(false);
     return tree;
 }
 
-QTreeWidgetItem *item(const QStringList &cells, int firstNumberColumn)
+// Columns firstNumber .. lastNumber hold numbers and are right-aligned.
+QTreeWidgetItem *item(const QStringList &cells, int firstNumber, int lastNumber)
 {
     auto *it = new QTreeWidgetItem(cells);
-    for (int c = firstNumberColumn; c < cells.size(); ++c)
+    for (int c = firstNumber; c <= lastNumber && c < cells.size(); ++c)
         it->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     return it;
 }
@@ -85,6 +86,7 @@ SummaryWindow::SummaryWindow(ProjectSession &session, QWidget *parent)
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     for (QTreeWidget *tree : {TenantTable, ProblemTable})
         connect(tree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *it) { itemActivated(it); });
+    connect(TenantTable, &QTreeWidget::itemExpanded, this, [this] { TenantTable->resizeColumnToContents(0); });
     RecordTable *records = &m_session.table();
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(records, signal, this, &SummaryWindow::scheduleRefresh);
@@ -115,8 +117,8 @@ void SummaryWindow::refresh()
     PlanTable->clear();
     PlanTable->setHeaderLabels(ComplexSummary::planHeader(captions));
     for (const ComplexSummary::Figures &plan : m_summary.plans)
-        PlanTable->addTopLevelItem(item(ComplexSummary::planCells(plan), 1));
-    QTreeWidgetItem *total = item(ComplexSummary::planCells(m_summary.total), 1);
+        PlanTable->addTopLevelItem(item(ComplexSummary::planCells(plan), 1, 99));
+    QTreeWidgetItem *total = item(ComplexSummary::planCells(m_summary.total), 1, 99);
     QFont bold = total->font(0);
     bold.setBold(true);
     for (int c = 0; c < total->columnCount(); ++c)
@@ -132,7 +134,7 @@ void SummaryWindow::refresh()
     TenantTable->clear();
     TenantTable->setHeaderLabels(ComplexSummary::tenantHeader());
     for (const ComplexSummary::Tenant &tenant : m_summary.tenants) {
-        QTreeWidgetItem *top = item(ComplexSummary::tenantCells(tenant), 1);
+        QTreeWidgetItem *top = item(ComplexSummary::tenantCells(tenant), 1, 2);
         for (int row : tenant.rows)
             top->addChild(roomItem(records, row));
         TenantTable->addTopLevelItem(top);
@@ -147,8 +149,9 @@ void SummaryWindow::refresh()
         ProblemTable->addTopLevelItem(it);
     }
     for (QTreeWidget *tree : {PlanTable, TenantTable, ProblemTable}) {
-        for (int c = 0; c + 1 < tree->columnCount(); ++c)
+        for (int c = 0; c < tree->columnCount(); ++c)
             tree->resizeColumnToContents(c);
+        tree->header()->setStretchLastSection(tree == ProblemTable);
     }
 }
 
