@@ -4,12 +4,12 @@
 
 #include "plan/colourkey.h"
 #include "plan/displaycolours.h"
+#include "imagecopy.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QImage>
 
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -67,14 +67,7 @@ KeyedPlan &largePlan()
 
 void BM_MemcpyLargePlan(benchmark::State &state)
 {
-    const QImage &image = largePlan().image;
-    std::vector<uchar> target(size_t(image.sizeInBytes()));
-    for (auto _ : state) {
-        std::memcpy(target.data(), image.constBits(), target.size());
-        benchmark::DoNotOptimize(target.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(state.iterations() * image.sizeInBytes());
+    copyImage(state, largePlan().image);
 }
 
 void BM_MapLargePlan(benchmark::State &state)

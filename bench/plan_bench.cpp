@@ -5,6 +5,7 @@
 
 #include "plan/colourkey.h"
 #include "plan/floodfill.h"
+#include "imagecopy.h"
 
 #include <benchmark/benchmark.h>
 
@@ -46,17 +47,6 @@ GridPlan gridPlan(int width, int height, int cols, int rows)
         }
     }
     return plan;
-}
-
-void copyImage(benchmark::State &state, const QImage &image)
-{
-    std::vector<uchar> target(size_t(image.sizeInBytes()));
-    for (auto _ : state) {
-        std::memcpy(target.data(), image.constBits(), target.size());
-        benchmark::DoNotOptimize(target.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(state.iterations() * image.sizeInBytes());
 }
 
 // Alternating the colour makes every iteration refill the whole region. The benchmark library
