@@ -3,12 +3,14 @@
 #include "model/metrolaerror.h"
 #include "model/recordtable.h"
 #include "plan/bmpwriter.h"
+#include "plan/planimage.h"
 
 #include <QDir>
 #include <QFontDatabase>
 #include <QPainter>
 #include <QSaveFile>
 
+#include <cstring>
 #include <initializer_list>
 #include <optional>
 #include <vector>
@@ -77,6 +79,18 @@ QImage paintableCopy(const QImage &plan)
         // Plans loaded from palette bitmaps cannot take the label colours as they are.
         return plan.convertToFormat(plan.hasAlphaChannel() ? QImage::Format_ARGB32
                                                            : QImage::Format_RGB32);
+    case QImage::Format_RGB32: {
+        // Plans are this; a copy in memory that can take huge pages fills in without a page
+        // fault every 4 KiB.
+        QImage copy = PlanImage::allocate(plan.width(), plan.height());
+        if (copy.isNull())
+            return copy;
+        for (int y = 0; y < plan.height(); ++y)
+            std::memcpy(copy.scanLine(y), plan.constScanLine(y), size_t(plan.width()) * 4);
+        copy.setDotsPerMeterX(plan.dotsPerMeterX());
+        copy.setDotsPerMeterY(plan.dotsPerMeterY());
+        return copy;
+    }
     default:
         return plan.copy();
     }
