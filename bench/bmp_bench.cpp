@@ -5,6 +5,7 @@
 // The files stay in the page cache between iterations (they are read again and again), so the
 // figures are the decoders', not the disk's.
 
+#include "imagecopy.h"
 #include "plan/planimage.h"
 
 #include <benchmark/benchmark.h>
@@ -14,7 +15,6 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -74,15 +74,7 @@ Files &files()
 
 void BM_MemcpyPlan(benchmark::State &state)
 {
-    const QImage &plan = files().plan;
-    std::vector<uchar> target(size_t(plan.sizeInBytes()));
-    std::memset(target.data(), 0, target.size());
-    for (auto _ : state) {
-        std::memcpy(target.data(), plan.constBits(), target.size());
-        benchmark::DoNotOptimize(target.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(state.iterations() * plan.sizeInBytes());
+    copyImage(state, files().plan);
 }
 
 void BM_QtLoad24(benchmark::State &state)
