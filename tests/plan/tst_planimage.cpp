@@ -94,7 +94,7 @@ QImage draw(const QStringList &rows)
 
 // Any BMP, field by field: header size, depth, compression, palette, masks. Pixels, palette
 // and padding are random bytes from a fixed seed; RLE rows mix runs and literal stretches.
-struct BmpSpec
+struct BmpLayout
 {
     int infoSize = 40;
     int bits = 24;
@@ -107,10 +107,10 @@ struct BmpSpec
     QList<quint32> masks; // red, green, blue, alpha: after a 40-byte header, else inside it
 };
 
-BmpSpec spec(int infoSize, int bits, quint32 compression = 0, int paletteEntries = 0,
+BmpLayout layout(int infoSize, int bits, quint32 compression = 0, int paletteEntries = 0,
              quint32 coloursUsed = 0, const QList<quint32> &masks = {})
 {
-    BmpSpec s;
+    BmpLayout s;
     s.infoSize = infoSize;
     s.bits = bits;
     s.compression = compression;
@@ -122,18 +122,18 @@ BmpSpec spec(int infoSize, int bits, quint32 compression = 0, int paletteEntries
 
 } // namespace
 
-Q_DECLARE_METATYPE(BmpSpec)
+Q_DECLARE_METATYPE(BmpLayout)
 
 namespace {
 
-QByteArray rleRows(const BmpSpec &spec, std::mt19937 &rng)
+QByteArray rleRows(const BmpLayout &layout, std::mt19937 &rng)
 {
-    const bool four = spec.compression == 2;
+    const bool four = layout.compression == 2;
     const auto random = [&rng](int n) { return int(rng() % quint32(n)); };
     QByteArray data;
-    for (int y = 0; y < spec.height; ++y) {
-        for (int x = 0; x < spec.width;) {
-            const int n = std::min(spec.width - x, 1 + random(6));
+    for (int y = 0; y < layout.height; ++y) {
+        for (int x = 0; x < layout.width;) {
+            const int n = std::min(layout.width - x, 1 + random(6));
             if (n >= 3 && random(2) == 0) { // literal pixels, padded to 16 bits
                 const int bytes = four ? (n + 1) / 2 : n;
                 data += char(0);
@@ -153,41 +153,41 @@ QByteArray rleRows(const BmpSpec &spec, std::mt19937 &rng)
     return data + QByteArray("\0\1", 2);
 }
 
-QByteArray bmpOf(const BmpSpec &spec)
+QByteArray bmpOf(const BmpLayout &layout)
 {
-    std::mt19937 rng(quint32(spec.width * 131 + spec.bits * 7 + spec.infoSize));
-    const bool core = spec.infoSize == 12;
-    QByteArray b(14 + spec.infoSize, '\0');
+    std::mt19937 rng(quint32(layout.width * 131 + layout.bits * 7 + layout.infoSize));
+    const bool core = layout.infoSize == 12;
+    QByteArray b(14 + layout.infoSize, '\0');
     b[0] = 'B';
     b[1] = 'M';
-    putLe32(b, 14, quint32(spec.infoSize));
+    putLe32(b, 14, quint32(layout.infoSize));
     if (core) {
-        putLe16(b, 18, quint16(spec.width));
-        putLe16(b, 20, quint16(spec.height));
+        putLe16(b, 18, quint16(layout.width));
+        putLe16(b, 20, quint16(layout.height));
         putLe16(b, 22, 1);
-        putLe16(b, 24, quint16(spec.bits));
+        putLe16(b, 24, quint16(layout.bits));
     } else {
-        putLe32(b, 18, quint32(spec.width));
-        putLe32(b, 22, quint32(spec.topDown ? -spec.height : spec.height));
+        putLe32(b, 18, quint32(layout.width));
+        putLe32(b, 22, quint32(layout.topDown ? -layout.height : layout.height));
         putLe16(b, 26, 1);
-        putLe16(b, 28, quint16(spec.bits));
-        putLe32(b, 30, spec.compression);
-        putLe32(b, 46, spec.coloursUsed);
+        putLe16(b, 28, quint16(layout.bits));
+        putLe32(b, 30, layout.compression);
+        putLe32(b, 46, layout.coloursUsed);
     }
-    QByteArray masks(spec.masks.size() * 4, '\0');
-    for (int i = 0; i < int(spec.masks.size()); ++i)
-        putLe32(spec.infoSize > 40 ? b : masks, (spec.infoSize > 40 ? 54 : 0) + 4 * i, spec.masks[i]);
+    QByteArray masks(layout.masks.size() * 4, '\0');
+    for (int i = 0; i < int(layout.masks.size()); ++i)
+        putLe32(layout.infoSize > 40 ? b : masks, (layout.infoSize > 40 ? 54 : 0) + 4 * i, layout.masks[i]);
     b += masks;
-    for (int i = 0; i < spec.paletteEntries * (core ? 3 : 4); ++i)
+    for (int i = 0; i < layout.paletteEntries * (core ? 3 : 4); ++i)
         b += char(rng());
     putLe32(b, 10, quint32(b.size()));
 
     QByteArray pixels;
-    if (spec.compression == 1 || spec.compression == 2) {
-        pixels = rleRows(spec, rng);
+    if (layout.compression == 1 || layout.compression == 2) {
+        pixels = rleRows(layout, rng);
     } else {
-        const int stride = (spec.width * spec.bits + 31) / 32 * 4;
-        for (int i = 0; i < stride * spec.height; ++i)
+        const int stride = (layout.width * layout.bits + 31) / 32 * 4;
+        for (int i = 0; i < stride * layout.height; ++i)
             pixels += char(rng());
     }
     if (!core)
@@ -291,8 +291,8 @@ void TestPlanImage::roundTripKeepsEveryColour()
 
 void TestPlanImage::decodesAsQtDoes_data()
 {
-    QTest::addColumn<BmpSpec>("spec");
-    const auto add = [](const QString &name, BmpSpec file) {
+    QTest::addColumn<BmpLayout>("layout");
+    const auto add = [](const QString &name, BmpLayout file) {
         for (int width : {1, 2, 3, 4, 9, 33}) {
             for (bool topDown : {false, true}) {
                 if (topDown && file.infoSize == 12)
@@ -303,40 +303,40 @@ void TestPlanImage::decodesAsQtDoes_data()
             }
         }
     };
-    add(u"24-bit"_s, spec(40, 24));
-    add(u"32-bit"_s, spec(40, 32));
-    add(u"32-bit, V5 header"_s, spec(124, 32));
-    add(u"8-bit, 256 colours"_s, spec(40, 8, 0, 256));
-    add(u"8-bit, 6 colours"_s, spec(40, 8, 0, 6, 6));
-    add(u"8-bit, 1 colour"_s, spec(40, 8, 0, 1, 1));
-    add(u"8-bit, V4 header"_s, spec(108, 8, 0, 256));
-    add(u"8-bit, OS/2 2.x header"_s, spec(64, 8, 0, 256));
-    add(u"8-bit, OS/2 1.x header"_s, spec(12, 8, 0, 256));
-    add(u"24-bit, OS/2 1.x header"_s, spec(12, 24));
-    add(u"4-bit, 16 colours"_s, spec(40, 4, 0, 16));
-    add(u"4-bit, 5 colours"_s, spec(40, 4, 0, 5, 5));
-    add(u"4-bit, 17 colours"_s, spec(40, 4, 0, 17, 17));
-    add(u"1-bit"_s, spec(40, 1, 0, 2));
-    add(u"1-bit, 1 colour"_s, spec(40, 1, 0, 1, 1));
-    add(u"bitfields RGB"_s, spec(40, 32, 3, 0, 0, {0xff0000, 0xff00, 0xff}));
-    add(u"bitfields BGR"_s, spec(40, 32, 3, 0, 0, {0xff, 0xff00, 0xff0000}));
+    add(u"24-bit"_s, layout(40, 24));
+    add(u"32-bit"_s, layout(40, 32));
+    add(u"32-bit, V5 header"_s, layout(124, 32));
+    add(u"8-bit, 256 colours"_s, layout(40, 8, 0, 256));
+    add(u"8-bit, 6 colours"_s, layout(40, 8, 0, 6, 6));
+    add(u"8-bit, 1 colour"_s, layout(40, 8, 0, 1, 1));
+    add(u"8-bit, V4 header"_s, layout(108, 8, 0, 256));
+    add(u"8-bit, OS/2 2.x header"_s, layout(64, 8, 0, 256));
+    add(u"8-bit, OS/2 1.x header"_s, layout(12, 8, 0, 256));
+    add(u"24-bit, OS/2 1.x header"_s, layout(12, 24));
+    add(u"4-bit, 16 colours"_s, layout(40, 4, 0, 16));
+    add(u"4-bit, 5 colours"_s, layout(40, 4, 0, 5, 5));
+    add(u"4-bit, 17 colours"_s, layout(40, 4, 0, 17, 17));
+    add(u"1-bit"_s, layout(40, 1, 0, 2));
+    add(u"1-bit, 1 colour"_s, layout(40, 1, 0, 1, 1));
+    add(u"bitfields RGB"_s, layout(40, 32, 3, 0, 0, {0xff0000, 0xff00, 0xff}));
+    add(u"bitfields BGR"_s, layout(40, 32, 3, 0, 0, {0xff, 0xff00, 0xff0000}));
     add(u"bitfields RGBA, V4"_s,
-        spec(108, 32, 3, 0, 0, {0xff000000, 0xff0000, 0xff00, 0xff}));
+        layout(108, 32, 3, 0, 0, {0xff000000, 0xff0000, 0xff00, 0xff}));
     add(u"bitfields with alpha, V5"_s,
-        spec(124, 32, 3, 0, 0, {0xff0000, 0xff00, 0xff, 0xff000000}));
+        layout(124, 32, 3, 0, 0, {0xff0000, 0xff00, 0xff, 0xff000000}));
     add(u"bitfields 10-10-10"_s,
-        spec(108, 32, 3, 0, 0, {0x3ff00000, 0xffc00, 0x3ff}));
-    add(u"bitfields 5-6-5"_s, spec(40, 16, 3, 0, 0, {0xf800, 0x7e0, 0x1f}));
-    add(u"16-bit"_s, spec(40, 16));
-    add(u"RLE8"_s, spec(40, 8, 1, 256));
-    add(u"RLE8, 7 colours"_s, spec(40, 8, 1, 7, 7));
-    add(u"RLE4"_s, spec(40, 4, 2, 16));
+        layout(108, 32, 3, 0, 0, {0x3ff00000, 0xffc00, 0x3ff}));
+    add(u"bitfields 5-6-5"_s, layout(40, 16, 3, 0, 0, {0xf800, 0x7e0, 0x1f}));
+    add(u"16-bit"_s, layout(40, 16));
+    add(u"RLE8"_s, layout(40, 8, 1, 256));
+    add(u"RLE8, 7 colours"_s, layout(40, 8, 1, 7, 7));
+    add(u"RLE4"_s, layout(40, 4, 2, 16));
 }
 
 void TestPlanImage::decodesAsQtDoes()
 {
-    QFETCH(BmpSpec, spec);
-    const QByteArray bytes = bmpOf(spec);
+    QFETCH(BmpLayout, layout);
+    const QByteArray bytes = bmpOf(layout);
     const QImage qt = QImage::fromData(bytes, "BMP").convertToFormat(QImage::Format_RGB32);
     QVERIFY(!qt.isNull());
     const QImage ours = PlanImage::loadBmp(writeFile(QStringLiteral("plan.bmp"), bytes));
@@ -367,7 +367,7 @@ void TestPlanImage::rleLeavesNothingUndefined()
 {
     QFETCH(QByteArray, data);
     QFETCH(QStringList, drawing);
-    BmpSpec rle = spec(40, 8, 1, 3, 3);
+    BmpLayout rle = layout(40, 8, 1, 3, 3);
     rle.height = 2;
     QByteArray bytes = bmpOf(rle);
     const int paletteAt = 14 + 40;
