@@ -21,7 +21,7 @@ int scanRowOfColour(const RecordTable &t, quint32 colour)
         const std::optional<int> n = parseCellNumber(key);
         if (!n)
             return -1; // the lookup must throw
-        if (qint64(*n) == qint64(colour))
+        if (qint64(*n) == qint64(colour) && !RecordTable::isReservedKey(*n))
             found = r;
     }
     return found;

@@ -128,6 +128,8 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
             TabSet1Change(0);
         }
     }
+    if (const QString reserved = ProjectArchive::reservedKeysMessage(m_session.table()); !reserved.isEmpty())
+        Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, reserved);
     // Reported once the project is fully open, with every other room painted.
     if (!unpainted.isEmpty())
         showGeneralError(unpainted);

@@ -6,6 +6,7 @@
 #include "model/metrolaerror.h"
 #include "model/projectsession.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace ProjectArchive {
@@ -23,6 +24,26 @@ QString plansMissingMessage()
 QString notPackedMessage()
 {
     return QStringLiteral("Ошибка создания архива..");
+}
+
+QString reservedKeysMessage(const RecordTable &table)
+{
+    const std::vector<int> rows = table.reservedKeyRows();
+    if (rows.empty())
+        return {};
+    // A hand-made file may key thousands of rows so; the box stays readable.
+    constexpr size_t kListed = 20;
+    QStringList listed;
+    for (size_t i = 0; i < std::min(rows.size(), kListed); ++i)
+        listed << QString::number(rows[i]);
+    QString list = listed.join(QStringLiteral(", "));
+    if (rows.size() > kListed)
+        list += QStringLiteral(" и ещё %1").arg(rows.size() - kListed);
+    return QStringLiteral("Цветовой ключ записей в строках %1 — белый (16777215) или чёрный (0) "
+                          "цвет. Белым залит пол неразмеченных помещений, чёрным — стены, поэтому "
+                          "такие записи не обозначают ни одного помещения: на плане они не "
+                          "закрашиваются и щелчком не открываются. Исправьте их ключи.")
+        .arg(list);
 }
 
 int save(ProjectSession &session, const QString &archivePath, const Progress &progress)

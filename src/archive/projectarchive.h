@@ -5,6 +5,7 @@
 #include <functional>
 
 class ProjectSession;
+class RecordTable;
 class ZipReader;
 
 // Saving a project into one ZIP archive and opening such an archive into the working folder.
@@ -50,5 +51,8 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
 QString descriptionMissingMessage();
 QString plansMissingMessage();
 QString notPackedMessage();
+// What the window tells once after opening when records are keyed white or black; empty when
+// none are.
+QString reservedKeysMessage(const RecordTable &table);
 
 } // namespace ProjectArchive

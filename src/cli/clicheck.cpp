@@ -1,7 +1,7 @@
 #include "clicheck.h"
 
 #include "cliproject.h"
-#include "clitext.h"
+#include "model/areanumber.h"
 #include "model/cp1251.h"
 #include "model/metrolaerror.h"
 #include "model/recordtable.h"
@@ -71,8 +71,7 @@ void ProjectCheck::checkRecords(const CliProject &project)
             add(0, u"chars"_s, u"Подпись %1 содержит недопустимый символ %2."_s.arg(i + 1).arg(odd));
     }
 
-    QHash<qint64, int> firstRowOfKey;
-    for (int r = 1; r <= table.recordCount(); ++r) {
+    const auto checkChars = [&](int r) {
         const RecordTable::Row &row = table.row(r);
         for (int c = 0; c < RecordTable::ColumnCount; ++c) {
             const QString odd = oddDescription(row[static_cast<size_t>(c)]);
@@ -80,6 +79,14 @@ void ProjectCheck::checkRecords(const CliProject &project)
                 add(r, u"chars"_s, u"Строка %1: поле «%2» содержит недопустимый символ %3."_s
                                        .arg(r).arg(columnName(c), odd));
         }
+    };
+
+    QHash<qint64, int> firstRowOfKey;
+    for (int r = 1; r <= table.recordCount(); ++r) {
+        const RecordTable::Row &row = table.row(r);
+        checkChars(r);
+        if (row[RecordTable::PlanId].isEmpty())
+            add(r, u"plan"_s, u"Строка %1: план не указан, запись не относится ни к одному плану."_s.arg(r));
 
         const auto key = parseCellNumber(row[RecordTable::ColourKey]);
         if (!key) {
@@ -87,6 +94,9 @@ void ProjectCheck::checkRecords(const CliProject &project)
                                   row[RecordTable::ColourKey]));
         } else if (*key < 0 || *key > 0xFFFFFF) {
             add(r, u"key"_s, u"Строка %1: цветовой ключ %2 вне диапазона цветов."_s.arg(r).arg(*key));
+        } else if (RecordTable::isReservedKey(*key)) {
+            add(r, u"key"_s, u"Строка %1: цветовой ключ %2 — цвет %3, он не может обозначать помещение."_s
+                                 .arg(r).arg(*key).arg(*key == 0 ? u"стен"_s : u"пустого пола"_s));
         } else if (const auto it = firstRowOfKey.constFind(*key); it != firstRowOfKey.cend()) {
             add(r, u"duplicate-key"_s, u"Строка %1: цветовой ключ %2 уже занят строкой %3."_s
                                            .arg(r).arg(*key).arg(*it));
@@ -106,10 +116,12 @@ void ProjectCheck::checkRecords(const CliProject &project)
                                   QStringList(RecordTable::typeCodes().begin(),
                                               RecordTable::typeCodes().end())
                                       .join(u", "_s)));
-        if (!CliText::areaOf(row[RecordTable::Area]))
+        if (!AreaNumber::parse(row[RecordTable::Area]))
             add(r, u"area"_s, u"Строка %1: площадь «%2» не число."_s.arg(r).arg(
                                   row[RecordTable::Area]));
     }
+    // The EntryRow is no record, but its dates and marker travel with the file as well.
+    checkChars(table.entryRow());
 }
 
 void ProjectCheck::checkPlanFiles(const CliProject &project)
@@ -173,6 +185,9 @@ void ProjectCheck::checkLabelPoints(CliProject &project)
                 complete = false;
                 continue;
             }
+            // Reported as a key problem; the repaint leaves such a record's room alone.
+            if (RecordTable::isReservedKey(*key))
+                continue;
             const auto k = static_cast<quint32>(*key);
             labels.push_back({r, QPoint(*x, *y), k});
             rooms.push_back({QPoint(*x, *y), k});

@@ -48,11 +48,12 @@ void PlanList::rebuild(const RecordTable &table)
     PlanList rebuilt;
     for (int r = 1; r <= table.recordCount(); ++r) {
         const QString &id = table.cellText(RecordTable::PlanId, r);
-        if (rebuilt.indexOf(id) != 0)
+        // An empty plan id names no plan; with a free slot it would be found there anyway.
+        if (id.isEmpty() || rebuilt.indexOf(id) != 0)
             continue;
         if (rebuilt.count() == Capacity) {
             throw MetrolaError(QStringLiteral(
-                "Записи ссылаются больше чем на %1 поэтажных планов (план «%2» в строке %3): "
+                "Записи ссылаются больше чем на %1 поэтажных плана (план «%2» в строке %3): "
                 "проект может содержать не более %1 планов. Таблица не изменена.")
                                    .arg(Capacity)
                                    .arg(id)

@@ -65,7 +65,8 @@ QRect ProjectSession::repaintPlanRooms()
                     firstUnreadable = unreadableCellMessage(r, columns[i]);
             }
         }
-        if (readable)
+        // White is every unmarked floor and black the walls: a record keyed so has no room.
+        if (readable && !RecordTable::isReservedKey(*values[0]))
             rooms.push_back({QPoint(*values[1], *values[2]), static_cast<quint32>(*values[0])});
     }
     QRect changed;

@@ -175,6 +175,17 @@ int RecordTable::rowOfColour(quint32 colour) const
     return it == m_rowsByKey.end() ? 0 : it->second.last;
 }
 
+std::vector<int> RecordTable::reservedKeyRows() const
+{
+    std::vector<int> rows;
+    for (int r = 1; r <= recordCount(); ++r) {
+        const auto key = parseCellNumber(cellText(ColourKey, r));
+        if (key && isReservedKey(*key))
+            rows.push_back(r);
+    }
+    return rows;
+}
+
 void RecordTable::appendRecord(const Row &texts, const std::optional<QString> &date)
 {
     const int r = entryRow();
@@ -232,7 +243,10 @@ void RecordTable::unindexRow(int r)
         m_keyTexts.erase(text);
     if (!isRecordRow(r))
         return;
-    if (const auto value = parseCellNumber(key)) {
+    const auto value = parseCellNumber(key);
+    if (value && isReservedKey(*value))
+        return;
+    if (value) {
         auto it = m_rowsByKey.find(*value);
         if (it != m_rowsByKey.end()) {
             KeyRows &rows = it->second;
@@ -264,7 +278,10 @@ void RecordTable::indexRow(int r)
     ++m_keyTexts[key];
     if (!isRecordRow(r))
         return;
-    if (const auto value = parseCellNumber(key)) {
+    const auto value = parseCellNumber(key);
+    if (value && isReservedKey(*value))
+        return;
+    if (value) {
         KeyRows &rows = m_rowsByKey[*value];
         rows.last = std::max(rows.last, r);
         ++rows.count;

@@ -49,6 +49,9 @@ public:
     static int typeIndex(const QString &code);
     // Today's date as the EntryRow stores it.
     static QString today();
+    // White is the floor of every unmarked room and black the walls, so neither can name a
+    // room: a record keyed so is no room's record for lookups and repaints.
+    static bool isReservedKey(qint64 key) { return key == 0 || key == 0xFFFFFF; }
 
     explicit RecordTable(QObject *parent = nullptr);
 
@@ -74,11 +77,14 @@ public:
     void replaceRows(std::vector<Row> rows);
 
     // True when the decimal text of the colour equals column 6 of any row 1 .. RowCount-1.
+    // Rows keyed white or black count too, so a new key never steps onto black.
     bool colourInUse(quint32 colour) const;
     // The last record row whose key equals the colour numerically, 0 when none. Rows with an
-    // empty key are skipped; a key that is not a number makes every lookup fail as a scan of
-    // all rows would.
+    // empty key or a reserved one are skipped; a key that is not a number makes every lookup
+    // fail as a scan of all rows would.
     int rowOfColour(quint32 colour) const;
+    // Record rows whose key reads as white or black, in table order.
+    std::vector<int> reservedKeyRows() const;
 
     // The new record takes the EntryRow's place; the EntryRow moves down, carrying its columns
     // 6..8, and takes the date in column 6 when one is given (the quick commit gives none).

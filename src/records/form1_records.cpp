@@ -35,7 +35,11 @@ void Form1::StringGrid1DblClick()
             // A plan fresh from disk does not wear the colours of its rooms yet.
             repaintRooms();
         }
-        if (session().currentPlan() == table.cellText(RecordTable::PlanId, r))
+        // A record keyed white or black has no room of its own: blinking it would swap the
+        // floor or the walls of the whole plan.
+        const auto key = parseCellNumber(table.cellText(RecordTable::ColourKey, r));
+        if (session().currentPlan() == table.cellText(RecordTable::PlanId, r)
+            && !(key && RecordTable::isReservedKey(*key)))
             Timer1->start();
     });
 }

@@ -2,9 +2,6 @@
 
 #include "areaschedule.h"
 
-#include <QVarLengthArray>
-
-#include <algorithm>
 #include <cstdint>
 #include <cmath>
 
@@ -49,10 +46,8 @@ std::optional<double> value(const QString &cell)
 {
     if (const auto plain = plainDecimal(cell))
         return plain;
-    // Summing 100,000 areas reads each once; a copy on the stack spares an allocation per cell.
-    QVarLengthArray<QChar, 32> text(cell.begin(), cell.end());
-    std::replace(text.begin(), text.end(), QChar(u','), QChar(u'.'));
-    return AreaSchedule::areaValue(QStringView(text.data(), text.size()));
+    // A sign, a separator first or last, or more than 15 digits.
+    return AreaSchedule::areaValue(cell);
 }
 
 QString format(double value)

@@ -82,6 +82,28 @@ private:
     std::vector<std::pair<AreaSchedule::Format, lxw_format *>> m_formats;
 };
 
+// The workbook is XML, which cannot hold most control characters, a lone surrogate or U+FFFE
+// and U+FFFF; a NUL would even end the text handed to the library. A hand-made description
+// file may carry any of them, so they are left out of what the sheet shows.
+QByteArray xmlText(const QString &text)
+{
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            kept += text[i];
+            kept += text[++i];
+            continue;
+        }
+        const bool allowed = c == u'\t' || c == u'\n' || c == u'\r'
+                             || (c >= 0x20 && c < 0xD800) || (c >= 0xE000 && c <= 0xFFFD);
+        if (allowed)
+            kept += text[i];
+    }
+    return kept.toUtf8();
+}
+
 void check(lxw_error error, const QString &path, const AreaSchedule::Cell *cell = nullptr)
 {
     if (error == LXW_NO_ERROR)
@@ -120,7 +142,7 @@ void writeCells(lxw_worksheet *worksheet, FormatCache &formats, const AreaSchedu
                 break;
             case AreaSchedule::Cell::Text:
                 error = worksheet_write_string(worksheet, row, column,
-                                               cell.text.toUtf8().constData(), format);
+                                               xmlText(cell.text).constData(), format);
                 break;
             case AreaSchedule::Cell::Number:
                 error = worksheet_write_number(worksheet, row, column, cell.number, format);

@@ -235,6 +235,44 @@ private Q_SLOTS:
         QCOMPARE(form.TabSet1->currentIndex(), 0);
     }
 
+    void whiteAndBlackKeysNameNoRoom()
+    {
+        // 30 x 20, a black wall at x = 15 between a left and a right room. The records keyed
+        // black and key 100 point into the left room, the one keyed white into the right.
+        QImage plan(30, 20, QImage::Format_RGB32);
+        plan.fill(Qt::white);
+        for (int y = 0; y < plan.height(); ++y)
+            plan.setPixel(15, y, qRgb(0, 0, 0));
+        const QString csv = u"Т;К;Н;Г;1;2;3;4;5;ед;;\r\nh;\r\n"
+                            "b.bmp;Стены;торг;1;А;;0;5;5;\r\n"
+                            "b.bmp;Зал;торг;1;Б;;100;5;5;\r\n"
+                            "b.bmp;Пол;торг;1;В;;16777215;25;5;\r\n;;;;;;;;;\r\n"_s;
+        m_chosenFile = m_files->path() + u"/keys.zip"_s;
+        ZipWriter writer(m_chosenFile);
+        writer.addMember(u"b.bmp"_s, PlanImage::bmpBytes(plan));
+        writer.addMember(u"metrola.csv"_s, Cp1251::fromUnicode(csv));
+        writer.write();
+
+        Form1 form(programDir());
+        form.SpeedButton3Click();
+        QCOMPARE(m_texts.size(), 1);
+        QVERIFY2(m_texts.first().startsWith(u"Ошибка|Цветовой ключ записей в строках 1, 3 "_s),
+                 qPrintable(m_texts.first()));
+        const QImage &shown = form.session().planImage();
+        QCOMPARE(shown.pixel(5, 5), ColourKey::toRgb(100));
+        QCOMPARE(shown.pixel(15, 0), qRgb(0, 0, 0));
+        QCOMPARE(shown.pixel(29, 19), qRgb(255, 255, 255));
+
+        form.Image1MouseMove(25, 5);
+        QCOMPARE(form.Hinter->text(), u" пусто "_s);
+        form.Image1MouseUp(Qt::MiddleButton, 15, 10); // the wall opens nothing
+        QVERIFY(form.form2()->isHidden());
+        form.Image1MouseUp(Qt::RightButton, 25, 5); // the white room is free to mark
+        QCOMPARE(form.form2()->mode(), Form2::Mode::New);
+        QVERIFY(form.session().planImage().pixel(25, 5) != qRgb(255, 255, 255));
+        QCOMPARE(m_texts.size(), 1);
+    }
+
     void saveWritesMembersInPlanOrder()
     {
         Form1 form(programDir());

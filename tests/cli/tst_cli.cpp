@@ -219,6 +219,11 @@ private Q_SLOTS:
                            record(u"a.bmp"_s, u"Кладовая"_s, u"проч"_s, u"около 5"_s, u"Y"_s, kGreen, 30, 5),
                            record(u"a.bmp"_s, u"Угол"_s, u"торг"_s, u""_s, u"Z"_s, kBlue, 30, 6)}
             << entry << 12.5 << 0.0 << QList<int>{2, 3} << 0 << false;
+        QTest::newRow("huge numbers are no areas")
+            << QStringList{record(u"a.bmp"_s, u"Зал"_s, u"торг"_s, u"1e308"_s, u"X"_s, kRed, 5, 5),
+                           record(u"a.bmp"_s, u"Зал 2"_s, u"торг"_s, u"1e308"_s, u"Y"_s, kGreen, 30, 5),
+                           record(u"b.bmp"_s, u"Зал 3"_s, u"торг"_s, u"2000000000000"_s, u"Z"_s, kBlue, 5, 5)}
+            << entry << 0.0 << 0.0 << QList<int>{1, 2, 3} << 0 << false;
         QTest::newRow("unknown and empty type")
             << QStringList{record(u"a.bmp"_s, u"Зал"_s, u"магазин"_s, u"3"_s, u""_s, kRed, 5, 5),
                            record(u"a.bmp"_s, u"Зал 2"_s, u""_s, u"0,5"_s, u""_s, kGreen, 30, 5)}
@@ -294,6 +299,18 @@ private Q_SLOTS:
             << QStringList{u"open"_s, u"key"_s} << 2;
         QTest::newRow("key beyond 24 bits")
             << with(1, u"a.bmp;Кабинет;офис;7;;;16777216;30;5;"_s) << QStringList{u"key"_s} << 2;
+        QTest::newRow("white key")
+            << with(1, record(u"a.bmp"_s, u"Кабинет"_s, u"офис"_s, u"7"_s, u""_s, 0xFFFFFF, 30, 5))
+            << QStringList{u"key"_s} << 2;
+        QTest::newRow("black key")
+            << with(1, record(u"a.bmp"_s, u"Кабинет"_s, u"офис"_s, u"7"_s, u""_s, 0, 30, 5))
+            << QStringList{u"key"_s} << 2;
+        QTest::newRow("empty plan id")
+            << with(1, record(u""_s, u"Кабинет"_s, u"офис"_s, u"7"_s, u""_s, kGreen, 30, 5))
+            << QStringList{u"plan"_s} << 2;
+        Project entryRowChars;
+        entryRowChars.entryRow = u";;;;;;01.02.2024;\u0001;03.04.2024;"_s;
+        QTest::newRow("control character in the EntryRow") << entryRowChars << QStringList{u"chars"_s} << 4;
         QTest::newRow("label not a number")
             << with(2, u"b.bmp;Склад;склд;100;;;16711680;5;5,5;"_s) << QStringList{u"label"_s} << 3;
         QTest::newRow("label outside the plan")

@@ -1,3 +1,4 @@
+#include "model/areanumber.h"
 #include "model/metrolaerror.h"
 #include "model/planlist.h"
 #include "model/recordtable.h"
@@ -62,7 +63,9 @@ private Q_SLOTS:
         QTest::newRow("none") << QStringList{u"a:5"_s} << 6u << 0;
         QTest::newRow("single") << QStringList{u"a:5"_s, u"a:6"_s} << 6u << 2;
         QTest::newRow("duplicate answers the later row") << QStringList{u"a:7"_s, u"a:8"_s, u"b:7"_s} << 7u << 3;
-        QTest::newRow("empty key skipped") << QStringList{u"a:"_s, u"a:0"_s} << 0u << 2;
+        QTest::newRow("empty key skipped") << QStringList{u"a:"_s, u"a:1"_s} << 1u << 2;
+        QTest::newRow("white floor is no record") << QStringList{u"a:16777215"_s} << 16777215u << 0;
+        QTest::newRow("black walls are no record") << QStringList{u"a:5"_s, u"a:+0"_s} << 0u << 0;
         QTest::newRow("numeric comparison") << QStringList{u"a:0042"_s} << 42u << 1;
         QTest::newRow("leading blank and sign") << QStringList{u"a: +42"_s} << 42u << 1;
     }
@@ -112,6 +115,58 @@ private Q_SLOTS:
         QVERIFY(!table.colourInUse(42));
         QVERIFY(table.colourInUse(7));
         QVERIFY(!table.colourInUse(8));
+    }
+
+    void reservedKeysAreNoRooms()
+    {
+        RecordTable table;
+        fill(table, {u"a:16777215"_s, u"a:7"_s, u"a:0"_s});
+        QCOMPARE(table.reservedKeyRows(), (std::vector<int>{1, 3}));
+        // Never found, but still taken, so stepping down for a new key passes black by.
+        QCOMPARE(table.rowOfColour(16777215), 0);
+        QVERIFY(table.colourInUse(0));
+        table.setCell(RecordTable::ColourKey, 3, u"9"_s);
+        QCOMPARE(table.rowOfColour(9), 3);
+        table.setCell(RecordTable::ColourKey, 3, u"0"_s);
+        QCOMPARE(table.rowOfColour(9), 0);
+        QCOMPARE(table.reservedKeyRows(), (std::vector<int>{1, 3}));
+    }
+
+    void areaNumber_data()
+    {
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<bool>("isArea");
+        QTest::addColumn<double>("value");
+        QTest::newRow("comma") << u"12,5"_s << true << 12.5;
+        QTest::newRow("point") << u"3.25"_s << true << 3.25;
+        QTest::newRow("sign") << u"-4"_s << true << -4.0;
+        QTest::newRow("trailing comma") << u"7,"_s << true << 7.0;
+        QTest::newRow("leading comma") << u",5"_s << true << 0.5;
+        QTest::newRow("just below the limit") << u"999999999999,99"_s << true << 999999999999.99;
+        QTest::newRow("limit") << u"1000000000000"_s << false << 0.0;
+        QTest::newRow("negative limit") << u"-1000000000000"_s << false << 0.0;
+        QTest::newRow("exponent") << u"1e308"_s << false << 0.0;
+        QTest::newRow("infinity") << u"inf"_s << false << 0.0;
+        QTest::newRow("hexadecimal") << u"0x10"_s << false << 0.0;
+        QTest::newRow("two separators") << u"1,2.3"_s << false << 0.0;
+        QTest::newRow("blank around") << u" 5"_s << false << 0.0;
+        QTest::newRow("sign alone") << u"-"_s << false << 0.0;
+        QTest::newRow("comma alone") << u","_s << false << 0.0;
+        QTest::newRow("empty") << QString() << false << 0.0;
+        QTest::newRow("arabic-indic digits") << u"\u0661\u0662"_s << false << 0.0;
+        QTest::newRow("hundreds of zeros") << u"0,"_s + QString(400, u'0') + u"1"_s << true << 0.0;
+        QTest::newRow("long zero whole part") << QString(400, u'0') + u"12,5"_s << true << 12.5;
+        QTest::newRow("thirteen digits") << u"1234567890123"_s << false << 0.0;
+    }
+    void areaNumber()
+    {
+        QFETCH(QString, cell);
+        QFETCH(bool, isArea);
+        QFETCH(double, value);
+        const auto area = AreaNumber::parse(cell);
+        QCOMPARE(area.has_value(), isArea);
+        if (isArea)
+            QCOMPARE(*area, value);
     }
 
     void indexFollowsEveryChange()
@@ -234,9 +289,16 @@ private Q_SLOTS:
         for (int i = 1; i <= 25; ++i)
             many << QStringLiteral("p%1.bmp:%1").arg(i);
         fill(table, many);
-        QVERIFY_THROWS_EXCEPTION(MetrolaError, plans.rebuild(table));
+        try {
+            plans.rebuild(table);
+            QFAIL("a 25th plan was taken");
+        } catch (const MetrolaError &error) {
+            QVERIFY2(error.message().contains(u"на 24 поэтажных плана (план «p25.bmp» в строке 25)"_s),
+                     qPrintable(error.message()));
+        }
         QCOMPARE(plans.count(), 4); // unchanged
         many.removeLast();
+        many.insert(3, u":30"_s); // an empty plan id names no plan, even with every slot taken
         fill(table, many);
         plans.rebuild(table);
         QCOMPARE(plans.count(), 24);

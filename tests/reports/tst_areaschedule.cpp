@@ -3,6 +3,7 @@
 #include "model/captions.h"
 #include "model/recordtable.h"
 #include "reports/areaschedule.h"
+#include "reports/areatext.h"
 
 #include <QTest>
 
@@ -88,6 +89,8 @@ private Q_SLOTS:
                                       << QStringList{{}, {}, u"'около 5"_s, {}, {}, u"'около 5"_s};
         QTest::newRow("inf is no area") << u"склд"_s << u"inf"_s
                                         << QStringList{{}, {}, {}, u"'inf"_s, {}, u"'inf"_s};
+        QTest::newRow("exponent is no area") << u"торг"_s << u"1e308"_s
+                                             << QStringList{u"'1e308"_s, {}, {}, {}, {}, u"'1e308"_s};
     }
 
     void areaColumns()
@@ -103,6 +106,43 @@ private Q_SLOTS:
         const QString total = expected.last();
         const double sum = total.startsWith(u'#') ? total.mid(1).toDouble() : 0;
         QCOMPARE(at(sheet, u"H4"_s).number, sum);
+    }
+
+    void areaValue_data()
+    {
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<bool>("isArea");
+        QTest::addColumn<double>("value");
+        QTest::newRow("comma") << u"12,5"_s << true << 12.5;
+        QTest::newRow("point") << u"3.25"_s << true << 3.25;
+        QTest::newRow("sign") << u"-4"_s << true << -4.0;
+        QTest::newRow("trailing comma") << u"7,"_s << true << 7.0;
+        QTest::newRow("leading comma") << u",5"_s << true << 0.5;
+        QTest::newRow("just below the limit") << u"999999999999,99"_s << true << 999999999999.99;
+        QTest::newRow("limit") << u"1000000000000"_s << false << 0.0;
+        QTest::newRow("negative limit") << u"-1000000000000"_s << false << 0.0;
+        QTest::newRow("exponent") << u"1e308"_s << false << 0.0;
+        QTest::newRow("infinity") << u"inf"_s << false << 0.0;
+        QTest::newRow("hexadecimal") << u"0x10"_s << false << 0.0;
+        QTest::newRow("two separators") << u"1,2.3"_s << false << 0.0;
+        QTest::newRow("blank around") << u" 5"_s << false << 0.0;
+        QTest::newRow("sign alone") << u"-"_s << false << 0.0;
+        QTest::newRow("comma alone") << u","_s << false << 0.0;
+        QTest::newRow("empty") << QString() << false << 0.0;
+        QTest::newRow("arabic-indic digits") << u"\u0661\u0662"_s << false << 0.0;
+        QTest::newRow("hundreds of zeros") << u"0,"_s + QString(400, u'0') + u"1"_s << true << 0.0;
+        QTest::newRow("long zero whole part") << QString(400, u'0') + u"12,5"_s << true << 12.5;
+        QTest::newRow("thirteen digits") << u"1234567890123"_s << false << 0.0;
+    }
+    void areaValue()
+    {
+        QFETCH(QString, cell);
+        QFETCH(bool, isArea);
+        QFETCH(double, value);
+        const auto area = AreaText::value(cell);
+        QCOMPARE(area.has_value(), isArea);
+        if (isArea)
+            QCOMPARE(*area, value);
     }
 
     void threeRecords()

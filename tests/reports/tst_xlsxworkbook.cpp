@@ -140,6 +140,23 @@ private Q_SLOTS:
         }
     }
 
+    void charactersXmlCannotHoldAreLeftOut()
+    {
+        // XML holds no NUL, no other C0 control but tab and line breaks, no U+FFFF and no
+        // lone surrogate; a pair is a character like any other.
+        RecordTable table;
+        RecordTable::Row row;
+        row[RecordTable::PlanId] = u"p\u0000x"_s;
+        row[RecordTable::Tenant] = u"A\u0000B\u0001C\tD"_s + QChar(0xFFFF) + QChar(0xD800) + u"E\U0001F600"_s;
+        table.appendRecord(row, std::nullopt);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"schedule.xlsx"_s);
+        XlsxWorkbook::write(AreaSchedule::build(table, Captions::defaults(), {}), path);
+        const QStringList strings = parseSharedStrings(readMember(path, u"xl/sharedStrings.xml"_s));
+        QVERIFY2(strings.contains(u"ABC\tDE\U0001F600"_s), qPrintable(strings.join(u'|')));
+        QVERIFY(strings.contains(u"px"_s));
+    }
+
     void writeReplacesWholly()
     {
         QTemporaryDir dir;
