@@ -1,7 +1,7 @@
 #include "clicheck.h"
 
 #include "cliproject.h"
-#include "model/areanumber.h"
+#include "clitext.h"
 #include "model/cp1251.h"
 #include "model/metrolaerror.h"
 #include "model/recordtable.h"
@@ -116,7 +116,7 @@ void ProjectCheck::checkRecords(const CliProject &project)
                                   QStringList(RecordTable::typeCodes().begin(),
                                               RecordTable::typeCodes().end())
                                       .join(u", "_s)));
-        if (!AreaNumber::parse(row[RecordTable::Area]))
+        if (!CliText::areaOf(row[RecordTable::Area]))
             add(r, u"area"_s, u"Строка %1: площадь «%2» не число."_s.arg(r).arg(
                                   row[RecordTable::Area]));
     }

@@ -1,4 +1,3 @@
-#include "model/areanumber.h"
 #include "model/metrolaerror.h"
 #include "model/planlist.h"
 #include "model/recordtable.h"
@@ -130,43 +129,6 @@ private Q_SLOTS:
         table.setCell(RecordTable::ColourKey, 3, u"0"_s);
         QCOMPARE(table.rowOfColour(9), 0);
         QCOMPARE(table.reservedKeyRows(), (std::vector<int>{1, 3}));
-    }
-
-    void areaNumber_data()
-    {
-        QTest::addColumn<QString>("cell");
-        QTest::addColumn<bool>("isArea");
-        QTest::addColumn<double>("value");
-        QTest::newRow("comma") << u"12,5"_s << true << 12.5;
-        QTest::newRow("point") << u"3.25"_s << true << 3.25;
-        QTest::newRow("sign") << u"-4"_s << true << -4.0;
-        QTest::newRow("trailing comma") << u"7,"_s << true << 7.0;
-        QTest::newRow("leading comma") << u",5"_s << true << 0.5;
-        QTest::newRow("just below the limit") << u"999999999999,99"_s << true << 999999999999.99;
-        QTest::newRow("limit") << u"1000000000000"_s << false << 0.0;
-        QTest::newRow("negative limit") << u"-1000000000000"_s << false << 0.0;
-        QTest::newRow("exponent") << u"1e308"_s << false << 0.0;
-        QTest::newRow("infinity") << u"inf"_s << false << 0.0;
-        QTest::newRow("hexadecimal") << u"0x10"_s << false << 0.0;
-        QTest::newRow("two separators") << u"1,2.3"_s << false << 0.0;
-        QTest::newRow("blank around") << u" 5"_s << false << 0.0;
-        QTest::newRow("sign alone") << u"-"_s << false << 0.0;
-        QTest::newRow("comma alone") << u","_s << false << 0.0;
-        QTest::newRow("empty") << QString() << false << 0.0;
-        QTest::newRow("arabic-indic digits") << u"\u0661\u0662"_s << false << 0.0;
-        QTest::newRow("hundreds of zeros") << u"0,"_s + QString(400, u'0') + u"1"_s << true << 0.0;
-        QTest::newRow("long zero whole part") << QString(400, u'0') + u"12,5"_s << true << 12.5;
-        QTest::newRow("thirteen digits") << u"1234567890123"_s << false << 0.0;
-    }
-    void areaNumber()
-    {
-        QFETCH(QString, cell);
-        QFETCH(bool, isArea);
-        QFETCH(double, value);
-        const auto area = AreaNumber::parse(cell);
-        QCOMPARE(area.has_value(), isArea);
-        if (isArea)
-            QCOMPARE(*area, value);
     }
 
     void indexFollowsEveryChange()
