@@ -118,6 +118,19 @@ inline void prefetchRun(const Pixel *row, int left, int end)
 
 QRect FloodFill::fill(QImage &image, QPoint seed, QRgb colour, std::vector<Span> *spans)
 {
+    return fillRegion<false>(image, seed, colour, spans, nullptr);
+}
+
+QRect FloodFill::fillCounting(QImage &image, QPoint seed, QRgb colour, qint64 &pixels)
+{
+    pixels = 0;
+    return fillRegion<true>(image, seed, colour, nullptr, &pixels);
+}
+
+template <bool kCount>
+QRect FloodFill::fillRegion(QImage &image, QPoint seed, QRgb colour, std::vector<Span> *spans,
+                            qint64 *pixels)
+{
     if (image.isNull())
         return {};
     switch (image.format()) {
@@ -159,6 +172,8 @@ QRect FloodFill::fill(QImage &image, QPoint seed, QRgb colour, std::vector<Span>
         maxX = std::max(maxX, right);
         minY = std::min(minY, y);
         maxY = std::max(maxY, y);
+        if constexpr (kCount)
+            *pixels += right - left + 1;
         if (spans)
             spans->push_back({y, left, right});
     };
@@ -223,5 +238,15 @@ QRect FloodFill::repaintRooms(QImage &image, std::span<const RoomSeed> rooms)
     QRect filled;
     for (const RoomSeed &room : rooms)
         filled |= fill(image, room.labelPoint, ColourKey::toRgb(room.key));
+    return filled;
+}
+
+QRect FloodFill::repaintRooms(QImage &image, std::span<const RoomSeed> rooms,
+                              std::span<qint64> pixels)
+{
+    Q_ASSERT(pixels.size() == rooms.size());
+    QRect filled;
+    for (size_t i = 0; i < rooms.size(); ++i)
+        filled |= fillCounting(image, rooms[i].labelPoint, ColourKey::toRgb(rooms[i].key), pixels[i]);
     return filled;
 }

@@ -14,6 +14,8 @@ struct RoomSeed
 {
     QPoint labelPoint;
     std::uint32_t key = 0; // 0x00BBGGRR, see ColourKey
+
+    friend bool operator==(const RoomSeed &, const RoomSeed &) = default;
 };
 
 // 4-connected surface fill on a 32-bit image (Format_RGB32; the ARGB32 formats share the
@@ -43,12 +45,23 @@ public:
     // runs are appended to it (disjoint, in fill order) for callers that redraw or undo them.
     // Throws MetrolaError for an image that is not 32 bits a pixel.
     QRect fill(QImage &image, QPoint seed, QRgb colour, std::vector<Span> *spans = nullptr);
+    // As fill(), and sets `pixels` to the number of pixels painted (0 when nothing changed).
+    QRect fillCounting(QImage &image, QPoint seed, QRgb colour, qint64 &pixels);
 
     // Paints each room in order at its label point with its key colour, the surface being
     // whatever colour is found there at that moment. Returns the union of the filled boxes.
     QRect repaintRooms(QImage &image, std::span<const RoomSeed> rooms);
+    // As above, and pixels[i] (the span is as long as `rooms`) becomes the number of pixels
+    // room i's own fill painted: its floor area in pixels when the plan came without room
+    // colours, 0 when its label point is outside or already wore its key.
+    QRect repaintRooms(QImage &image, std::span<const RoomSeed> rooms, std::span<qint64> pixels);
 
 private:
+    // The fill with or without counting: one body, and the count compiles away where unused.
+    template <bool kCount>
+    QRect fillRegion(QImage &image, QPoint seed, QRgb colour, std::vector<Span> *spans,
+                     qint64 *pixels);
+
     // Row `y` is to be examined over [left, right]; the pixels of row y - dy above or below
     // that range are already filled.
     struct Segment

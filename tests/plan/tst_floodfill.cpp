@@ -241,6 +241,13 @@ void TestFloodFill::fill()
         spanned += s.right - s.left + 1;
     }
     QCOMPARE(spanned, changed);
+
+    // Counting while filling paints the same and counts exactly the changed pixels.
+    QImage counted = draw(before);
+    qint64 pixels = -1;
+    QCOMPARE(fill.fillCounting(counted, seed, colourOf(colour), pixels), filled);
+    QCOMPARE(counted, image);
+    QCOMPARE(pixels, changed);
 }
 
 void TestFloodFill::alphaByteIsIgnored()
@@ -279,10 +286,22 @@ void TestFloodFill::repaintRoomsInOrder()
         // A later room on the same floor repaints it, whatever colour it wears by now.
         {QPoint(1, 2), kKeyD},
     };
+    const QImage plain = image;
     QCOMPARE(FloodFill().repaintRooms(image, rooms), QRect(0, 0, 10, 3));
     QCOMPARE(picture(image), (QStringList{QStringLiteral("ddd#bbb#cc"),
                                           QStringLiteral("ddd#bbb#cc"),
                                           QStringLiteral("ddd#bbb#cc")}));
+
+    // Each room's count is what its own fill painted; a room outside the plan or one already
+    // in its key paints nothing and counts nothing.
+    std::vector<RoomSeed> counted = rooms;
+    counted.push_back({QPoint(10, 0), kKeyA});
+    counted.push_back({QPoint(4, 0), kKeyB});
+    std::vector<qint64> pixels(counted.size(), -1);
+    QImage again = plain;
+    QCOMPARE(FloodFill().repaintRooms(again, counted, pixels), QRect(0, 0, 10, 3));
+    QCOMPARE(again, image);
+    QCOMPARE(pixels, (std::vector<qint64>{9, 9, 6, 9, 0, 0}));
 }
 
 void TestFloodFill::largeRegions_data()
