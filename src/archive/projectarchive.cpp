@@ -4,6 +4,7 @@
 #include "archive/zipwriter.h"
 #include "model/descriptionfile.h"
 #include "model/metrolaerror.h"
+#include "model/planscales.h"
 #include "model/projectsession.h"
 
 #include <algorithm>
@@ -53,6 +54,8 @@ int save(ProjectSession &session, const QString &archivePath, const Progress &pr
     ZipWriter writer(archivePath);
     for (const QString &plan : session.plans().names())
         writer.addFile(session.planPaths().planFilePath(session.programDir(), plan));
+    if (session.scales().write(session.programDir(), session.plans().names()))
+        writer.addFile(session.programDir() + PlanScales::fileName());
     writer.addFile(session.programDir() + DescriptionFile::fileName());
     writer.setProgress(progress);
     const int packed = writer.write();
@@ -77,6 +80,12 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
     DescriptionFile::load(dir, options.applyCaptions, captions, loaded);
     PlanList plans;
     plans.rebuild(loaded);
+    // The scales are the archive's own working file: one left in the folder by another
+    // project must never be taken for this one's, so it is replaced without asking.
+    PlanScales scales;
+    if (reader.memberNames().contains(PlanScales::fileName())
+        && reader.extract({PlanScales::fileName()}, dir, [](const QString &) { return true; }) == 1)
+        scales = PlanScales::load(dir);
     std::vector<RecordTable::Row> rows;
     rows.reserve(static_cast<size_t>(loaded.tableRows() - 1));
     for (int r = 1; r < loaded.tableRows(); ++r)
@@ -84,6 +93,8 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
     session.table().replaceRows(std::move(rows));
     session.captions() = captions;
     session.plans() = plans;
+    session.scales() = scales;
+    session.roomAreas().clear();
     session.setModified(false);
     if (options.beforePlans)
         options.beforePlans();

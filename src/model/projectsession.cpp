@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 ProjectSession::ProjectSession(QString programDir)
     : m_programDir(std::move(programDir))
 {
@@ -23,12 +25,16 @@ void ProjectSession::showPlanFile(const QString &path, const QString &planId)
     QImage image = PlanImage::loadBmp(path);
     m_planImage = std::move(image);
     m_currentPlan = planId;
+    m_planSource = path;
+    ++m_planGeneration;
 }
 
 void ProjectSession::setShownPlan(QImage image, const QString &planId)
 {
     m_planImage = image.convertToFormat(QImage::Format_RGB32);
     m_currentPlan = planId;
+    m_planSource.clear();
+    ++m_planGeneration;
 }
 
 bool ProjectSession::showRowPlan(int row)
@@ -70,10 +76,28 @@ QRect ProjectSession::repaintPlanRooms()
             rooms.push_back({QPoint(*values[1], *values[2]), static_cast<quint32>(*values[0])});
     }
     QRect changed;
-    if (!m_planImage.isNull())
-        changed = FloodFill().repaintRooms(m_planImage, rooms);
+    if (!m_planImage.isNull()) {
+        changed = m_measuredGeneration == m_planGeneration
+                      ? FloodFill().repaintRooms(m_planImage, rooms)
+                      : repaintMeasuring(std::move(rooms));
+    }
     if (!firstUnreadable.isEmpty())
         throw MetrolaError(firstUnreadable);
+    return changed;
+}
+
+QRect ProjectSession::repaintMeasuring(std::vector<RoomSeed> rooms)
+{
+    m_measuredGeneration = m_planGeneration;
+    std::vector<RoomPixels> pixels;
+    const QRect changed = RoomMeasure::repaintCounting(m_planImage, rooms, pixels);
+    // A room already in its key was painted since loading (marked before this first repaint),
+    // so the counts are not those of the plan as loaded.
+    if (std::none_of(pixels.begin(), pixels.end(),
+                     [](const RoomPixels &p) { return p.kind == RoomPixels::Kind::NotPainted; })) {
+        m_roomAreas.store(m_currentPlan, std::move(rooms), std::move(pixels), m_planSource,
+                          m_planGeneration);
+    }
     return changed;
 }
 
@@ -120,6 +144,7 @@ void ProjectSession::removeWorkingFiles(const QString &runningExecutable) const
     for (const QString &name : extractedFiles)
         removeBare(name);
     removeBare(DescriptionFile::fileName());
+    removeBare(PlanScales::fileName());
     removeBare(QStringLiteral("metrola.bmp"));
     for (const char *old : {"metrola.exe", "metrola1.3.exe", "metrola1.4.exe", "metrola1.5.exe",
                             "metrola1.6.exe", "metrola1.7.exe"})

@@ -2,7 +2,9 @@
 
 #include "captions.h"
 #include "planlist.h"
+#include "planscales.h"
 #include "recordtable.h"
+#include "roomareas.h"
 
 #include <QImage>
 #include <QSet>
@@ -50,7 +52,21 @@ public:
     // Refills every room of the plan shown at its label point with its key; returns the
     // bounding box of what changed. A record whose key or label point is not a number is
     // skipped; after the others are painted, the first such record is reported by throwing.
+    // The first repaint of a plan fresh from its file counts the rooms' pixels while filling
+    // and keeps them as the plan's measurement.
     QRect repaintPlanRooms();
+    // The file the plan shown was loaded from; empty for an image given in memory.
+    const QString &planSource() const { return m_planSource; }
+    // Changes with every image made the plan shown.
+    quint64 planGeneration() const { return m_planGeneration; }
+
+    // The scales of the plans and the tolerance of the area check; saved beside the
+    // description file.
+    PlanScales &scales() { return m_scales; }
+    const PlanScales &scales() const { return m_scales; }
+    RoomAreas &roomAreas() { return m_roomAreas; }
+    // Typed against measured areas of every record on a plan with a scale.
+    std::vector<RoomAreaCheck> checkAreas() { return m_roomAreas.check(*this, m_scales); }
 
     quint32 markingColour = kInitialMarkingColour;
     quint32 restoreColour = kWhite;
@@ -73,11 +89,12 @@ public:
                                       const QString &currentDir);
 
     // Deletes the working files at close: the plans extracted during this run (never a plan
-    // the user added from disk), the description file, the placement picture and the
+    // the user added from disk), the description file, the scale file, the placement picture and the
     // executables of earlier versions (never the running one). Failures are ignored.
     void removeWorkingFiles(const QString &runningExecutable) const;
 
 private:
+    QRect repaintMeasuring(std::vector<RoomSeed> rooms);
     QString unreadableCellMessage(int row, int column) const;
 
     QString m_programDir;
@@ -87,5 +104,12 @@ private:
     Captions m_captions = Captions::defaults();
     QString m_currentPlan = noPlan();
     QImage m_planImage;
+    QString m_planSource;
+    // Tells each loaded image apart, so that only the first repaint of one is taken as its
+    // measurement: later repaints find most rooms painted already.
+    quint64 m_planGeneration = 0;
+    quint64 m_measuredGeneration = 0;
+    PlanScales m_scales;
+    RoomAreas m_roomAreas;
     bool m_modified = false;
 };

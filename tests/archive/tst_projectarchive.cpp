@@ -2,6 +2,7 @@
 #include "archive/zipreader.h"
 #include "archive/zipwriter.h"
 #include "model/descriptionfile.h"
+#include "model/planscales.h"
 #include "model/metrolaerror.h"
 #include "model/projectsession.h"
 #include "plan/colourkey.h"
@@ -101,6 +102,59 @@ private Q_SLOTS:
         // The rooms of the first plan are painted in their keys.
         QCOMPARE(opened.planImage().pixel(10, 10), ColourKey::toRgb(9502718));
         QCOMPARE(opened.planImage().pixel(30, 10), ColourKey::toRgb(9502716));
+    }
+
+    void scalesTravelWithTheArchive()
+    {
+        QTemporaryDir work;
+        const QString dir = work.path() + u'/';
+        savePlan(dir + u"a.bmp"_s);
+        savePlan(dir + u"b.bmp"_s);
+        ProjectSession session(dir);
+        session.table().appendRecord(record(u"b.bmp"_s, 9502718, 10), u"d"_s);
+        session.table().appendRecord(record(u"a.bmp"_s, 9502717, 10), u"d"_s);
+        session.scales().setScale(u"b.bmp"_s, {0.1, QDate(2026, 12, 8)});
+        session.scales().setScale(u"gone.bmp"_s, {1, QDate(2026, 12, 8)}); // no record left
+        session.scales().setTolerance(7.5);
+        const QString archive = work.path() + u"/s.zip"_s;
+        QCOMPARE(ProjectArchive::save(session, archive), 4);
+        QCOMPARE(ZipReader(archive).memberNames(),
+                 (QStringList{u"b.bmp"_s, u"a.bmp"_s, u"metrola-scale.csv"_s, u"metrola.csv"_s}));
+
+        // Another project's scale file waits in the folder; it must not be read as this one's.
+        QTemporaryDir other;
+        const QString otherDir = other.path() + u'/';
+        QFile stale(otherDir + PlanScales::fileName());
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write("a.bmp;9;01.01.2020;50\r\n");
+        stale.close();
+        ProjectSession opened(otherDir);
+        QCOMPARE(ProjectArchive::open(opened, archive, options(false)), ProjectArchive::OpenResult::Opened);
+        QCOMPARE(opened.scales().planIds(), QStringList{u"b.bmp"_s});
+        QCOMPARE(opened.scales().scale(u"b.bmp"_s)->metresPerPixel, 0.1);
+        QCOMPARE(opened.scales().scale(u"b.bmp"_s)->date, QDate(2026, 12, 8));
+        QCOMPARE(opened.scales().tolerance(), 7.5);
+        QVERIFY(!opened.modified());
+        // The room inside the walls is 19 x 19 pixels of 0,1 m.
+        const auto checks = opened.checkAreas();
+        QCOMPARE(checks.size(), size_t(1));
+        QCOMPARE(checks[0].measured, 3.61);
+        QVERIFY(checks[0].mismatch());
+
+        // Without scales the archive is what it always was, and opening it drops old scales.
+        opened.scales().removeScale(u"b.bmp"_s);
+        const QString plain = other.path() + u"/plain.zip"_s;
+        QCOMPARE(ProjectArchive::save(opened, plain), 3);
+        QCOMPARE(ZipReader(plain).memberNames(), (QStringList{u"b.bmp"_s, u"a.bmp"_s, u"metrola.csv"_s}));
+        QVERIFY(!QFile::exists(otherDir + PlanScales::fileName()));
+        QCOMPARE(ProjectArchive::open(session, plain, options()), ProjectArchive::OpenResult::Opened);
+        QVERIFY(session.scales().isEmpty());
+        QCOMPARE(session.scales().tolerance(), PlanScales::kDefaultTolerance);
+
+        ProjectArchive::open(opened, archive, options());
+        QVERIFY(QFile::exists(otherDir + PlanScales::fileName()));
+        opened.removeWorkingFiles(QString());
+        QVERIFY(!QFile::exists(otherDir + PlanScales::fileName()));
     }
 
     void savingOverTheSourceArchive()
