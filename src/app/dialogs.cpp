@@ -3,6 +3,8 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QUrl>
 
 namespace Dialogs {
@@ -64,6 +66,18 @@ bool chooseColour(QColorDialog *dialog)
     if (responder().colour)
         return responder().colour(dialog);
     return dialog->exec() == QDialog::Accepted;
+}
+
+std::optional<QString> askText(QWidget *parent, const QString &title, const QString &label,
+                               const QString &initial)
+{
+    if (responder().text)
+        return responder().text(title, label);
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
 }
 
 bool openDocument(const QString &path)

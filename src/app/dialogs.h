@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QColorDialog;
 class QFileDialog;
@@ -31,6 +32,10 @@ QString chooseFile(QFileDialog *dialog);
 // Returns whether a colour was confirmed.
 bool chooseColour(QColorDialog *dialog);
 
+// Asks for one line of text; nullopt when cancelled.
+std::optional<QString> askText(QWidget *parent, const QString &title, const QString &label,
+                               const QString &initial);
+
 // Hands a file to the desktop's program for it, without waiting; false when none took it.
 bool openDocument(const QString &path);
 
@@ -41,6 +46,7 @@ struct Responder
     std::function<bool(QColorDialog *)> colour;
     // Last and defaulted, so responders that only answer boxes and dialogs need not name it.
     std::function<bool(const QString &path)> open = {};
+    std::function<std::optional<QString>(const QString &title, const QString &label)> text = {};
 };
 // Installs a responder (tests); an empty one restores the real dialogs.
 void setResponder(Responder responder);

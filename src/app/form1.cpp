@@ -280,6 +280,7 @@ void Form1::buildWindow()
     Splitter1->setSizes({px(300), px(800)});
     buildViewSelector(Panel2);
     connect(TabSet1, &QTabBar::currentChanged, this, &Form1::TabSet1Change);
+    buildScaleButton();
     connect(HorzScrollBar, &QScrollBar::valueChanged, this, &Form1::HorzScrollBarChange);
     connect(VertScrollBar, &QScrollBar::valueChanged, this, &Form1::VertScrollBarChange);
 
@@ -398,6 +399,7 @@ void Form1::refreshPlanView()
     Image1->imageReplaced();
     Label1->setText(m_session.currentPlan());
     refreshColouring();
+    refreshScaleHint();
     layoutPlanArea();
 }
 

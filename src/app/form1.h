@@ -32,6 +32,7 @@ class QTimer;
 class QWheelEvent;
 class QToolButton;
 class SummaryWindow;
+class ScaleTool;
 
 // The main window. Its code is split by feature: this file's .cpp builds the window and runs
 // start-up and shutdown; form1_archive.cpp, form1_plan.cpp, form1_hover.cpp,
@@ -146,6 +147,9 @@ public:
     // The summary: its button on the tool panel and the window, made when first opened.
     QToolButton *SummaryButton = nullptr;
     SummaryWindow *Summary = nullptr;
+    // The scale command: its button on the tool panel and the two clicks on the plan.
+    QToolButton *ScaleButton = nullptr;
+    ScaleTool *Scaler = nullptr;
 
     // Blink state: the row to blink and the step counter (1 while idle).
     int BlinkRow = 0;
@@ -166,6 +170,8 @@ public Q_SLOTS:
     void Image1MouseUp(Qt::MouseButton button, int x, int y);
     // Plan colouring (form1_view.cpp)
     void ViewModeChange(int index);
+    // Scale of the plan shown (form1_scale.cpp)
+    void ScaleButtonClick();
     // Hover, blink, undo, colour change (form1_hover.cpp)
     void Image1MouseDown(Qt::MouseButton button, int x, int y);
     void Image1MouseMove(int x, int y);
@@ -182,6 +188,10 @@ public Q_SLOTS:
     void SpeedButton5Click();
     // Summary (form1_summary.cpp)
     void SummaryButtonClick();
+
+Q_SIGNALS:
+    // A plan's scale or the tolerance changed.
+    void scalesChanged();
 
 public:
     enum class OpenForm { Dialog, StartUp };
@@ -207,6 +217,9 @@ private:
     void buildSummaryButton();
     // Places the selector at the strip's right end; returns the width left for the tabs.
     int layoutViewSelector(int stripWidth, int stripHeight);
+    void buildScaleButton();
+    void refreshScaleHint();
+    void scaleMeasured(QPoint from, QPoint to);
     void FormResize();
     void FormClose();
     int px(int designPixels) const;
@@ -218,6 +231,7 @@ private:
     double m_scale = 1.0;
     PlanView m_view = PlanView::Keys;
     DisplayColours m_displayColours;
+    QString m_scalePlan;
     bool m_closing = false;
     // Set while the window waits for its frame to be placed again (the argument of the
     // placement).

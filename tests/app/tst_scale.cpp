@@ -1,0 +1,150 @@
+#include "app/dialogs.h"
+#include "app/form1.h"
+#include "plan/plancanvas.h"
+#include "plan/scaletool.h"
+#include "records/form2.h"
+
+#include <QLabel>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+#include <cmath>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kPlan = u"p.bmp"_s;
+
+QImage plan()
+{
+    QImage image(1400, 400, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    return image;
+}
+
+} // namespace
+
+class TestScale : public QObject
+{
+    Q_OBJECT
+
+    QStringList m_messages;
+    QStringList m_questions;
+    std::optional<QString> m_answer;
+
+    void showPlan(Form1 &form)
+    {
+        form.session().setShownPlan(plan(), kPlan);
+        form.refreshPlanView();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        // Scrolled, so that plan points and widget points would differ if mixed up.
+        form.HorzScrollBar->setValue(30);
+        QCOMPARE(form.Image1->pos().x(), -30);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_messages.clear();
+        m_questions.clear();
+        Dialogs::setResponder({[this](Dialogs::Kind, const QString &, const QString &text) {
+                                   m_messages << text;
+                                   return QMessageBox::Ok;
+                               },
+                               {}, {}, {},
+                               [this](const QString &, const QString &label) {
+                                   m_questions << label;
+                                   return m_answer;
+                               }});
+    }
+    void cleanup() { Dialogs::setResponder({}); }
+
+    void twoClicksAndADistance_data()
+    {
+        QTest::addColumn<QPoint>("second");
+        QTest::addColumn<std::optional<QString>>("answer");
+        QTest::addColumn<double>("scale"); // 0: none stored
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("across") << QPoint(400, 60) << std::optional<QString>(u"7,5"_s) << 7.5 / 300 << false;
+        QTest::newRow("slanted, point decimal") << QPoint(400, 340) << std::optional<QString>(u" 25.0 "_s)
+                                                << 25.0 / std::hypot(300.0, 280.0) << false;
+        QTest::newRow("cancelled") << QPoint(400, 60) << std::optional<QString>() << 0.0 << false;
+        QTest::newRow("not a number") << QPoint(400, 60) << std::optional<QString>(u"семь"_s) << 0.0 << true;
+        QTest::newRow("zero metres") << QPoint(400, 60) << std::optional<QString>(u"0"_s) << 0.0 << true;
+        QTest::newRow("the same point") << QPoint(100, 60) << std::optional<QString>(u"1"_s) << 0.0 << true;
+    }
+    void twoClicksAndADistance()
+    {
+        QFETCH(QPoint, second);
+        QFETCH(std::optional<QString>, answer);
+        QFETCH(double, scale);
+        QFETCH(bool, warned);
+        m_answer = answer;
+        Form1 form(QDir::tempPath() + u'/');
+        showPlan(form);
+        QSignalSpy changed(&form, &Form1::scalesChanged);
+
+        form.ScaleButton->click();
+        QVERIFY(form.Scaler->isActive());
+        const QPoint first(100, 60);
+        QTest::mouseClick(form.Image1, Qt::LeftButton, {}, first);
+        // Qt drops a move to where the pointer already is, as it may be from the row before.
+        QTest::mouseMove(form.Image1, QPoint(251, 91));
+        QTest::mouseMove(form.Image1, QPoint(250, 90));
+        QCOMPARE(form.Scaler->rubberBand(), QLine(first, QPoint(250, 90)));
+        // The clicks belong to the command: no hover text, no marking.
+        QVERIFY(!form.Hinter->isVisible());
+        QTest::mouseClick(form.Image1, Qt::RightButton, {}, QPoint(250, 90));
+        QVERIFY(!form.form2()->isVisible());
+        QTest::mouseClick(form.Image1, Qt::LeftButton, {}, second);
+
+        QVERIFY(!form.Scaler->isActive());
+        QCOMPARE(m_messages.size(), warned ? 1 : 0);
+        const auto stored = form.session().scales().scale(kPlan);
+        QCOMPARE(stored.has_value(), scale > 0);
+        QCOMPARE(changed.size(), scale > 0 ? 1 : 0);
+        QCOMPARE(form.session().modified(), scale > 0);
+        if (stored) {
+            QCOMPARE(m_questions.size(), 1);
+            QVERIFY(std::abs(stored->metresPerPixel - scale) < 1e-12);
+            QCOMPARE(stored->date, QDate::currentDate());
+            QVERIFY(form.ScaleButton->toolTip().contains(PlanScales::formatNumber(stored->metresPerPixel)));
+        }
+    }
+
+    void escapeCancels()
+    {
+        m_answer = u"1"_s;
+        Form1 form(QDir::tempPath() + u'/');
+        showPlan(form);
+        form.ScaleButton->click();
+        QTest::mouseClick(form.Image1, Qt::LeftButton, {}, QPoint(100, 60));
+        QTest::keyClick(form.StringGrid1, Qt::Key_Escape);
+        QVERIFY(!form.Scaler->isActive());
+        QCOMPARE(form.Scaler->rubberBand(), QLine());
+        QTest::mouseClick(form.Image1, Qt::LeftButton, {}, QPoint(400, 60));
+        QVERIFY(m_questions.isEmpty());
+        QVERIFY(!form.session().scales().scale(kPlan));
+        // The plan has its mouse back: a held left button shows what lies under it.
+        QTest::mousePress(form.Image1, Qt::LeftButton, {}, QPoint(400, 60));
+        QVERIFY(form.Hinter->isVisible());
+        QTest::mouseRelease(form.Image1, Qt::LeftButton, {}, QPoint(400, 60));
+    }
+
+    void noPlanNoCommand()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        form.ScaleButton->click();
+        QVERIFY(!form.Scaler->isActive());
+        QCOMPARE(m_messages.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestScale)
+#include "tst_scale.moc"
