@@ -1,6 +1,7 @@
 #include "cliargs.h"
 
 #include "model/metrolaerror.h"
+#include "model/planscales.h"
 
 using namespace Qt::StringLiterals;
 
@@ -23,7 +24,8 @@ QString CliArgs::usage()
 {
     return u"Использование:\n"
            "  metrola-cli info ARCHIVE [--json]            сводка проекта\n"
-           "  metrola-cli check ARCHIVE [--json]           проверка записей и планов\n"
+           "  metrola-cli check ARCHIVE [--json] [--tolerance P]\n"
+           "                                               проверка записей, планов и площадей\n"
            "  metrola-cli schedule ARCHIVE -o OUT.xlsx     размеркация (книга Excel)\n"
            "  metrola-cli picture ARCHIVE [-p PLAN] [--tenant] [--area] [--name] [--type]\n"
            "              [--unit TEXT] -o OUT.bmp         рисунок размещения арендаторов\n"
@@ -83,6 +85,12 @@ CliArgs CliArgs::parse(const QStringList &arguments)
         };
         if (a == u"--json"_s && report) {
             args.json = true;
+        } else if (a == u"--tolerance"_s && cmd == Command::Check) {
+            const QString text = value();
+            const auto percent = PlanScales::parseNumber(text);
+            if (!percent || *percent < 0 || *percent > PlanScales::kMaxTolerance)
+                usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(text).arg(PlanScales::kMaxTolerance));
+            args.tolerance = percent;
         } else if (a == u"-o"_s && !report) {
             if (outputGiven)
                 usageError(u"Файл результата указан дважды."_s);

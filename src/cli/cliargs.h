@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The command line of metrola-cli. Parsing throws MetrolaError with a one-line message for any
 // usage error, so main() has a single way out for every failure.
 struct CliArgs
@@ -14,6 +16,8 @@ struct CliArgs
     QString output;
     QString plan; // empty: the plan of the first record
     bool json = false;
+    // check: the area check's tolerance in percent instead of the archive's own.
+    std::optional<double> tolerance;
     bool tenant = false;
     bool area = false;
     bool name = false;

@@ -44,7 +44,7 @@ const QString &columnName(int column)
 
 void ProjectCheck::add(int row, const QString &kind, const QString &message)
 {
-    problems.push_back({row, kind, message});
+    problems.push_back({row, kind, message, {}});
 }
 
 ProjectCheck ProjectCheck::of(CliProject &project)
@@ -233,7 +233,12 @@ QString ProjectCheck::text() const
 QJsonObject ProjectCheck::json() const
 {
     QJsonArray list;
-    for (const Problem &p : problems)
-        list.append(QJsonObject{{u"row"_s, p.row}, {u"kind"_s, p.kind}, {u"message"_s, p.message}});
+    for (const Problem &p : problems) {
+        QJsonObject object = p.details;
+        object.insert(u"row"_s, p.row);
+        object.insert(u"kind"_s, p.kind);
+        object.insert(u"message"_s, p.message);
+        list.append(object);
+    }
     return QJsonObject{{u"problems"_s, list}};
 }

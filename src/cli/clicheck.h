@@ -15,6 +15,8 @@ struct ProjectCheck
         int row = 0; // table row; 0 for the archive or the caption line
         QString kind;
         QString message;
+        // Further fields of the problem's JSON object.
+        QJsonObject details;
     };
 
     std::vector<Problem> problems;

@@ -1,5 +1,6 @@
 // metrola-cli: reports of project archives for servers without a display.
 
+#include "cliareas.h"
 #include "cliargs.h"
 #include "clicheck.h"
 #include "cliinfo.h"
@@ -35,14 +36,18 @@ int run(const CliArgs &args)
     switch (args.command) {
     case Command::Info: {
         const ProjectSummary summary = ProjectSummary::of(project);
-        if (args.json)
-            CliText::printJson(summary.json());
-        else
-            CliText::out(summary.text());
+        if (args.json) {
+            QJsonObject json = summary.json();
+            CliAreas::addToInfo(json, project);
+            CliText::printJson(json);
+        } else {
+            CliText::out(summary.text() + CliAreas::infoText(project));
+        }
         return 0;
     }
     case Command::Check: {
-        const ProjectCheck check = ProjectCheck::of(project);
+        ProjectCheck check = ProjectCheck::of(project);
+        CliAreas::addProblems(check, project, args.tolerance);
         if (args.json)
             CliText::printJson(check.json());
         else

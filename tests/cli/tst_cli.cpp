@@ -175,6 +175,8 @@ private Q_SLOTS:
         QTest::newRow("-o without value") << QStringList{u"repaint"_s, u"@"_s, u"-o"_s};
         QTest::newRow("option of another command") << QStringList{u"info"_s, u"@"_s, u"--tenant"_s};
         QTest::newRow("missing archive") << QStringList{u"info"_s, u"/nonexistent/none.zip"_s};
+        QTest::newRow("tolerance not a number") << QStringList{u"check"_s, u"@"_s, u"--tolerance"_s, u"x"_s};
+        QTest::newRow("tolerance below zero") << QStringList{u"check"_s, u"@"_s, u"--tolerance"_s, u"-1"_s};
     }
 
     void usageErrors()
@@ -374,6 +376,51 @@ private Q_SLOTS:
         QCOMPARE(text.exitCode, r.exitCode);
         if (!kinds.isEmpty())
             QCOMPARE(text.out.count('\n'), kinds.size());
+    }
+
+    // a.bmp at 0,1 m a pixel: its left room is 20 x 30 pixels (6 m²), its right one 19 x 30
+    // (5,7 m²); b.bmp has no scale.
+    void areasAgainstTheScale_data()
+    {
+        QTest::addColumn<QStringList>("tolerance");
+        QTest::addColumn<QList<int>>("rows");
+        QTest::newRow("the archive's 10 %") << QStringList() << QList<int>{2};
+        QTest::newRow("30 %") << QStringList{u"--tolerance"_s, u"30"_s} << QList<int>();
+        QTest::newRow("1,5 %") << QStringList{u"--tolerance"_s, u"1,5"_s} << QList<int>{1, 2};
+    }
+    void areasAgainstTheScale()
+    {
+        QFETCH(QStringList, tolerance);
+        QFETCH(QList<int>, rows);
+        Project project;
+        project.records[0] = record(u"a.bmp"_s, u"Зал"_s, u"торг"_s, u"6,1"_s, u"ООО Ромашка"_s, kRed, 5, 5);
+        project.extraMembers = {{u"metrola-scale.csv"_s, "a.bmp;0,1;08.12.2026;10;\r\n"}};
+        const QString zip = archive(project);
+
+        const Run r = run(QStringList{u"check"_s, zip, u"--json"_s} + tolerance);
+        QCOMPARE(r.exitCode, rows.isEmpty() ? 0 : 1);
+        QList<int> found;
+        for (const QJsonValue &p : r.json()[u"problems"_s].toArray()) {
+            QCOMPARE(p[u"kind"_s].toString(), u"area-mismatch"_s);
+            found << p[u"row"_s].toInt();
+            if (found.last() == 2) {
+                QCOMPARE(p[u"typed"_s].toDouble(), 7.25);
+                QCOMPARE(p[u"measured"_s].toDouble(), 5.7);
+                QCOMPARE(p[u"percent"_s].toDouble(), 27.2);
+            }
+        }
+        QCOMPARE(found, rows);
+
+        const QJsonObject info = run({u"info"_s, zip, u"--json"_s}).json();
+        const QJsonArray plans = info[u"plans"_s].toArray();
+        QCOMPARE(plans[0][u"scale"_s].toDouble(), 0.1);
+        QCOMPARE(plans[0][u"scaleDate"_s].toString(), u"08.12.2026"_s);
+        QVERIFY(plans[1][u"scale"_s].isNull());
+        QCOMPARE(info[u"tolerance"_s].toDouble(), 10.0);
+        const QJsonArray measured = info[u"measuredAreas"_s].toArray();
+        QCOMPARE(measured.size(), 2);
+        QCOMPARE(measured[0][u"measured"_s].toDouble(), 6.0);
+        QCOMPARE(measured[1][u"measured"_s].toDouble(), 5.7);
     }
 
     void schedule()
