@@ -1,17 +1,22 @@
-// Writes the demo project: two floor plans with rooms, corridors and a few diagonal walls, and
-// thirty rooms with tenants, areas, names and all five types. The output depends on nothing
+// Writes the demo project: two floor plans with rooms, corridors and a few diagonal walls,
+// thirty rooms with tenants, areas, names and all five types, and a scale for each plan at
+// which most rooms' typed areas agree with their floors. The output depends on nothing
 // but this code, so it is reproducible byte for byte.
 
 #include "archive/zipwriter.h"
 #include "model/descriptionfile.h"
-#include "plan/colourkey.h"
+#include "model/planscales.h"
+#include "model/roomareas.h"
+#include "reports/areatext.h"
 #include "plan/floodfill.h"
 #include "plan/planimage.h"
+#include "plan/roommeasure.h"
 
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 
+#include <cmath>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -88,6 +93,96 @@ QImage firstFloor()
     return plan;
 }
 
+// A room whose typed area is smaller than its floor gets a partition wall across it, the far
+// side becoming a back room that no record claims, so that what is left matches the typed
+// area. A room may lose at most this much of its floor that way.
+constexpr double kMinKept = 0.55;
+
+constexpr QRgb kMarker = 0xff00fe01;
+
+qint64 floorPixels(QImage plan, QPoint label)
+{
+    qint64 pixels = 0;
+    FloodFill().fillCounting(plan, label, kMarker, pixels);
+    return pixels;
+}
+
+// Draws a wall two pixels wide at columns x and x + 1, over the floor of the room at label only.
+void addPartition(QImage &plan, QPoint label, int x)
+{
+    QImage marked = plan;
+    const QRect box = FloodFill().fill(marked, label, kMarker);
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int c : {x, x + 1}) {
+            if (c >= 0 && c < plan.width() && marked.pixel(c, y) == kMarker)
+                plan.setPixel(c, y, qRgb(0, 0, 0));
+        }
+    }
+}
+
+// Shrinks the room at label to about `target` floor pixels with a vertical partition on its
+// wider side of the label.
+void shrinkRoom(QImage &plan, QPoint label, qint64 target)
+{
+    QImage marked = plan;
+    const QRect box = FloodFill().fill(marked, label, kMarker);
+    const int direction = box.right() - label.x() > label.x() - box.left() ? 1 : -1;
+    int nearest = 3;
+    int farthest = direction > 0 ? box.right() - label.x() : label.x() - box.left();
+    const auto kept = [&](int distance) {
+        QImage trial = plan;
+        addPartition(trial, label, label.x() + direction * distance - (direction < 0 ? 1 : 0));
+        return floorPixels(trial, label);
+    };
+    while (farthest - nearest > 1) {
+        const int middle = (nearest + farthest) / 2;
+        (kept(middle) < target ? nearest : farthest) = middle;
+    }
+    addPartition(plan, label, label.x() + direction * farthest - (direction < 0 ? 1 : 0));
+}
+
+struct Measured
+{
+    double typed;
+    qint64 pixels;
+};
+
+bool agrees(double typed, double measured, double tolerance)
+{
+    return std::abs((typed - measured) / measured * 100) <= tolerance;
+}
+
+bool shrinkable(double typed, double measured, double tolerance)
+{
+    return !agrees(typed, measured, tolerance) && typed < measured && typed / measured >= kMinKept;
+}
+
+// The scale at which the most rooms agree with their typed areas, counting those that a
+// partition can make agree, among the scales each room alone would give; ties go to the
+// smaller scale. Rooms that cannot be made to agree stay as they are, so the check has
+// something to show.
+double bestScale(const std::vector<Measured> &rooms, double tolerance)
+{
+    double best = 0;
+    int bestCount = -1;
+    for (const Measured &room : rooms) {
+        // Rounded to five significant digits, as a person would type it.
+        const double raw = std::sqrt(room.typed / double(room.pixels));
+        const double step = std::pow(10.0, std::floor(std::log10(raw)) - 4);
+        const double candidate = std::round(raw / step) * step;
+        int count = 0;
+        for (const Measured &other : rooms) {
+            const double measured = double(other.pixels) * candidate * candidate;
+            count += agrees(other.typed, measured, tolerance) || shrinkable(other.typed, measured, tolerance);
+        }
+        if (count > bestCount || (count == bestCount && candidate < best)) {
+            best = candidate;
+            bestCount = count;
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -142,30 +237,41 @@ int main(int argc, char **argv)
     table.setCell(RecordTable::LabelY, table.entryRow(), u"08.12.2026"_s);
 
     // Every room must keep its own colour after the plan is repainted: a label point on a wall
-    // or two labels in one region would make a broken demo.
-    for (const auto &[id, image] : {std::pair{ground, groundFloor()}, std::pair{first, firstFloor()}}) {
-        QImage plan = image;
-        std::vector<RoomSeed> seeds;
-        for (int r = 1; r <= table.recordCount(); ++r) {
-            if (table.cellText(RecordTable::PlanId, r) == id)
-                seeds.push_back({QPoint(table.cellNumber(RecordTable::LabelX, r), table.cellNumber(RecordTable::LabelY, r)),
-                                 static_cast<quint32>(table.cellNumber(RecordTable::ColourKey, r))});
-        }
-        FloodFill().repaintRooms(plan, seeds);
-        for (const RoomSeed &seed : seeds) {
-            if (ColourKey::fromRgb(plan.pixel(seed.labelPoint)) != seed.key) {
-                std::fprintf(stderr, "room at %d,%d of %s shares its region\n", seed.labelPoint.x(),
-                             seed.labelPoint.y(), qPrintable(id));
+    // or two labels in one region would make a broken demo. The floor pixels counted on the
+    // way give each plan the scale at which most typed areas agree.
+    PlanScales scales;
+    std::vector<std::pair<QString, QImage>> plans = {{ground, groundFloor()}, {first, firstFloor()}};
+    for (auto &[id, image] : plans) {
+        std::vector<int> rows;
+        const std::vector<RoomSeed> seeds = RoomAreas::seedsOf(table, id, &rows);
+        std::vector<RoomPixels> pixels;
+        QImage painted = image;
+        RoomMeasure::repaintCounting(painted, seeds, pixels);
+        std::vector<Measured> measured;
+        for (size_t i = 0; i < seeds.size(); ++i) {
+            if (pixels[i].kind != RoomPixels::Kind::Counted) {
+                std::fprintf(stderr, "room at %d,%d of %s shares its region\n", seeds[i].labelPoint.x(),
+                             seeds[i].labelPoint.y(), qPrintable(id));
                 return 1;
             }
+            measured.push_back({AreaText::value(table.cellText(RecordTable::Area, rows[i])).value_or(0),
+                                pixels[i].pixels});
+        }
+        const double scale = bestScale(measured, scales.tolerance());
+        scales.setScale(id, {scale, QDate(2026, 12, 8)});
+        for (size_t i = 0; i < seeds.size(); ++i) {
+            const double area = double(measured[i].pixels) * scale * scale;
+            if (shrinkable(measured[i].typed, area, scales.tolerance()))
+                shrinkRoom(image, seeds[i].labelPoint, qint64(measured[i].typed / (scale * scale)));
         }
     }
 
     ZipWriter writer(QString::fromLocal8Bit(argv[1]));
-    writer.addMember(ground, PlanImage::bmpBytes(groundFloor()));
-    writer.addMember(first, PlanImage::bmpBytes(firstFloor()));
+    for (const auto &[id, image] : plans)
+        writer.addMember(id, PlanImage::bmpBytes(image));
+    writer.addMember(PlanScales::fileName(), scales.build({ground, first}));
     writer.addMember(DescriptionFile::fileName(), DescriptionFile::build(Captions::defaults(), table));
     const int packed = writer.write();
     std::printf("%d members, %d rooms\n", packed, table.recordCount());
-    return packed == 3 ? 0 : 1;
+    return packed == 4 ? 0 : 1;
 }
