@@ -5,21 +5,12 @@
 #include "projectsession.h"
 #include "recordtable.h"
 #include "plan/planimage.h"
-#include "reports/areaschedule.h"
+#include "reports/areatext.h"
 
 #include <QFileInfo>
 
 #include <cmath>
 
-namespace {
-
-// The area as the schedule reads it, so the check and the sums agree on what is a number.
-std::optional<double> typedArea(QString text)
-{
-    return AreaSchedule::areaValue(text.replace(u',', u'.'));
-}
-
-} // namespace
 
 double RoomAreas::measuredArea(qint64 pixels, double metresPerPixel)
 {
@@ -127,7 +118,8 @@ std::vector<RoomAreaCheck> RoomAreas::check(const ProjectSession &session, const
         RoomAreaCheck room;
         room.row = r;
         room.plan = planId;
-        room.typed = typedArea(table.cellText(RecordTable::Area, r));
+        // Read as every sum reads it, so the check and the sums agree on what is a number.
+        room.typed = AreaText::value(table.cellText(RecordTable::Area, r));
 
         const Plan &plan = measured(session, planId);
         const bool readable = parseCellNumber(table.cellText(RecordTable::ColourKey, r))
