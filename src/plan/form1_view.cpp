@@ -15,7 +15,7 @@ void Form1::buildViewSelector(QWidget *bottomStrip)
     ViewMode = new QComboBox(bottomStrip);
     ViewMode->setObjectName(u"ViewMode"_s);
     ViewMode->setToolTip(u"Раскраска плана"_s);
-    ViewMode->addItems({u"Ключи"_s, u"По типу"_s, u"Свободные"_s, u"По арендаторам"_s});
+    ViewMode->addItems({u"Ключи"_s, u"По типу"_s, u"Свободные"_s, u"По арендаторам"_s, u"Расхождения"_s});
     ViewMode->setFocusPolicy(Qt::NoFocus);
     Legend = new PlanLegend(PlanArea);
     Legend->setObjectName(u"Legend"_s);
@@ -27,6 +27,7 @@ void Form1::buildViewSelector(QWidget *bottomStrip)
     connect(table, &QAbstractItemModel::rowsInserted, this, changed);
     connect(table, &QAbstractItemModel::rowsRemoved, this, changed);
     connect(table, &QAbstractItemModel::modelReset, this, changed);
+    connect(this, &Form1::scalesChanged, this, changed);
 }
 
 int Form1::layoutViewSelector(int stripWidth, int stripHeight)
@@ -39,7 +40,7 @@ int Form1::layoutViewSelector(int stripWidth, int stripHeight)
 void Form1::ViewModeChange(int index)
 {
     guard([&] {
-        m_view = static_cast<PlanView>(std::clamp(index, 0, 3));
+        m_view = static_cast<PlanView>(std::clamp(index, 0, 4));
         refreshColouring();
     });
 }
@@ -47,9 +48,16 @@ void Form1::ViewModeChange(int index)
 void Form1::refreshColouring()
 {
     const QString plan = m_session.hasPlan() ? m_session.currentPlan() : QString();
-    m_displayColours.assign(PlanColouring::pairs(m_session.table(), plan, m_view));
-    Legend->setItems(PlanColouring::legend(m_session.table(), m_session.captions(), plan, m_view),
-                     m_session.captions()[Captions::Unit]);
+    if (m_view == PlanView::Mismatch) {
+        const std::vector<RoomAreaCheck> checks = m_session.checkAreas();
+        m_displayColours.assign(PlanColouring::mismatchPairs(m_session.table(), checks, plan));
+        Legend->setItems(PlanColouring::mismatchLegend(m_session.table(), checks, plan),
+                         m_session.captions()[Captions::Unit]);
+    } else {
+        m_displayColours.assign(PlanColouring::pairs(m_session.table(), plan, m_view));
+        Legend->setItems(PlanColouring::legend(m_session.table(), m_session.captions(), plan, m_view),
+                         m_session.captions()[Captions::Unit]);
+    }
     Image1->update();
     if (Summary)
         Summary->scheduleRefresh(); // captions may have changed

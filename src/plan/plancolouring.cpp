@@ -3,6 +3,7 @@
 #include "colourkey.h"
 #include "model/captions.h"
 #include "model/recordtable.h"
+#include "model/roomareas.h"
 #include "reports/areatext.h"
 
 #include <QColor>
@@ -70,7 +71,7 @@ QRgb tenantColour(int n)
 std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString &plan, PlanView view)
 {
     std::vector<std::pair<QRgb, QRgb>> result;
-    if (view == PlanView::Keys)
+    if (view == PlanView::Keys || view == PlanView::Mismatch)
         return result;
     const std::vector<QString> tenants = view == PlanView::ByTenant ? sortedTenants(table) : std::vector<QString>{};
     for (int r = 1; r <= table.recordCount(); ++r) {
@@ -96,6 +97,7 @@ std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString
             }
             break;
         case PlanView::Keys:
+        case PlanView::Mismatch:
             break;
         }
         result.emplace_back(*key, colour);
@@ -132,6 +134,65 @@ std::vector<LegendItem> legend(const RecordTable &table, const Captions &caption
         items[slot].area += AreaText::value(row[RecordTable::Area]).value_or(0);
     }
     if (view == PlanView::ByType && items.back().rooms == 0)
+        items.pop_back();
+    return items;
+}
+
+namespace {
+
+size_t mismatchSlot(const RoomAreaCheck &check)
+{
+    switch (check.status) {
+    case RoomAreaCheck::Status::Agrees:
+        return 0;
+    case RoomAreaCheck::Status::TypedLarger:
+        return 1;
+    case RoomAreaCheck::Status::TypedSmaller:
+        return 2;
+    case RoomAreaCheck::Status::TypedNotNumber:
+    case RoomAreaCheck::Status::NotMeasured:
+        break;
+    }
+    return 3;
+}
+
+constexpr QRgb kMismatchColours[] = {kAgrees, kTypedLarger, kTypedSmaller, kNoKind};
+
+} // namespace
+
+std::vector<std::pair<QRgb, QRgb>> mismatchPairs(const RecordTable &table,
+                                                 const std::vector<RoomAreaCheck> &checks,
+                                                 const QString &plan)
+{
+    std::vector<std::pair<QRgb, QRgb>> result;
+    for (const RoomAreaCheck &check : checks) {
+        if (check.plan != plan)
+            continue;
+        if (const auto key = keyPixel(table.cellText(RecordTable::ColourKey, check.row)))
+            result.emplace_back(*key, kMismatchColours[mismatchSlot(check)]);
+    }
+    return result;
+}
+
+std::vector<LegendItem> mismatchLegend(const RecordTable &table, const std::vector<RoomAreaCheck> &checks,
+                                       const QString &plan)
+{
+    std::vector<LegendItem> items = {{kAgrees, u"в допуске"_s, 0, 0},
+                                     {kTypedLarger, u"введено больше"_s, 0, 0},
+                                     {kTypedSmaller, u"введено меньше"_s, 0, 0},
+                                     {kNoKind, u"не измерено"_s, 0, 0}};
+    bool any = false;
+    for (const RoomAreaCheck &check : checks) {
+        if (check.plan != plan)
+            continue;
+        any = true;
+        LegendItem &item = items[mismatchSlot(check)];
+        ++item.rooms;
+        item.area += AreaText::value(table.cellText(RecordTable::Area, check.row)).value_or(0);
+    }
+    if (!any)
+        return {};
+    if (items.back().rooms == 0)
         items.pop_back();
     return items;
 }

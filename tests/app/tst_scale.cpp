@@ -1,13 +1,17 @@
 #include "app/dialogs.h"
 #include "app/form1.h"
+#include "plan/colourkey.h"
 #include "plan/plancanvas.h"
+#include "plan/plancolouring.h"
 #include "plan/scaletool.h"
 #include "records/form2.h"
 
 #include <QLabel>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QComboBox>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -135,6 +139,49 @@ private Q_SLOTS:
         QTest::mousePress(form.Image1, Qt::LeftButton, {}, QPoint(400, 60));
         QVERIFY(form.Hinter->isVisible());
         QTest::mouseRelease(form.Image1, Qt::LeftButton, {}, QPoint(400, 60));
+    }
+
+    void mismatchView()
+    {
+        // A wall at x = 500 splits the plan: 500 x 400 pixels on the left, 899 x 400 on the right.
+        QTemporaryDir dir;
+        const QString work = dir.path() + u'/';
+        QImage image = plan();
+        for (int y = 0; y < image.height(); ++y)
+            image.setPixel(500, y, qRgb(0, 0, 0));
+        QVERIFY(image.save(work + kPlan, "BMP"));
+        Form1 form(work);
+        RecordTable &table = form.session().table();
+        const auto add = [&](const QString &area, quint32 key, int x) {
+            RecordTable::Row row;
+            row[RecordTable::PlanId] = kPlan;
+            row[RecordTable::Area] = area;
+            row[RecordTable::ColourKey] = QString::number(key);
+            row[RecordTable::LabelX] = QString::number(x);
+            row[RecordTable::LabelY] = u"50"_s;
+            table.appendRecord(row, u"08.12.2026"_s);
+        };
+        add(u"20,5"_s, 0x102030, 100); // 20 m² measured
+        add(u"30"_s, 0x405060, 900);   // 35,96 m² measured
+        form.session().showPlanFile(work + kPlan, kPlan);
+        form.refreshPlanView();
+        form.session().repaintPlanRooms();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const auto display = [&](quint32 key) { return form.displayColours().displayOf(ColourKey::toRgb(key)); };
+
+        form.ViewMode->setCurrentIndex(4);
+        // No scale yet: every room keeps its key.
+        QCOMPARE(display(0x102030), ColourKey::toRgb(0x102030));
+        m_answer = u"5"_s; // 500 pixels: 0,01 m a pixel
+        form.ScaleButton->click();
+        QTest::mouseClick(form.Image1, Qt::LeftButton, {}, QPoint(0, 10));
+        QTest::mouseClick(form.Image1, Qt::LeftButton, {}, QPoint(500, 10));
+        QCOMPARE(display(0x102030), PlanColouring::kAgrees);
+        QCOMPARE(display(0x405060), PlanColouring::kTypedSmaller);
+        table.setCell(RecordTable::Area, 2, u"40"_s);
+        QCOMPARE(display(0x405060), PlanColouring::kTypedLarger);
+        QCOMPARE(form.ViewMode->currentText(), u"Расхождения"_s);
     }
 
     void noPlanNoCommand()
