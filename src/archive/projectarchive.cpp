@@ -7,6 +7,8 @@
 #include "model/planscales.h"
 #include "model/projectsession.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <optional>
 
@@ -126,6 +128,75 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
         options.unpaintedRecord(error.message());
     }
     return OpenResult::Opened;
+}
+
+QStringList restore(ProjectSession &session, RecoveryFile::Recovered recovered, const Progress &progress)
+{
+    RecordTable checked;
+    checked.replaceRows(recovered.contents.rows);
+    PlanList plans;
+    plans.rebuild(checked);
+
+    const QString dir = session.programDir();
+    session.lastArchive = recovered.archive;
+    for (const QString &path : std::as_const(recovered.planPaths))
+        session.planPaths().addPlanFile(path);
+    for (const QString &name : std::as_const(recovered.extractedFiles))
+        session.extractedFiles.insert(name);
+    const auto planPath = [&](const QString &plan) { return session.planPaths().planFilePath(dir, plan); };
+
+    // A plan left in the folder is the one the ended run worked with, perhaps changed by the
+    // paint program since the archive was written, so only absent plans come from the archive.
+    QStringList absent;
+    for (const QString &plan : plans.names()) {
+        if (!QFileInfo::exists(planPath(plan)))
+            absent.append(plan);
+    }
+    if (!absent.isEmpty() && !recovered.archive.isEmpty()) {
+        try {
+            ZipReader reader(recovered.archive);
+            for (qsizetype i = 0; i < absent.size(); ++i) {
+                const auto part = [&](int percent) {
+                    if (progress)
+                        progress(static_cast<int>((i * 100 + percent) / absent.size()));
+                };
+                // One member at a time, so one damaged plan does not keep the others back.
+                try {
+                    if (reader.extract({absent[i]}, dir, {}, part) == 1)
+                        session.extractedFiles.insert(absent[i]);
+                } catch (const MetrolaError &) {
+                }
+            }
+        } catch (const MetrolaError &) {
+            // The archive is gone or unreadable: the table is recovered all the same.
+        }
+    }
+    if (progress)
+        progress(100);
+
+    session.table().replaceRows(std::move(recovered.contents.rows));
+    if (recovered.contents.captions)
+        session.captions() = *recovered.contents.captions;
+    session.plans() = plans;
+    session.setModified(true);
+
+    QStringList missing;
+    bool shown = false;
+    for (const QString &plan : plans.names()) {
+        if (!QFileInfo::exists(planPath(plan))) {
+            missing.append(plan);
+            continue;
+        }
+        if (shown)
+            continue;
+        try {
+            session.showPlanFile(planPath(plan), plan);
+            shown = true;
+        } catch (const MetrolaError &) {
+            missing.append(plan);
+        }
+    }
+    return missing;
 }
 
 } // namespace ProjectArchive

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "model/recoveryfile.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -48,6 +51,16 @@ struct OpenOptions
 // archive throws before anything but the last-archive name has changed; a description file
 // that cannot be used (unsafe plan ids, more than 24 plans) throws with the table unchanged.
 OpenResult open(ProjectSession &session, const QString &archivePath, const OpenOptions &options);
+
+// Puts recovered work in place of the session's: the plans it needs that are neither in the
+// working folder (left there by the run that ended) nor at a recorded path are extracted from
+// the archive it names, if that can still be read; then the table, the captions and the plan
+// paths take the recovered ones, the first plan that can be loaded is shown (the caller
+// repaints its rooms, which may fail on a broken key), and the session is marked modified.
+// Returns the plans that could not be found. More than 24 plans throw MetrolaError with the
+// session unchanged.
+QStringList restore(ProjectSession &session, RecoveryFile::Recovered recovered,
+                    const Progress &progress = {});
 
 QString descriptionMissingMessage();
 QString plansMissingMessage();

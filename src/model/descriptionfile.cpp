@@ -35,8 +35,14 @@ QString fileName()
 
 QByteArray build(const Captions &captions, const RecordTable &table)
 {
+    return build(captions, table.row(0), table.rows());
+}
+
+QByteArray build(const Captions &captions, const RecordTable::Row &header,
+                 const std::vector<RecordTable::Row> &rows)
+{
     QByteArray out;
-    out.reserve(static_cast<qsizetype>(table.tableRows()) * 64 + 256);
+    out.reserve(static_cast<qsizetype>(rows.size() + 1) * 64 + 256);
     for (const QString &text : captions.texts)
         appendField(out, text);
     out += kSeparator;
@@ -45,18 +51,21 @@ QByteArray build(const Captions &captions, const RecordTable &table)
     // EntryRow begins so, a record never does, since its plan id and type are never empty.
     // The caption line never starts a run, because the header line follows it.
     bool previousCollapsible = false;
-    for (int r = 0; r < table.tableRows(); ++r) {
+    const auto appendRow = [&](const RecordTable::Row &row) {
         const qsizetype lineStart = out.size();
-        for (const QString &cell : table.row(r))
+        for (const QString &cell : row)
             appendField(out, cell);
         const bool collapsible = startsCollapsible(QByteArrayView(out).sliced(lineStart));
         if (collapsible && previousCollapsible) {
             out.truncate(lineStart);
-            continue;
+            return;
         }
         previousCollapsible = collapsible;
         out += "\r\n";
-    }
+    };
+    appendRow(header);
+    for (const RecordTable::Row &row : rows)
+        appendRow(row);
     return out;
 }
 

@@ -18,6 +18,10 @@ namespace DescriptionFile {
 QString fileName();
 
 QByteArray build(const Captions &captions, const RecordTable &table);
+// The same from a copy of the table's rows (header, then rows 1 .. with the EntryRow last), so
+// that the file can be built away from the table.
+QByteArray build(const Captions &captions, const RecordTable::Row &header,
+                 const std::vector<RecordTable::Row> &rows);
 // Writes programDir + "metrola.csv" through a temporary file; throws MetrolaError.
 void write(const QString &programDir, const Captions &captions, const RecordTable &table);
 

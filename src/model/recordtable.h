@@ -66,6 +66,8 @@ public:
     // The cell converted as a decimal integer; throws MetrolaError with the conversion message.
     int cellNumber(int column, int row) const;
     const Row &row(int r) const { return r == 0 ? m_header : m_rows[static_cast<size_t>(r - 1)]; }
+    // Rows 1 .. tableRows()-1, the EntryRow last.
+    const std::vector<Row> &rows() const { return m_rows; }
 
     void setCell(int column, int row, const QString &text);
     void setRow(int r, const Row &texts);
