@@ -43,6 +43,7 @@ QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &t
     case Kind::Question:
         box.setIcon(QMessageBox::Question);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
         break;
     case Kind::QuestionWithCancel:
         box.setIcon(QMessageBox::Question);

@@ -5,6 +5,7 @@
 #include "app/fieldvalidator.h"
 #include "app/piegauge.h"
 #include "app/windowfont.h"
+#include "model/recoverywriter.h"
 #include "plan/colourkey.h"
 #include "plan/plancanvas.h"
 #include "records/form2.h"
@@ -75,6 +76,7 @@ Form1::Form1(const QString &programDir, QWidget *parent)
     // cut the captions.
     m_scale = screen ? std::max(1.0, screen->logicalDotsPerInch() / kDesignDpi) : 1.0;
     buildWindow();
+    setupRecovery();
     m_form2 = new Form2(this);
     m_form2->hide();
     setMinimumSize(647, 157);
@@ -201,6 +203,7 @@ void Form1::buildWindow()
         connect(edt[static_cast<size_t>(i)], &QLineEdit::textEdited, this, [this, i](const QString &text) {
             m_session.captions()[i] = text;
             m_session.setModified(true);
+            m_recovery->changed();
             refreshColouring();
         });
     }
@@ -540,6 +543,8 @@ void Form1::FormCreate(const QStringList &arguments, const QString &currentDir)
 {
     BlinkCount = 1;
     Label4->setText(ProjectSession::commandLineArchive(arguments, m_session.programDir(), currentDir));
+    if (offerRecovery())
+        return;
     if (Label4->text().size() > 4) {
         bool opened = false;
         guard([&] { opened = openProjectArchive(Label4->text(), OpenForm::StartUp); });
@@ -563,5 +568,6 @@ void Form1::closeEvent(QCloseEvent *event)
 
 void Form1::FormClose()
 {
+    endRecovery();
     m_session.removeWorkingFiles(QCoreApplication::applicationFilePath());
 }

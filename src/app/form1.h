@@ -8,6 +8,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 #include <optional>
 
 class ColourSwatch;
@@ -33,6 +34,7 @@ class QWheelEvent;
 class QToolButton;
 class SummaryWindow;
 class ScaleTool;
+class RecoveryWriter;
 
 // The main window. Its code is split by feature: this file's .cpp builds the window and runs
 // start-up and shutdown; form1_archive.cpp, form1_plan.cpp, form1_hover.cpp,
@@ -200,6 +202,10 @@ public:
     bool openProjectArchive(const QString &path, OpenForm form);
     // Asks to save unsaved changes; false when the user cancelled (or the save failed).
     bool confirmDiscardChanges();
+    // Recovery of unsaved work (form1_recovery.cpp). At start-up: asks about a copy an earlier
+    // run left and puts it in place; true when it did.
+    bool offerRecovery();
+    RecoveryWriter &recovery() { return *m_recovery; }
     void applyFinishedLock();
 
 protected:
@@ -222,11 +228,15 @@ private:
     void scaleMeasured(QPoint from, QPoint to);
     void FormResize();
     void FormClose();
+    void setupRecovery();
+    void endRecovery();
     int px(int designPixels) const;
     bool scrollPlanByWheel(QWheelEvent &wheel);
     void placeAgainWhenFramed();
 
     ProjectSession m_session;
+    // Declared after the session, so it goes first and never outlives what it copies.
+    std::unique_ptr<RecoveryWriter> m_recovery;
     Form2 *m_form2 = nullptr;
     double m_scale = 1.0;
     PlanView m_view = PlanView::Keys;
@@ -238,4 +248,5 @@ private:
     std::optional<bool> m_placeWhenFramed;
     // Wheel turns too small to scroll a pixel yet, per direction.
     QPoint m_wheelRest;
+    bool m_recoveryFailureShown = false;
 };

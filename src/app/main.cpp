@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "model/metrolaerror.h"
 #include "model/qttranslation.h"
+#include "model/recoveryfile.h"
 #include "model/workfolder.h"
 
 #include <QApplication>
@@ -11,6 +12,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+
+#ifdef METROLA_TEST_HOOK
+#include "testhook.h"
+#endif
 
 namespace {
 
@@ -38,7 +43,6 @@ void duringStart(QtMsgType type, const QMessageLogContext &context, const QStrin
 }
 
 } // namespace
-
 int main(int argc, char **argv)
 {
     const QtMessageHandler previous = qInstallMessageHandler(duringStart);
@@ -65,7 +69,11 @@ int main(int argc, char **argv)
         QMessageBox::critical(nullptr, Form1::applicationTitle(), error.message());
         return 1;
     }
+    RecoveryFile::adopt(workFolder->path(), workFolder->family());
     Form1 window(workFolder->path());
+#ifdef METROLA_TEST_HOOK
+    TestHook::install(window);
+#endif
     window.FormCreate(QCoreApplication::arguments().mid(1), QDir::currentPath());
     window.show();
     return app.exec();

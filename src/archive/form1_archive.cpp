@@ -4,6 +4,7 @@
 #include "app/dialogs.h"
 #include "app/piegauge.h"
 #include "archive/projectarchive.h"
+#include "model/recoverywriter.h"
 #include "records/form2.h"
 
 #include <QCoreApplication>
@@ -62,6 +63,8 @@ void Form1::SpeedButton2Click()
         Gauge1->hide();
         if (packed < 1)
             Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, ProjectArchive::notPackedMessage());
+        else
+            m_recovery->discard();
     });
 }
 
@@ -138,6 +141,8 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
 
 bool Form1::confirmDiscardChanges()
 {
+    // The question comes before a close or another opening; the work is on disk before it.
+    m_recovery->flush();
     // Without a plan shown there is nothing a save could write.
     if (!m_session.modified() || !m_session.hasPlan())
         return true;

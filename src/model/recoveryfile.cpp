@@ -2,6 +2,7 @@
 
 #include "metrolaerror.h"
 #include "projectsession.h"
+#include "workfolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -134,6 +135,24 @@ void remove(const QString &programDir)
 {
     QFile::remove(programDir + fileName());
     QFile::remove(programDir + sideFileName());
+}
+
+void adopt(const QString &programDir, const QStringList &family)
+{
+    if (exists(programDir))
+        return;
+    for (QString dir : family) {
+        if (!dir.endsWith(u'/'))
+            dir += u'/';
+        if (QFileInfo(dir).canonicalFilePath() == QFileInfo(programDir).canonicalFilePath() || !exists(dir)
+            || WorkFolder::isHeldByRunningInstance(dir))
+            continue;
+        QFile::remove(programDir + sideFileName());
+        QFile::rename(dir + sideFileName(), programDir + sideFileName());
+        if (QFile::rename(dir + fileName(), programDir + fileName()))
+            return;
+        QFile::rename(programDir + sideFileName(), dir + sideFileName());
+    }
 }
 
 QString setAside(const QString &programDir)

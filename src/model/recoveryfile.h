@@ -62,6 +62,11 @@ Recovered read(const QString &programDir);
 // Removes both files (the table first, so a crash in between leaves nothing to offer).
 void remove(const QString &programDir);
 
+// When programDir holds no copy, brings in the copy of a run that ended in another folder of
+// the working folder's family, one that no running program holds: a second instance that
+// crashed works in "work-2/", but the next start takes the first free folder.
+void adopt(const QString &programDir, const QStringList &family);
+
 // Renames the copy to "metrola.recovery-<yyyyMMdd-HHmmss>.csv" (and its side file alike),
 // then removes all but the three newest copies set aside. Returns the new name of the table,
 // empty when there was nothing to rename; throws MetrolaError when the rename fails.

@@ -33,8 +33,19 @@ RecoveryWriter::~RecoveryWriter()
         m_worker.join();
 }
 
+void RecoveryWriter::setActive(bool active)
+{
+    m_active = active;
+    if (!active) {
+        m_timer.stop();
+        m_dirty = false;
+    }
+}
+
 void RecoveryWriter::changed()
 {
+    if (!m_active)
+        return;
     m_dirty = true;
     if (m_timer.isActive())
         return;
@@ -105,5 +116,6 @@ void RecoveryWriter::discard()
     m_timer.stop();
     m_dirty = false;
     joinWorker();
-    RecoveryFile::remove(m_session.programDir());
+    if (m_active)
+        RecoveryFile::remove(m_session.programDir());
 }

@@ -36,6 +36,9 @@ public:
     // A clean end: forgets a pending change and removes the copy.
     void discard();
     bool isPending() const { return m_dirty; }
+    // While inactive the writer neither writes nor removes anything: a copy left by an earlier
+    // run stays untouched until start-up has asked about it.
+    void setActive(bool active);
 
 Q_SIGNALS:
     // A write reached the disk.
@@ -53,6 +56,7 @@ private:
     QTimer m_timer;
     QElapsedTimer m_sinceWrite;
     bool m_dirty = false;
+    bool m_active = true;
     std::thread m_worker;
     std::atomic<bool> m_workerDone{true};
     QString m_workerError; // written by the worker, read after the join

@@ -3,6 +3,7 @@
 #include "app/colourswatch.h"
 #include "app/dialogs.h"
 #include "model/descriptionfile.h"
+#include "model/recoverywriter.h"
 #include "plan/colourkey.h"
 #include "plan/floodfill.h"
 #include "plan/plancanvas.h"
@@ -70,6 +71,7 @@ void Form1::SpeedButton1Click()
         // The path is recorded first: a bitmap that fails to load now may be mended and chosen
         // through its tab later.
         m_session.planPaths().addPlanFile(path);
+        recovery().changed();
         m_session.showPlanFile(path, name);
         refreshPlanView();
         PlaceMainWindow(true);

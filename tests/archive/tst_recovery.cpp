@@ -4,12 +4,14 @@
 #include "model/projectsession.h"
 #include "model/recoveryfile.h"
 #include "model/recoverywriter.h"
+#include "model/workfolder.h"
 #include "plan/planimage.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QLockFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -149,7 +151,15 @@ private Q_SLOTS:
     {
         ProjectSession session(m_programDir);
         RecoveryWriter writer(session, 60000);
+        // Inactive until start-up has asked about an earlier run's copy: nothing written or removed.
+        writer.setActive(false);
+        writeAll(m_programDir + RecoveryFile::fileName(), "earlier run");
         setRows(session, {record(u"a.bmp"_s, u"Зал"_s, 100)});
+        writer.flush();
+        writer.discard();
+        QCOMPARE(readAll(m_programDir + RecoveryFile::fileName()), "earlier run");
+        writer.setActive(true);
+        writer.changed();
         writer.flush();
         QVERIFY(RecoveryFile::exists(m_programDir));
         // Within the interval, without an event loop: only the flush can write it.
@@ -196,6 +206,29 @@ private Q_SLOTS:
         QCOMPARE(left, QStringList({u"metrola.recovery-20261208-100002.csv"_s, u"metrola.recovery-20261208-100002.json"_s,
                                     u"metrola.recovery-20261208-100003-1.csv"_s, u"metrola.recovery-20261208-100003-1.json"_s,
                                     u"metrola.recovery-20261208-100003.csv"_s, u"metrola.recovery-20261208-100003.json"_s}));
+    }
+
+    void adoptFromAFolderNoOneHolds_data()
+    {
+        QTest::addColumn<bool>("held");
+        QTest::newRow("ended run") << false;
+        QTest::newRow("running instance") << true;
+    }
+
+    void adoptFromAFolderNoOneHolds()
+    {
+        QFETCH(bool, held);
+        const QString second = m_programDir + u"work-2/"_s;
+        QVERIFY(QDir().mkpath(second));
+        QLockFile lock(second + WorkFolder::lockFileName());
+        if (held)
+            QVERIFY(lock.tryLock(0));
+        writeAll(second + RecoveryFile::fileName(), "work");
+        writeAll(second + RecoveryFile::sideFileName(), "{}");
+        RecoveryFile::adopt(m_programDir, {m_programDir, second});
+        QCOMPARE(RecoveryFile::exists(m_programDir), !held);
+        QCOMPARE(RecoveryFile::exists(second), held);
+        QCOMPARE(QFile::exists(m_programDir + RecoveryFile::sideFileName()), !held);
     }
 
     void restore_data()
