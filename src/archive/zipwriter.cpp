@@ -128,7 +128,7 @@ QList<ZipWriter::Member> ZipWriter::prepare(qint64 &totalBytes) const
         Member m;
         m.encodedName = Cp1251::fromUnicode(s.name);
         if (m.encodedName.size() > MaxNameBytes)
-            fail(QStringLiteral("Имя файла «%1…» длиннее %2 байт.").arg(s.name.left(40)).arg(MaxNameBytes));
+            fail(QStringLiteral("Имя файла «%1…» длиннее %2 байт.").arg(s.name.left(40), QString::number(MaxNameBytes)));
         if (names.contains(s.name))
             fail(QStringLiteral("Два файла с именем «%1» не могут лежать в одном архиве.").arg(s.name));
         names.insert(s.name);

@@ -3,6 +3,11 @@
 #include "model/metrolaerror.h"
 #include "model/planscales.h"
 
+#include <QFile>
+
+#include <filesystem>
+#include <system_error>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -17,6 +22,14 @@ struct CommandName
     QString name;
     CliArgs::Command command;
 };
+
+bool namesSameFile(const QString &a, const QString &b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(std::filesystem::path(QFile::encodeName(a).toStdString()),
+                                       std::filesystem::path(QFile::encodeName(b).toStdString()),
+                                       error);
+}
 
 } // namespace
 
@@ -127,6 +140,10 @@ CliArgs CliArgs::parse(const QStringList &arguments)
         usageError(u"Не указан файл результата (-o)."_s);
     if (planGiven && args.plan.isEmpty())
         usageError(u"Пустое имя плана."_s);
+    // The result is renamed over its target, which would silently replace the archive the
+    // tool reads (also through a symbolic or a hard link).
+    if (!report && namesSameFile(args.output, args.archive))
+        usageError(u"Файл результата «%1» — это сам архив; архив не перезаписывается."_s.arg(args.output));
     // Without a choice the picture shows the tenants, as the GUI's picture does by default.
     if (cmd == Command::Picture && !(args.tenant || args.area || args.name || args.type))
         args.tenant = true;

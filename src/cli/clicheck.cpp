@@ -68,7 +68,7 @@ void ProjectCheck::checkRecords(const CliProject &project)
     for (int i = 0; i < Captions::Count; ++i) {
         const QString odd = oddDescription(session.captions()[i]);
         if (!odd.isEmpty())
-            add(0, u"chars"_s, u"Подпись %1 содержит недопустимый символ %2."_s.arg(i + 1).arg(odd));
+            add(0, u"chars"_s, u"Подпись %1 содержит недопустимый символ %2."_s.arg(QString::number(i + 1), odd));
     }
 
     const auto checkChars = [&](int r) {
@@ -77,7 +77,7 @@ void ProjectCheck::checkRecords(const CliProject &project)
             const QString odd = oddDescription(row[static_cast<size_t>(c)]);
             if (!odd.isEmpty())
                 add(r, u"chars"_s, u"Строка %1: поле «%2» содержит недопустимый символ %3."_s
-                                       .arg(r).arg(columnName(c), odd));
+                                       .arg(QString::number(r), columnName(c), odd));
         }
     };
 
@@ -90,8 +90,8 @@ void ProjectCheck::checkRecords(const CliProject &project)
 
         const auto key = parseCellNumber(row[RecordTable::ColourKey]);
         if (!key) {
-            add(r, u"key"_s, u"Строка %1: цветовой ключ «%2» не число."_s.arg(r).arg(
-                                  row[RecordTable::ColourKey]));
+            add(r, u"key"_s, u"Строка %1: цветовой ключ «%2» не число."_s.arg(
+                                  QString::number(r), row[RecordTable::ColourKey]));
         } else if (*key < 0 || *key > 0xFFFFFF) {
             add(r, u"key"_s, u"Строка %1: цветовой ключ %2 вне диапазона цветов."_s.arg(r).arg(*key));
         } else if (RecordTable::isReservedKey(*key)) {
@@ -107,18 +107,20 @@ void ProjectCheck::checkRecords(const CliProject &project)
         for (int c : {int(RecordTable::LabelX), int(RecordTable::LabelY)}) {
             if (!parseCellNumber(row[static_cast<size_t>(c)]))
                 add(r, u"label"_s, u"Строка %1: координата «%2» = «%3» не число."_s
-                                       .arg(r).arg(columnName(c), row[static_cast<size_t>(c)]));
+                                       .arg(QString::number(r), columnName(c), row[static_cast<size_t>(c)]));
         }
 
-        if (RecordTable::typeIndex(row[RecordTable::Type]) < 0)
-            add(r, u"type"_s, u"Строка %1: тип «%2» не из списка (%3)."_s.arg(r).arg(
-                                  row[RecordTable::Type],
+        // An unfinished record may lack its type or its area; only a wrong one is a problem.
+        const QString &type = row[RecordTable::Type];
+        if (!type.isEmpty() && RecordTable::typeIndex(type) < 0)
+            add(r, u"type"_s, u"Строка %1: тип «%2» не из списка (%3)."_s.arg(
+                                  QString::number(r), type,
                                   QStringList(RecordTable::typeCodes().begin(),
                                               RecordTable::typeCodes().end())
                                       .join(u", "_s)));
-        if (!CliText::areaOf(row[RecordTable::Area]))
-            add(r, u"area"_s, u"Строка %1: площадь «%2» не число."_s.arg(r).arg(
-                                  row[RecordTable::Area]));
+        const QString &area = row[RecordTable::Area];
+        if (!area.isEmpty() && !CliText::areaOf(area))
+            add(r, u"area"_s, u"Строка %1: площадь «%2» не число."_s.arg(QString::number(r), area));
     }
     // The EntryRow is no record, but its dates and marker travel with the file as well.
     checkChars(table.entryRow());
@@ -140,7 +142,7 @@ void ProjectCheck::checkPlanFiles(const CliProject &project)
                 row = r;
         }
         add(row, u"plan-missing"_s,
-            u"Строка %1: плана «%2» нет в архиве."_s.arg(row).arg(plan));
+            u"Строка %1: плана «%2» нет в архиве."_s.arg(QString::number(row), plan));
     }
     for (const QString &member : project.members()) {
         if (member.endsWith(u".bmp"_s, Qt::CaseInsensitive) && !named.contains(member))
@@ -171,6 +173,7 @@ void ProjectCheck::checkLabelPoints(CliProject &project)
             int row;
             QPoint point;
             quint32 key;
+            bool onWall = false;
         };
         std::vector<Label> labels;
         std::vector<RoomSeed> rooms;
@@ -192,6 +195,13 @@ void ProjectCheck::checkLabelPoints(CliProject &project)
             labels.push_back({r, QPoint(*x, *y), k});
             rooms.push_back({QPoint(*x, *y), k});
         }
+        // A fill seeded on a wall floods the whole wall network and leaves it wearing the key,
+        // so this can only be seen on the plan as drawn.
+        const QImage &drawn = session.planImage();
+        for (Label &label : labels) {
+            label.onWall = drawn.rect().contains(label.point)
+                && (ColourKey::fromRgb(drawn.pixel(label.point)) & ColourKey::kRgbMask) == 0;
+        }
         // The GUI stops at the first unreadable record; the rest are still worth checking,
         // so an incomplete plan is painted from the readable records only.
         if (!painted && complete) {
@@ -205,17 +215,26 @@ void ProjectCheck::checkLabelPoints(CliProject &project)
         for (const Label &label : labels) {
             if (!image.rect().contains(label.point)) {
                 add(label.row, u"label-outside"_s,
-                    u"Строка %1: точка подписи (%2, %3) вне плана «%4» (%5×%6)."_s.arg(label.row)
-                        .arg(label.point.x()).arg(label.point.y()).arg(plan)
-                        .arg(image.width()).arg(image.height()));
+                    u"Строка %1: точка подписи (%2, %3) вне плана «%4» (%5×%6)."_s.arg(
+                        QString::number(label.row), QString::number(label.point.x()),
+                        QString::number(label.point.y()), plan, QString::number(image.width()),
+                        QString::number(image.height())));
+                continue;
+            }
+            if (label.onWall) {
+                add(label.row, u"label-on-wall"_s,
+                    u"Строка %1: точка подписи (%2, %3) на плане «%4» стоит на стене."_s.arg(
+                        QString::number(label.row), QString::number(label.point.x()),
+                        QString::number(label.point.y()), plan));
                 continue;
             }
             const quint32 found = ColourKey::fromRgb(image.pixel(label.point)) & ColourKey::kRgbMask;
             if (found != (label.key & ColourKey::kRgbMask))
                 add(label.row, u"label-covered"_s,
                     u"Строка %1: точка подписи (%2, %3) на плане «%4» закрашена цветом %5, а не ключом %6."_s
-                        .arg(label.row).arg(label.point.x()).arg(label.point.y()).arg(plan)
-                        .arg(found).arg(label.key));
+                        .arg(QString::number(label.row), QString::number(label.point.x()),
+                             QString::number(label.point.y()), plan, QString::number(found),
+                             QString::number(label.key)));
         }
     }
 }

@@ -24,6 +24,7 @@ ProjectSummary ProjectSummary::of(const CliProject &project)
     s.areaUnknownType = facts.total.areaUnknownType;
     s.areaTotal = facts.total.area;
     s.areaNotNumberRows = facts.areaNotNumberRows;
+    s.areaMissingRows = facts.areaMissingRows;
     for (int r : facts.vacantRows) {
         const RecordTable::Row &row = table.row(r);
         s.vacant.push_back({r, row[RecordTable::PlanId], row[RecordTable::Name], row[RecordTable::Area]});
@@ -45,20 +46,25 @@ QString ProjectSummary::text() const
     t += u"Общая площадь: %1\n"_s.arg(formatArea(areaTotal));
     t += u"Планы (%1):\n"_s.arg(plans.size());
     for (const Plan &p : plans)
-        t += u"  %1: записей %2, площадь %3\n"_s.arg(p.name).arg(p.records).arg(formatArea(p.area));
+        t += u"  %1: записей %2, площадь %3\n"_s.arg(p.name, QString::number(p.records),
+                                                        formatArea(p.area));
     t += u"Площадь по типам:\n"_s;
     for (size_t i = 0; i < areaByType.size(); ++i)
         t += u"  %1: %2\n"_s.arg(RecordTable::typeCodes()[i], formatArea(areaByType[i]));
     t += u"  без типа: %1\n"_s.arg(formatArea(areaUnknownType));
-    if (!areaNotNumberRows.empty()) {
-        QStringList rows;
-        for (int r : areaNotNumberRows)
-            rows << QString::number(r);
-        t += u"Площадь не число (не учтена), строки: "_s + rows.join(u", "_s) + u'\n';
-    }
+    const auto rowList = [](const std::vector<int> &rows) {
+        QStringList numbers;
+        for (int r : rows)
+            numbers << QString::number(r);
+        return numbers.join(u", "_s);
+    };
+    if (!areaMissingRows.empty())
+        t += u"Площадь не указана, строки: "_s + rowList(areaMissingRows) + u'\n';
+    if (!areaNotNumberRows.empty())
+        t += u"Площадь не число (не учтена), строки: "_s + rowList(areaNotNumberRows) + u'\n';
     t += u"Свободные помещения: %1, площадь %2\n"_s.arg(vacant.size()).arg(formatArea(vacantArea));
     for (const Vacancy &v : vacant)
-        t += u"  строка %1: %2, %3, площадь %4\n"_s.arg(v.row).arg(v.plan, v.name, v.area);
+        t += u"  строка %1: %2, %3, площадь %4\n"_s.arg(QString::number(v.row), v.plan, v.name, v.area);
     t += u"Работа завершена: %1\n"_s.arg(finished ? u"да"_s : u"нет"_s);
     t += u"Последняя новая запись: %1\n"_s.arg(lastNewRecord);
     t += u"Последнее изменение: %1\n"_s.arg(lastEdit);
@@ -76,9 +82,12 @@ QJsonObject ProjectSummary::json() const
     QJsonObject byType;
     for (size_t i = 0; i < areaByType.size(); ++i)
         byType.insert(RecordTable::typeCodes()[i], areaByType[i]);
-    QJsonArray notNumber;
-    for (int r : areaNotNumberRows)
-        notNumber.append(r);
+    const auto rowArray = [](const std::vector<int> &rows) {
+        QJsonArray array;
+        for (int r : rows)
+            array.append(r);
+        return array;
+    };
     QJsonArray vacantRooms;
     for (const Vacancy &v : vacant)
         vacantRooms.append(QJsonObject{{u"row"_s, v.row}, {u"plan"_s, v.plan},
@@ -90,7 +99,8 @@ QJsonObject ProjectSummary::json() const
         {u"plans"_s, planArray},
         {u"areaByType"_s, byType},
         {u"areaUnknownType"_s, areaUnknownType},
-        {u"areaNotNumberRows"_s, notNumber},
+        {u"areaNotNumberRows"_s, rowArray(areaNotNumberRows)},
+        {u"areaMissingRows"_s, rowArray(areaMissingRows)},
         {u"vacant"_s, QJsonObject{{u"count"_s, static_cast<int>(vacant.size())},
                                   {u"area"_s, vacantArea},
                                   {u"rooms"_s, vacantRooms}}},

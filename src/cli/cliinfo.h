@@ -33,6 +33,8 @@ struct ProjectSummary
     double areaUnknownType = 0;
     double areaTotal = 0;
     std::vector<int> areaNotNumberRows;
+    std::vector<int> areaMissingRows; // records without an area yet
+
     std::vector<Vacancy> vacant;
     double vacantArea = 0;
     bool finished = false;

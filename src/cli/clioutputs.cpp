@@ -23,7 +23,7 @@ void schedule(const CliProject &project, const CliArgs &args)
     const ProjectSession &session = project.session();
     const AreaSchedule sheet =
         AreaSchedule::build(session.table(), session.captions(), session.lastArchive);
-    XlsxWorkbook::write(sheet, args.output);
+    XlsxWorkbook::write(sheet, args.output, project.folder());
 }
 
 void picture(CliProject &project, const CliArgs &args)

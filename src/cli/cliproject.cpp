@@ -2,6 +2,7 @@
 
 #include "archive/projectarchive.h"
 #include "archive/zipreader.h"
+#include "clisignals.h"
 #include "model/metrolaerror.h"
 
 #include <QDir>
@@ -26,6 +27,7 @@ CliProject::CliProject(const QString &archivePath)
 {
     if (!m_dir.isValid())
         throw MetrolaError(u"Не удалось создать временную папку: %1."_s.arg(m_dir.errorString()));
+    CliSignals::removeOnSignal(m_dir.path());
     m_session = std::make_unique<ProjectSession>(m_dir.path() + u'/');
 
     const QString name = QFileInfo(archivePath).fileName();
@@ -63,7 +65,10 @@ CliProject::CliProject(const QString &archivePath)
     reader.verify();
 }
 
-CliProject::~CliProject() = default;
+CliProject::~CliProject()
+{
+    CliSignals::removeOnSignal({});
+}
 
 QString CliProject::firstPlan() const
 {

@@ -27,6 +27,8 @@ public:
     const QStringList &members() const { return m_members; }
     bool hasPlanFiles() const { return m_plansExtracted; }
     const QString &openError() const { return m_openError; }
+    // The private folder; scratch files of the commands belong there too.
+    QString folder() const { return m_dir.path(); }
 
     // Makes the plan shown and paints its rooms in their keys, decoding it only when it is not
     // shown so already. Throws MetrolaError when the plan is not in the archive or cannot be

@@ -6,12 +6,15 @@
 #include "cliinfo.h"
 #include "clioutputs.h"
 #include "cliproject.h"
+#include "clisignals.h"
 #include "clitext.h"
 #include "model/metrolaerror.h"
 #include "model/qttranslation.h"
 
+#include <QFile>
 #include <QGuiApplication>
 
+#include <cstdlib>
 #include <exception>
 
 using namespace Qt::StringLiterals;
@@ -68,23 +71,41 @@ int run(const CliArgs &args)
     }
 }
 
+void startupMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtFatalMsg)
+        return;
+    CliText::err(u"metrola-cli: не удалось запустить Qt на платформе offscreen: "_s
+                 + message.simplified() + u'\n');
+    std::_Exit(2);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    // Text rendering needs a platform, and a server has no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The platform's start-up chatter (a missing XDG_RUNTIME_DIR and the like) would spoil
-    // the one-line error contract on stderr, so it is silenced while the application starts.
-    const QtMessageHandler previous =
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    QGuiApplication app(argc, argv);
+    CliSignals::install();
+
+    // Text rendering needs a platform, and the tool must run alike with a display, without one
+    // or with a QT_QPA_PLATFORM meant for other programs: it always takes the offscreen one.
+    // Qt sees only that option, so it never takes options of its own out of the user's words.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QFile::decodeName(argv[i]);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    char platformOption[] = "-platform";
+    char platformName[] = "offscreen";
+    char *qtArgv[] = {argv[0], platformOption, platformName, nullptr};
+    int qtArgc = 3;
+    // The platform's start-up chatter (a missing XDG_RUNTIME_DIR and the like) would spoil the
+    // one-line error contract on stderr; a failure to start becomes that one line.
+    const QtMessageHandler previous = qInstallMessageHandler(startupMessage);
+    QGuiApplication app(qtArgc, qtArgv);
     qInstallMessageHandler(previous);
     QtTranslation::installRussian(u"metrola-cli"_s);
 
     try {
-        const CliArgs args = CliArgs::parse(QCoreApplication::arguments().mid(1));
+        const CliArgs args = CliArgs::parse(arguments);
         return run(args);
     } catch (const MetrolaError &error) {
         CliText::err(u"metrola-cli: "_s + error.message().simplified() + u'\n');

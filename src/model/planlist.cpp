@@ -55,9 +55,7 @@ void PlanList::rebuild(const RecordTable &table)
             throw MetrolaError(QStringLiteral(
                 "Записи ссылаются больше чем на %1 поэтажных плана (план «%2» в строке %3): "
                 "проект может содержать не более %1 планов. Таблица не изменена.")
-                                   .arg(Capacity)
-                                   .arg(id)
-                                   .arg(r));
+                                   .arg(QString::number(Capacity), id, QString::number(r)));
         }
         rebuilt.add(id);
     }

@@ -123,10 +123,13 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
             s.problems.push_back({r, u"key"_s, u"Строка %1: цветовой ключ %2 вне диапазона цветов."_s.arg(r).arg(*key)});
         else
             keys.emplace_back(*key, r);
-        if (type < 0)
+        // An unfinished record may lack its type or its area; only a wrong one is a problem.
+        if (type < 0 && !row[RecordTable::Type].isEmpty())
             s.problems.push_back({r, u"type"_s, u"Строка %1: тип «%2» не из списка (%3)."_s.arg(r).arg(
                                                     row[RecordTable::Type], typeList)});
-        if (!value) {
+        if (areaText.isEmpty()) {
+            s.areaMissingRows.push_back(r);
+        } else if (!value) {
             s.areaNotNumberRows.push_back(r);
             s.problems.push_back({r, u"area"_s, u"Строка %1: площадь «%2» не число."_s.arg(r).arg(areaText)});
         }

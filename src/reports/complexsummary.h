@@ -60,6 +60,7 @@ public:
     std::vector<Tenant> tenants;
     std::vector<Problem> problems; // by row
     std::vector<int> areaNotNumberRows;
+    std::vector<int> areaMissingRows; // unfinished records, not wrong ones
     std::vector<int> vacantRows;
     bool finished = false;
     QString lastNewRecord;

@@ -167,15 +167,20 @@ void writeCells(lxw_worksheet *worksheet, FormatCache &formats, const AreaSchedu
 }
 
 // libxlsxwriter can only write to a named file and leaves a partial one when it fails, so it
-// writes into a private scratch folder and the caller places the result.
-QByteArray workbookBytes(const AreaSchedule &sheet, const QString &path)
+// writes into a private scratch folder and the caller places the result. The library's own
+// temporary files go there too, never to the system's folder behind the caller's back.
+QByteArray workbookBytes(const AreaSchedule &sheet, const QString &path, const QString &scratchParent)
 {
-    QTemporaryDir scratch;
+    QTemporaryDir scratch(QDir(scratchParent.isEmpty() ? QDir::tempPath() : scratchParent)
+                              .filePath(u"metrola-xlsx-XXXXXX"_s));
     if (!scratch.isValid())
         fail(path, scratch.errorString());
     const QString scratchFile = scratch.filePath(u"workbook.xlsx"_s);
+    QByteArray scratchDir = QFile::encodeName(scratch.path());
 
-    WorkbookPtr workbook(workbook_new(QFile::encodeName(scratchFile).constData()));
+    lxw_workbook_options options{};
+    options.tmpdir = scratchDir.data();
+    WorkbookPtr workbook(workbook_new_opt(QFile::encodeName(scratchFile).constData(), &options));
     if (!workbook)
         fail(path, u"нет памяти для книги"_s);
     lxw_worksheet *worksheet = workbook_add_worksheet(workbook.get(), nullptr);
@@ -194,9 +199,9 @@ QByteArray workbookBytes(const AreaSchedule &sheet, const QString &path)
 
 } // namespace
 
-void XlsxWorkbook::write(const AreaSchedule &sheet, const QString &path)
+void XlsxWorkbook::write(const AreaSchedule &sheet, const QString &path, const QString &scratchParent)
 {
-    const QByteArray bytes = workbookBytes(sheet, path);
+    const QByteArray bytes = workbookBytes(sheet, path, scratchParent);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         fail(path, file.errorString());
@@ -209,7 +214,7 @@ QString XlsxWorkbook::writeToTemporaryFolder(const AreaSchedule &sheet)
     if (!folder.isValid())
         fail(name, folder.errorString());
     const QString path = folder.filePath(name);
-    write(sheet, path);
+    write(sheet, path, folder.path());
     folder.setAutoRemove(false);
     return path;
 }

@@ -9,8 +9,11 @@ class AreaSchedule;
 class XlsxWorkbook
 {
 public:
-    // Replaces the file at path, by way of a temporary file in the same folder.
-    static void write(const AreaSchedule &sheet, const QString &path);
+    // Replaces the file at path, by way of a temporary file in the same folder. The workbook is
+    // put together in a scratch folder made under scratchParent (empty: the system's temporary
+    // folder) and removed afterwards.
+    static void write(const AreaSchedule &sheet, const QString &path,
+                      const QString &scratchParent = {});
 
     // Writes into a new folder under the system's temporary folder, so that nothing in the
     // working folder changes and a viewer still holding an earlier report open is not in the

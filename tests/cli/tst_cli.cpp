@@ -6,7 +6,9 @@
 
 #include "plan/planimage.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
@@ -15,6 +17,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <csignal>
+#include <functional>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -38,8 +46,8 @@ QImage twoRoomPlan()
 QString record(const QString &plan, const QString &name, const QString &type, const QString &area,
                const QString &tenant, quint32 key, int x, int y)
 {
-    return u"%1;%2;%3;%4;%5;;%6;%7;%8;"_s.arg(plan, name, type, area, tenant)
-        .arg(key).arg(x).arg(y);
+    return u"%1;%2;%3;%4;%5;;%6;%7;%8;"_s.arg(plan, name, type, area, tenant, QString::number(key),
+                                             QString::number(x), QString::number(y));
 }
 
 struct Project
@@ -112,14 +120,18 @@ private:
         return p;
     }
 
-    Run run(const QStringList &arguments) const
+    Run run(const QStringList &arguments,
+            const std::function<void(QProcessEnvironment &)> &changeEnvironment = {},
+            const QString &program = QStringLiteral(METROLA_CLI_PATH)) const
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"METROLA_TMPDIR"_s, m_tmp);
         env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        if (changeEnvironment)
+            changeEnvironment(env);
         process.setProcessEnvironment(env);
-        process.start(QStringLiteral(METROLA_CLI_PATH), arguments);
+        process.start(program, arguments);
         if (!process.waitForFinished(60000))
             qFatal("metrola-cli did not finish");
         Run r;
@@ -187,6 +199,39 @@ private Q_SLOTS:
         expectRefused(run(arguments));
     }
 
+    void outputNeverReplacesTheArchive_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("link"); // how -o reaches the archive
+        for (const QString &command : {u"schedule"_s, u"repaint"_s, u"picture"_s})
+            QTest::newRow(qPrintable(command)) << command << QString();
+        QTest::newRow("through a symbolic link") << u"schedule"_s << u"symbolic"_s;
+        QTest::newRow("through a hard link") << u"repaint"_s << u"hard"_s;
+    }
+
+    void outputNeverReplacesTheArchive()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, link);
+        const QString zip = archive(Project());
+        const QByteArray before = bytesOf(Project());
+        QString out = zip;
+        if (!link.isEmpty()) {
+            out = path(u"link.zip"_s);
+            QFile::remove(out);
+            if (link == u"symbolic"_s)
+                QVERIFY(QFile::link(zip, out));
+            else
+                QCOMPARE(::link(QFile::encodeName(zip).constData(), QFile::encodeName(out).constData()), 0);
+        }
+        expectRefused(run({command, zip, u"-o"_s, out}));
+        QFile file(zip);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        if (!link.isEmpty())
+            QFile::remove(out);
+    }
+
     void infoText()
     {
         const Run r = run({u"info"_s, archive(Project())});
@@ -207,29 +252,30 @@ private Q_SLOTS:
         QTest::addColumn<double>("total");
         QTest::addColumn<double>("unknownType");
         QTest::addColumn<QList<int>>("notNumber");
+        QTest::addColumn<QList<int>>("missing");
         QTest::addColumn<int>("vacant");
         QTest::addColumn<bool>("finished");
 
         const QString entry = u";;;;;;01.02.2024;;03.04.2024;"_s;
         QTest::newRow("typical") << Project().records << entry << 119.75 << 0.0 << QList<int>()
-                                 << 1 << false;
+                                 << QList<int>() << 1 << false;
         QTest::newRow("finished, no records")
             << QStringList() << u";;;;;;01.02.2024;НЕРЕДАКТ;03.04.2024;"_s << 0.0 << 0.0
-            << QList<int>() << 0 << true;
+            << QList<int>() << QList<int>() << 0 << true;
         QTest::newRow("bad area listed, not summed")
             << QStringList{record(u"a.bmp"_s, u"Зал"_s, u"торг"_s, u"12,5"_s, u"X"_s, kRed, 5, 5),
                            record(u"a.bmp"_s, u"Кладовая"_s, u"проч"_s, u"около 5"_s, u"Y"_s, kGreen, 30, 5),
                            record(u"a.bmp"_s, u"Угол"_s, u"торг"_s, u""_s, u"Z"_s, kBlue, 30, 6)}
-            << entry << 12.5 << 0.0 << QList<int>{2, 3} << 0 << false;
+            << entry << 12.5 << 0.0 << QList<int>{2} << QList<int>{3} << 0 << false;
         QTest::newRow("huge numbers are no areas")
             << QStringList{record(u"a.bmp"_s, u"Зал"_s, u"торг"_s, u"1e308"_s, u"X"_s, kRed, 5, 5),
                            record(u"a.bmp"_s, u"Зал 2"_s, u"торг"_s, u"1e308"_s, u"Y"_s, kGreen, 30, 5),
                            record(u"b.bmp"_s, u"Зал 3"_s, u"торг"_s, u"2000000000000"_s, u"Z"_s, kBlue, 5, 5)}
-            << entry << 0.0 << 0.0 << QList<int>{1, 2, 3} << 0 << false;
+            << entry << 0.0 << 0.0 << QList<int>{1, 2, 3} << QList<int>() << 0 << false;
         QTest::newRow("unknown and empty type")
             << QStringList{record(u"a.bmp"_s, u"Зал"_s, u"магазин"_s, u"3"_s, u""_s, kRed, 5, 5),
                            record(u"a.bmp"_s, u"Зал 2"_s, u""_s, u"0,5"_s, u""_s, kGreen, 30, 5)}
-            << entry << 3.5 << 3.5 << QList<int>() << 2 << false;
+            << entry << 3.5 << 3.5 << QList<int>() << QList<int>() << 2 << false;
     }
 
     void infoJson()
@@ -239,6 +285,7 @@ private Q_SLOTS:
         QFETCH(double, total);
         QFETCH(double, unknownType);
         QFETCH(QList<int>, notNumber);
+        QFETCH(QList<int>, missing);
         QFETCH(int, vacant);
         QFETCH(bool, finished);
 
@@ -251,10 +298,14 @@ private Q_SLOTS:
         QCOMPARE(o[u"records"_s].toInt(), records.size());
         QCOMPARE(o[u"areaTotal"_s].toDouble(), total);
         QCOMPARE(o[u"areaUnknownType"_s].toDouble(), unknownType);
-        QList<int> rows;
-        for (const QJsonValue &v : o[u"areaNotNumberRows"_s].toArray())
-            rows << v.toInt();
-        QCOMPARE(rows, notNumber);
+        const auto rows = [&o](const QString &key) {
+            QList<int> list;
+            for (const QJsonValue &v : o[key].toArray())
+                list << v.toInt();
+            return list;
+        };
+        QCOMPARE(rows(u"areaNotNumberRows"_s), notNumber);
+        QCOMPARE(rows(u"areaMissingRows"_s), missing);
         QCOMPARE(o[u"vacant"_s][u"count"_s].toInt(), vacant);
         QCOMPARE(o[u"finished"_s].toBool(), finished);
         QCOMPARE(o[u"captions"_s].toArray().size(), 10);
@@ -323,6 +374,9 @@ private Q_SLOTS:
             << QStringList{u"label-covered"_s} << 1;
         QTest::newRow("label on a wall")
             << with(1, record(u"a.bmp"_s, u"Кабинет"_s, u"офис"_s, u"7"_s, u""_s, kGreen, 20, 5))
+            << QStringList{u"label-on-wall"_s} << 2;
+        QTest::newRow("unfinished record: no type, no area")
+            << with(1, record(u"a.bmp"_s, u"Кабинет"_s, u""_s, u""_s, u""_s, kGreen, 30, 5))
             << QStringList() << 0;
         QTest::newRow("type unknown")
             << with(0, record(u"a.bmp"_s, u"Зал"_s, u"ТОРГ"_s, u"1"_s, u"X"_s, kRed, 5, 5))
@@ -577,6 +631,111 @@ private Q_SLOTS:
             QCOMPARE(leftovers(), QStringList());
         }
         QVERIFY(!QFileInfo::exists(path(u"evil.bmp"_s)));
+    }
+
+    void userTextIsNeverAFormat()
+    {
+        // Ids that a chained QString::arg would read as its own placeholders.
+        Project project;
+        project.records = {
+            record(u"%2%1.bmp"_s, u"Зал"_s, u"торг"_s, u"12,5"_s, u"X"_s, kRed, 40, 5),
+            record(u"%9.bmp"_s, u"Угол"_s, u"торг"_s, u"1"_s, u"Y"_s, kGreen, 5, 5),
+        };
+        project.plans = {u"%2%1.bmp"_s};
+        const QString zip = archive(project);
+
+        const QString info = run({u"info"_s, zip}).text();
+        QVERIFY2(info.contains(u"  %2%1.bmp: записей 1, площадь 12,5\n"_s), qPrintable(info));
+        QVERIFY(info.contains(u"  %9.bmp: записей 1, площадь 1\n"_s));
+
+        const Run check = run({u"check"_s, zip});
+        QCOMPARE(check.exitCode, 1);
+        QVERIFY2(check.text().contains(u"(40, 5) вне плана «%2%1.bmp» (40×30)"_s), check.out.constData());
+        QVERIFY(check.text().contains(u"Строка 2: плана «%9.bmp» нет в архиве."_s));
+    }
+
+    void runsWhateverThePlatformVariableSays()
+    {
+        // An ssh session without a display, with the desktop's platform set for other programs.
+        const Run r = run({u"info"_s, archive(Project()), u"--json"_s}, [](QProcessEnvironment &env) {
+            env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+            env.remove(u"DISPLAY"_s);
+            env.remove(u"WAYLAND_DISPLAY"_s);
+        });
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.json()[u"records"_s].toInt(), 3);
+    }
+
+    void startUpFailureIsOneLine()
+    {
+        // A copy whose qt.conf points at a folder without platform plugins cannot start Qt.
+        const QString folder = path(u"broken-install"_s);
+        QVERIFY(QDir().mkpath(folder + u"/plugins"_s));
+        const QString program = folder + u"/metrola-cli"_s;
+        QFile::remove(program);
+        QVERIFY(QFile::copy(QStringLiteral(METROLA_CLI_PATH), program));
+        QFile conf(folder + u"/qt.conf"_s);
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("[Paths]\nPlugins=" + QFile::encodeName(folder + u"/plugins"_s) + "\n");
+        conf.close();
+        expectRefused(run({u"info"_s, archive(Project())}, {}, program));
+    }
+
+    void scheduleKeepsItsScratchInTheToolsFolder()
+    {
+        // With the system's temporary folder unusable (a file, so that not even root can make
+        // a folder in it), only METROLA_TMPDIR can serve.
+        const QString notAFolder = path(u"not-a-folder"_s);
+        QFile file(notAFolder);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QString out = path(u"scratch.xlsx"_s);
+        const Run r = run({u"schedule"_s, archive(Project()), u"-o"_s, out}, [&](QProcessEnvironment &env) {
+            env.insert(u"TMPDIR"_s, notAFolder);
+        });
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QVERIFY(QFileInfo(out).size() > 0);
+        QFile::remove(out);
+    }
+
+    void signalRemovesThePrivateFolder_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("Ctrl-C") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+    }
+
+    void signalRemovesThePrivateFolder()
+    {
+        QFETCH(int, signal);
+        // Large white plans keep the tool busy painting well after they were extracted.
+        Project project;
+        QImage big(3000, 3000, QImage::Format_RGB32);
+        big.fill(Qt::white);
+        project.plans.clear();
+        for (const QString &plan : {u"a.bmp"_s, u"b.bmp"_s})
+            project.extraMembers.append({plan, PlanImage::bmpBytes(big)});
+        const QString zip = archive(project);
+
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"METROLA_TMPDIR"_s, m_tmp);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(METROLA_CLI_PATH), {u"check"_s, zip});
+        QVERIFY(process.waitForStarted());
+        QDeadlineTimer deadline(30000);
+        bool extracted = false;
+        while (!extracted && !deadline.hasExpired() && process.state() == QProcess::Running) {
+            QDirIterator it(m_tmp, {u"*.bmp"_s}, QDir::Files, QDirIterator::Subdirectories);
+            extracted = it.hasNext();
+            if (!extracted)
+                QThread::usleep(200);
+        }
+        QVERIFY2(extracted, "the tool ended before its plans were seen");
+        ::kill(pid_t(process.processId()), signal);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(leftovers(), QStringList());
     }
 
     void demoArchive()
