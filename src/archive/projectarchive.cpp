@@ -6,6 +6,10 @@
 #include "model/metrolaerror.h"
 #include "model/planscales.h"
 #include "model/projectsession.h"
+#include "plan/planimage.h"
+
+static_assert(ZipReader::DefaultMemberSizeLimit >= PlanImage::kMaxPixels * 4 + 4096,
+              "every plan the loader accepts must also be accepted as an archive member");
 
 #include <QFileInfo>
 

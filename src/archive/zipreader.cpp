@@ -1,6 +1,7 @@
 #include "zipreader.h"
 
 #include "model/cp1251.h"
+#include "model/descriptionfile.h"
 #include "model/metrolaerror.h"
 #include "zipformat.h"
 
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 using namespace ZipFormat;
@@ -67,17 +69,56 @@ QString methodName(quint16 method)
     }
 }
 
+constexpr quint16 UnicodePathField = 0x7075;
+
+bool isUtf8(const QByteArray &raw, QString &text)
+{
+    text = QString::fromUtf8(raw);
+    return text.toUtf8() == raw;
+}
+
+// Info-ZIP's Unicode path field: version 1, the CRC-32 of the header's own name bytes (so a
+// tool that renamed the member without updating the field is caught), then the UTF-8 name.
+std::optional<QString> unicodePath(const QByteArray &extra, const QByteArray &raw)
+{
+    qsizetype pos = 0;
+    while (extra.size() - pos >= 4) {
+        const quint16 id = get16(extra.constData() + pos);
+        const qsizetype size = get16(extra.constData() + pos + 2);
+        if (size > extra.size() - pos - 4)
+            break;
+        const char *field = extra.constData() + pos + 4;
+        if (id == UnicodePathField && size > 5 && field[0] == 1
+            && get32(field + 1) == quint32(crc32_z(0, reinterpret_cast<const Bytef *>(raw.constData()), z_size_t(raw.size())))) {
+            QString text;
+            if (isUtf8(QByteArray(field + 5, size - 5), text))
+                return text;
+        }
+        pos += 4 + size;
+    }
+    return std::nullopt;
+}
+
 // Names are compared as text, so the same name in either encoding is the same member. A
 // name flagged UTF-8 that is not valid UTF-8 cannot be compared reliably and is unsafe.
-QString decodeName(const QByteArray &raw, bool utf8, bool &valid)
+// Without the flag, Info-ZIP on Linux stores the locale's UTF-8 bytes as they are; such a
+// name is told from Windows-1251 by being valid UTF-8 with a multi-byte sequence in it, which
+// Windows-1251 Cyrillic text practically never is: every letter would have to be followed by
+// just the right number of the rarely used signs 0x80..0xBF.
+QString decodeName(const QByteArray &raw, quint16 flags, const QByteArray &extra, bool &valid)
 {
-    if (!utf8) {
-        valid = true;
-        return Cp1251::toUnicode(raw);
+    valid = true;
+    QString text;
+    if ((flags & FlagUtf8Name) != 0) {
+        valid = isUtf8(raw, text);
+        return text;
     }
-    QString name = QString::fromUtf8(raw);
-    valid = name.toUtf8() == raw;
-    return name;
+    if (const auto unicode = unicodePath(extra, raw))
+        return *unicode;
+    const bool multiByte = std::any_of(raw.cbegin(), raw.cend(), [](char c) { return (uchar(c) & 0x80) != 0; });
+    if (multiByte && isUtf8(raw, text))
+        return text;
+    return Cp1251::toUnicode(raw);
 }
 
 // Only plain Unix permission bits and the DOS read-only bit are trusted. Execute bits are
@@ -255,7 +296,9 @@ void ZipReader::open()
         e.size = size;
         e.headerOffset = headerOffset;
         bool validName = false;
-        e.name = decodeName(QByteArray(p + CentralHeaderSize, nameLength), (e.flags & FlagUtf8Name) != 0, validName);
+        e.rawName = QByteArray(p + CentralHeaderSize, nameLength);
+        e.name = decodeName(e.rawName, e.flags, QByteArray(p + CentralHeaderSize + nameLength, get16(p + 30)),
+                            validName);
         e.safe = validName && isSafeMemberName(e.name);
 
         if (compressedSize == Zip64Marker32 || size == Zip64Marker32 || headerOffset == Zip64Marker32
@@ -269,9 +312,7 @@ void ZipReader::open()
         if (e.method != MethodStored && e.method != MethodDeflated) {
             unsupported(QStringLiteral("файл «%1» сжат методом %2 (%3), а читаются только файлы без сжатия "
                                        "и сжатые методом Deflate")
-                            .arg(printable(e.name))
-                            .arg(e.method)
-                            .arg(methodName(e.method)));
+                            .arg(printable(e.name), QString::number(e.method), methodName(e.method)));
         }
         if (e.method == MethodStored && e.compressedSize != e.size)
             corrupt(QStringLiteral("у несжатого файла «%1» указаны два разных размера").arg(printable(e.name)));
@@ -298,6 +339,7 @@ void ZipReader::checkLocalHeaders(qint64 centralOffset)
     struct Local
     {
         QByteArray name;
+        QByteArray extra;
         quint16 flags;
         quint16 method;
         quint32 crc;
@@ -328,6 +370,7 @@ void ZipReader::checkLocalHeaders(qint64 centralOffset)
         if (e.dataOffset > centralOffset || e.compressedSize > centralOffset - e.dataOffset)
             corrupt(QStringLiteral("данные файла «%1» выходят за пределы архива").arg(printable(e.name)));
         l.name = readAt(e.headerOffset + LocalHeaderSize, nameLength);
+        l.extra = readAt(e.headerOffset + LocalHeaderSize + nameLength, extraLength);
         spans.emplace_back(e.headerOffset, e.dataOffset + e.compressedSize);
         locals.push_back(std::move(l));
     }
@@ -349,7 +392,9 @@ void ZipReader::checkLocalHeaders(qint64 centralOffset)
         const Entry &e = m_entries[i];
         const Local &l = locals[i];
         bool valid = false;
-        const bool sameName = decodeName(l.name, (l.flags & FlagUtf8Name) != 0, valid) == e.name;
+        // Writers put the Unicode path field in either header or both, so the same bytes are
+        // the same name too.
+        const bool sameName = l.name == e.rawName || decodeName(l.name, l.flags, l.extra, valid) == e.name;
         bool sameSizes = true;
         // With a data descriptor the local fields may be zero; the central directory's
         // values are the ones that count.
@@ -367,13 +412,9 @@ void ZipReader::checkLocalHeaders(qint64 centralOffset)
 
 bool ZipReader::isSafeMemberName(const QString &name)
 {
-    if (name.isEmpty() || name == u"." || name.contains(u".."))
-        return false;
-    for (const QChar c : name) {
-        if (c == u'/' || c == u'\\' || c == u':' || c.category() == QChar::Other_Control)
-            return false;
-    }
-    return true;
+    // Members are named by the plan ids that records carry; a name one accepts and the other
+    // refuses would open a project without its plan.
+    return !name.isEmpty() && DescriptionFile::isSafePlanId(name);
 }
 
 QStringList ZipReader::memberNames() const
@@ -580,9 +621,8 @@ int ZipReader::extract(const QStringList &names, const QString &destDir, const R
                                 std::filesystem::path(target.toStdU16String()), error);
         if (error) {
             throw MetrolaError(QStringLiteral("Не удалось записать файл «%1» в папку «%2»: %3. Извлечено файлов: %4 из %5.")
-                                   .arg(chosen[i]->name, shown(destDir), QString::fromStdString(error.message()))
-                                   .arg(i)
-                                   .arg(chosen.size()));
+                                   .arg(chosen[i]->name, shown(destDir), QString::fromStdString(error.message()),
+                                        QString::number(i), QString::number(chosen.size())));
         }
         staged[i]->setAutoRemove(false);
     }

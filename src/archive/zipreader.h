@@ -25,7 +25,9 @@ public:
     // Asked when the target file exists: true replaces it, false skips the member.
     using ReplaceQuestion = std::function<bool(const QString &memberName)>;
 
-    static constexpr qint64 DefaultMemberSizeLimit = qint64(512) << 20;
+    // The largest plan the loader takes is 1 GiB of 32-bit pixels; the extra megabyte holds
+    // its headers and colour table. A member that may be a plan must not be refused before it.
+    static constexpr qint64 DefaultMemberSizeLimit = (qint64(1) << 30) + (qint64(1) << 20);
 
     explicit ZipReader(const QString &archivePath, qint64 memberSizeLimit = DefaultMemberSizeLimit);
     // The device must be open for reading, allow seeking, and outlive the reader.
@@ -51,14 +53,14 @@ public:
     // again.
     void verify(const Progress &progress = {});
 
-    // A bare file name that cannot leave the target folder: no separators, no "..", no drive
-    // letter, no control characters.
+    // A bare file name that cannot leave the target folder, by the rule plan ids follow.
     static bool isSafeMemberName(const QString &name);
 
 private:
     struct Entry
     {
         QString name;
+        QByteArray rawName; // as stored in the central directory
         bool safe = false;
         quint16 madeBy = 0;
         quint16 flags = 0;

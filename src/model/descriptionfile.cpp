@@ -117,8 +117,10 @@ bool isSafePlanId(const QString &id)
 {
     if (id == u"." || id == u"..")
         return false;
+    if (id.size() >= 2 && id[1] == u':' && id[0].toLower() >= u'a' && id[0].toLower() <= u'z')
+        return false;
     for (QChar c : id) {
-        if (c == u'/' || c == u'\\' || c.unicode() < 0x20 || c.unicode() == 0x7f)
+        if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control)
             return false;
     }
     return true;
@@ -233,8 +235,7 @@ Contents parse(QByteArrayView data)
                 QStringLiteral("Файл описания содержит недопустимое имя плана «%1» в строке %2: "
                                "имя плана должно быть простым именем файла. Проект не загружен, "
                                "таблица не изменена.")
-                    .arg(id)
-                    .arg(r + 3));
+                    .arg(id, QString::number(r + 3)));
         }
     }
     return contents;
