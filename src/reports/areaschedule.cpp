@@ -25,6 +25,26 @@ constexpr int ColumnInfo = 9;      // J
 constexpr int LastColumn = AreaSchedule::ColumnCount - 1; // K
 constexpr int HeaderColumns = 10; // A..J; K stays bare
 
+// Room around a text inside its cell, and the drop-down button the filter puts into every
+// header cell, which the caption must not run under.
+constexpr double CellPadding = 1.5;
+constexpr double FilterButton = 2.5;
+
+// What a cell shows, as the viewer writes a number in its general format.
+QString shownText(const AreaSchedule::Cell &cell)
+{
+    switch (cell.kind) {
+    case AreaSchedule::Cell::Empty:
+        return {};
+    case AreaSchedule::Cell::Text:
+        return cell.text;
+    case AreaSchedule::Cell::Number:
+    case AreaSchedule::Cell::Formula:
+        return QString::number(cell.number, 'g', 10);
+    }
+    return {};
+}
+
 } // namespace
 
 QString AreaSchedule::titleFor(const QString &archivePath)
@@ -89,6 +109,51 @@ QString AreaSchedule::cellName(int row, int column)
     for (int c = column + 1; c > 0; c = (c - 1) / 26)
         letters.prepend(QChar(u'A' + (c - 1) % 26));
     return letters + QString::number(row + 1);
+}
+
+double AreaSchedule::textWidth(const QString &text)
+{
+    double width = 0;
+    for (const QChar c : text)
+        width += c.isUpper() ? 1.3 : 1.0;
+    return width;
+}
+
+int AreaSchedule::wrappedLines(const QString &text, double width)
+{
+    int lines = 1;
+    double used = 0;
+    for (const QString &word : text.split(u' ', Qt::SkipEmptyParts)) {
+        const double needed = textWidth(word);
+        const double space = used > 0 ? textWidth(u" "_s) : 0;
+        if (used > 0 && used + space + needed <= width) {
+            used += space + needed;
+            continue;
+        }
+        if (used > 0)
+            ++lines;
+        used = 0;
+        // A word wider than the column is broken wherever the line is full.
+        for (const QChar c : word) {
+            const double w = textWidth(QString(c));
+            if (used > 0 && used + w > width) {
+                ++lines;
+                used = 0;
+            }
+            used += w;
+        }
+    }
+    return lines;
+}
+
+double AreaSchedule::columnWidth(int column) const
+{
+    return column >= 0 && column < ColumnCount ? m_columnWidths[static_cast<size_t>(column)] : 0;
+}
+
+double AreaSchedule::rowHeight(int row) const
+{
+    return row >= 0 && row < static_cast<int>(m_rowHeights.size()) ? m_rowHeights[static_cast<size_t>(row)] : 0;
 }
 
 const AreaSchedule::Cell &AreaSchedule::cell(int row, int column) const
@@ -213,6 +278,22 @@ AreaSchedule AreaSchedule::build(const RecordTable &table, const Captions &capti
         sheet.at(sumRow, c).format.bold = true;
     sheet.at(sumRow, ColumnTotalArea).format.fill = {Fill::Solid, LightYellow, 0};
 
-    sheet.m_autoFilter = Range{HeaderRow, 0, HeaderRow, LastColumn};
+    // The filter takes the header and the records below it, never the sums.
+    sheet.m_autoFilter = Range{HeaderRow, 0, std::max(HeaderRow, sumRow - 1), LastColumn};
+
+    // Each column as wide as its longest text, within bounds; a caption that is still too
+    // long wraps, and the header row is as high as its tallest caption.
+    int headerLines = 1;
+    for (int c = 0; c < HeaderColumns; ++c) {
+        const QString &caption = header[static_cast<size_t>(c)];
+        double longest = textWidth(caption) + FilterButton;
+        for (int row = FirstRecordRow; row <= sumRow; ++row)
+            longest = std::max(longest, textWidth(shownText(sheet.cell(row, c))));
+        const double width = std::clamp(longest + CellPadding, MinColumnWidth, MaxColumnWidth);
+        sheet.m_columnWidths[static_cast<size_t>(c)] = width;
+        headerLines = std::max(headerLines, wrappedLines(caption, width - CellPadding - FilterButton));
+    }
+    sheet.m_rowHeights.assign(static_cast<size_t>(HeaderRow) + 1, 0);
+    sheet.m_rowHeights[HeaderRow] = headerLines * LineHeight;
     return sheet;
 }

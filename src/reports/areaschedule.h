@@ -82,6 +82,12 @@ public:
     static std::optional<double> areaValue(QStringView area);
     // "C6" for row 5, column 2.
     static QString cellName(int row, int column);
+    // How wide a text shows, in the sheet's width unit (the digit width of the default font):
+    // capitals count a little more than other characters.
+    static double textWidth(const QString &text);
+    // The lines a text takes when wrapped at word boundaries into `width` units; a word too
+    // long for one line is broken.
+    static int wrappedLines(const QString &text, double width);
 
     const QString &title() const { return m_title; }
     int rowCount() const { return static_cast<int>(m_rows.size()); }
@@ -89,6 +95,15 @@ public:
     const Cell &cell(int row, int column) const;
     const std::vector<Range> &merges() const { return m_merges; }
     const std::optional<Range> &autoFilter() const { return m_autoFilter; }
+    // Column widths in the sheet's width unit and row heights in points; 0 leaves the viewer's
+    // default. A spreadsheet grows a wrapped row only while the text is typed in, so a written
+    // file has to carry the height its wrapped header needs.
+    double columnWidth(int column) const;
+    double rowHeight(int row) const;
+
+    static constexpr double MinColumnWidth = 8;
+    static constexpr double MaxColumnWidth = 40;
+    static constexpr double LineHeight = 15; // points, one line of the default font
 
 private:
     Cell &at(int row, int column);
@@ -99,4 +114,6 @@ private:
     std::vector<std::array<Cell, ColumnCount>> m_rows;
     std::vector<Range> m_merges;
     std::optional<Range> m_autoFilter;
+    std::array<double, ColumnCount> m_columnWidths{};
+    std::vector<double> m_rowHeights;
 };

@@ -128,6 +128,17 @@ void writeCells(lxw_worksheet *worksheet, FormatCache &formats, const AreaSchedu
               path);
     }
 
+    for (int c = 0; c < AreaSchedule::ColumnCount; ++c) {
+        if (const double width = sheet.columnWidth(c); width > 0) {
+            const auto column = static_cast<lxw_col_t>(c);
+            check(worksheet_set_column(worksheet, column, column, width, nullptr), path);
+        }
+    }
+    for (int r = 0; r < sheet.rowCount(); ++r) {
+        if (const double height = sheet.rowHeight(r); height > 0)
+            check(worksheet_set_row(worksheet, static_cast<lxw_row_t>(r), height, nullptr), path);
+    }
+
     for (int r = 0; r < sheet.rowCount(); ++r) {
         for (int c = 0; c < AreaSchedule::ColumnCount; ++c) {
             const AreaSchedule::Cell &cell = sheet.cell(r, c);

@@ -61,6 +61,8 @@ const Cell &at(const AreaSchedule &sheet, const QString &name)
 
 } // namespace
 
+Q_DECLARE_METATYPE(AreaSchedule::Range)
+
 class TestAreaSchedule : public QObject
 {
     Q_OBJECT
@@ -174,6 +176,47 @@ private Q_SLOTS:
         block.thinBorders = true;
         for (const QString &name : {u"A3"_s, u"K3"_s, u"K5"_s, u"A6"_s, u"K6"_s})
             QCOMPARE(at(sheet, name).format, block);
+    }
+
+    void wrappedLines_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("width");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("fits") << u"Прочие"_s << 10.0 << 1;
+        QTest::newRow("empty") << QString() << 10.0 << 1;
+        QTest::newRow("two words, two lines") << u"доп информация"_s << 10.0 << 2;
+        QTest::newRow("two words on one line") << u"доп инфо"_s << 10.0 << 1;
+        QTest::newRow("long word broken") << QString(25, u'ж') << 10.0 << 3;
+        QTest::newRow("capitals are wider") << u"ШШШШШШШШ"_s << 10.0 << 2;
+        QTest::newRow("runs of blanks") << u"а    б"_s << 3.0 << 1;
+    }
+
+    void wrappedLines()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, width);
+        QFETCH(int, lines);
+        QCOMPARE(AreaSchedule::wrappedLines(text, width), lines);
+    }
+
+    void filterTakesTheRecordsNotTheSums_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::addColumn<AreaSchedule::Range>("filter");
+        QTest::newRow("none") << 0 << AreaSchedule::Range{1, 0, 1, 10};
+        QTest::newRow("one") << 1 << AreaSchedule::Range{1, 0, 2, 10};
+        QTest::newRow("three") << 3 << AreaSchedule::Range{1, 0, 4, 10};
+    }
+
+    void filterTakesTheRecordsNotTheSums()
+    {
+        QFETCH(int, records);
+        QFETCH(AreaSchedule::Range, filter);
+        RecordTable table;
+        for (int r = 0; r < records; ++r)
+            table.appendRecord(record(u"торг"_s, u"1"_s), std::nullopt);
+        QCOMPARE(AreaSchedule::build(table, Captions::defaults(), {}).autoFilter(), filter);
     }
 
     void noRecords()

@@ -39,6 +39,8 @@ struct Sheet
     QHash<QString, XmlCell> cells;
     QStringList merges;
     QString autoFilter;
+    QHash<int, double> columnWidths; // by column number from 1
+    QHash<int, double> rowHeights;   // by row number from 1
 };
 
 Sheet parseSheet(const QByteArray &xml)
@@ -62,6 +64,12 @@ Sheet parseSheet(const QByteArray &xml)
             sheet.merges << attributes.value("ref"_L1).toString();
         } else if (name == "autoFilter"_L1) {
             sheet.autoFilter = attributes.value("ref"_L1).toString();
+        } else if (name == "col"_L1) {
+            const int last = attributes.value("max"_L1).toInt();
+            for (int c = attributes.value("min"_L1).toInt(); c <= last; ++c)
+                sheet.columnWidths[c] = attributes.value("width"_L1).toDouble();
+        } else if (name == "row"_L1 && attributes.hasAttribute("ht"_L1)) {
+            sheet.rowHeights[attributes.value("r"_L1).toInt()] = attributes.value("ht"_L1).toDouble();
         }
     }
     return sheet;
@@ -117,7 +125,8 @@ private Q_SLOTS:
             return cell.type == "s"_L1 ? strings.value(cell.value.toInt()) : QString();
         };
         QCOMPARE(sheet.merges, QStringList{u"A1:K1"_s});
-        QCOMPARE(sheet.autoFilter, u"A2:K2"_s);
+        // The header and the three records, not the sums below them.
+        QCOMPARE(sheet.autoFilter, u"A2:K5"_s);
         QCOMPARE(text(u"A1"_s), u"Размеркация plan.zip"_s);
         QCOMPARE(text(u"G2"_s), u"Прочие"_s);
         QCOMPARE(text(u"I3"_s), u"007"_s);
@@ -155,6 +164,36 @@ private Q_SLOTS:
         const QStringList strings = parseSharedStrings(readMember(path, u"xl/sharedStrings.xml"_s));
         QVERIFY2(strings.contains(u"ABC\tDE\U0001F600"_s), qPrintable(strings.join(u'|')));
         QVERIFY(strings.contains(u"px"_s));
+    }
+
+    void headerFitsItsColumns()
+    {
+        RecordTable table;
+        RecordTable::Row row;
+        row[RecordTable::PlanId] = u"etazh1-korpus-B-sektsiya-4.bmp"_s; // 30 characters
+        row[RecordTable::Type] = u"прво"_s;
+        row[RecordTable::Area] = u"1234,5"_s;
+        table.appendRecord(row, std::nullopt);
+        Captions captions = Captions::defaults();
+        // Longer than any column may grow, so it has to wrap into three lines.
+        captions[Captions::FirstType] = u"Торговые помещения первого этажа с витринами на улицу "
+                                        u"и отдельным входом"_s;
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(u"schedule.xlsx"_s);
+        XlsxWorkbook::write(AreaSchedule::build(table, captions, {}), path);
+        const Sheet sheet = parseSheet(readMember(path, u"xl/worksheets/sheet1.xml"_s));
+
+        QVERIFY2(sheet.columnWidths.value(1) >= 30, qPrintable(QString::number(sheet.columnWidths.value(1))));
+        // "Производство" over a short number: the caption decides.
+        QVERIFY(sheet.columnWidths.value(5) >= 12);
+        for (int c = 1; c <= 10; ++c) {
+            QVERIFY2(sheet.columnWidths.value(c) >= AreaSchedule::MinColumnWidth
+                         && sheet.columnWidths.value(c) <= AreaSchedule::MaxColumnWidth + 1,
+                     qPrintable(QString::number(c)));
+        }
+        QCOMPARE(sheet.rowHeights.value(2), 3 * AreaSchedule::LineHeight);
+        QVERIFY(!sheet.columnWidths.contains(11)); // K keeps the default
     }
 
     void writeReplacesWholly()
