@@ -5,7 +5,11 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QUrl>
+
+using namespace Qt::StringLiterals;
 
 namespace Dialogs {
 
@@ -85,7 +89,29 @@ bool openDocument(const QString &path)
 {
     if (responder().open)
         return responder().open(path);
+    // On Linux openUrl reports success as soon as xdg-open starts, even when nothing can open
+    // the file, so the desktop is asked first whether anything is set to open its type.
+    if (!hasDesktopHandler(path))
+        return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool hasDesktopHandler(const QString &path)
+{
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    if (!type.isValid() || type.isDefault()) // a type the desktop cannot be asked about
+        return true;
+    QProcess query;
+    query.start(u"xdg-mime"_s, {u"query"_s, u"default"_s, type.name()});
+    // Without xdg-utils there is no xdg-open either, and openUrl answers for itself.
+    if (!query.waitForStarted(5000))
+        return true;
+    if (!query.waitForFinished(5000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return true;
+    }
+    return query.exitStatus() == QProcess::NormalExit && !query.readAllStandardOutput().trimmed().isEmpty();
 }
 
 } // namespace Dialogs

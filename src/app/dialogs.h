@@ -38,6 +38,9 @@ std::optional<QString> askText(QWidget *parent, const QString &title, const QStr
 
 // Hands a file to the desktop's program for it, without waiting; false when none took it.
 bool openDocument(const QString &path);
+// Whether the desktop names a program for the file's type (xdg-mime); true when it cannot be
+// asked, so that the hand-over itself decides.
+bool hasDesktopHandler(const QString &path);
 
 struct Responder
 {

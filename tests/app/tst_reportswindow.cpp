@@ -3,9 +3,14 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QHash>
 #include <QImage>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -14,6 +19,34 @@ namespace {
 RecordTable::Row record(const QString &plan, const QString &x, quint32 key)
 {
     return {plan, u"Зал"_s, u"торг"_s, u"12,5"_s, u"А-01"_s, QString(), QString::number(key), x, u"20"_s};
+}
+
+// The desktop's associations come from `desktop` alone while the result lives.
+auto isolatedDesktop(const QTemporaryDir &desktop)
+{
+    // File types are still told by the system's database.
+    for (const QString &mime : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, u"mime"_s,
+                                                        QStandardPaths::LocateDirectory)) {
+        if (QFile::link(mime, desktop.filePath(u"mime"_s)))
+            break;
+    }
+    QHash<QByteArray, std::optional<QByteArray>> saved;
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS",
+                             "XDG_CURRENT_DESKTOP", "DE", "BROWSER"}) {
+        saved.insert(name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        if (QByteArrayView(name).startsWith("XDG_") && !QByteArrayView(name).endsWith("DESKTOP"))
+            qputenv(name, QFile::encodeName(desktop.path()));
+        else
+            qunsetenv(name);
+    }
+    return qScopeGuard([saved] {
+        for (auto it = saved.cbegin(); it != saved.cend(); ++it) {
+            if (it.value())
+                qputenv(it.key().constData(), *it.value());
+            else
+                qunsetenv(it.key().constData());
+        }
+    });
 }
 
 } // namespace
@@ -121,6 +154,40 @@ private Q_SLOTS:
             QVERIFY(m_messages.first().contains(path));
         }
         QDir(QFileInfo(path).path()).removeRecursively();
+    }
+
+    void desktopHandler_data()
+    {
+        QTest::addColumn<QByteArray>("mimeapps"); // mimeapps.list of the desktop
+        QTest::addColumn<bool>("found");
+        QTest::newRow("nothing set") << QByteArray() << false;
+        QTest::newRow("a default for workbooks")
+            << QByteArray("[Default Applications]\n"
+                          "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet=calc.desktop\n")
+            << true;
+        QTest::newRow("a default for other files")
+            << QByteArray("[Default Applications]\ntext/plain=editor.desktop\n") << false;
+    }
+
+    void desktopHandler()
+    {
+        QFETCH(QByteArray, mimeapps);
+        QFETCH(bool, found);
+        QTemporaryDir desktop;
+        QVERIFY(desktop.isValid());
+        const auto restore = isolatedDesktop(desktop);
+        const auto write = [&desktop](const QString &name, const QByteArray &text) {
+            QVERIFY(QDir().mkpath(QFileInfo(desktop.filePath(name)).path()));
+            QFile file(desktop.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        };
+        // The desktop names a program only when its entry and its executable exist.
+        for (const char *program : {"calc", "editor"})
+            write(u"applications/%1.desktop"_s.arg(QLatin1StringView(program)),
+                  "[Desktop Entry]\nType=Application\nName=Program\nExec=true %f\n");
+        write(u"mimeapps.list"_s, mimeapps);
+        QCOMPARE(Dialogs::hasDesktopHandler(desktop.filePath(u"Размеркация plan.zip.xlsx"_s)), found);
     }
 };
 
