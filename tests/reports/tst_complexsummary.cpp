@@ -137,6 +137,16 @@ private Q_SLOTS:
         QCOMPARE(s.areaNotNumberRows, std::vector<int>{2});
     }
 
+    void unfinishedRecordsAreNoProblem()
+    {
+        RecordTable t;
+        fill(t, {u"a;;;Т;100"_s, u"a;офис;;Т;101"_s, u"a;;2;Т;102"_s});
+        const ComplexSummary s = ComplexSummary::of(t, {});
+        QVERIFY(s.problems.empty());
+        QCOMPARE(s.areaMissingRows, (std::vector<int>{1, 2}));
+        QVERIFY(s.areaNotNumberRows.empty());
+    }
+
     void copiesAsTabSeparatedText()
     {
         RecordTable t;
