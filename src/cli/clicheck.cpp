@@ -7,6 +7,7 @@
 #include "model/recordtable.h"
 #include "plan/colourkey.h"
 #include "plan/floodfill.h"
+#include "plan/planimage.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -196,8 +197,15 @@ void ProjectCheck::checkLabelPoints(CliProject &project)
             rooms.push_back({QPoint(*x, *y), k});
         }
         // A fill seeded on a wall floods the whole wall network and leaves it wearing the key,
-        // so this can only be seen on the plan as drawn.
-        const QImage &drawn = session.planImage();
+        // so this can only be seen on the plan as drawn; the plan opening painted is read again.
+        QImage drawn = session.planImage();
+        if (painted && !labels.empty()) {
+            try {
+                drawn = PlanImage::loadBmp(session.programDir() + plan);
+            } catch (const MetrolaError &) {
+                drawn = QImage();
+            }
+        }
         for (Label &label : labels) {
             label.onWall = drawn.rect().contains(label.point)
                 && (ColourKey::fromRgb(drawn.pixel(label.point)) & ColourKey::kRgbMask) == 0;
