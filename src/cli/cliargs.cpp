@@ -102,7 +102,7 @@ CliArgs CliArgs::parse(const QStringList &arguments)
             const QString text = value();
             const auto percent = PlanScales::parseNumber(text);
             if (!percent || *percent < 0 || *percent > PlanScales::kMaxTolerance)
-                usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(text).arg(PlanScales::kMaxTolerance));
+                usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(text, QString::number(PlanScales::kMaxTolerance)));
             args.tolerance = percent;
         } else if (a == u"-o"_s && !report) {
             if (outputGiven)
