@@ -42,7 +42,8 @@ std::vector<RoomSeed> RoomAreas::seedsOf(const RecordTable &table, const QString
         const auto key = parseCellNumber(table.cellText(RecordTable::ColourKey, r));
         const auto x = parseCellNumber(table.cellText(RecordTable::LabelX, r));
         const auto y = parseCellNumber(table.cellText(RecordTable::LabelY, r));
-        if (!key || !x || !y) {
+        // As the repaint does: a record keyed white or black has no room.
+        if (!key || !x || !y || RecordTable::isReservedKey(*key)) {
             if (skipped)
                 skipped->push_back(r);
             continue;
@@ -122,13 +123,15 @@ std::vector<RoomAreaCheck> RoomAreas::check(const ProjectSession &session, const
         room.typed = AreaText::value(table.cellText(RecordTable::Area, r));
 
         const Plan &plan = measured(session, planId);
-        const bool readable = parseCellNumber(table.cellText(RecordTable::ColourKey, r))
-                              && parseCellNumber(table.cellText(RecordTable::LabelX, r))
+        const auto key = parseCellNumber(table.cellText(RecordTable::ColourKey, r));
+        const bool readable = key && parseCellNumber(table.cellText(RecordTable::LabelX, r))
                               && parseCellNumber(table.cellText(RecordTable::LabelY, r));
         // The percentage comes from the unrounded area, so a room of a few pixels still has one.
         double exact = 0;
         if (!readable) {
             room.reason = QStringLiteral("ключ или точка подписи записи — не число");
+        } else if (RecordTable::isReservedKey(*key)) {
+            room.reason = QStringLiteral("ключ записи — белый или чёрный цвет, у неё нет комнаты");
         } else {
             const RoomPixels &pixels = plan.rooms[nextRoom[planId]++];
             if (!plan.error.isEmpty()) {
