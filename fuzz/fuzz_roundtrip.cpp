@@ -26,11 +26,15 @@ QString cellFrom(QByteArrayView raw)
 QString planIdFrom(QString id)
 {
     for (QChar &c : id) {
-        if (c == u'/' || c == u'\\' || c.unicode() < 0x20 || c.unicode() == 0x7f)
+        if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control)
             c = u'_';
     }
-    if (id.isEmpty() || id == u"." || id == u"..")
+    // "." / ".." and a drive prefix such as "C:" are refused by the reader; a leading letter
+    // makes them plain names.
+    if (!DescriptionFile::isSafePlanId(id) || id.isEmpty())
         id.prepend(u'p');
+    if (!DescriptionFile::isSafePlanId(id))
+        __builtin_trap();
     return id;
 }
 
