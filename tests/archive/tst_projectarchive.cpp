@@ -1,3 +1,4 @@
+#include "testfiles.h"
 #include "archive/projectarchive.h"
 #include "archive/zipreader.h"
 #include "archive/zipwriter.h"
@@ -46,11 +47,6 @@ RecordTable::Row record(const QString &plan, quint32 key, int x)
     return {plan, u"Зал"_s, u"торг"_s, u"12,5"_s, u"А-01"_s, QString(), QString::number(key), QString::number(x), u"10"_s};
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 

@@ -1,3 +1,4 @@
+#include "testfiles.h"
 #include "archive/projectarchive.h"
 #include "archive/zipwriter.h"
 #include "model/cp1251.h"
@@ -20,18 +21,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 QByteArray planBytes(QRgb fill)
 {
@@ -103,7 +93,7 @@ private Q_SLOTS:
 
         RecoveryFile::write(m_programDir, RecoveryFile::take(session));
         // The table is the description file's content, byte for byte.
-        QCOMPARE(readAll(m_programDir + RecoveryFile::fileName()),
+        QCOMPARE(readFile(m_programDir + RecoveryFile::fileName()),
                  DescriptionFile::build(session.captions(), session.table()));
         const RecoveryFile::Recovered back = RecoveryFile::read(m_programDir);
         QVERIFY(back.contents.captions);
@@ -120,7 +110,7 @@ private Q_SLOTS:
         ProjectSession session(m_programDir);
         setRows(session, {record(u"a.bmp"_s, u"Зал"_s, 100)});
         RecoveryFile::write(m_programDir, RecoveryFile::take(session));
-        writeAll(m_programDir + RecoveryFile::sideFileName(), "{\"archive\": [1,");
+        QVERIFY(writeFile(m_programDir + RecoveryFile::sideFileName(), "{\"archive\": [1,"));
         const RecoveryFile::Recovered back = RecoveryFile::read(m_programDir);
         QCOMPARE(back.contents.rows, session.table().rows());
         QVERIFY(back.archive.isEmpty());
@@ -153,11 +143,11 @@ private Q_SLOTS:
         RecoveryWriter writer(session, 60000);
         // Inactive until start-up has asked about an earlier run's copy: nothing written or removed.
         writer.setActive(false);
-        writeAll(m_programDir + RecoveryFile::fileName(), "earlier run");
+        QVERIFY(writeFile(m_programDir + RecoveryFile::fileName(), "earlier run"));
         setRows(session, {record(u"a.bmp"_s, u"Зал"_s, 100)});
         writer.flush();
         writer.discard();
-        QCOMPARE(readAll(m_programDir + RecoveryFile::fileName()), "earlier run");
+        QCOMPARE(readFile(m_programDir + RecoveryFile::fileName()), "earlier run");
         writer.setActive(true);
         writer.changed();
         writer.flush();
@@ -223,8 +213,8 @@ private Q_SLOTS:
         QLockFile lock(second + WorkFolder::lockFileName());
         if (held)
             QVERIFY(lock.tryLock(0));
-        writeAll(second + RecoveryFile::fileName(), "work");
-        writeAll(second + RecoveryFile::sideFileName(), "{}");
+        QVERIFY(writeFile(second + RecoveryFile::fileName(), "work"));
+        QVERIFY(writeFile(second + RecoveryFile::sideFileName(), "{}"));
         RecoveryFile::adopt(m_programDir, {m_programDir, second});
         QCOMPARE(RecoveryFile::exists(m_programDir), !held);
         QCOMPARE(RecoveryFile::exists(second), held);
@@ -257,9 +247,9 @@ private Q_SLOTS:
         }
         // Painted after the archive was written: the recovery must not undo it.
         if (planLeftInFolder)
-            writeAll(m_programDir + u"b.bmp"_s, planBytes(qRgb(0, 0, 255)));
+            QVERIFY(writeFile(m_programDir + u"b.bmp"_s, planBytes(qRgb(0, 0, 255))));
         // c.bmp was added from disk and lives outside the folder.
-        writeAll(elsewhere.path() + u"/c.bmp"_s, planBytes(qRgb(0, 255, 0)));
+        QVERIFY(writeFile(elsewhere.path() + u"/c.bmp"_s, planBytes(qRgb(0, 255, 0))));
 
         RecoveryFile::Recovered recovered;
         for (const auto &row : {record(u"b.bmp"_s, u"Зал"_s, 100), record(u"a.bmp"_s, u"Склад"_s, 99),

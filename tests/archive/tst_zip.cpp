@@ -1,3 +1,4 @@
+#include "testfiles.h"
 #include "archive/zipreader.h"
 #include "archive/zipwriter.h"
 #include "model/descriptionfile.h"
@@ -150,18 +151,7 @@ QStringList tree(const QString &root)
     return out;
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(data), data.size());
-}
 
 int shell(const QString &dir, const QString &command, QByteArray *output = nullptr)
 {
@@ -274,7 +264,7 @@ void TstZip::roundTrip()
     QTemporaryDir dir;
     QDir().mkpath(dir.filePath(u"in"_s));
     QDir().mkpath(dir.filePath(u"out"_s));
-    writeFile(dir.filePath(u"in/"_s + name), data);
+    QVERIFY(writeFile(dir.filePath(u"in/"_s + name), data));
     const QString archive = dir.filePath(u"x.zip"_s);
     QCOMPARE(ZipWriter::packFiles({dir.filePath(u"in/"_s + name)}, archive), 1);
     QCOMPARE(shell(dir.path(), u"unzip -tq x.zip"_s), 0);
@@ -290,8 +280,8 @@ void TstZip::roundTrip()
 void TstZip::sameBytesWhateverTheThreads()
 {
     QTemporaryDir dir;
-    writeFile(dir.filePath(u"plan.bmp"_s), planBytes(5 * (1 << 20) + 7, 9));
-    writeFile(dir.filePath(u"metrola.csv"_s), "1;2;3\r\n");
+    QVERIFY(writeFile(dir.filePath(u"plan.bmp"_s), planBytes(5 * (1 << 20) + 7, 9)));
+    QVERIFY(writeFile(dir.filePath(u"metrola.csv"_s), "1;2;3\r\n"));
     QByteArray first;
     for (int threads : {1, 2, 3, 8, 1}) {
         ZipWriter w(dir.filePath(u"x.zip"_s));
@@ -321,7 +311,7 @@ void TstZip::toolsAcceptWrittenArchive()
     QStringList paths, expected;
     for (const In &in : inputs) {
         const QString path = dir.filePath(in.name);
-        writeFile(path, in.data);
+        QVERIFY(writeFile(path, in.data));
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime));
         QVERIFY(f.setPermissions(in.perms));
@@ -374,7 +364,7 @@ void TstZip::writerRefuses()
     QFETCH(QString, message);
     QTemporaryDir dir;
     const QString archive = dir.filePath(u"project.zip"_s);
-    writeFile(archive, "previous archive");
+    QVERIFY(writeFile(archive, "previous archive"));
     QDir().mkpath(dir.filePath(u"in"_s));
     ZipWriter w(archive);
     if (!inputName.isEmpty()) {
@@ -401,7 +391,7 @@ void TstZip::writerKeepsOldArchiveWhenDiskFills()
     // A file size limit makes writes fail with EFBIG the way a full disk fails them.
     QTemporaryDir dir;
     const QString archive = dir.filePath(u"project.zip"_s);
-    writeFile(archive, "previous archive");
+    QVERIFY(writeFile(archive, "previous archive"));
     ZipWriter w(archive);
     w.addMember(u"plan.bmp"_s, noise(3 << 20, 7));
     rlimit old{};
@@ -499,8 +489,8 @@ void TstZip::readsOtherTools()
     QFETCH(QStringList, names);
     QFETCH(QStringList, sources);
     QTemporaryDir dir;
-    writeFile(dir.filePath(u"a.txt"_s), QByteArray("line of a plan description\n").repeated(500));
-    writeFile(dir.filePath(u"b.bin"_s), noise(100000, 1) + QByteArray(300000, '\0'));
+    QVERIFY(writeFile(dir.filePath(u"a.txt"_s), QByteArray("line of a plan description\n").repeated(500)));
+    QVERIFY(writeFile(dir.filePath(u"b.bin"_s), noise(100000, 1) + QByteArray(300000, '\0')));
     QCOMPARE(shell(dir.path(), command), 0);
     QDir().mkpath(dir.filePath(u"out"_s));
 
@@ -599,9 +589,9 @@ void TstZip::refusesHostile()
 
     // From a file, into a folder where a.txt exists and may be replaced: nothing changes.
     QTemporaryDir dir;
-    writeFile(dir.filePath(u"x.zip"_s), zip);
+    QVERIFY(writeFile(dir.filePath(u"x.zip"_s), zip));
     QDir().mkpath(dir.filePath(u"dest"_s));
-    writeFile(dir.filePath(u"dest/a.txt"_s), "old");
+    QVERIFY(writeFile(dir.filePath(u"dest/a.txt"_s), "old"));
     const QStringList before = tree(dir.path());
     error = failure([&] {
         ZipReader(dir.filePath(u"x.zip"_s), limit).extract({u"a.txt"_s, u"b.txt"_s}, dir.filePath(u"dest"_s), yes);
@@ -665,7 +655,7 @@ void TstZip::unsafeNamesNeverExtracted()
     const QString decoded = utf8 ? QString::fromUtf8(raw) : QString::fromLatin1(raw);
     QTemporaryDir dir;
     QDir().mkpath(dir.filePath(u"dest/sub"_s));
-    writeFile(dir.filePath(u"x.zip"_s), build({{raw, "evil", 0, quint16(utf8 ? 0x800 : 0)}, {"ok.txt", "fine"}}).zip);
+    QVERIFY(writeFile(dir.filePath(u"x.zip"_s), build({{raw, "evil", 0, quint16(utf8 ? 0x800 : 0)}, {"ok.txt", "fine"}}).zip));
     const QStringList before = tree(dir.path());
 
     ZipReader reader(dir.filePath(u"x.zip"_s));
@@ -754,7 +744,7 @@ void TstZip::replaceQuestion()
     QFETCH(QByteArray, afterwards);
     QTemporaryDir dir;
     QDir().mkpath(dir.filePath(u"dest"_s));
-    writeFile(dir.filePath(symlink ? u"outside.txt"_s : u"dest/a.txt"_s), "old");
+    QVERIFY(writeFile(dir.filePath(symlink ? u"outside.txt"_s : u"dest/a.txt"_s), "old"));
     if (symlink)
         QVERIFY(QFile::link(dir.filePath(u"outside.txt"_s), dir.filePath(u"dest/a.txt"_s)));
     const QByteArray zip = build({{"a.txt", "new"}, {"b.txt", "b"}}).zip;

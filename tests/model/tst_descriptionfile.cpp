@@ -1,3 +1,4 @@
+#include "testfiles.h"
 #include "model/cp1251.h"
 #include "model/descriptionfile.h"
 #include "model/metrolaerror.h"
@@ -18,18 +19,7 @@ const QByteArray kExample = Cp1251::fromUnicode(
     u"etazh1.bmp;Кладовая;склд;40;А-02;угловая;9502717;310;88;\r\n"
     u";;;;;;07.12.2026;;;\r\n");
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 } // namespace
 
@@ -42,7 +32,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString programDir = dir.path() + u'/';
-        writeAll(programDir + DescriptionFile::fileName(), kExample);
+        QVERIFY(writeFile(programDir + DescriptionFile::fileName(), kExample));
         RecordTable table;
         Captions captions;
         DescriptionFile::load(programDir, true, captions, table);
@@ -52,7 +42,7 @@ private Q_SLOTS:
         QCOMPARE(table.cellText(RecordTable::ColourKey, 3), u"07.12.2026"_s);
         QCOMPARE(captions, Captions::defaults());
         DescriptionFile::write(programDir, captions, table);
-        QCOMPARE(readAll(programDir + DescriptionFile::fileName()), kExample);
+        QCOMPARE(readFile(programDir + DescriptionFile::fileName()), kExample);
     }
 
     void emptyProjectIsThreeLines()
@@ -155,7 +145,7 @@ private Q_SLOTS:
         QFETCH(QString, tenantCaption);
         QTemporaryDir dir;
         const QString programDir = dir.path() + u'/';
-        writeAll(programDir + DescriptionFile::fileName(), line0 + "\r\nh;\r\n;;;;;;;;;\r\n");
+        QVERIFY(writeFile(programDir + DescriptionFile::fileName(), line0 + "\r\nh;\r\n;;;;;;;;;\r\n"));
         Captions captions;
         captions[Captions::Tenant] = u"keep"_s;
         RecordTable table;
@@ -181,12 +171,12 @@ private Q_SLOTS:
         const QByteArray file = caption + ";\r\nh;\r\n" + line + "\r\n;;;;;;x;;;\r\n";
         QTemporaryDir dir;
         const QString programDir = dir.path() + u'/';
-        writeAll(programDir + DescriptionFile::fileName(), file);
+        QVERIFY(writeFile(programDir + DescriptionFile::fileName(), file));
         RecordTable table;
         Captions captions;
         DescriptionFile::load(programDir, true, captions, table);
         DescriptionFile::write(programDir, captions, table);
-        const QByteArray back = readAll(programDir + DescriptionFile::fileName());
+        const QByteArray back = readFile(programDir + DescriptionFile::fileName());
         // Line 1 is never read back: the header keeps its own texts.
         const auto lines = DescriptionFile::splitLines(back);
         QCOMPARE(lines.size(), size_t(4));
@@ -208,8 +198,8 @@ private Q_SLOTS:
         QFETCH(QString, id);
         QTemporaryDir dir;
         const QString programDir = dir.path() + u'/';
-        writeAll(programDir + DescriptionFile::fileName(),
-                 "c;\r\nh;\r\n" + Cp1251::fromUnicode(id) + ";n;t;;;;5;1;1;\r\n;;;;;;;;;\r\n");
+        QVERIFY(writeFile(programDir + DescriptionFile::fileName(),
+                 "c;\r\nh;\r\n" + Cp1251::fromUnicode(id) + ";n;t;;;;5;1;1;\r\n;;;;;;;;;\r\n"));
         RecordTable table;
         table.appendRecord({u"keep.bmp"_s}, std::nullopt);
         Captions captions;

@@ -1,3 +1,4 @@
+#include "testfiles.h"
 #include "model/descriptionfile.h"
 #include "model/metrolaerror.h"
 #include "model/projectsession.h"
@@ -19,18 +20,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Another running program holding a working folder: this test executable started again with
 // "--hold PLACE"; it prints the folder it holds and waits until it is killed.
@@ -102,7 +92,7 @@ private Q_SLOTS:
     void unusableFolderIsAnError()
     {
         QTemporaryDir root;
-        writeFile(root.filePath(u"file"_s), "x");
+        QVERIFY(writeFile(root.filePath(u"file"_s), "x"));
         WorkFolder::Places places;
         places.override = root.filePath(u"file/sub"_s);
         QVERIFY_THROWS_EXCEPTION(MetrolaError, WorkFolder{places});
@@ -135,8 +125,8 @@ private Q_SLOTS:
         QVERIFY(WorkFolder::isHeldByRunningInstance(other->path()));
 
         for (const QString &dir : {first->path(), other->path()}) {
-            writeFile(dir + u"etazh1.bmp"_s, dir.toUtf8());
-            writeFile(dir + DescriptionFile::fileName(), dir.toUtf8());
+            QVERIFY(writeFile(dir + u"etazh1.bmp"_s, dir.toUtf8()));
+            QVERIFY(writeFile(dir + DescriptionFile::fileName(), dir.toUtf8()));
         }
         ProjectSession session(other->path());
         session.extractedFiles.insert(u"etazh1.bmp"_s);

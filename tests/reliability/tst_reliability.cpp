@@ -1,3 +1,4 @@
+#include "testfiles.h"
 #include "archive/projectarchive.h"
 #include "archive/zipreader.h"
 #include "archive/zipwriter.h"
@@ -32,17 +33,7 @@ constexpr int kChildOtherException = 4;
 constexpr int kChildSaved = 5;
 const char kSaveChildArgument[] = "--save-under-file-size-limit";
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
 
 QStringList entries(const QString &dir)
 {
