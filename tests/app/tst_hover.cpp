@@ -1,3 +1,4 @@
+#include "testrecord.h"
 #include "app/colourswatch.h"
 #include "app/dialogs.h"
 #include "messagelog.h"
@@ -40,15 +41,8 @@ QImage twoRooms()
 RecordTable::Row record(const QString &plan, QPoint label, quint32 key, const QString &tenant = {},
                         const QString &name = {}, const QString &area = {})
 {
-    RecordTable::Row row;
-    row[RecordTable::PlanId] = plan;
-    row[RecordTable::Name] = name;
-    row[RecordTable::Area] = area;
-    row[RecordTable::Tenant] = tenant;
-    row[RecordTable::ColourKey] = QString::number(key);
-    row[RecordTable::LabelX] = QString::number(label.x());
-    row[RecordTable::LabelY] = QString::number(label.y());
-    return row;
+    return roomRecord({.plan = plan, .name = name, .area = area, .tenant = tenant, .key = QString::number(key),
+                       .label = label});
 }
 
 quint32 keyAt(Form1 &form, QPoint p)

@@ -1,3 +1,4 @@
+#include "testrecord.h"
 #include "app/form1.h"
 #include <QLineEdit>
 #include "messagelog.h"
@@ -44,16 +45,8 @@ QImage threeRooms()
 
 RecordTable::Row record(QPoint label, quint32 key, const QString &type, const QString &tenant)
 {
-    RecordTable::Row row;
-    row[RecordTable::PlanId] = kPlan;
-    row[RecordTable::Name] = u"к"_s;
-    row[RecordTable::Type] = type;
-    row[RecordTable::Area] = u"12,5"_s;
-    row[RecordTable::Tenant] = tenant;
-    row[RecordTable::ColourKey] = QString::number(key);
-    row[RecordTable::LabelX] = QString::number(label.x());
-    row[RecordTable::LabelY] = QString::number(label.y());
-    return row;
+    return roomRecord({.plan = kPlan, .name = u"к"_s, .type = type, .area = u"12,5"_s, .tenant = tenant,
+                       .key = QString::number(key), .label = label});
 }
 
 QRgb shownAt(Form1 &form, QPoint p)

@@ -1,3 +1,4 @@
+#include "testrecord.h"
 #include "app/dialogs.h"
 #include "messagelog.h"
 #include "app/form1.h"
@@ -19,13 +20,7 @@ namespace {
 
 RecordTable::Row record(const QString &plan, const QString &name, quint32 key, QPoint label)
 {
-    RecordTable::Row row;
-    row[RecordTable::PlanId] = plan;
-    row[RecordTable::Name] = name;
-    row[RecordTable::ColourKey] = QString::number(key);
-    row[RecordTable::LabelX] = QString::number(label.x());
-    row[RecordTable::LabelY] = QString::number(label.y());
-    return row;
+    return roomRecord({.plan = plan, .name = name, .key = QString::number(key), .label = label});
 }
 
 QStringList names(const RecordTable &table)

@@ -1,3 +1,4 @@
+#include "testrecord.h"
 #include "model/captions.h"
 #include "model/recordtable.h"
 #include "plan/colourkey.h"
@@ -45,15 +46,7 @@ QString unline(const QImage &image)
 RecordTable::Row record(const QString &plan, const QString &type, const QString &tenant, const QString &area,
                         const QString &key)
 {
-    RecordTable::Row row;
-    row[RecordTable::PlanId] = plan;
-    row[RecordTable::Type] = type;
-    row[RecordTable::Area] = area;
-    row[RecordTable::Tenant] = tenant;
-    row[RecordTable::ColourKey] = key;
-    row[RecordTable::LabelX] = u"1"_s;
-    row[RecordTable::LabelY] = u"1"_s;
-    return row;
+    return roomRecord({.plan = plan, .type = type, .area = area, .tenant = tenant, .key = key});
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "testrecord.h"
 #include "reportstest.h"
 
 #include "model/captions.h"
@@ -15,16 +16,8 @@ using Cell = AreaSchedule::Cell;
 
 RecordTable::Row record(const QString &type, const QString &area, const QString &tenant = {})
 {
-    RecordTable::Row row;
-    row[RecordTable::PlanId] = u"p1"_s;
-    row[RecordTable::Name] = u"12"_s;
-    row[RecordTable::Type] = type;
-    row[RecordTable::Area] = area;
-    row[RecordTable::Tenant] = tenant;
-    row[RecordTable::ColourKey] = u"100"_s;
-    row[RecordTable::LabelX] = u"5"_s;
-    row[RecordTable::LabelY] = u"5"_s;
-    return row;
+    return roomRecord({.plan = u"p1"_s, .name = u"12"_s, .type = type, .area = area, .tenant = tenant,
+                       .key = u"100"_s, .label = {5, 5}});
 }
 
 // "#12.5" for a number, "'text" for a text, "=SUM(..) 4" for a formula, "" for nothing.

@@ -1,3 +1,4 @@
+#include "testrecord.h"
 #include "model/captions.h"
 #include "model/recordtable.h"
 #include "reports/areaschedule.h"
@@ -17,16 +18,7 @@ void fill(RecordTable &t, const QStringList &lines)
     std::vector<RecordTable::Row> rows;
     for (const QString &line : lines) {
         const QStringList f = line.split(u';');
-        RecordTable::Row row;
-        row[RecordTable::PlanId] = f[0];
-        row[RecordTable::Name] = u"к"_s;
-        row[RecordTable::Type] = f[1];
-        row[RecordTable::Area] = f[2];
-        row[RecordTable::Tenant] = f[3];
-        row[RecordTable::ColourKey] = f[4];
-        row[RecordTable::LabelX] = u"1"_s;
-        row[RecordTable::LabelY] = u"1"_s;
-        rows.push_back(row);
+        rows.push_back(roomRecord({.plan = f[0], .name = u"к"_s, .type = f[1], .area = f[2], .tenant = f[3], .key = f[4]}));
     }
     rows.push_back({});
     t.replaceRows(std::move(rows));
