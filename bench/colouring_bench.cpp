@@ -15,7 +15,7 @@
 namespace {
 
 constexpr QRgb kWall = 0xff000000;
-constexpr int kWall_ = 4;
+constexpr int kWallThickness = 4;
 
 struct KeyedPlan
 {
@@ -30,30 +30,20 @@ KeyedPlan keyedPlan(int width, int height, int cols, int rows)
 {
     KeyedPlan plan;
     plan.image = QImage(width, height, QImage::Format_RGB32);
-    plan.image.fill(kWall);
     std::vector<std::pair<QRgb, QRgb>> pairs;
     quint32 key = 9502718;
-    for (int r = 0; r < rows; ++r) {
-        const int top = r * height / rows + kWall_;
-        const int bottom = (r + 1) * height / rows;
-        for (int c = 0; c < cols; ++c) {
-            const int left = c * width / cols + kWall_;
-            const int right = (c + 1) * width / cols;
-            const bool marked = (r * cols + c) % 3 != 2;
-            const QRgb floor = marked ? ColourKey::toRgb(key) : 0xffffffff;
-            if (marked)
-                pairs.emplace_back(floor, 0xff000000u | (key * 2654435761u >> 8));
-            key = ColourKey::below(key);
-            for (int y = top; y < bottom; ++y) {
-                auto *line = reinterpret_cast<QRgb *>(plan.image.scanLine(y));
-                std::fill(line + left, line + right, floor);
-                line[left] = 0xff808080;
-                line[right - 1] = 0xff404040;
-            }
-            if (r == rows / 2 && c == cols / 2)
-                plan.room = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-        }
-    }
+    gridOfRooms(plan.image, cols, rows, kWall, kWallThickness, [&](QRect room, int r, int c) {
+        const bool marked = (r * cols + c) % 3 != 2;
+        const QRgb floor = marked ? ColourKey::toRgb(key) : 0xffffffff;
+        if (marked)
+            pairs.emplace_back(floor, 0xff000000u | (key * 2654435761u >> 8));
+        key = ColourKey::below(key);
+        fillRect(plan.image, room, floor);
+        fillRect(plan.image, QRect(room.left(), room.top(), 1, room.height()), 0xff808080);
+        fillRect(plan.image, QRect(room.right(), room.top(), 1, room.height()), 0xff404040);
+        if (r == rows / 2 && c == cols / 2)
+            plan.room = room;
+    });
     plan.colours.assign(std::move(pairs));
     return plan;
 }

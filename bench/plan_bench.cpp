@@ -32,21 +32,10 @@ GridPlan gridPlan(int width, int height, int cols, int rows)
 {
     GridPlan plan;
     plan.image = QImage(width, height, QImage::Format_RGB32);
-    plan.image.fill(kWall);
-    const auto edge = [](int i, int n, int size) { return int(qint64(i) * (size - kWallThickness) / n); };
-    for (int r = 0; r < rows; ++r) {
-        const int top = edge(r, rows, height) + kWallThickness;
-        const int bottom = edge(r + 1, rows, height);
-        for (int c = 0; c < cols; ++c) {
-            const int left = edge(c, cols, width) + kWallThickness;
-            const int right = edge(c + 1, cols, width);
-            for (int y = top; y < bottom; ++y) {
-                auto *line = reinterpret_cast<QRgb *>(plan.image.scanLine(y));
-                std::fill(line + left, line + right, kFloor);
-            }
-            plan.centres.emplace_back((left + right) / 2, (top + bottom) / 2);
-        }
-    }
+    gridOfRooms(plan.image, cols, rows, kWall, kWallThickness, [&plan](QRect room, int, int) {
+        fillRect(plan.image, room, kFloor);
+        plan.centres.push_back(room.center());
+    });
     return plan;
 }
 
