@@ -1,6 +1,7 @@
 #include "clisignals.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <csignal>
@@ -24,6 +25,34 @@ QString &folderToRemove()
 {
     static QString folder;
     return folder;
+}
+
+struct PartialOutput
+{
+    QString folder;
+    QString prefix; // the output's name and a dot
+    QStringList before;
+};
+
+PartialOutput &partialOutput()
+{
+    static PartialOutput output;
+    return output;
+}
+
+// Names in the output's folder that a writer's unfinished copy of it may have: its name, a dot
+// and six characters.
+QStringList partialCopies(const PartialOutput &output)
+{
+    QStringList found;
+    if (output.folder.isEmpty())
+        return found;
+    const QStringList names = QDir(output.folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (name.size() == output.prefix.size() + 6 && name.startsWith(output.prefix))
+            found.append(name);
+    }
+    return found;
 }
 
 sigset_t endingSignals()
@@ -50,6 +79,11 @@ sigset_t endingSignals()
         // listing and the removal makes another pass necessary.
         for (int pass = 0; pass < 10 && !folder.isEmpty() && QFileInfo::exists(folder); ++pass)
             QDir(folder).removeRecursively();
+        const PartialOutput &output = partialOutput();
+        for (const QString &name : partialCopies(output)) {
+            if (!output.before.contains(name))
+                QFile::remove(QDir(output.folder).filePath(name));
+        }
 
         std::signal(signal, SIG_DFL);
         sigset_t single;
@@ -79,6 +113,15 @@ void removeOnSignal(const QString &folder)
 {
     std::lock_guard lock(folderMutex());
     folderToRemove() = folder;
+}
+
+void removePartialOutputOnSignal(const QString &output)
+{
+    const QFileInfo info(output);
+    PartialOutput partial{info.absolutePath(), info.fileName() + u'.', {}};
+    partial.before = partialCopies(partial);
+    std::lock_guard lock(folderMutex());
+    partialOutput() = std::move(partial);
 }
 
 } // namespace CliSignals

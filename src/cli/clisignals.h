@@ -12,5 +12,9 @@ namespace CliSignals {
 void install();
 // The folder removed when a signal ends the tool; an empty path removes nothing.
 void removeOnSignal(const QString &folder);
+// The file about to be written: a signal while it is written removes the unfinished copy its
+// writer keeps beside it ("name.XXXXXX") until it takes the name. The file itself, and any
+// such copy there before, stay.
+void removePartialOutputOnSignal(const QString &output);
 
 } // namespace CliSignals

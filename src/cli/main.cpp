@@ -36,6 +36,8 @@ int run(const CliArgs &args)
     }
 
     CliProject project(args.archive);
+    if (!args.output.isEmpty())
+        CliSignals::removePartialOutputOnSignal(args.output);
     switch (args.command) {
     case Command::Info: {
         const ProjectSummary summary = ProjectSummary::of(project);

@@ -1,6 +1,7 @@
 // metrola-cli is run as a separate process on archives built here, the way a server script
 // would run it.
 
+#include "testfiles.h"
 #include "archive/zipwriter.h"
 #include "model/cp1251.h"
 
@@ -736,6 +737,49 @@ private Q_SLOTS:
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitStatus(), QProcess::CrashExit);
         QCOMPARE(leftovers(), QStringList());
+    }
+
+    void signalRemovesAnUnfinishedOutput()
+    {
+        // Where the file system has unnamed temporary files, an unfinished output is never
+        // seen; the tool is made to see one without, as a memory stick is. The plan is large
+        // enough that writing its repainted copy takes a while.
+        Project project;
+        QImage big(6000, 4000, QImage::Format_RGB32);
+        big.fill(Qt::white);
+        project.plans.clear();
+        for (const QString &plan : {u"a.bmp"_s, u"b.bmp"_s})
+            project.extraMembers.append({plan, PlanImage::bmpBytes(big)});
+        const QString zip = archive(project);
+        const QDir outDir(path(u"out"_s));
+        QVERIFY(QDir().mkpath(outDir.path()));
+        const QString earlier = u"plan.bmp.keepme"_s; // a user's file of the same shape
+        QVERIFY(writeFile(outDir.filePath(earlier), "mine"));
+
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"METROLA_TMPDIR"_s, m_tmp);
+        env.insert(u"LD_PRELOAD"_s, QStringLiteral(NO_TMPFILE_PATH));
+        env.insert(u"ASAN_OPTIONS"_s, u"verify_asan_link_order=0"_s);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(METROLA_CLI_PATH),
+                      {u"repaint"_s, zip, u"-o"_s, outDir.filePath(u"plan.bmp"_s)});
+        QVERIFY(process.waitForStarted());
+        const auto unfinished = [&] {
+            QStringList names = outDir.entryList({u"plan.bmp.*"_s}, QDir::Files);
+            names.removeAll(earlier);
+            return names;
+        };
+        QDeadlineTimer deadline(30000);
+        // Waiting on the process, not sleeping, keeps its state current.
+        while (unfinished().isEmpty() && !deadline.hasExpired() && !process.waitForFinished(1)) {
+        }
+        if (process.state() != QProcess::Running)
+            QSKIP("the tool wrote its output before it could be interrupted");
+        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(outDir.entryList(QDir::Files), QStringList{earlier});
     }
 
     void demoArchive()
