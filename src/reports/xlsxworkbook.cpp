@@ -168,12 +168,19 @@ void writeCells(lxw_worksheet *worksheet, FormatCache &formats, const AreaSchedu
         }
     }
 
+    // Printed, the table runs one landscape A4 page wide, as many pages long as it takes.
+    constexpr uint8_t kPaperA4 = 9;
+    worksheet_set_paper(worksheet, kPaperA4);
+    worksheet_set_landscape(worksheet);
+    worksheet_fit_to_pages(worksheet, 1, 0);
     if (const auto &filter = sheet.autoFilter()) {
-        check(worksheet_autofilter(worksheet, static_cast<lxw_row_t>(filter->firstRow),
-                                   static_cast<lxw_col_t>(filter->firstColumn),
+        const auto header = static_cast<lxw_row_t>(filter->firstRow);
+        check(worksheet_autofilter(worksheet, header, static_cast<lxw_col_t>(filter->firstColumn),
                                    static_cast<lxw_row_t>(filter->lastRow),
                                    static_cast<lxw_col_t>(filter->lastColumn)),
               path);
+        // Every printed page starts with the column captions.
+        check(worksheet_repeat_rows(worksheet, header, header), path);
     }
 }
 

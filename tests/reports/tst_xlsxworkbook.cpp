@@ -147,6 +147,14 @@ private Q_SLOTS:
                                    "<left style=\"thin\">", "wrapText=\"1\""}) {
             QVERIFY2(styles.contains(needle), needle);
         }
+        // Printed: one landscape A4 page wide, the captions on every page.
+        const QByteArray xml = readMember(path, u"xl/worksheets/sheet1.xml"_s);
+        for (const char *needle : {"<pageSetUpPr fitToPage=\"1\"/>", "orientation=\"landscape\"", "paperSize=\"9\"",
+                                   "fitToHeight=\"0\""}) {
+            QVERIFY2(xml.contains(needle), needle);
+        }
+        QVERIFY(readMember(path, u"xl/workbook.xml"_s).contains("_xlnm.Print_Titles\" localSheetId=\"0\">"));
+        QVERIFY(readMember(path, u"xl/workbook.xml"_s).contains("!$2:$2</definedName>"));
     }
 
     void charactersXmlCannotHoldAreLeftOut()
