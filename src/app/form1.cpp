@@ -5,6 +5,7 @@
 #include "app/fieldvalidator.h"
 #include "app/piegauge.h"
 #include "app/windowfont.h"
+#include "model/areacheckrunner.h"
 #include "model/recoverywriter.h"
 #include "plan/colourkey.h"
 #include "plan/plancanvas.h"
@@ -67,7 +68,7 @@ QString Form1::windowCaption()
 }
 
 Form1::Form1(const QString &programDir, QWidget *parent)
-    : QMainWindow(parent), m_session(programDir)
+    : QMainWindow(parent), m_session(programDir), m_areaChecks(std::make_unique<AreaCheckRunner>(m_session))
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(windowCaption());

@@ -35,6 +35,7 @@ class QToolButton;
 class SummaryWindow;
 class ScaleTool;
 class RecoveryWriter;
+class AreaCheckRunner;
 
 // The main window. Its code is split by feature: this file's .cpp builds the window and runs
 // start-up and shutdown; form1_archive.cpp, form1_plan.cpp, form1_hover.cpp,
@@ -206,6 +207,9 @@ public:
     // run left and puts it in place; true when it did.
     bool offerRecovery();
     RecoveryWriter &recovery() { return *m_recovery; }
+    // The area check of the summary and the Расхождения colouring; measures plans in the
+    // background.
+    AreaCheckRunner &areaChecks() { return *m_areaChecks; }
     void applyFinishedLock();
 
 protected:
@@ -226,6 +230,9 @@ private:
     void buildScaleButton();
     void refreshScaleHint();
     void scaleMeasured(QPoint from, QPoint to);
+    // A scale or the tolerance was changed outside the Масштаб command.
+    void scalesEditedElsewhere();
+    void measureScaleOf(const QString &plan);
     void FormResize();
     void FormClose();
     void setupRecovery();
@@ -237,6 +244,7 @@ private:
     ProjectSession m_session;
     // Declared after the session, so it goes first and never outlives what it copies.
     std::unique_ptr<RecoveryWriter> m_recovery;
+    std::unique_ptr<AreaCheckRunner> m_areaChecks;
     Form2 *m_form2 = nullptr;
     double m_scale = 1.0;
     PlanView m_view = PlanView::Keys;

@@ -12,15 +12,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QString percentText(double percent)
-{
-    return (percent > 0 ? u"+"_s : QString()) + CliText::formatArea(std::round(percent * 10) / 10);
-}
-
-} // namespace
-
 namespace CliAreas {
 
 void addToInfo(QJsonObject &info, CliProject &project)
@@ -84,10 +75,7 @@ void addProblems(ProjectCheck &check, CliProject &project, std::optional<double>
         ProjectCheck::Problem problem;
         problem.row = room.row;
         problem.kind = u"area-mismatch"_s;
-        problem.message = u"Строка %1: введена площадь %2, а по плану «%3» комната занимает %4 (%5 %, допуск %6 %)."_s
-                              .arg(room.row)
-                              .arg(typed, room.plan, CliText::formatArea(*room.measured), percentText(*room.percent),
-                                   PlanScales::formatNumber(session.scales().tolerance()));
+        problem.message = room.mismatchMessage(typed, session.scales().tolerance());
         problem.details = QJsonObject{{u"typed"_s, *room.typed},
                                       {u"measured"_s, *room.measured},
                                       {u"percent"_s, std::round(*room.percent * 10) / 10}};

@@ -8,6 +8,7 @@
 #include "reports/areatext.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 #include <cmath>
 
@@ -71,38 +72,72 @@ void RoomAreas::store(const QString &planId, std::vector<RoomSeed> seeds,
     }
 }
 
-const RoomAreas::Plan &RoomAreas::measured(const ProjectSession &session, const QString &planId)
+const RoomAreas::Plan *RoomAreas::valid(const ProjectSession &session, const QString &planId,
+                                        const std::vector<RoomSeed> &seeds, const QString &source) const
 {
-    std::vector<RoomSeed> seeds = seedsOf(session.table(), planId);
-    const QString source = session.planPaths().planFilePath(session.programDir(), planId);
-    const QFileInfo info(source);
     const auto it = m_plans.constFind(planId);
-    if (it != m_plans.cend() && it->seeds == seeds) {
-        // An image given in memory stays valid while it is the plan shown; a file while it
-        // is unchanged.
-        const bool sameImage = it->source.isEmpty() && session.currentPlan() == planId
-                               && session.planSource().isEmpty()
-                               && it->generation == session.planGeneration();
-        const bool sameFile = !it->source.isEmpty() && it->source == source
-                              && it->modified == info.lastModified() && it->size == info.size();
-        if (sameImage || sameFile)
-            return *it;
-    }
+    if (it == m_plans.cend() || it->seeds != seeds)
+        return nullptr;
+    // An image given in memory stays valid while it is the plan shown; a file while it is
+    // unchanged.
+    const bool sameImage = it->source.isEmpty() && session.currentPlan() == planId
+                           && session.planSource().isEmpty() && it->generation == session.planGeneration();
+    if (sameImage)
+        return &*it;
+    const QFileInfo info(source);
+    const bool sameFile = !it->source.isEmpty() && it->source == source
+                          && it->modified == info.lastModified() && it->size == info.size();
+    return sameFile ? &*it : nullptr;
+}
 
+RoomAreas::Plan RoomAreas::measure(Job job)
+{
     Plan plan;
-    plan.source = source;
+    plan.source = job.source;
+    // Taken before reading: a file changed meanwhile is then measured again.
+    const QFileInfo info(job.source);
     plan.modified = info.lastModified();
     plan.size = info.size();
-    ++m_fileMeasurements;
     try {
-        QImage image = PlanImage::loadBmp(source);
-        RoomMeasure::repaintCounting(image, seeds, plan.rooms);
+        QImage image = PlanImage::loadBmp(job.source);
+        RoomMeasure::repaintCounting(image, job.seeds, plan.rooms);
     } catch (const MetrolaError &error) {
         plan.error = error.message();
-        plan.rooms.assign(seeds.size(), {});
+        plan.rooms.assign(job.seeds.size(), {});
     }
-    plan.seeds = std::move(seeds);
-    return *m_plans.insert(planId, std::move(plan));
+    plan.seeds = std::move(job.seeds);
+    return plan;
+}
+
+void RoomAreas::adopt(const QString &planId, Plan plan)
+{
+    ++m_fileMeasurements;
+    m_plans.insert(planId, std::move(plan));
+}
+
+std::vector<RoomAreas::Job> RoomAreas::stale(const ProjectSession &session, const PlanScales &scales) const
+{
+    std::vector<Job> jobs;
+    QSet<QString> seen;
+    const RecordTable &table = session.table();
+    for (int r = 1; r <= table.recordCount(); ++r) {
+        const QString &planId = table.cellText(RecordTable::PlanId, r);
+        if (seen.contains(planId) || !scales.scale(planId))
+            continue;
+        seen.insert(planId);
+        Job job{planId, seedsOf(table, planId), session.planPaths().planFilePath(session.programDir(), planId)};
+        if (!valid(session, planId, job.seeds, job.source))
+            jobs.push_back(std::move(job));
+    }
+    return jobs;
+}
+
+void RoomAreas::ensureMeasured(const ProjectSession &session, const QString &planId)
+{
+    Job job{planId, seedsOf(session.table(), planId),
+            session.planPaths().planFilePath(session.programDir(), planId)};
+    if (!valid(session, planId, job.seeds, job.source))
+        adopt(planId, measure(std::move(job)));
 }
 
 std::vector<RoomAreaCheck> RoomAreas::check(const ProjectSession &session, const PlanScales &scales)
@@ -110,6 +145,16 @@ std::vector<RoomAreaCheck> RoomAreas::check(const ProjectSession &session, const
     std::vector<RoomAreaCheck> result;
     const RecordTable &table = session.table();
     const double tolerance = scales.tolerance();
+    // Each plan once, before any is looked at: looking up the rooms of a plan reads the whole
+    // table, which must not happen per record.
+    QSet<QString> plans;
+    for (int r = 1; r <= table.recordCount(); ++r) {
+        const QString &planId = table.cellText(RecordTable::PlanId, r);
+        if (!plans.contains(planId) && scales.scale(planId)) {
+            plans.insert(planId);
+            ensureMeasured(session, planId);
+        }
+    }
     QHash<QString, size_t> nextRoom;
     for (int r = 1; r <= table.recordCount(); ++r) {
         const QString &planId = table.cellText(RecordTable::PlanId, r);
@@ -122,7 +167,7 @@ std::vector<RoomAreaCheck> RoomAreas::check(const ProjectSession &session, const
         // Read as every sum reads it, so the check and the sums agree on what is a number.
         room.typed = AreaText::value(table.cellText(RecordTable::Area, r));
 
-        const Plan &plan = measured(session, planId);
+        const Plan &plan = *m_plans.constFind(planId);
         const auto key = parseCellNumber(table.cellText(RecordTable::ColourKey, r));
         const bool readable = key && parseCellNumber(table.cellText(RecordTable::LabelX, r))
                               && parseCellNumber(table.cellText(RecordTable::LabelY, r));
@@ -159,4 +204,17 @@ std::vector<RoomAreaCheck> RoomAreas::check(const ProjectSession &session, const
         result.push_back(std::move(room));
     }
     return result;
+}
+
+QString RoomAreaCheck::percentText(double percent)
+{
+    return (percent > 0 ? QStringLiteral("+") : QString()) + AreaText::format(std::round(percent * 10) / 10);
+}
+
+QString RoomAreaCheck::mismatchMessage(const QString &typedText, double tolerance) const
+{
+    return QStringLiteral("Строка %1: введена площадь %2, а по плану «%3» комната занимает %4 (%5 %, допуск %6 %).")
+        .arg(row)
+        .arg(typedText, plan, AreaText::format(measured.value_or(0)), percentText(percent.value_or(0)),
+             PlanScales::formatNumber(tolerance));
 }

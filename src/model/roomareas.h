@@ -37,6 +37,10 @@ struct RoomAreaCheck
     QString reason;
 
     bool mismatch() const { return status == Status::TypedLarger || status == Status::TypedSmaller; }
+    // The problem text of a mismatch, as every report words it; typedText as typed.
+    QString mismatchMessage(const QString &typedText, double tolerance) const;
+    // "+12,3" / "-4" / "0": the difference rounded to 0,1 with its sign.
+    static QString percentText(double percent);
 };
 
 // The floor pixels of every plan's rooms, found by repainting the plan as loaded, and the
@@ -66,11 +70,31 @@ public:
     // loaded leaves its rooms not measured, with the reason.
     std::vector<RoomAreaCheck> check(const ProjectSession &session, const PlanScales &scales);
 
-    void clear() { m_plans.clear(); }
+    // What measuring one plan from its file needs; a copy, so another thread may do it.
+    struct Job
+    {
+        QString planId;
+        std::vector<RoomSeed> seeds;
+        QString source;
+    };
+    struct Plan;
+    // The plans with a scale that check() would load and measure now, in table order.
+    std::vector<Job> stale(const ProjectSession &session, const PlanScales &scales) const;
+    // Loads and measures; touches nothing shared, so any thread may run it.
+    static Plan measure(Job job);
+    // Keeps a measurement made by measure().
+    void adopt(const QString &planId, Plan plan);
+
+    void clear()
+    {
+        m_plans.clear();
+        ++m_epoch;
+    }
+    // Changes with every clear(): a measurement begun before belongs to another project.
+    quint64 epoch() const { return m_epoch; }
     // How many times a plan was loaded from its file to be measured.
     int fileMeasurements() const { return m_fileMeasurements; }
 
-private:
     struct Plan
     {
         std::vector<RoomSeed> seeds;
@@ -81,8 +105,14 @@ private:
         quint64 generation = 0;
         QString error;
     };
-    const Plan &measured(const ProjectSession &session, const QString &planId);
+
+private:
+    // The stored measurement of the plan when it still holds for these rooms and this file.
+    const Plan *valid(const ProjectSession &session, const QString &planId,
+                      const std::vector<RoomSeed> &seeds, const QString &source) const;
+    void ensureMeasured(const ProjectSession &session, const QString &planId);
 
     QHash<QString, Plan> m_plans;
     int m_fileMeasurements = 0;
+    quint64 m_epoch = 0;
 };

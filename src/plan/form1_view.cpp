@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "model/areacheckrunner.h"
 #include "plan/plancanvas.h"
 #include "plan/planlegend.h"
 #include "reports/summarywindow.h"
@@ -28,6 +29,11 @@ void Form1::buildViewSelector(QWidget *bottomStrip)
     connect(table, &QAbstractItemModel::rowsRemoved, this, changed);
     connect(table, &QAbstractItemModel::modelReset, this, changed);
     connect(this, &Form1::scalesChanged, this, changed);
+    // Plans measured in the background: the Расхождения colours follow.
+    connect(m_areaChecks.get(), &AreaCheckRunner::finished, this, [this] {
+        if (m_view == PlanView::Mismatch)
+            refreshColouring();
+    });
 }
 
 int Form1::layoutViewSelector(int stripWidth, int stripHeight)
@@ -49,7 +55,13 @@ void Form1::refreshColouring()
 {
     const QString plan = m_session.hasPlan() ? m_session.currentPlan() : QString();
     if (m_view == PlanView::Mismatch) {
-        const std::vector<RoomAreaCheck> checks = m_session.checkAreas();
+        // Until plans loaded from their files are measured, the colours stay as they were.
+        if (!m_areaChecks->request()) {
+            if (Summary)
+                Summary->scheduleRefresh();
+            return;
+        }
+        const std::vector<RoomAreaCheck> &checks = m_areaChecks->checks();
         m_displayColours.assign(PlanColouring::mismatchPairs(m_session.table(), checks, plan));
         Legend->setItems(PlanColouring::mismatchLegend(m_session.table(), checks, plan),
                          m_session.captions()[Captions::Unit]);

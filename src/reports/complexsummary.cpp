@@ -1,6 +1,7 @@
 #include "complexsummary.h"
 
 #include "areatext.h"
+#include "model/planscales.h"
 #include "model/recordtable.h"
 
 #include <QHash>
@@ -37,6 +38,13 @@ std::optional<double> ComplexSummary::Figures::letShare() const
     if (area <= 0)
         return std::nullopt;
     return (area - vacantArea) * 100.0 / area;
+}
+
+std::optional<double> ComplexSummary::Measured::difference() const
+{
+    if (comparedMeasured <= 0)
+        return std::nullopt;
+    return (comparedTyped - comparedMeasured) * 100.0 / comparedMeasured;
 }
 
 QString ComplexSummary::vacantCaption()
@@ -167,12 +175,59 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
     return s;
 }
 
-QStringList ComplexSummary::planHeader(const Captions &captions)
+void ComplexSummary::addAreaChecks(std::vector<RoomAreaCheck> checks, const PlanScales &scales,
+                                   const RecordTable &table)
+{
+    QHash<QString, size_t> planSlot;
+    for (size_t i = 0; i < plans.size(); ++i)
+        planSlot.insert(plans[i].plan, i);
+    for (Figures &plan : plans) {
+        if (const auto scale = scales.scale(plan.plan)) {
+            plan.measured.emplace();
+            plan.measured->metresPerPixel = scale->metresPerPixel;
+        }
+    }
+    hasScales = !scales.isEmpty();
+    const double tolerance = scales.tolerance();
+    areaRooms.clear();
+    areaRooms.reserve(checks.size());
+    for (RoomAreaCheck &check : checks) {
+        const auto slot = planSlot.constFind(check.plan);
+        for (Figures *figures : {slot == planSlot.cend() ? nullptr : &plans[*slot], &total}) {
+            if (!figures)
+                continue;
+            if (!figures->measured)
+                figures->measured.emplace();
+            Measured &m = *figures->measured;
+            ++m.rooms;
+            if (check.measured) {
+                ++m.measuredRooms;
+                m.measuredArea += *check.measured;
+                if (check.typed) {
+                    m.comparedTyped += *check.typed;
+                    m.comparedMeasured += *check.measured;
+                }
+            }
+            m.mismatches += check.mismatch() ? 1 : 0;
+        }
+        const QString &typedText = table.cellText(RecordTable::Area, check.row);
+        if (check.mismatch())
+            problems.push_back({check.row, u"area-mismatch"_s, check.mismatchMessage(typedText, tolerance)});
+        const QString &name = table.cellText(RecordTable::Name, check.row);
+        areaRooms.push_back({std::move(check), name, typedText});
+    }
+    // After the record's own problems, as the batch check lists them.
+    std::stable_sort(problems.begin(), problems.end(), [](const Problem &a, const Problem &b) { return a.row < b.row; });
+}
+
+QStringList ComplexSummary::planHeader(const Captions &captions, bool measured)
 {
     QStringList header{u"План"_s, u"Помещений"_s};
     for (int i = 0; i < TypeCount; ++i)
         header << captions[Captions::FirstType + i];
     header << u"Без типа"_s << u"Всего"_s << u"Свободных"_s << u"Свободно площади"_s << u"Сдано, %"_s;
+    if (measured)
+        header << u"Масштаб, м/пикс."_s << u"Измерено"_s << u"Разница, %"_s;
     return header;
 }
 
@@ -186,7 +241,37 @@ QStringList ComplexSummary::problemHeader()
     return {u"Строка"_s, u"Вид"_s, u"Описание"_s};
 }
 
-QStringList ComplexSummary::planCells(const Figures &figures)
+QStringList ComplexSummary::areaHeader()
+{
+    return {u"Строка"_s, u"Название"_s, u"План"_s, u"Введено"_s, u"Измерено"_s, u"Разница, %"_s, u"Состояние"_s};
+}
+
+QString ComplexSummary::statusText(const RoomAreaCheck &check)
+{
+    switch (check.status) {
+    case RoomAreaCheck::Status::Agrees:
+        return u"в допуске"_s;
+    case RoomAreaCheck::Status::TypedLarger:
+        return u"введено больше измеренного"_s;
+    case RoomAreaCheck::Status::TypedSmaller:
+        return u"введено меньше измеренного"_s;
+    case RoomAreaCheck::Status::TypedNotNumber:
+        return u"введённая площадь не число"_s;
+    case RoomAreaCheck::Status::NotMeasured:
+        break;
+    }
+    return u"не измерено: "_s + check.reason;
+}
+
+QStringList ComplexSummary::areaCells(const AreaRoom &room)
+{
+    const RoomAreaCheck &c = room.check;
+    return {QString::number(c.row), room.name, c.plan, room.typedText,
+            c.measured ? AreaText::format(*c.measured) : QString(),
+            c.percent ? RoomAreaCheck::percentText(*c.percent) : QString(), statusText(c)};
+}
+
+QStringList ComplexSummary::planCells(const Figures &figures, bool measured)
 {
     QStringList cells{figures.plan.isEmpty() ? u"Итого"_s : figures.plan, QString::number(figures.rooms)};
     for (double area : figures.areaByType)
@@ -194,6 +279,16 @@ QStringList ComplexSummary::planCells(const Figures &figures)
     cells << AreaText::format(figures.areaUnknownType) << AreaText::format(figures.area)
           << QString::number(figures.vacantRooms) << AreaText::format(figures.vacantArea)
           << percent(figures.letShare());
+    if (!measured)
+        return cells;
+    if (const auto &m = figures.measured) {
+        const auto difference = m->difference();
+        cells << (m->metresPerPixel > 0 ? PlanScales::formatNumber(m->metresPerPixel) : QString())
+              << (m->measuredRooms > 0 ? AreaText::format(m->measuredArea) : QString())
+              << (difference ? RoomAreaCheck::percentText(*difference) : QString());
+    } else {
+        cells << QString() << QString() << QString();
+    }
     return cells;
 }
 
@@ -213,16 +308,23 @@ QString ComplexSummary::tabSeparated(const Captions &captions) const
         text += cells.join(u'\t') + u'\n';
     };
     line({u"По планам"_s});
-    line(planHeader(captions));
+    line(planHeader(captions, hasScales));
     for (const Figures &plan : plans)
-        line(planCells(plan));
-    line(planCells(total));
+        line(planCells(plan, hasScales));
+    line(planCells(total, hasScales));
     text += u'\n';
     line({u"По арендаторам"_s});
     line(tenantHeader());
     for (const Tenant &tenant : tenants)
         line(tenantCells(tenant));
     text += u'\n';
+    if (!areaRooms.empty()) {
+        line({u"Измеренные площади"_s});
+        line(areaHeader());
+        for (const AreaRoom &room : areaRooms)
+            line(areaCells(room));
+        text += u'\n';
+    }
     line({u"Проблемы"_s});
     line(problemHeader());
     for (const Problem &problem : problems)

@@ -1,9 +1,11 @@
 #include "app/form1.h"
 
+#include "model/areacheckrunner.h"
 #include "reports/summarywindow.h"
 
 #include <QFrame>
 #include <QStyle>
+#include <QTabBar>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
@@ -24,7 +26,9 @@ void Form1::SummaryButtonClick()
 {
     guard([&] {
         if (!Summary) {
-            Summary = new SummaryWindow(m_session, this);
+            Summary = new SummaryWindow(m_session, *m_areaChecks, this);
+            connect(Summary, &SummaryWindow::scalesEdited, this, &Form1::scalesEditedElsewhere);
+            connect(Summary, &SummaryWindow::measureRequested, this, &Form1::measureScaleOf);
             connect(Summary, &SummaryWindow::roomActivated, this, [this](int row) {
                 selectRow(row);
                 StringGrid1DblClick();
@@ -33,5 +37,31 @@ void Form1::SummaryButtonClick()
         Summary->show();
         Summary->raise();
         Summary->activateWindow();
+    });
+}
+
+void Form1::scalesEditedElsewhere()
+{
+    m_session.setModified(true);
+    refreshScaleHint();
+    Q_EMIT scalesChanged();
+}
+
+// Shows the plan and starts the Масштаб command on it.
+void Form1::measureScaleOf(const QString &plan)
+{
+    guard([&] {
+        const int tab = m_session.plans().names().indexOf(plan);
+        if (tab < 0)
+            return;
+        if (TabSet1->currentIndex() != tab)
+            TabSet1->setCurrentIndex(tab);
+        else
+            TabSet1Change(tab);
+        if (m_session.currentPlan() != plan)
+            return; // the plan could not be shown; its error was reported
+        activateWindow();
+        raise();
+        ScaleButtonClick();
     });
 }

@@ -1,5 +1,8 @@
 #include "app/dialogs.h"
 #include "app/form1.h"
+#include "archive/projectarchive.h"
+#include "archive/zipreader.h"
+#include "reports/summarywindow.h"
 #include "plan/colourkey.h"
 #include "plan/plancanvas.h"
 #include "plan/plancolouring.h"
@@ -10,6 +13,11 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,6 +37,58 @@ QImage plan()
     QImage image(1400, 400, QImage::Format_RGB32);
     image.fill(Qt::white);
     return image;
+}
+
+// The shown plan p.bmp split by a wall at x = 500 (rooms of 500 x 400 and 899 x 400 pixels)
+// and a plan q.bmp of one room, 200 x 100, that is not shown; both saved in `work`.
+void twoPlans(Form1 &form, const QString &work)
+{
+    QImage image = plan();
+    for (int y = 0; y < image.height(); ++y)
+        image.setPixel(500, y, qRgb(0, 0, 0));
+    QVERIFY(image.save(work + kPlan, "BMP"));
+    QImage other(200, 100, QImage::Format_RGB32);
+    other.fill(Qt::white);
+    QVERIFY(other.save(work + u"q.bmp"_s, "BMP"));
+    RecordTable &table = form.session().table();
+    const auto add = [&](const QString &planId, const QString &area, quint32 key, int x) {
+        RecordTable::Row row;
+        row[RecordTable::PlanId] = planId;
+        row[RecordTable::Name] = u"к%1"_s.arg(table.recordCount() + 1);
+        row[RecordTable::Area] = area;
+        row[RecordTable::ColourKey] = QString::number(key);
+        row[RecordTable::LabelX] = QString::number(x);
+        row[RecordTable::LabelY] = u"50"_s;
+        table.appendRecord(row, u"08.12.2026"_s);
+    };
+    add(kPlan, u"20,5"_s, 0x102030, 100); // 20 m² measured
+    add(kPlan, u"30"_s, 0x405060, 900);   // 35,96 m² measured
+    add(u"q.bmp"_s, u"2"_s, 0x708090, 50); // 2 m² measured
+    form.session().plans().rebuild(table);
+    form.fillTabs();
+    form.session().showPlanFile(work + kPlan, kPlan);
+    form.refreshPlanView();
+    form.session().repaintPlanRooms();
+    form.session().scales().setScale(kPlan, {0.01, QDate(2026, 12, 8)});
+    form.session().scales().setScale(u"q.bmp"_s, {0.01, QDate(2026, 12, 8)});
+    form.session().setModified(false);
+}
+
+QStringList column(QTreeWidget *tree, int c)
+{
+    QStringList cells;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        cells << tree->topLevelItem(i)->text(c);
+    return cells;
+}
+
+QTreeWidgetItem *planRow(SummaryWindow *summary, const QString &planId)
+{
+    for (int i = 0; i < summary->PlanTable->topLevelItemCount(); ++i) {
+        if (summary->PlanTable->topLevelItem(i)->text(0) == planId)
+            return summary->PlanTable->topLevelItem(i);
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -182,6 +242,96 @@ private Q_SLOTS:
         table.setCell(RecordTable::Area, 2, u"40"_s);
         QCOMPARE(display(0x405060), PlanColouring::kTypedLarger);
         QCOMPARE(form.ViewMode->currentText(), u"Расхождения"_s);
+    }
+
+    // The summary measures the plan not shown in the background, lists measured areas and
+    // mismatches, stores a tolerance typed into it, and removes a plan's scale from the
+    // window, the checks and the saved archive.
+    void summaryChecksTheAreas()
+    {
+        QTemporaryDir dir;
+        const QString work = dir.path() + u'/';
+        Form1 form(work);
+        twoPlans(form, work);
+        QStringList questions;
+        Dialogs::setResponder({[&](Dialogs::Kind, const QString &, const QString &text) {
+            questions << text;
+            return QMessageBox::Yes;
+        }, {}, {}});
+        form.SummaryButton->click();
+        SummaryWindow *summary = form.Summary;
+        QVERIFY(summary->MeasureProgress->isVisible()); // q.bmp is loaded off the window's thread
+        QTRY_VERIFY(!summary->MeasureProgress->isVisible());
+        QCOMPARE(column(summary->AreaTable, 4), (QStringList{u"20"_s, u"35,96"_s, u"2"_s}));
+        QCOMPARE(column(summary->AreaTable, 5), (QStringList{u"+2,5"_s, u"-16,6"_s, u"0"_s}));
+        QCOMPARE(planRow(summary, kPlan)->text(12), u"0,01"_s);
+        QCOMPARE(planRow(summary, kPlan)->text(13), u"55,96"_s);
+        QCOMPARE(column(summary->ProblemTable, 1), QStringList{u"area-mismatch"_s});
+        QCOMPARE(summary->ProblemTable->topLevelItem(0)->text(0), u"2"_s);
+
+        QCOMPARE(summary->Tolerance->value(), 10.0);
+        summary->Tolerance->selectAll();
+        QTest::keyClicks(summary->Tolerance, u"17"_s);
+        QCOMPARE(form.session().scales().tolerance(), 10.0); // not at every digit
+        QTest::keyClick(summary->Tolerance, Qt::Key_Return);
+        QCOMPARE(form.session().scales().tolerance(), 17.0);
+        QVERIFY(form.session().modified());
+        QTRY_COMPARE(summary->ProblemTable->topLevelItemCount(), 0);
+        QCOMPARE(column(summary->AreaTable, 6).count(u"в допуске"_s), 3);
+
+        planRow(summary, kPlan)->setSelected(true);
+        QVERIFY(summary->RemoveScaleButton->isEnabled());
+        summary->RemoveScaleButton->click();
+        QCOMPARE(questions.size(), 1);
+        QVERIFY(!form.session().scales().scale(kPlan));
+        QCOMPARE(column(summary->AreaTable, 2), QStringList{u"q.bmp"_s});
+        QCOMPARE(planRow(summary, kPlan)->text(12), QString());
+        QCOMPARE(planRow(summary, kPlan)->text(13), QString());
+        QCOMPARE(planRow(summary, u"q.bmp"_s)->text(13), u"2"_s);
+        QVERIFY(!summary->RemoveScaleButton->isEnabled()); // the plan stays selected, now without one
+
+        const QString archive = dir.path() + u"/s.zip"_s;
+        ProjectArchive::save(form.session(), archive);
+        const QByteArray scales = ZipReader(archive).readMember(PlanScales::fileName());
+        QVERIFY(scales.startsWith("q.bmp;0,01;08.12.2026;17;"));
+        QVERIFY(!scales.contains(kPlan.toLatin1()));
+    }
+
+    void changeScaleInTheSummary_data()
+    {
+        QTest::addColumn<std::optional<QString>>("answer");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<int>("warnings");
+        QTest::newRow("typed") << std::optional<QString>(u"0,02"_s) << 0.02 << 0;
+        QTest::newRow("cancelled") << std::optional<QString>() << 0.01 << 0;
+        QTest::newRow("not a number") << std::optional<QString>(u"два"_s) << 0.01 << 1;
+        QTest::newRow("negative") << std::optional<QString>(u"-0,02"_s) << 0.01 << 1;
+    }
+    void changeScaleInTheSummary()
+    {
+        QFETCH(std::optional<QString>, answer);
+        QFETCH(double, scale);
+        QFETCH(int, warnings);
+        m_answer = answer;
+        QTemporaryDir dir;
+        const QString work = dir.path() + u'/';
+        Form1 form(work);
+        twoPlans(form, work);
+        QSignalSpy changed(&form, &Form1::scalesChanged);
+        form.SummaryButton->click();
+        SummaryWindow *summary = form.Summary;
+        QTRY_VERIFY(!summary->MeasureProgress->isVisible());
+        planRow(summary, kPlan)->setSelected(true);
+        summary->EditScaleButton->click();
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY(m_questions[0].contains(kPlan));
+        QCOMPARE(m_messages.size(), warnings);
+        QCOMPARE(form.session().scales().scale(kPlan)->metresPerPixel, scale);
+        QCOMPARE(changed.size(), scale != 0.01 ? 1 : 0);
+        QCOMPARE(form.session().modified(), scale != 0.01);
+        QTRY_COMPARE(summary->AreaTable->topLevelItem(0)->text(4), scale == 0.02 ? u"80"_s : u"20"_s);
+        if (scale == 0.02)
+            QVERIFY(form.ScaleButton->toolTip().contains(u"0,02"_s));
     }
 
     void noPlanNoCommand()

@@ -1,3 +1,4 @@
+#include "model/areacheckrunner.h"
 #include "model/cp1251.h"
 #include "model/metrolaerror.h"
 #include "model/planscales.h"
@@ -6,6 +7,7 @@
 #include "plan/colourkey.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -222,6 +224,53 @@ private Q_SLOTS:
             QCOMPARE(c.status, Status::NotMeasured);
             QCOMPARE(c.reason.startsWith(u"план не читается"_s), c.row != 3);
         }
+    }
+
+    // Plans loaded from their files are measured off the caller's thread; the check the runner
+    // then gives equals the one made at once, and a measurement begun for a project closed
+    // meanwhile is not kept.
+    void measuresInTheBackground()
+    {
+        QTemporaryDir dir;
+        const QString work = dir.path() + u'/';
+        QVERIFY(plan().save(work + u"p.bmp"_s, "BMP"));
+        ProjectSession session(work);
+        fill(session);
+        session.scales().setScale(u"p.bmp"_s, {kScale, QDate(2026, 12, 8)});
+        AreaCheckRunner runner(session);
+        QSignalSpy finished(&runner, &AreaCheckRunner::finished);
+        QSignalSpy progress(&runner, &AreaCheckRunner::progress);
+
+        QVERIFY(!runner.request());
+        QVERIFY(runner.isBusy());
+        QVERIFY(!runner.request()); // one run at a time
+        session.roomAreas().clear();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(session.roomAreas().fileMeasurements(), 0);
+        QCOMPARE(progress.size(), 1);
+        QCOMPARE(progress[0][2].toString(), u"p.bmp"_s);
+
+        QVERIFY(!runner.request());
+        QVERIFY(finished.wait(10000));
+        QVERIFY(runner.request());
+        QCOMPARE(session.roomAreas().fileMeasurements(), 1);
+        const std::vector<RoomAreaCheck> background = runner.checks();
+        session.roomAreas().clear();
+        const std::vector<RoomAreaCheck> direct = session.checkAreas();
+        QCOMPARE(background.size(), direct.size());
+        for (size_t i = 0; i < direct.size(); ++i) {
+            QCOMPARE(background[i].measured, direct[i].measured);
+            QCOMPARE(background[i].status, direct[i].status);
+        }
+
+        // A new room makes the plan stale again; the area of an old one does not.
+        session.table().setCell(RecordTable::Area, 1, u"6"_s);
+        QVERIFY(runner.request());
+        session.table().appendRecord(record(u"p.bmp"_s, u"1"_s, u"109"_s, 12, 6), u"d"_s);
+        QVERIFY(!runner.request());
+        runner.wait();
+        QVERIFY(runner.request());
+        QCOMPARE(runner.checks().back().measured, 1.75);
     }
 };
 

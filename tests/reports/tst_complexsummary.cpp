@@ -1,5 +1,6 @@
 #include "testrecord.h"
 #include "model/captions.h"
+#include "model/planscales.h"
 #include "model/recordtable.h"
 #include "reports/areaschedule.h"
 #include "reports/areatext.h"
@@ -137,6 +138,66 @@ private Q_SLOTS:
         QVERIFY(s.problems.empty());
         QCOMPARE(s.areaMissingRows, (std::vector<int>{1, 2}));
         QVERIFY(s.areaNotNumberRows.empty());
+    }
+
+    // Per plan the measured area is that of every measured room, the difference only that of
+    // rooms both measured and typed as a number; mismatches follow the record's own problems.
+    void addsTheAreaCheck()
+    {
+        using Status = RoomAreaCheck::Status;
+        RecordTable t;
+        fill(t, {u"a;офис;10;Т;1"_s, u"a;ОФИС;13;Т;2"_s, u"a;офис;x;Т;3"_s, u"a;офис;5;Т;4"_s,
+                 u"b;офис;7;Т;5"_s, u"c;офис;1;Т;6"_s});
+        PlanScales scales;
+        scales.setScale(u"a"_s, {0.025, QDate(2026, 12, 8)});
+        scales.setScale(u"b"_s, {0.5, QDate(2026, 12, 8)});
+        scales.setTolerance(15);
+        const auto check = [](int row, const QString &plan, std::optional<double> typed,
+                              std::optional<double> measured, Status status) {
+            RoomAreaCheck c;
+            c.row = row;
+            c.plan = plan;
+            c.typed = typed;
+            c.measured = measured;
+            if (typed && measured)
+                c.percent = (*typed - *measured) / *measured * 100;
+            c.status = status;
+            return c;
+        };
+        ComplexSummary s = ComplexSummary::of(t, {u"a"_s, u"b"_s, u"c"_s});
+        s.addAreaChecks({check(1, u"a"_s, 10, 10.5, Status::Agrees), check(2, u"a"_s, 13, 10, Status::TypedLarger),
+                         check(3, u"a"_s, {}, 4, Status::TypedNotNumber), check(4, u"a"_s, 5, {}, Status::NotMeasured),
+                         check(5, u"b"_s, 7, {}, Status::NotMeasured)},
+                        scales, t);
+        const ComplexSummary::Measured &a = *s.plans[0].measured;
+        QCOMPARE(a.metresPerPixel, 0.025);
+        QCOMPARE(a.rooms, 4);
+        QCOMPARE(a.measuredRooms, 3);
+        QCOMPARE(a.mismatches, 1);
+        QCOMPARE(a.measuredArea, 24.5);
+        QCOMPARE(*a.difference(), (23 - 20.5) / 20.5 * 100);
+        QVERIFY(!s.plans[1].measured->difference()); // a scale, nothing measured
+        QVERIFY(!s.plans[2].measured);               // no scale
+        QCOMPARE(s.total.measured->rooms, 5);
+        QCOMPARE(s.total.measured->measuredArea, 24.5);
+
+        const Captions captions = Captions::defaults();
+        QCOMPARE(ComplexSummary::planHeader(captions, true).size(), ComplexSummary::planCells(s.plans[0], true).size());
+        QCOMPARE(ComplexSummary::planCells(s.plans[0], true).mid(12),
+                 (QStringList{u"0,025"_s, u"24,5"_s, u"+12,2"_s}));
+        QCOMPARE(ComplexSummary::planCells(s.plans[1], true).mid(12), (QStringList{u"0,5"_s, QString(), QString()}));
+        QCOMPARE(ComplexSummary::planCells(s.plans[2], true).mid(12), (QStringList{QString(), QString(), QString()}));
+
+        QStringList found;
+        for (const auto &p : s.problems)
+            found << u"%1 %2"_s.arg(p.row).arg(p.kind);
+        QCOMPARE(found, (QStringList{u"2 type"_s, u"2 area-mismatch"_s, u"3 area"_s}));
+        QCOMPARE(s.problems[1].message,
+                 u"Строка 2: введена площадь 13, а по плану «a» комната занимает 10 (+30 %, допуск 15 %)."_s);
+        QCOMPARE(s.areaRooms.size(), size_t(5));
+        QCOMPARE(ComplexSummary::areaCells(s.areaRooms[1]),
+                 (QStringList{u"2"_s, u"к"_s, u"a"_s, u"13"_s, u"10"_s, u"+30"_s, u"введено больше измеренного"_s}));
+        QVERIFY(s.tabSeparated(captions).contains(u"\n4\tк\ta\t5\t\t\tне измерено: "_s));
     }
 
     void copiesAsTabSeparatedText()
