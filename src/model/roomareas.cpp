@@ -208,7 +208,11 @@ std::vector<RoomAreaCheck> RoomAreas::check(const ProjectSession &session, const
 
 QString RoomAreaCheck::percentText(double percent)
 {
-    return (percent > 0 ? QStringLiteral("+") : QString()) + AreaText::format(std::round(percent * 10) / 10);
+    // The sign of what is shown: a difference that rounds to nothing is "0", never "+0" or "-0".
+    const double shown = std::round(percent * 10) / 10;
+    if (shown == 0)
+        return QStringLiteral("0");
+    return (shown > 0 ? QStringLiteral("+") : QString()) + AreaText::format(shown);
 }
 
 QString RoomAreaCheck::mismatchMessage(const QString &typedText, double tolerance) const

@@ -10,7 +10,10 @@
 #include <QClipboard>
 #include <QDate>
 #include <QDoubleSpinBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLocale>
+#include <QScreen>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -110,6 +113,7 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
     Tolerance->setRange(0, PlanScales::kMaxTolerance);
     Tolerance->setDecimals(1);
     Tolerance->setSuffix(u" %"_s);
+    Tolerance->setLocale(QLocale(QLocale::Russian, QLocale::Russia)); // a decimal comma, as every area
     // Set when the user is done typing, not at every digit.
     Tolerance->setKeyboardTracking(false);
     toleranceLabel->setBuddy(Tolerance);
@@ -140,9 +144,8 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
     section(splitter, u"Измеренные площади на планах с масштабом (двойной щелчок открывает запись)"_s, AreaTable);
     ProblemTable = table(this, u"ProblemTable"_s);
     section(splitter, u"Проблемы"_s, ProblemTable);
-    splitter->setSizes({3, 4, 4, 2});
     for (int i = 0; i < splitter->count(); ++i)
-        splitter->setStretchFactor(i, i == 0 ? 3 : i == 3 ? 2 : 4);
+        splitter->setStretchFactor(i, i == 0 ? 2 : i == 3 ? 2 : 3);
 
     auto *buttons = new QHBoxLayout;
     MeasureStatus = new QLabel(this);
@@ -162,7 +165,10 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
     buttons->addWidget(CopyButton);
     buttons->addWidget(close);
     layout->addLayout(buttons);
-    resize(1100, 760);
+    // Wide enough for the plan table's columns where the screen allows.
+    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
+                                                          : QRect(0, 0, 1300, 800);
+    resize(std::min(1320, screen.width() - 40), std::min(800, screen.height() - 60));
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setSingleShot(true);
@@ -233,7 +239,8 @@ void SummaryWindow::refresh()
             row->setToolTip(row->columnCount() - 2, u"Измерено помещений: %1 из %2"_s.arg(plan.measured->measuredRooms)
                                                        .arg(plan.measured->rooms));
         }
-        if (plan.plan == selected)
+        // The first plan is offered when none was chosen, so the scale buttons work at once.
+        if (plan.plan == selected || (selected.isEmpty() && PlanTable->topLevelItemCount() == 1))
             row->setSelected(true);
     }
     QTreeWidgetItem *total = item(ComplexSummary::planCells(m_summary.total, scaled), 1, 99);

@@ -197,6 +197,8 @@ private Q_SLOTS:
         QCOMPARE(s.areaRooms.size(), size_t(5));
         QCOMPARE(ComplexSummary::areaCells(s.areaRooms[1]),
                  (QStringList{u"2"_s, u"к"_s, u"a"_s, u"13"_s, u"10"_s, u"+30"_s, u"введено больше измеренного"_s}));
+        for (const auto &[percent, text] : {std::pair{0.04, u"0"_s}, {-0.04, u"0"_s}, {0.05, u"+0,1"_s}, {-12.35, u"-12,4"_s}})
+            QCOMPARE(RoomAreaCheck::percentText(percent), text);
         QVERIFY(s.tabSeparated(captions).contains(u"\n4\tк\ta\t5\t\t\tне измерено: "_s));
     }
 
