@@ -8,12 +8,20 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 constexpr qint64 kFileHeaderSize = 14;
-// Rows are read a few at a time into one buffer that stays in the cache while it is converted.
-constexpr qint64 kChunkBytes = qint64(256) << 10;
+// Rows are read a few at a time into a buffer that stays in the cache while it is converted;
+// a chunk fills about one huge page of the image.
+constexpr qint64 kChunkPixelBytes = qint64(2) << 20;
 // Pixels outside a short palette come out black, as Qt gives them.
 constexpr QRgb kOutsidePalette = 0xff000000;
 
@@ -75,27 +83,38 @@ private:
     size_t m_end = 0;
 };
 
-// Row converters: one file row in, one Format_RGB32 scanline out.
-
-// Reads four bytes per pixel, the fourth from the next pixel, the padding or, for the last row
-// of a chunk, the slack the buffer keeps for it.
-void convert24(const uchar *in, QRgb *out, int width)
+// Writes one scanline from pixel(x), four pixels a store past the cache where SSE2 is there:
+// a plan is far larger than the cache and nothing reads it before the whole image is done, so
+// this saves reading every line of fresh memory in only to overwrite it.
+template<typename Pixel>
+void storeRow(QRgb *out, int width, Pixel pixel)
 {
-    for (int x = 0; x < width; ++x, in += 3) {
-        quint32 v;
-        std::memcpy(&v, in, 4);
-        out[x] = 0xff000000u | v;
+    int x = 0;
+#if defined(__SSE2__)
+    for (; x < width && (reinterpret_cast<quintptr>(out + x) & 15) != 0; ++x)
+        out[x] = pixel(x);
+    for (; x + 4 <= width; x += 4) {
+        _mm_stream_si128(reinterpret_cast<__m128i *>(out + x),
+                         _mm_setr_epi32(int(pixel(x)), int(pixel(x + 1)), int(pixel(x + 2)), int(pixel(x + 3))));
     }
+#endif
+    for (; x < width; ++x)
+        out[x] = pixel(x);
 }
 
-// The fourth byte is neither alpha nor colour for a plan: Qt drops it as well.
-void convert32(const uchar *in, QRgb *out, int width)
+// Makes the streamed stores of this thread visible before it reports its rows done.
+void finishStores()
 {
-    for (int x = 0; x < width; ++x, in += 4) {
-        quint32 v;
-        std::memcpy(&v, in, 4);
-        out[x] = 0xff000000u | v;
-    }
+#if defined(__SSE2__)
+    _mm_sfence();
+#endif
+}
+
+quint32 load32(const uchar *p)
+{
+    quint32 v;
+    std::memcpy(&v, p, 4);
+    return v;
 }
 
 } // namespace
@@ -193,60 +212,100 @@ BmpDecoder::Result BmpDecoder::decode(QIODevice &device, QImage &image) const
 BmpDecoder::Result BmpDecoder::decodeRows(QIODevice &device, QImage &image, const QRgb *palette) const
 {
     const int width = image.width();
-    const int rows = image.height();
+    const qint64 rows = image.height();
     const bool topDown = m_header.height < 0;
     const qint64 stride = (qint64(width) * m_header.bitCount + 31) / 32 * 4;
-    const qint64 chunkRows = std::clamp<qint64>(kChunkBytes / stride, 1, rows);
-    // Four bytes of slack: the 24-bit converter reads a whole word for the last pixel.
-    const std::unique_ptr<uchar[]> buffer(new (std::nothrow) uchar[size_t(chunkRows * stride + 4)]);
-    if (!buffer)
-        return Result::OutOfMemory;
+    const qint64 chunkRows = std::clamp<qint64>(kChunkPixelBytes / (qint64(width) * 4), 1, rows);
+    const qint64 chunks = (rows + chunkRows - 1) / chunkRows;
 
-    const int bits = m_header.bitCount;
+    const int depth = m_header.bitCount;
     const int rs = m_redShift;
     const int gs = m_greenShift;
     const int bs = m_blueShift;
     const auto convertRow = [&](const uchar *in, QRgb *out) {
         switch (m_kind) {
         case Kind::Rgb24:
-            convert24(in, out, width);
+            // Four bytes per pixel, the fourth from the next pixel, the padding or, for the
+            // last row of a chunk, the slack the buffer keeps for it.
+            storeRow(out, width, [in](int x) { return 0xff000000u | load32(in + 3 * x); });
             break;
         case Kind::Rgb32:
-            convert32(in, out, width);
+            // The fourth byte is neither alpha nor colour for a plan: Qt drops it as well.
+            storeRow(out, width, [in](int x) { return 0xff000000u | load32(in + 4 * x); });
             break;
         case Kind::Masked32:
-            for (int x = 0; x < width; ++x, in += 4) {
-                quint32 v;
-                std::memcpy(&v, in, 4);
-                out[x] = qRgb(int((v >> rs) & 0xff), int((v >> gs) & 0xff), int((v >> bs) & 0xff));
-            }
+            storeRow(out, width, [=](int x) {
+                const quint32 v = load32(in + 4 * x);
+                return qRgb(int((v >> rs) & 0xff), int((v >> gs) & 0xff), int((v >> bs) & 0xff));
+            });
             break;
         default:
-            if (bits == 8) {
-                for (int x = 0; x < width; ++x)
-                    out[x] = palette[in[x]];
-            } else if (bits == 4) {
-                for (int x = 0; x < width; ++x)
-                    out[x] = palette[(in[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0f];
-            } else {
-                for (int x = 0; x < width; ++x)
-                    out[x] = palette[(in[x >> 3] >> (7 - (x & 7))) & 1];
-            }
+            if (depth == 8)
+                storeRow(out, width, [=](int x) { return palette[in[x]]; });
+            else if (depth == 4)
+                storeRow(out, width, [=](int x) { return palette[(in[x >> 1] >> (4 - 4 * (x & 1))) & 0x0f]; });
+            else
+                storeRow(out, width, [=](int x) { return palette[(in[x >> 3] >> (7 - (x & 7))) & 1]; });
             break;
         }
     };
 
-    for (qint64 first = 0; first < rows; first += chunkRows) {
-        const qint64 count = std::min(chunkRows, rows - first);
-        if (!readFully(device, reinterpret_cast<char *>(buffer.get()), count * stride))
-            return Result::Truncated;
-        for (qint64 i = 0; i < count; ++i) {
-            const qint64 fileRow = first + i;
-            const int y = int(topDown ? fileRow : rows - 1 - fileRow);
-            convertRow(buffer.get() + i * stride, reinterpret_cast<QRgb *>(image.scanLine(y)));
+    // Rows are found from the bits taken once here: scanLine() may detach and is not for two
+    // threads at once.
+    uchar *const bits0 = image.bits();
+    const qsizetype bytesPerLine = image.bytesPerLine();
+    // Chunks are read under the lock and converted outside it, so that with two threads one
+    // converts while the other reads. One thread works from the first chunk on, the other from
+    // the last one back, so that they never fault in the same huge page at once (both would
+    // clear it, one in vain); they meet somewhere in the middle.
+    std::mutex lock;
+    qint64 front = 0;        // the next chunk from the start
+    qint64 back = chunks;    // one past the next chunk from the end
+    qint64 position = 0;     // the device's, in chunks
+    Result result = Result::Decoded;
+    const auto run = [&](bool fromBack) {
+        // Four bytes of slack: the 24-bit converter reads a whole word for the last pixel.
+        const std::unique_ptr<uchar[]> buffer(new (std::nothrow) uchar[size_t(chunkRows * stride + 4)]);
+        for (;;) {
+            qint64 first = 0;
+            qint64 count = 0;
+            {
+                const std::lock_guard<std::mutex> guard(lock);
+                if (!buffer && result == Result::Decoded)
+                    result = Result::OutOfMemory;
+                if (result != Result::Decoded || front == back)
+                    break;
+                const qint64 chunk = fromBack ? --back : front++;
+                first = chunk * chunkRows;
+                count = std::min(chunkRows, rows - first);
+                if ((chunk != position && !device.seek(m_header.dataOffset + first * stride))
+                    || !readFully(device, reinterpret_cast<char *>(buffer.get()), count * stride)) {
+                    result = Result::Truncated;
+                    break;
+                }
+                position = chunk + 1;
+            }
+            for (qint64 i = 0; i < count; ++i) {
+                const qint64 fileRow = first + i;
+                const int y = int(topDown ? fileRow : rows - 1 - fileRow);
+                convertRow(buffer.get() + i * stride, reinterpret_cast<QRgb *>(bits0 + y * bytesPerLine));
+            }
+        }
+        finishStores();
+    };
+
+    std::thread worker;
+    if (chunks > 1) {
+        try {
+            worker = std::thread(run, true);
+        } catch (const std::system_error &) {
+            // No second thread to be had: this one converts every chunk.
         }
     }
-    return Result::Decoded;
+    run(false);
+    if (worker.joinable())
+        worker.join();
+    return result;
 }
 
 // Run-length data: pairs (count, colour) paint runs; (0, 0) ends a row, (0, 1) the bitmap,
