@@ -1,5 +1,6 @@
 #include "model/metrolaerror.h"
 #include "plan/floodfill.h"
+#include "plan/bmpwriter.h"
 #include "plan/planimage.h"
 
 #include <QBuffer>
@@ -187,8 +188,9 @@ QByteArray bmpOf(const BmpLayout &layout)
         pixels = rleRows(layout, rng);
     } else {
         const int stride = (layout.width * layout.bits + 31) / 32 * 4;
-        for (int i = 0; i < stride * layout.height; ++i)
-            pixels += char(rng());
+        pixels.resize(qsizetype(stride) * layout.height);
+        for (char &byte : pixels)
+            byte = char(rng());
     }
     if (!core)
         putLe32(b, 34, quint32(pixels.size()));
@@ -196,6 +198,30 @@ QByteArray bmpOf(const BmpLayout &layout)
     putLe32(b, 2, quint32(b.size()));
     return b;
 }
+
+// Reads and writes like a buffer up to a given offset and fails past it, as a disk that gives
+// out in the middle of a file; size() still tells the full size.
+class CutDevice : public QBuffer
+{
+public:
+    CutDevice(QByteArray *bytes, qint64 cut)
+        : QBuffer(bytes)
+        , m_cut(cut)
+    {}
+
+protected:
+    qint64 readData(char *data, qint64 max) override
+    {
+        return pos() >= m_cut ? -1 : QBuffer::readData(data, std::min(max, m_cut - pos()));
+    }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        return pos() + size > m_cut ? -1 : QBuffer::writeData(data, size);
+    }
+
+private:
+    qint64 m_cut;
+};
 
 // Asymmetric both ways, and three pixels wide so that 24-bit rows need padding.
 const QStringList kSmallPlan = {
@@ -223,6 +249,8 @@ private Q_SLOTS:
     void refuses_data();
     void refuses();
     void refusesMissingFile();
+    void deviceFailureStopsBothThreads_data();
+    void deviceFailureStopsBothThreads();
     void largePlanLoadsFillsAndSaves();
     void saveFailureLeavesNoFile();
 
@@ -331,6 +359,22 @@ void TestPlanImage::decodesAsQtDoes_data()
     add(u"RLE8"_s, layout(40, 8, 1, 256));
     add(u"RLE8, 7 colours"_s, layout(40, 8, 1, 7, 7));
     add(u"RLE4"_s, layout(40, 4, 2, 16));
+
+    // Tall enough for the rows to be read in three pieces shared out between two threads.
+    const auto addTall = [](const QString &name, BmpLayout file) {
+        file.width = 257;
+        file.height = 4500;
+        for (bool topDown : {false, true}) {
+            file.topDown = topDown;
+            QTest::addRow("%s, 257 x 4500%s", qPrintable(name), topDown ? ", top-down" : "") << file;
+        }
+    };
+    addTall(u"24-bit"_s, layout(40, 24));
+    addTall(u"32-bit"_s, layout(40, 32));
+    addTall(u"bitfields BGR"_s, layout(40, 32, 3, 0, 0, {0xff, 0xff00, 0xff0000}));
+    addTall(u"8-bit, 256 colours"_s, layout(40, 8, 0, 256));
+    addTall(u"4-bit, 16 colours"_s, layout(40, 4, 0, 16));
+    addTall(u"1-bit"_s, layout(40, 1, 0, 2));
 }
 
 void TestPlanImage::decodesAsQtDoes()
@@ -389,16 +433,21 @@ void TestPlanImage::rleLeavesNothingUndefined()
 void TestPlanImage::writesWhatQtWrites_data()
 {
     QTest::addColumn<QImage>("image");
-    for (int width = 1; width <= 5; ++width) {
-        QImage image(width, 3, QImage::Format_ARGB32);
-        for (int y = 0; y < 3; ++y)
+    // Sixteen pixels a step and the rest one by one; the last one is written in three blocks,
+    // by two threads in turn.
+    for (const QSize size : {QSize(1, 3), QSize(2, 3), QSize(3, 3), QSize(4, 3), QSize(5, 3),
+                             QSize(16, 3), QSize(17, 3), QSize(35, 3), QSize(257, 1500)}) {
+        const int width = size.width();
+        QImage image(size, QImage::Format_ARGB32);
+        for (int y = 0; y < size.height(); ++y)
             for (int x = 0; x < width; ++x)
                 image.setPixel(x, y, 0x12345678u * quint32(x + 7 * y + 1));
         image.setDotsPerMeterX(2835 + width);
         image.setDotsPerMeterY(3937);
-        QTest::addRow("RGB32, %d wide", width) << image.convertToFormat(QImage::Format_RGB32);
-        QTest::addRow("ARGB32, %d wide", width) << image;
-        QTest::addRow("Indexed8, %d wide", width) << image.convertToFormat(QImage::Format_Indexed8);
+        const int h = size.height();
+        QTest::addRow("RGB32, %d x %d", width, h) << image.convertToFormat(QImage::Format_RGB32);
+        QTest::addRow("ARGB32, %d x %d", width, h) << image;
+        QTest::addRow("Indexed8, %d x %d", width, h) << image.convertToFormat(QImage::Format_Indexed8);
     }
 }
 
@@ -495,6 +544,45 @@ void TestPlanImage::refusesMissingFile()
     } catch (const MetrolaError &e) {
         QCOMPARE(e.message(), QStringLiteral("Файл «gone.bmp» не найден. Показан прежний план."));
     }
+}
+
+// Reading and writing share a large image's rows out between two threads; a device failing
+// under either must end in a refusal, not a hang or a half-read plan.
+void TestPlanImage::deviceFailureStopsBothThreads_data()
+{
+    QTest::addColumn<bool>("writing");
+    QTest::addColumn<double>("cutAt"); // share of the pixel data before the failure
+    for (bool writing : {false, true}) {
+        const char *what = writing ? "writing" : "reading";
+        QTest::addRow("%s, in the header", what) << writing << -1.0;
+        QTest::addRow("%s, in the first third", what) << writing << 0.1;
+        QTest::addRow("%s, in the middle third", what) << writing << 0.5;
+        QTest::addRow("%s, in the last third", what) << writing << 0.9;
+        QTest::addRow("%s, at the last byte", what) << writing << 1.0;
+    }
+}
+
+void TestPlanImage::deviceFailureStopsBothThreads()
+{
+    QFETCH(bool, writing);
+    QFETCH(double, cutAt);
+    BmpLayout tall = layout(40, 24);
+    tall.width = 257;
+    tall.height = 4500;
+    QByteArray bytes = bmpOf(tall);
+    const qint64 data = 54;
+    const qint64 cut = cutAt < 0 ? 20 : data + qint64(double(bytes.size() - data) * cutAt) - (cutAt == 1.0);
+    if (writing) {
+        const QImage image = QImage::fromData(bytes, "BMP");
+        QByteArray written;
+        CutDevice device(&written, cut);
+        QVERIFY(device.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        QVERIFY(!BmpWriter::write(image, device));
+        return;
+    }
+    CutDevice device(&bytes, cut);
+    QVERIFY(device.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+    QVERIFY_THROWS_EXCEPTION(MetrolaError, PlanImage::readBmp(device, u"plan.bmp"_s));
 }
 
 void TestPlanImage::largePlanLoadsFillsAndSaves()
