@@ -20,8 +20,8 @@ namespace {
 
 constexpr qint64 kFileHeaderSize = 14;
 // Rows are read a few at a time into a buffer that stays in the cache while it is converted;
-// a chunk fills about one huge page of the image.
-constexpr qint64 kChunkPixelBytes = qint64(2) << 20;
+// a chunk fills about 1 MiB of the image.
+constexpr qint64 kChunkPixelBytes = qint64(1) << 20;
 // Pixels outside a short palette come out black, as Qt gives them.
 constexpr QRgb kOutsidePalette = 0xff000000;
 
