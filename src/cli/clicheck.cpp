@@ -1,15 +1,15 @@
 #include "clicheck.h"
 
 #include "cliproject.h"
-#include "clitext.h"
 #include "model/cp1251.h"
 #include "model/metrolaerror.h"
 #include "model/recordtable.h"
 #include "plan/colourkey.h"
 #include "plan/floodfill.h"
 #include "plan/planimage.h"
+#include "reports/areatext.h"
+#include "reports/recordrules.h"
 
-#include <QHash>
 #include <QJsonArray>
 #include <QSet>
 
@@ -82,46 +82,27 @@ void ProjectCheck::checkRecords(const CliProject &project)
         }
     };
 
-    QHash<qint64, int> firstRowOfKey;
+    // The record rules the summary window shows too; the plan and label rules are the batch
+    // tool's own, reported between them in this order.
+    RecordRules rules(table.recordCount());
+    const auto addRule = [this](std::optional<RecordRules::Problem> problem) {
+        if (problem)
+            add(problem->row, problem->kind, problem->message);
+    };
     for (int r = 1; r <= table.recordCount(); ++r) {
         const RecordTable::Row &row = table.row(r);
         checkChars(r);
         if (row[RecordTable::PlanId].isEmpty())
             add(r, u"plan"_s, u"Строка %1: план не указан, запись не относится ни к одному плану."_s.arg(r));
-
-        const auto key = parseCellNumber(row[RecordTable::ColourKey]);
-        if (!key) {
-            add(r, u"key"_s, u"Строка %1: цветовой ключ «%2» не число."_s.arg(
-                                  QString::number(r), row[RecordTable::ColourKey]));
-        } else if (*key < 0 || *key > 0xFFFFFF) {
-            add(r, u"key"_s, u"Строка %1: цветовой ключ %2 вне диапазона цветов."_s.arg(r).arg(*key));
-        } else if (RecordTable::isReservedKey(*key)) {
-            add(r, u"key"_s, u"Строка %1: цветовой ключ %2 — цвет %3, он не может обозначать помещение."_s
-                                 .arg(r).arg(*key).arg(*key == 0 ? u"стен"_s : u"пустого пола"_s));
-        } else if (const auto it = firstRowOfKey.constFind(*key); it != firstRowOfKey.cend()) {
-            add(r, u"duplicate-key"_s, u"Строка %1: цветовой ключ %2 уже занят строкой %3."_s
-                                           .arg(r).arg(*key).arg(*it));
-        } else {
-            firstRowOfKey.insert(*key, r);
-        }
-
+        addRule(rules.key(r, row[RecordTable::ColourKey]));
         for (int c : {int(RecordTable::LabelX), int(RecordTable::LabelY)}) {
             if (!parseCellNumber(row[static_cast<size_t>(c)]))
                 add(r, u"label"_s, u"Строка %1: координата «%2» = «%3» не число."_s
                                        .arg(QString::number(r), columnName(c), row[static_cast<size_t>(c)]));
         }
-
-        // An unfinished record may lack its type or its area; only a wrong one is a problem.
-        const QString &type = row[RecordTable::Type];
-        if (!type.isEmpty() && RecordTable::typeIndex(type) < 0)
-            add(r, u"type"_s, u"Строка %1: тип «%2» не из списка (%3)."_s.arg(
-                                  QString::number(r), type,
-                                  QStringList(RecordTable::typeCodes().begin(),
-                                              RecordTable::typeCodes().end())
-                                      .join(u", "_s)));
         const QString &area = row[RecordTable::Area];
-        if (!area.isEmpty() && !CliText::areaOf(area))
-            add(r, u"area"_s, u"Строка %1: площадь «%2» не число."_s.arg(QString::number(r), area));
+        addRule(RecordRules::type(r, row[RecordTable::Type]));
+        addRule(RecordRules::area(r, area, AreaText::value(area).has_value()));
     }
     // The EntryRow is no record, but its dates and marker travel with the file as well.
     checkChars(table.entryRow());

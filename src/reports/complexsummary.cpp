@@ -66,12 +66,10 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
     }
     QHash<QString, size_t> tenantSlot;
     Tenant vacant;
-    std::vector<std::pair<int, int>> keys; // key, row
-    keys.reserve(static_cast<size_t>(s.records));
+    RecordRules rules(s.records);
     // Which plans each tenant has rooms on, by plan slot.
     std::vector<std::vector<bool>> tenantPlans;
     std::vector<bool> vacantPlans;
-    const QString typeList = QStringList(RecordTable::typeCodes().begin(), RecordTable::typeCodes().end()).join(u", "_s);
 
     for (int r = 1; r <= s.records; ++r) {
         const RecordTable::Row &row = table.row(r);
@@ -123,43 +121,17 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
             }
         }
 
-        const QString &keyText = row[RecordTable::ColourKey];
-        const auto key = parseCellNumber(keyText);
-        if (!key)
-            s.problems.push_back({r, u"key"_s, u"Строка %1: цветовой ключ «%2» не число."_s.arg(r).arg(keyText)});
-        else if (*key < 0 || *key > 0xFFFFFF)
-            s.problems.push_back({r, u"key"_s, u"Строка %1: цветовой ключ %2 вне диапазона цветов."_s.arg(r).arg(*key)});
-        else
-            keys.emplace_back(*key, r);
-        // An unfinished record may lack its type or its area; only a wrong one is a problem.
-        if (type < 0 && !row[RecordTable::Type].isEmpty())
-            s.problems.push_back({r, u"type"_s, u"Строка %1: тип «%2» не из списка (%3)."_s.arg(r).arg(
-                                                    row[RecordTable::Type], typeList)});
+        if (auto problem = rules.key(r, row[RecordTable::ColourKey]))
+            s.problems.push_back(std::move(*problem));
+        if (auto problem = RecordRules::type(r, row[RecordTable::Type]))
+            s.problems.push_back(std::move(*problem));
         if (areaText.isEmpty()) {
             s.areaMissingRows.push_back(r);
-        } else if (!value) {
+        } else if (auto problem = RecordRules::area(r, areaText, value.has_value())) {
             s.areaNotNumberRows.push_back(r);
-            s.problems.push_back({r, u"area"_s, u"Строка %1: площадь «%2» не число."_s.arg(r).arg(areaText)});
+            s.problems.push_back(std::move(*problem));
         }
     }
-
-    // Every row of a key after its first is a duplicate of the first.
-    std::stable_sort(keys.begin(), keys.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (size_t i = 1; i < keys.size(); ++i) {
-        if (keys[i].first != keys[i - 1].first)
-            continue;
-        size_t first = i - 1;
-        while (first > 0 && keys[first - 1].first == keys[i].first)
-            --first;
-        const int r = keys[i].second;
-        s.problems.push_back({r, u"duplicate-key"_s, u"Строка %1: цветовой ключ %2 уже занят строкой %3."_s.arg(r).arg(
-                                                         keys[i].first).arg(keys[first].second)});
-    }
-    // By row; within a row the key first, then type and area, as they were found.
-    const auto kindOrder = [](const Problem &p) { return p.kind.endsWith(u"key"_s) ? 0 : 1; };
-    std::stable_sort(s.problems.begin(), s.problems.end(), [&](const Problem &a, const Problem &b) {
-        return a.row != b.row ? a.row < b.row : kindOrder(a) < kindOrder(b);
-    });
 
     std::sort(s.tenants.begin(), s.tenants.end(), [](const Tenant &a, const Tenant &b) {
         const int order = QString::localeAwareCompare(a.tenant, b.tenant);

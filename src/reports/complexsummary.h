@@ -2,6 +2,7 @@
 
 #include "model/captions.h"
 #include "model/roomareas.h"
+#include "reports/recordrules.h"
 
 #include <QString>
 #include <QStringList>
@@ -60,12 +61,8 @@ public:
         std::vector<int> rows;
     };
 
-    struct Problem
-    {
-        int row = 0;
-        QString kind; // as `metrola-cli check` names it: "area", "type", "key", "duplicate-key"
-        QString message;
-    };
+    // Kinds "key", "duplicate-key", "type", "area" and "area-mismatch", as `metrola-cli check`.
+    using Problem = RecordRules::Problem;
 
     // planOrder: the plans in the order of their tabs. Plans of records that are not in it
     // follow in order of first appearance; records without a plan id count only in the total.

@@ -130,6 +130,23 @@ private Q_SLOTS:
         QCOMPARE(s.areaNotNumberRows, std::vector<int>{2});
     }
 
+    // As `metrola-cli check` says: black and white are no room's key, so they are reported
+    // and never count as taken; a key text is quoted as typed.
+    void reservedKeysAreProblemsNotDuplicates()
+    {
+        RecordTable t;
+        fill(t, {u"a;офис;1;Т;0"_s, u"a;офис;1;Т;16777215"_s, u"a;офис;1;Т;16777215"_s, u"a;офис;1;Т;5"_s,
+                 u"a;офис;1;Т;5"_s, u"a;офис;1;Т;%1"_s});
+        const ComplexSummary s = ComplexSummary::of(t, {});
+        QStringList found;
+        for (const auto &p : s.problems)
+            found << u"%1 %2"_s.arg(p.row).arg(p.kind);
+        QCOMPARE(found, (QStringList{u"1 key"_s, u"2 key"_s, u"3 key"_s, u"5 duplicate-key"_s, u"6 key"_s}));
+        QVERIFY(s.problems[0].message.contains(u"цвет стен"_s));
+        QVERIFY(s.problems[2].message.contains(u"цвет пустого пола"_s));
+        QCOMPARE(s.problems[4].message, u"Строка 6: цветовой ключ «%1» не число."_s);
+    }
+
     void unfinishedRecordsAreNoProblem()
     {
         RecordTable t;
