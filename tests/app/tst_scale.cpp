@@ -16,6 +16,7 @@
 #include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QTabBar>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QTableView>
@@ -279,7 +280,7 @@ private Q_SLOTS:
         QTRY_COMPARE(summary->ProblemTable->topLevelItemCount(), 0);
         QCOMPARE(column(summary->AreaTable, 6).count(u"в допуске"_s), 3);
 
-        planRow(summary, kPlan)->setSelected(true);
+        summary->PlanTable->setCurrentItem(planRow(summary, kPlan));
         QVERIFY(summary->RemoveScaleButton->isEnabled());
         summary->RemoveScaleButton->click();
         QCOMPARE(questions.size(), 1);
@@ -321,7 +322,7 @@ private Q_SLOTS:
         form.SummaryButton->click();
         SummaryWindow *summary = form.Summary;
         QTRY_VERIFY(!summary->MeasureProgress->isVisible());
-        planRow(summary, kPlan)->setSelected(true);
+        summary->PlanTable->setCurrentItem(planRow(summary, kPlan));
         summary->EditScaleButton->click();
         QCOMPARE(m_questions.size(), 1);
         QVERIFY(m_questions[0].contains(kPlan));
@@ -332,6 +333,28 @@ private Q_SLOTS:
         QTRY_COMPARE(summary->AreaTable->topLevelItem(0)->text(4), scale == 0.02 ? u"80"_s : u"20"_s);
         if (scale == 0.02)
             QVERIFY(form.ScaleButton->toolTip().contains(u"0,02"_s));
+    }
+
+    // "Измерить на плане…" shows the chosen plan and starts the command on it.
+    void measureFromTheSummary()
+    {
+        QTemporaryDir dir;
+        const QString work = dir.path() + u'/';
+        Form1 form(work);
+        twoPlans(form, work);
+        form.show();
+        form.SummaryButton->click();
+        SummaryWindow *summary = form.Summary;
+        summary->PlanTable->setCurrentItem(planRow(summary, u"q.bmp"_s));
+        summary->MeasureScaleButton->click();
+        QCOMPARE(form.session().currentPlan(), u"q.bmp"_s);
+        QCOMPARE(form.TabSet1->currentIndex(), 1);
+        QVERIFY(form.Scaler->isActive());
+        m_answer = u"4"_s;
+        QTest::mouseClick(form.Image1, Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseClick(form.Image1, Qt::LeftButton, {}, QPoint(110, 10));
+        QCOMPARE(form.session().scales().scale(u"q.bmp"_s)->metresPerPixel, 0.04);
+        QTRY_COMPARE(planRow(summary, u"q.bmp"_s)->text(12), u"0,04"_s);
     }
 
     void noPlanNoCommand()
