@@ -80,9 +80,27 @@ void write(const QString &programDir, const Captions &captions, const RecordTabl
     }
 }
 
+qsizetype lineCount(QByteArrayView data)
+{
+    qsizetype count = 0;
+    const char *p = data.data();
+    const char *const end = p + data.size();
+    const char *start = p;
+    for (; p < end; ++p) {
+        if (*p != '\r' && *p != '\n')
+            continue;
+        ++count;
+        if (*p == '\r' && p + 1 < end && p[1] == '\n')
+            ++p;
+        start = p + 1;
+    }
+    return count + (start < end ? 1 : 0);
+}
+
 std::vector<QByteArrayView> splitLines(QByteArrayView data)
 {
     std::vector<QByteArrayView> lines;
+    lines.reserve(static_cast<size_t>(lineCount(data)));
     qsizetype start = 0;
     const qsizetype n = data.size();
     for (qsizetype i = 0; i < n; ++i) {
@@ -195,6 +213,15 @@ struct RowDecoder
 
 Contents parse(QByteArrayView data)
 {
+    // Counted before anything is built: a row costs a few hundred bytes however short its
+    // line, so a small archive of empty lines could otherwise take gigabytes.
+    static_assert(kMaxLines == 1000000, "the refusal names the limit");
+    if (const qsizetype count = lineCount(data); count > kMaxLines) {
+        throw MetrolaError(QStringLiteral("Файл описания содержит более 1 000 000 строк (в нём %1): "
+                                          "столько записей комплекс не имеет. Проект не загружен, "
+                                          "таблица не изменена.")
+                               .arg(count));
+    }
     const std::vector<QByteArrayView> lines = splitLines(data);
     Contents contents;
     if (!lines.empty() && !lines[0].contains(QByteArrayView("Metrola"))) {

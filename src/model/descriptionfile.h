@@ -25,8 +25,13 @@ QByteArray build(const Captions &captions, const RecordTable::Row &header,
 // Writes programDir + "metrola.csv" through a temporary file; throws MetrolaError.
 void write(const QString &programDir, const Captions &captions, const RecordTable &table);
 
+// A file of more lines is refused before its rows are built; a real complex has thousands.
+inline constexpr qsizetype kMaxLines = 1000000;
+
 // A final line break does not make an extra empty line.
 std::vector<QByteArrayView> splitLines(QByteArrayView data);
+// The number of lines splitLines() would give, without building them.
+qsizetype lineCount(QByteArrayView data);
 // Field k (0..9) of a line: the text before the first ";" for k = 0, else between the k-th and
 // (k+1)-th ";". A line with too few separators yields an empty field.
 QString field(QByteArrayView line, int k);
@@ -39,7 +44,8 @@ struct Contents
     // three lines.
     std::vector<RecordTable::Row> rows;
 };
-// Throws MetrolaError for a record whose plan id is not a bare file name.
+// Throws MetrolaError for a record whose plan id is not a bare file name and for a file of
+// more than kMaxLines lines; std::bad_alloc when memory runs out, on whichever thread.
 Contents parse(QByteArrayView data);
 
 // Reads programDir + "metrola.csv" into the table (rows 1 ..) and, when asked, the captions.

@@ -108,6 +108,36 @@ private Q_SLOTS:
         QCOMPARE(table.recordCounter(), tableRows - 1);
     }
 
+    void lineCountMatchesTheSplit_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("CR LF pairs") << QByteArray("a\r\nb\r\n");
+        QTest::newRow("LF CR is two breaks") << QByteArray("a\n\rb");
+        QTest::newRow("CR at the very end") << QByteArray("a\r");
+        QTest::newRow("only breaks") << QByteArray("\r\r\n\n");
+        QTest::newRow("nothing") << QByteArray();
+    }
+    void lineCountMatchesTheSplit()
+    {
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(DescriptionFile::lineCount(bytes), qsizetype(DescriptionFile::splitLines(bytes).size()));
+    }
+
+    void tooManyLinesAreRefusedBeforeAnyRow()
+    {
+        // 2 + kMaxLines - 1 empty lines deflate to a few kilobytes in an archive.
+        QByteArray bytes = QByteArray("c;\nh;\n") + QByteArray(DescriptionFile::kMaxLines - 1, '\n');
+        try {
+            DescriptionFile::parse(bytes);
+            QFAIL("a file of too many lines was read");
+        } catch (const MetrolaError &error) {
+            QVERIFY2(error.message().contains(u"1000001"_s), qPrintable(error.message()));
+        }
+        bytes.chop(1);
+        QCOMPARE(DescriptionFile::lineCount(bytes), DescriptionFile::kMaxLines);
+        QCOMPARE(DescriptionFile::parse(bytes.left(200)).rows.size(), size_t(194));
+    }
+
     void field_data()
     {
         QTest::addColumn<QByteArray>("line");
