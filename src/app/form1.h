@@ -75,10 +75,8 @@ public:
     {
         try {
             body();
-        } catch (const MetrolaError &error) {
-            showGeneralError(error.message());
         } catch (const std::exception &error) {
-            showGeneralError(QString::fromLocal8Bit(error.what()));
+            showGeneralError(errorMessage(error));
         }
     }
 

@@ -70,8 +70,18 @@ ZipDeflatePool::ZipDeflatePool(int threadCount)
 {
     const int n = std::max(1, threadCount);
     m_threads.reserve(size_t(n));
-    for (int i = 0; i < n; ++i)
-        m_threads.emplace_back([this] { run(); });
+    for (int i = 0; i < n; ++i) {
+        try {
+            m_threads.emplace_back([this] { run(); });
+        } catch (...) {
+            // Fewer threads compress the same bytes; with none, the threads already started
+            // must be stopped before the failure leaves (a running std::thread destroyed
+            // unjoined ends the program).
+            if (!m_threads.empty())
+                break;
+            throw;
+        }
+    }
 }
 
 ZipDeflatePool::~ZipDeflatePool()
@@ -120,7 +130,14 @@ void ZipDeflatePool::run()
             job = std::move(m_queue.front());
             m_queue.pop_front();
         }
-        const bool ok = deflater.compress(*job);
+        // Growing the output is the only thing that throws, and only when memory runs out:
+        // reported as zlib's own refusal is, never left to end the program on this thread.
+        bool ok = false;
+        try {
+            ok = deflater.compress(*job);
+        } catch (...) {
+            ok = false;
+        }
         // The input is no longer needed once compressed; dropping it here keeps the memory
         // of finished jobs that wait for their turn to be written small.
         job->input = QByteArray();

@@ -106,7 +106,13 @@ void install()
     std::signal(SIGPIPE, SIG_IGN);
     const sigset_t set = endingSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread(watch).detach();
+    try {
+        std::thread(watch).detach();
+    } catch (...) {
+        // No thread to wait for them (no memory left for its stack): the signals end the
+        // tool as they would any program, rather than being held back for ever.
+        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    }
 }
 
 void removeOnSignal(const QString &folder)

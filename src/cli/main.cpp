@@ -16,6 +16,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <new>
 
 using namespace Qt::StringLiterals;
 
@@ -111,6 +112,9 @@ int main(int argc, char **argv)
         return run(args);
     } catch (const MetrolaError &error) {
         CliText::err(u"metrola-cli: "_s + error.message().simplified() + u'\n');
+    } catch (const std::bad_alloc &error) {
+        // The archive's temporary folder went with the unwinding.
+        CliText::err(u"metrola-cli: "_s + errorMessage(error) + u'\n');
     } catch (const std::exception &error) {
         CliText::err(u"metrola-cli: внутренняя ошибка: "_s + QString::fromLocal8Bit(error.what())
                      + u'\n');

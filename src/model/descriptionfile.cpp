@@ -7,6 +7,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <exception>
 #include <thread>
 
 namespace {
@@ -247,13 +248,39 @@ Contents parse(QByteArrayView data)
     if (threads == 1) {
         decode(0, count);
     } else {
-        std::vector<std::thread> workers;
+        // A failure on any thread (out of memory, mostly) is carried to the caller and thrown
+        // there like any other, never left to end the program; a thread that cannot be
+        // started leaves its slice to this one.
         const size_t slice = (count + threads - 1) / threads;
-        for (size_t t = 1; t < threads; ++t)
-            workers.emplace_back(decode, t * slice, std::min(count, (t + 1) * slice));
-        decode(0, std::min(count, slice));
+        std::vector<std::exception_ptr> failures(threads);
+        const auto run = [&](size_t t) {
+            try {
+                decode(t * slice, std::min(count, (t + 1) * slice));
+            } catch (...) {
+                failures[t] = std::current_exception();
+            }
+        };
+        std::vector<std::thread> workers;
+        workers.reserve(threads - 1);
+        size_t started = 1;
+        for (; started < threads; ++started) {
+            try {
+                workers.emplace_back(run, started);
+            } catch (...) {
+                // No thread (std::system_error) or no memory for its start: nothing was
+                // started, and the slices left are decoded here.
+                break;
+            }
+        }
+        run(0);
+        for (size_t t = started; t < threads; ++t)
+            run(t);
         for (std::thread &worker : workers)
             worker.join();
+        for (const std::exception_ptr &failure : failures) {
+            if (failure)
+                std::rethrow_exception(failure);
+        }
     }
     for (size_t r = 0; r + 1 < contents.rows.size(); ++r) {
         const QString &id = contents.rows[r][RecordTable::PlanId];

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <exception>
+#include <new>
 
 // The one exception type of the core. It carries the Russian message the general error
 // handler shows; a failing operation throws at the point of failure and changes nothing after.
@@ -21,3 +22,14 @@ private:
     QString m_message;
     QByteArray m_utf8;
 };
+
+// The message for an exception that ended an operation: MetrolaError's own text, a Russian
+// line when memory ran out (on whichever thread), the library's text for anything else.
+inline QString errorMessage(const std::exception &error)
+{
+    if (const auto *own = dynamic_cast<const MetrolaError *>(&error))
+        return own->message();
+    if (dynamic_cast<const std::bad_alloc *>(&error))
+        return QStringLiteral("Недостаточно памяти: действие не выполнено.");
+    return QString::fromLocal8Bit(error.what());
+}

@@ -79,8 +79,9 @@ void RecoveryWriter::startWrite()
     m_worker = std::thread([this, dir, snapshot = RecoveryFile::take(m_session)] {
         try {
             RecoveryFile::write(dir, snapshot);
-        } catch (const MetrolaError &error) {
-            m_workerError = error.message();
+        } catch (const std::exception &error) {
+            // Out of memory, mostly: told like any failed write, never ending the program.
+            m_workerError = errorMessage(error);
         }
         m_workerDone.store(true);
         // Posted to this object's thread; the destructor joins before the object goes, so

@@ -23,6 +23,7 @@
 #include <csignal>
 #include <functional>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -632,6 +633,62 @@ private Q_SLOTS:
             QCOMPARE(leftovers(), QStringList());
         }
         QVERIFY(!QFileInfo::exists(path(u"evil.bmp"_s)));
+    }
+
+    void outOfMemoryIsReportedNotAborted()
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("the sanitizer reserves more address space than any limit leaves");
+#endif
+        // 900,000 records of one-letter cells: a 27 MB file whose rows take about 200 MB and
+        // their texts as much again, decoded on as many threads as the machine has. The tool
+        // is given the address space it needs for a small archive and 330 MB more: enough to
+        // read the file and hold the rows, not their texts.
+        Project large;
+        large.records.clear();
+        large.records.reserve(900000);
+        for (int i = 0; i < 900000; ++i)
+            large.records << u"a.bmp;n;торг;1;t;i;%1;5;5;"_s.arg(i + 1);
+        const QString big = archive(large, u"large.zip"_s);
+        const QString small = archive(Project(), u"small.zip"_s);
+        large.records.clear();
+
+        const auto limited = [&](const QString &zip, rlim_t megabytes) {
+            QProcess process;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(u"METROLA_TMPDIR"_s, m_tmp);
+            process.setProcessEnvironment(env);
+            process.setChildProcessModifier([megabytes] {
+                const rlimit bound{megabytes << 20, megabytes << 20};
+                setrlimit(RLIMIT_AS, &bound);
+            });
+            process.start(QStringLiteral(METROLA_CLI_PATH), {u"info"_s, zip});
+            if (!process.waitForFinished(60000))
+                qFatal("metrola-cli did not finish");
+            Run r;
+            r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+            r.out = process.readAllStandardOutput();
+            r.err = process.readAllStandardError();
+            return r;
+        };
+        // The least address space, in 16 MB steps, in which the small archive opens.
+        rlim_t enough = 0;
+        for (rlim_t low = 16, high = 4096; low <= high;) {
+            const rlim_t middle = (low + high) / 2 / 16 * 16;
+            if (limited(small, middle).exitCode == 0) {
+                enough = middle;
+                high = middle - 16;
+            } else {
+                low = middle + 16;
+            }
+        }
+        QVERIFY2(enough > 0, "the tool did not open a small archive in 4 GB");
+        QCOMPARE(leftovers(), QStringList());
+        const Run r = limited(big, enough + 330);
+        QVERIFY2(r.exitCode != -1, "the tool was ended by a signal (an abort) instead of reporting");
+        expectRefused(r);
+        QVERIFY2(QString::fromUtf8(r.err).contains(u"памяти"_s), r.err.constData());
+        QCOMPARE(leftovers(), QStringList());
     }
 
     void userTextIsNeverAFormat()

@@ -7,6 +7,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <malloc.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <new>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -136,6 +144,70 @@ private Q_SLOTS:
         bytes.chop(1);
         QCOMPARE(DescriptionFile::lineCount(bytes), DescriptionFile::kMaxLines);
         QCOMPARE(DescriptionFile::parse(bytes.left(200)).rows.size(), size_t(194));
+    }
+
+    void outOfMemoryOnAnyThreadIsThrownToTheCaller()
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("the sanitizer reserves more address space than any limit leaves");
+#else
+        // 400,000 rows of nine one-letter cells, decoded on as many threads as the machine
+        // has. A first child reads them freely and tells how much address space that took; a
+        // second one, forked from the same state, is held to the space of the rows themselves
+        // and half of what their texts took, so its allocations fail while the texts are
+        // decoded, on whichever thread.
+        constexpr size_t kRows = 400000;
+        const QByteArray bytes = QByteArray("c;\nh;\n") + QByteArray("x;x;x;x;x;x;x;x;x;\n").repeated(kRows);
+        const auto addressSpace = [] {
+            long pages = 0;
+            if (FILE *f = std::fopen("/proc/self/statm", "r")) {
+                if (std::fscanf(f, "%ld", &pages) != 1)
+                    pages = 0;
+                std::fclose(f);
+            }
+            return size_t(pages) * size_t(sysconf(_SC_PAGESIZE));
+        };
+        // Exit status: 0 read, 3 std::bad_alloc thrown to here; the pipe gets the growth.
+        const auto readInChild = [&](size_t limit, int pipe) {
+            const pid_t child = fork();
+            if (child != 0)
+                return child;
+            mallopt(M_ARENA_MAX, 1); // no 64 MB reservation per thread in the figures
+            const size_t start = addressSpace();
+            const rlimit bound{start + limit, start + limit};
+            if (limit > 0 && setrlimit(RLIMIT_AS, &bound) != 0)
+                _exit(4);
+            try {
+                const DescriptionFile::Contents contents = DescriptionFile::parse(bytes);
+                const size_t grown = addressSpace() - start;
+                if (pipe >= 0 && write(pipe, &grown, sizeof grown) != sizeof grown)
+                    _exit(4);
+            } catch (const std::bad_alloc &) {
+                _exit(3);
+            }
+            _exit(0);
+        };
+        const auto finish = [](pid_t child) {
+            int status = 0;
+            if (child <= 0 || waitpid(child, &status, 0) != child)
+                return -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        };
+        int fds[2];
+        QCOMPARE(pipe(fds), 0);
+        const pid_t free = readInChild(0, fds[1]);
+        close(fds[1]);
+        size_t grown = 0;
+        const bool told = read(fds[0], &grown, sizeof grown) == sizeof grown;
+        close(fds[0]);
+        QCOMPARE(finish(free), 0);
+        QVERIFY(told);
+        const size_t rows = kRows * (sizeof(RecordTable::Row) + sizeof(QByteArrayView));
+        QVERIFY2(grown > rows, qPrintable(QString::number(grown)));
+        const int status = finish(readInChild(rows + (grown - rows) / 2, -1));
+        QVERIFY2(status < 128, "the reading ended the process instead of throwing");
+        QCOMPARE(status, 3);
+#endif
     }
 
     void field_data()
