@@ -92,11 +92,8 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
     if (reader.memberNames().contains(PlanScales::fileName())
         && reader.extract({PlanScales::fileName()}, dir, [](const QString &) { return true; }) == 1)
         scales = PlanScales::load(dir);
-    std::vector<RecordTable::Row> rows;
-    rows.reserve(static_cast<size_t>(loaded.tableRows() - 1));
-    for (int r = 1; r < loaded.tableRows(); ++r)
-        rows.push_back(loaded.row(r));
-    session.table().replaceRows(std::move(rows));
+    session.table().exchangeRows(loaded);
+    loaded.replaceRows({}); // the project left behind
     session.captions() = captions;
     session.plans() = plans;
     session.scales() = scales;
@@ -137,7 +134,7 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
 QStringList restore(ProjectSession &session, RecoveryFile::Recovered recovered, const Progress &progress)
 {
     RecordTable checked;
-    checked.replaceRows(recovered.contents.rows);
+    checked.replaceRows(std::move(recovered.contents.rows));
     PlanList plans;
     plans.rebuild(checked);
 
@@ -178,7 +175,7 @@ QStringList restore(ProjectSession &session, RecoveryFile::Recovered recovered, 
     if (progress)
         progress(100);
 
-    session.table().replaceRows(std::move(recovered.contents.rows));
+    session.table().exchangeRows(checked);
     if (recovered.contents.captions)
         session.captions() = *recovered.contents.captions;
     session.plans() = plans;

@@ -155,10 +155,24 @@ void RecordTable::replaceRows(std::vector<Row> rows)
     m_rowsByKey.clear();
     m_badKeyRows.clear();
     m_keyTexts.clear();
-    m_rowsByKey.reserve(m_rows.size());
+    m_rowsByKey.reserve(static_cast<qsizetype>(m_rows.size()));
     m_keyTexts.reserve(static_cast<qsizetype>(m_rows.size()));
     for (int r = 1; r < tableRows(); ++r)
         indexRow(r);
+    endResetModel();
+}
+
+void RecordTable::exchangeRows(RecordTable &other)
+{
+    if (&other == this)
+        return;
+    beginResetModel();
+    other.beginResetModel();
+    m_rows.swap(other.m_rows);
+    m_rowsByKey.swap(other.m_rowsByKey);
+    m_badKeyRows.swap(other.m_badKeyRows);
+    m_keyTexts.swap(other.m_keyTexts);
+    other.endResetModel();
     endResetModel();
 }
 
@@ -171,8 +185,8 @@ int RecordTable::rowOfColour(quint32 colour) const
 {
     if (!m_badKeyRows.empty())
         throw MetrolaError(notANumberMessage(cellText(ColourKey, *m_badKeyRows.begin())));
-    const auto it = m_rowsByKey.find(static_cast<qint64>(colour));
-    return it == m_rowsByKey.end() ? 0 : it->second.last;
+    const auto it = m_rowsByKey.constFind(static_cast<qint64>(colour));
+    return it == m_rowsByKey.cend() ? 0 : it->last;
 }
 
 std::vector<int> RecordTable::reservedKeyRows() const
@@ -249,7 +263,7 @@ void RecordTable::unindexRow(int r)
     if (value) {
         auto it = m_rowsByKey.find(*value);
         if (it != m_rowsByKey.end()) {
-            KeyRows &rows = it->second;
+            KeyRows &rows = it.value();
             if (--rows.count == 0) {
                 m_rowsByKey.erase(it);
             } else if (rows.last == r) {

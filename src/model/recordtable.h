@@ -7,7 +7,6 @@
 #include <array>
 #include <optional>
 #include <set>
-#include <unordered_map>
 #include <vector>
 
 // The project's record store and the content of the main window's grid.
@@ -77,6 +76,9 @@ public:
     // Replaces rows 1 .. on; the last given row becomes the EntryRow. An empty list gives an
     // empty table (RowCount 2).
     void replaceRows(std::vector<Row> rows);
+    // Exchanges rows 1 .. and their indexes with another table's, so that a table read and
+    // checked aside takes this one's place without its rows being copied or indexed again.
+    void exchangeRows(RecordTable &other);
 
     // True when the decimal text of the colour equals column 6 of any row 1 .. RowCount-1.
     // Rows keyed white or black count too, so a new key never steps onto black.
@@ -125,7 +127,8 @@ private:
         int last = 0;
         int count = 0;
     };
-    std::unordered_map<qint64, KeyRows> m_rowsByKey;
+    // QHash keeps its entries in blocks, where a node-based map would allocate once a row.
+    QHash<qint64, KeyRows> m_rowsByKey;
     // Record rows whose key is neither empty nor a number.
     std::set<int> m_badKeyRows;
     // Column 6 texts of rows 1 .. RowCount-1 with their number of occurrences.

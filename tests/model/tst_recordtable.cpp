@@ -153,6 +153,27 @@ private Q_SLOTS:
         QVERIFY(!table.colourInUse(9));
     }
 
+    void exchangedRowsTakeTheirIndexesAlong()
+    {
+        // An opened archive's table takes the session's place this way; a lookup answered
+        // from the other table's index would name the wrong room or a row that is not there.
+        RecordTable shown;
+        RecordTable loaded;
+        fill(shown, {u"a:10"_s, u"a:20"_s, u"a:x"_s});
+        fill(loaded, {u"b:30"_s, u"b:20"_s});
+        QAbstractItemModelTester tester(&shown);
+        shown.exchangeRows(loaded);
+        QCOMPARE(shown.recordCount(), 2);
+        QCOMPARE(shown.rowOfColour(20), 2);
+        QCOMPARE(shown.rowOfColour(10), 0);
+        QVERIFY(shown.colourInUse(30) && !shown.colourInUse(10));
+        QCOMPARE(loaded.recordCount(), 3);
+        QVERIFY_THROWS_EXCEPTION(MetrolaError, loaded.rowOfColour(10));
+        shown.setCell(RecordTable::ColourKey, 1, u"40"_s);
+        QCOMPARE(shown.rowOfColour(40), 1);
+        QCOMPARE(shown.rowOfColour(30), 0);
+    }
+
     void duplicateKeyFallsBackToTheEarlierRow()
     {
         RecordTable table;
