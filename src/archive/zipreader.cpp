@@ -299,6 +299,7 @@ void ZipReader::open()
         e.rawName = QByteArray(p + CentralHeaderSize, nameLength);
         e.name = decodeName(e.rawName, e.flags, QByteArray(p + CentralHeaderSize + nameLength, get16(p + 30)),
                             validName);
+        e.validName = validName;
         e.safe = validName && isSafeMemberName(e.name);
 
         if (compressedSize == Zip64Marker32 || size == Zip64Marker32 || headerOffset == Zip64Marker32
@@ -415,6 +416,26 @@ bool ZipReader::isSafeMemberName(const QString &name)
     // Members are named by the plan ids that records carry; a name one accepts and the other
     // refuses would open a project without its plan.
     return !name.isEmpty() && DescriptionFile::isSafePlanId(name);
+}
+
+bool ZipReader::isFolderMemberName(const QString &name)
+{
+    if (!name.contains(u'/'))
+        return false;
+    QStringList parts = name.split(u'/');
+    if (parts.size() > 1 && parts.last().isEmpty())
+        parts.removeLast(); // a folder's own entry
+    return std::all_of(parts.cbegin(), parts.cend(), [](const QString &part) { return isSafeMemberName(part); });
+}
+
+QStringList ZipReader::hostileMemberNames() const
+{
+    QStringList names;
+    for (const Entry &e : m_entries) {
+        if (!e.safe && !(e.validName && isFolderMemberName(e.name)))
+            names.append(e.name);
+    }
+    return names;
 }
 
 QStringList ZipReader::memberNames() const

@@ -55,12 +55,19 @@ public:
 
     // A bare file name that cannot leave the target folder, by the rule plan ids follow.
     static bool isSafeMemberName(const QString &name);
+    // A folder ("plans/") or a member inside folders ("sub/x.txt") of plain names: no part of a
+    // project, skipped by opening and never extracted, like every name that is not safe.
+    static bool isFolderMemberName(const QString &name);
+    // Names neither safe nor folder members: ones that could point outside the target folder
+    // ("../x", "/x", "C:x", "a\\b", control characters) or could not be decoded at all.
+    QStringList hostileMemberNames() const;
 
 private:
     struct Entry
     {
         QString name;
         QByteArray rawName; // as stored in the central directory
+        bool validName = false; // decoded without fault
         bool safe = false;
         quint16 madeBy = 0;
         quint16 flags = 0;

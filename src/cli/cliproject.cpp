@@ -38,7 +38,9 @@ CliProject::CliProject(const QString &archivePath)
     // member, so a damaged archive is refused as a whole instead of half-reported. Opening
     // checks what it extracts, and verify() inflates only the members opening left alone.
     ZipReader reader(archivePath);
-    if (reader.memberCount() != reader.memberNames().size())
+    // Folders and members inside them are skipped as the window skips them; a name that
+    // could point elsewhere marks a hostile archive, refused whole.
+    if (!reader.hostileMemberNames().isEmpty())
         throw MetrolaError(
             u"Архив «%1» содержит файлы с недопустимыми именами и не будет открыт."_s.arg(name));
     m_members = reader.memberNames();

@@ -604,6 +604,14 @@ private Q_SLOTS:
             QTest::newRow("member ../evil.bmp") << bytes;
         }
         {
+            // Folder members are skipped, but not one whose folder part climbs out.
+            Project climb;
+            climb.extraMembers = {{u"sub_xx_a.bmp"_s, QByteArray("x")}};
+            QByteArray bytes = bytesOf(climb);
+            bytes.replace("sub_xx_a.bmp", "sub/../a.bmp");
+            QTest::newRow("member sub/../a.bmp") << bytes;
+        }
+        {
             Project none;
             none.withDescription = false;
             QTest::newRow("no description file") << bytesOf(none);
@@ -633,6 +641,37 @@ private Q_SLOTS:
             QCOMPARE(leftovers(), QStringList());
         }
         QVERIFY(!QFileInfo::exists(path(u"evil.bmp"_s)));
+    }
+
+    void foldersAreSkippedAsTheWindowSkipsThem()
+    {
+        // A folder entry and a plan of the same name inside it, beside the project's own: the
+        // tool opens the archive and takes the plan beside the description file.
+        Project project;
+        QImage other(8, 8, QImage::Format_RGB32);
+        other.fill(Qt::black);
+        project.extraMembers = {{u"sub_"_s, QByteArray()}, {u"sub_a.bmp"_s, PlanImage::bmpBytes(other)},
+                                {u"sub_sub_n.txt"_s, QByteArray("n")}};
+        QByteArray bytes = bytesOf(project);
+        for (const char *name : {"sub_sub_n.txt", "sub_a.bmp", "sub_"}) {
+            QByteArray folder(name);
+            folder.replace('_', '/');
+            QCOMPARE(bytes.count(name), 2);
+            bytes.replace(name, folder);
+        }
+        const QString zip = path(u"folders.zip"_s);
+        {
+            QFile f(zip);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        }
+        const Run check = run({u"check"_s, zip, u"--json"_s});
+        QCOMPARE(check.exitCode, 0);
+        QVERIFY2(!check.out.contains("sub"), check.out.constData());
+        const QString out = path(u"plan.bmp"_s);
+        QCOMPARE(run({u"repaint"_s, zip, u"-o"_s, out}).exitCode, 0);
+        QCOMPARE(QImage(out).size(), QSize(40, 30));
+        QFile::remove(out);
     }
 
     void outOfMemoryIsReportedNotAborted()
