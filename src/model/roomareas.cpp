@@ -101,8 +101,10 @@ RoomAreas::Plan RoomAreas::measure(Job job)
     try {
         QImage image = PlanImage::loadBmp(job.source);
         RoomMeasure::repaintCounting(image, job.seeds, plan.rooms);
-    } catch (const MetrolaError &error) {
-        plan.error = error.message();
+    } catch (const std::exception &error) {
+        // Also a plan too large for the memory left: measure() may run on a worker thread,
+        // where an exception let through would end the program.
+        plan.error = errorMessage(error);
         plan.rooms.assign(job.seeds.size(), {});
     }
     plan.seeds = std::move(job.seeds);
