@@ -55,8 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             __builtin_trap();
     }
 
+    // As opening does: read into a table aside, then exchanged into the shown one.
     RecordTable table;
-    table.replaceRows(contents.rows);
+    {
+        RecordTable loaded;
+        loaded.replaceRows(contents.rows);
+        table.exchangeRows(loaded);
+    }
     if (table.tableRows() < 2)
         __builtin_trap();
 

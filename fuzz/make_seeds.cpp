@@ -223,6 +223,11 @@ int main(int argc, char **argv)
         save(target, QStringLiteral("bad-key.csv"), QByteArray(csv3).replace("\r\n;;;", "\r\nx.bmp;a;1;2;t;;12ab;1;1;\r\n;;;"));
         save(target, QStringLiteral("bare-lf.csv"), QByteArray(csv3).replace("\r\n", "\n"));
         save(target, QStringLiteral("header-line.csv"), QByteArray("Metrola 1.8;\r\n") + csv3.mid(csv3.indexOf('\n') + 1));
+        // Long runs of empty lines of every break, between and after the records: each line is
+        // a row however short, which is what the line limit and the row memory are about.
+        QByteArray runs = csv3;
+        runs.replace("\r\n;;;", QByteArray("\r\n").repeated(3000) + QByteArray("\n\r").repeated(2000) + ";;;");
+        save(target, QStringLiteral("empty-line-runs.csv"), runs + QByteArray("\r").repeated(4000));
     }
     save(QStringLiteral("descriptionfile"), QStringLiteral("unsafe-plan-id.csv"),
          QByteArray(csv3).replace("\xfd\xf2\xe0\xe6" "1.bmp", "../1.bmp"));

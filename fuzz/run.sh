@@ -26,11 +26,15 @@ if [ "$target" = zipreader ] && [ -f samples/demo.zip ]; then
   mkdir -p "$build/samples" && cp samples/demo.zip "$build/samples/" && extra+=("$build/samples")
 fi
 
+# The description file's tokens serve both targets that read it.
+dict=()
+case "$target" in descriptionfile|roundtrip) dict=(-dict=fuzz/descriptionfile.dict);; esac
+
 log=$build/$target.log
 # Qt warns on stderr about odd input; it is not a finding.
 status=0
 "$build/fuzz_$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 -max_len=65536 \
-  -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" "$seeds/$target" "${extra[@]}" \
+  -print_final_stats=1 -artifact_prefix="$artifacts/" "${dict[@]}" "$corpus" "$seeds/$target" "${extra[@]}" \
   >"$log" 2>&1 || status=$?
 runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
 speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
