@@ -160,15 +160,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("archive");
         QTest::addColumn<QMessageBox::StandardButton>("replace");
         QTest::addColumn<bool>("opened");
-        QTest::newRow("unreadable archive") << u"broken.zip"_s << QMessageBox::Yes << false;
-        QTest::newRow("replace refused") << u"other.zip"_s << QMessageBox::No << false;
-        QTest::newRow("opened") << u"other.zip"_s << QMessageBox::Yes << true;
+        QTest::addColumn<QString>("told");
+        QTest::newRow("unreadable archive") << u"broken.zip"_s << QMessageBox::Yes << false << QString();
+        QTest::newRow("replace refused") << u"other.zip"_s << QMessageBox::No << false << QString();
+        QTest::newRow("too many lines") << u"long.zip"_s << QMessageBox::Yes << false << u"1 000 000"_s;
+        QTest::newRow("opened") << u"other.zip"_s << QMessageBox::Yes << true << QString();
     }
     void failedOpeningKeepsTheProject()
     {
         QFETCH(QString, archive);
         QFETCH(QMessageBox::StandardButton, replace);
         QFETCH(bool, opened);
+        QFETCH(QString, told);
         Form1 form(programDir());
         m_chosenFile = writeArchive(m_files->path() + u"/p.zip"_s, QString());
         form.SpeedButton3Click();
@@ -183,6 +186,14 @@ private Q_SLOTS:
         broken.write("not an archive");
         broken.close();
         writeArchive(m_files->path() + u"/other.zip"_s, QString());
+        {
+            // One record, then empty lines past the limit: a few kilobytes once deflated.
+            ZipWriter writer(m_files->path() + u"/long.zip"_s);
+            writer.addMember(u"b.bmp"_s, planBytes());
+            writer.addMember(u"metrola.csv"_s, QByteArray("c;\r\nh;\r\nb.bmp;x;t;1;;;7;5;5;\r\n")
+                                                    + QByteArray("\r\n").repeated(1000000));
+            writer.write();
+        }
         m_chosenFile = m_files->path() + u'/' + archive;
         m_answer = replace;
 
@@ -191,6 +202,8 @@ private Q_SLOTS:
         QCOMPARE(dialog->isVisible(), !opened);
         QCOMPARE(form.Timer1->isActive(), !opened);
         QCOMPARE(form.session().table().recordCount(), 2);
+        if (!told.isEmpty())
+            QVERIFY2(!m_texts.isEmpty() && m_texts.last().contains(told), qPrintable(m_texts.join(u'\n')));
         if (!opened)
             QCOMPARE(form.session().planImage().pixel(2, 2), qRgb(1, 2, 3));
     }
