@@ -111,6 +111,7 @@ class TestCli : public QObject
 private:
     QTemporaryDir m_work;
     QString m_tmp; // METROLA_TMPDIR of the tool: must be empty after every run
+    rlim_t m_addressSpaceMB = 0; // the tool's address space when not 0
 
     QString path(const QString &name) const { return m_work.filePath(name); }
 
@@ -133,6 +134,12 @@ private:
         if (changeEnvironment)
             changeEnvironment(env);
         process.setProcessEnvironment(env);
+        if (const rlim_t bytes = m_addressSpaceMB << 20) {
+            process.setChildProcessModifier([bytes] {
+                const rlimit bound{bytes, bytes};
+                setrlimit(RLIMIT_AS, &bound);
+            });
+        }
         process.start(program, arguments);
         if (!process.waitForFinished(60000))
             qFatal("metrola-cli did not finish");
@@ -693,21 +700,9 @@ private Q_SLOTS:
         large.records.clear();
 
         const auto limited = [&](const QString &zip, rlim_t megabytes) {
-            QProcess process;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(u"METROLA_TMPDIR"_s, m_tmp);
-            process.setProcessEnvironment(env);
-            process.setChildProcessModifier([megabytes] {
-                const rlimit bound{megabytes << 20, megabytes << 20};
-                setrlimit(RLIMIT_AS, &bound);
-            });
-            process.start(QStringLiteral(METROLA_CLI_PATH), {u"info"_s, zip});
-            if (!process.waitForFinished(60000))
-                qFatal("metrola-cli did not finish");
-            Run r;
-            r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-            r.out = process.readAllStandardOutput();
-            r.err = process.readAllStandardError();
+            m_addressSpaceMB = megabytes;
+            const Run r = run({u"info"_s, zip});
+            m_addressSpaceMB = 0;
             return r;
         };
         // The least address space, in 16 MB steps, in which the small archive opens.
