@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -200,7 +201,13 @@ bool BmpWriter::write(const QImage &image, QIODevice &device)
     };
     // Whichever side stops first lets the other one go on past its turn.
     const auto runOrFail = [&](qint64 first, qint64 step) {
-        const bool ok = run(first, step);
+        bool ok = false;
+        try {
+            ok = run(first, step);
+        } catch (const std::bad_alloc &) {
+            // A device growing its memory (a QBuffer) may run out; on the second thread
+            // that must not end the program.
+        }
         if (!ok) {
             const std::lock_guard<std::mutex> guard(lock);
             failed = true;
