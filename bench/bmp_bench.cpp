@@ -196,7 +196,7 @@ private:
 
 } // namespace
 
-// CPU time is the whole process's: our loading and saving use a second thread.
+// CPU time is the whole process's, should either side hand work to other threads.
 BENCHMARK(BM_MemcpyPlan)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_FreshPlan)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_QtLoad24)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();

@@ -269,7 +269,7 @@ int main(int argc, char **argv)
     save(p, QStringLiteral("indexed8-os2.bmp"), bmp(13, 7, 8, 0, 256, noise.left(16 * 7), 12));
     save(p, QStringLiteral("indexed4.bmp"), bmp(13, 7, 4, 0, 16, noise.left(8 * 7)));
     save(p, QStringLiteral("mono.bmp"), bmp(13, 7, 1, 0, 2, noise.left(4 * 7)));
-    // Large enough in pixels for its rows to be shared out between two threads.
+    // Large enough in pixels for its rows to be read in two pieces.
     save(p, QStringLiteral("mono-tall.bmp"), bmp(256, 1500, 1, 0, 2, planBytes(32 * 1500, 6)));
     // Runs, literal pixels, a move, end of line, end of bitmap.
     const QByteArray rle8("\x05\x01\x00\x04\x02\x03\x04\x05\x04\x06\x00\x00\x00\x02\x03\x02\x07\x09\x00\x01", 20);

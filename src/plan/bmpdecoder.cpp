@@ -8,9 +8,6 @@
 #include <array>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -102,7 +99,7 @@ void storeRow(QRgb *out, int width, Pixel pixel)
         out[x] = pixel(x);
 }
 
-// Makes the streamed stores of this thread visible before it reports its rows done.
+// Orders the streamed stores before whatever the caller does with the image next.
 void finishStores()
 {
 #if defined(__SSE2__)
@@ -216,7 +213,6 @@ BmpDecoder::Result BmpDecoder::decodeRows(QIODevice &device, QImage &image, cons
     const bool topDown = m_header.height < 0;
     const qint64 stride = (qint64(width) * m_header.bitCount + 31) / 32 * 4;
     const qint64 chunkRows = std::clamp<qint64>(kChunkPixelBytes / (qint64(width) * 4), 1, rows);
-    const qint64 chunks = (rows + chunkRows - 1) / chunkRows;
 
     const int depth = m_header.bitCount;
     const int rs = m_redShift;
@@ -250,62 +246,22 @@ BmpDecoder::Result BmpDecoder::decodeRows(QIODevice &device, QImage &image, cons
         }
     };
 
-    // Rows are found from the bits taken once here: scanLine() may detach and is not for two
-    // threads at once.
-    uchar *const bits0 = image.bits();
-    const qsizetype bytesPerLine = image.bytesPerLine();
-    // Chunks are read under the lock and converted outside it, so that with two threads one
-    // converts while the other reads. One thread works from the first chunk on, the other from
-    // the last one back, so that they never fault in the same huge page at once (both would
-    // clear it, one in vain); they meet somewhere in the middle.
-    std::mutex lock;
-    qint64 front = 0;        // the next chunk from the start
-    qint64 back = chunks;    // one past the next chunk from the end
-    qint64 position = 0;     // the device's, in chunks
-    Result result = Result::Decoded;
-    const auto run = [&](bool fromBack) {
-        // Four bytes of slack: the 24-bit converter reads a whole word for the last pixel.
-        const std::unique_ptr<uchar[]> buffer(new (std::nothrow) uchar[size_t(chunkRows * stride + 4)]);
-        for (;;) {
-            qint64 first = 0;
-            qint64 count = 0;
-            {
-                const std::lock_guard<std::mutex> guard(lock);
-                if (!buffer && result == Result::Decoded)
-                    result = Result::OutOfMemory;
-                if (result != Result::Decoded || front == back)
-                    break;
-                const qint64 chunk = fromBack ? --back : front++;
-                first = chunk * chunkRows;
-                count = std::min(chunkRows, rows - first);
-                if ((chunk != position && !device.seek(m_header.dataOffset + first * stride))
-                    || !readFully(device, reinterpret_cast<char *>(buffer.get()), count * stride)) {
-                    result = Result::Truncated;
-                    break;
-                }
-                position = chunk + 1;
-            }
-            for (qint64 i = 0; i < count; ++i) {
-                const qint64 fileRow = first + i;
-                const int y = int(topDown ? fileRow : rows - 1 - fileRow);
-                convertRow(buffer.get() + i * stride, reinterpret_cast<QRgb *>(bits0 + y * bytesPerLine));
-            }
-        }
-        finishStores();
-    };
-
-    std::thread worker;
-    if (chunks > 1) {
-        try {
-            worker = std::thread(run, true);
-        } catch (const std::system_error &) {
-            // No second thread to be had: this one converts every chunk.
+    // Four bytes of slack: the 24-bit converter reads a whole word for the last pixel.
+    const std::unique_ptr<uchar[]> buffer(new (std::nothrow) uchar[size_t(chunkRows * stride + 4)]);
+    if (!buffer)
+        return Result::OutOfMemory;
+    for (qint64 first = 0; first < rows; first += chunkRows) {
+        const qint64 count = std::min(chunkRows, rows - first);
+        if (!readFully(device, reinterpret_cast<char *>(buffer.get()), count * stride))
+            return Result::Truncated;
+        for (qint64 i = 0; i < count; ++i) {
+            const qint64 fileRow = first + i;
+            const int y = int(topDown ? fileRow : rows - 1 - fileRow);
+            convertRow(buffer.get() + i * stride, reinterpret_cast<QRgb *>(image.scanLine(y)));
         }
     }
-    run(false);
-    if (worker.joinable())
-        worker.join();
-    return result;
+    finishStores();
+    return Result::Decoded;
 }
 
 // Run-length data: pairs (count, colour) paint runs; (0, 0) ends a row, (0, 1) the bitmap,

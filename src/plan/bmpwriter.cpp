@@ -4,13 +4,8 @@
 #include <QIODevice>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <new>
-#include <system_error>
-#include <thread>
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #define METROLA_PACK_SSSE3 1
@@ -160,72 +155,22 @@ bool BmpWriter::write(const QImage &image, QIODevice &device)
         return false;
     writeback.written(kHeaderSize);
 
-    // Rows go bottom-up, a block at a time. Two threads take alternate blocks: each packs its
-    // next block while the other hands its own to the device, and they write in turn. Buffers
-    // are zeroed once so that every row's padding stays zero.
+    // Rows go bottom-up, a block at a time; the buffer is zeroed once so that every row's
+    // padding stays zero.
     const qint64 blockRows = std::clamp<qint64>(kBlockBytes / stride, 1, height);
-    const qint64 blockBytes = blockRows * stride;
-    const qint64 blocks = (height + blockRows - 1) / blockRows;
+    const std::unique_ptr<uchar[]> buffer(new (std::nothrow) uchar[size_t(blockRows * stride)]());
+    if (!buffer)
+        return false;
     const PackRow pack = rowPacker();
-
-    std::mutex lock;
-    std::condition_variable turnChanged;
-    qint64 turn = 0; // the block whose turn it is to be written
-    bool failed = false;
-
-    const auto run = [&](qint64 first, qint64 step) -> bool {
-        const std::unique_ptr<uchar[]> buffer(new (std::nothrow) uchar[size_t(blockBytes)]());
-        if (!buffer)
+    for (qint64 done = 0; done < height; done += blockRows) {
+        const qint64 count = std::min(blockRows, height - done);
+        for (qint64 i = 0; i < count; ++i) {
+            const auto *in = reinterpret_cast<const QRgb *>(rgb.constScanLine(int(height - 1 - (done + i))));
+            pack(in, buffer.get() + i * stride, width);
+        }
+        if (device.write(reinterpret_cast<const char *>(buffer.get()), count * stride) != count * stride)
             return false;
-        for (qint64 block = first; block < blocks; block += step) {
-            const qint64 done = block * blockRows;
-            const qint64 count = std::min(blockRows, height - done);
-            for (qint64 i = 0; i < count; ++i) {
-                const auto *in = reinterpret_cast<const QRgb *>(rgb.constScanLine(int(height - 1 - (done + i))));
-                pack(in, buffer.get() + i * stride, width);
-            }
-            std::unique_lock<std::mutex> guard(lock);
-            turnChanged.wait(guard, [&] { return turn == block || failed; });
-            if (failed)
-                return false;
-            const bool ok = device.write(reinterpret_cast<const char *>(buffer.get()), count * stride)
-                            == count * stride;
-            writeback.written(count * stride);
-            failed = !ok;
-            ++turn;
-            turnChanged.notify_all();
-            if (!ok)
-                return false;
-        }
-        return true;
-    };
-    // Whichever side stops first lets the other one go on past its turn.
-    const auto runOrFail = [&](qint64 first, qint64 step) {
-        bool ok = false;
-        try {
-            ok = run(first, step);
-        } catch (const std::bad_alloc &) {
-            // A device growing its memory (a QBuffer) may run out; on the second thread
-            // that must not end the program.
-        }
-        if (!ok) {
-            const std::lock_guard<std::mutex> guard(lock);
-            failed = true;
-            turnChanged.notify_all();
-        }
-        return ok;
-    };
-
-    if (blocks < 2)
-        return runOrFail(0, 1);
-    bool workerOk = false;
-    std::thread worker;
-    try {
-        worker = std::thread([&] { workerOk = runOrFail(1, 2); });
-    } catch (const std::system_error &) {
-        return runOrFail(0, 1); // no second thread to be had: this one writes every block
+        writeback.written(count * stride);
     }
-    const bool ok = runOrFail(0, 2);
-    worker.join();
-    return ok && workerOk;
+    return true;
 }

@@ -249,8 +249,8 @@ private Q_SLOTS:
     void refuses_data();
     void refuses();
     void refusesMissingFile();
-    void deviceFailureStopsBothThreads_data();
-    void deviceFailureStopsBothThreads();
+    void deviceFailureIsRefused_data();
+    void deviceFailureIsRefused();
     void largePlanLoadsFillsAndSaves();
     void saveFailureLeavesNoFile();
 
@@ -360,7 +360,7 @@ void TestPlanImage::decodesAsQtDoes_data()
     add(u"RLE8, 7 colours"_s, layout(40, 8, 1, 7, 7));
     add(u"RLE4"_s, layout(40, 4, 2, 16));
 
-    // Tall enough for the rows to be read in three pieces shared out between two threads.
+    // Tall enough for the rows to be read in several pieces.
     const auto addTall = [](const QString &name, BmpLayout file) {
         file.width = 257;
         file.height = 4500;
@@ -433,8 +433,7 @@ void TestPlanImage::rleLeavesNothingUndefined()
 void TestPlanImage::writesWhatQtWrites_data()
 {
     QTest::addColumn<QImage>("image");
-    // Sixteen pixels a step and the rest one by one; the last one is written in three blocks,
-    // by two threads in turn.
+    // Sixteen pixels a step and the rest one by one; the last one is written in three blocks.
     for (const QSize size : {QSize(1, 3), QSize(2, 3), QSize(3, 3), QSize(4, 3), QSize(5, 3),
                              QSize(16, 3), QSize(17, 3), QSize(35, 3), QSize(257, 1500)}) {
         const int width = size.width();
@@ -546,9 +545,9 @@ void TestPlanImage::refusesMissingFile()
     }
 }
 
-// Reading and writing share a large image's rows out between two threads; a device failing
-// under either must end in a refusal, not a hang or a half-read plan.
-void TestPlanImage::deviceFailureStopsBothThreads_data()
+// A large image is read and written in several pieces; a device failing at any of them must
+// end in a refusal, not in a half-read plan or a file reported as written.
+void TestPlanImage::deviceFailureIsRefused_data()
 {
     QTest::addColumn<bool>("writing");
     QTest::addColumn<double>("cutAt"); // share of the pixel data before the failure
@@ -562,7 +561,7 @@ void TestPlanImage::deviceFailureStopsBothThreads_data()
     }
 }
 
-void TestPlanImage::deviceFailureStopsBothThreads()
+void TestPlanImage::deviceFailureIsRefused()
 {
     QFETCH(bool, writing);
     QFETCH(double, cutAt);
