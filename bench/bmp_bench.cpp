@@ -138,6 +138,18 @@ void BM_QtLoad8(benchmark::State &state)
     }
 }
 
+// What the program would pay with Qt's reader: the plan is worked on in full colour.
+void BM_QtLoad8ToRgb32(benchmark::State &state)
+{
+    const QString path = files().indexed8;
+    for (auto _ : state) {
+        const QImage image = QImage(path).convertToFormat(QImage::Format_RGB32);
+        if (image.isNull())
+            state.SkipWithError("Qt did not load the plan");
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
 void BM_Load8(benchmark::State &state)
 {
     const QString path = files().indexed8;
@@ -186,6 +198,7 @@ public:
         ratio("load 24-bit / memcpy 140 MB", "BM_Load24", "BM_MemcpyPlan", 10);
         ratio("save 24-bit / QImage::save", "BM_Save24", "BM_QtSave24", 0.5);
         ratio("load 8-bit / QImage(path)", "BM_Load8", "BM_QtLoad8", 0.5);
+        ratio("load 8-bit / QImage(path) in RGB32", "BM_Load8", "BM_QtLoad8ToRgb32", 0);
         ratio("load 8-bit / fresh plan, filled", "BM_Load8", "BM_FreshPlan", 0);
     }
 
@@ -204,6 +217,7 @@ BENCHMARK(BM_Load24)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_QtSave24)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_Save24)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_QtLoad8)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_QtLoad8ToRgb32)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_Load8)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 int main(int argc, char **argv)
