@@ -179,6 +179,7 @@ QStringList restore(ProjectSession &session, RecoveryFile::Recovered recovered, 
     if (recovered.contents.captions)
         session.captions() = *recovered.contents.captions;
     session.plans() = plans;
+    session.scales() = recovered.scales;
     session.setModified(true);
 
     QStringList missing;

@@ -1,5 +1,7 @@
 #include "recoveryfile.h"
 
+#include "cp1251.h"
+
 #include "metrolaerror.h"
 #include "projectsession.h"
 #include "workfolder.h"
@@ -70,6 +72,7 @@ Snapshot take(const ProjectSession &session)
     }
     s.extractedFiles = session.extractedFiles.values();
     s.extractedFiles.sort();
+    s.scales = session.scales().build(session.scales().planIds());
     return s;
 }
 
@@ -79,6 +82,7 @@ QByteArray sideFileBytes(const Snapshot &snapshot)
     side.insert(QStringLiteral("archive"), snapshot.archive);
     side.insert(QStringLiteral("planPaths"), QJsonArray::fromStringList(snapshot.planPaths));
     side.insert(QStringLiteral("extracted"), QJsonArray::fromStringList(snapshot.extractedFiles));
+    side.insert(QStringLiteral("scales"), Cp1251::toUnicode(snapshot.scales));
     return QJsonDocument(side).toJson();
 }
 
@@ -121,6 +125,7 @@ Recovered read(const QString &programDir)
         recovered.archive = object.value(QStringLiteral("archive")).toString();
         recovered.planPaths = stringList(object.value(QStringLiteral("planPaths")));
         recovered.extractedFiles = stringList(object.value(QStringLiteral("extracted")));
+        recovered.scales = PlanScales::parse(Cp1251::fromUnicode(object.value(QStringLiteral("scales")).toString()));
     }
     // Only bare names: the clean-up at close deletes these from the working folder.
     recovered.extractedFiles.removeIf([](const QString &name) {

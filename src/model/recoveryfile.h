@@ -2,6 +2,7 @@
 
 #include "captions.h"
 #include "descriptionfile.h"
+#include "planscales.h"
 #include "recordtable.h"
 
 #include <QDateTime>
@@ -17,7 +18,8 @@ class ProjectSession;
 //   "metrola.recovery.csv"  the records and captions, byte for byte as the description file
 //                           would hold them; its presence is what start-up looks for;
 //   "metrola.recovery.json" the archive last opened, the plans added from disk (PlanPathTable
-//                           slots in order) and the plans the run extracted into the folder.
+//                           slots in order), the plans the run extracted into the folder and
+//                           the plans' scales (the lines of the archive's scale file).
 // Both are written through QSaveFile, the side file first: a crash between the two leaves a
 // side file that is at most newer than the table, which only adds paths the table does not
 // use yet. A copy the user declined is renamed aside with its time, and the last three such
@@ -37,6 +39,7 @@ struct Snapshot
     QString archive;
     QStringList planPaths;
     QStringList extractedFiles;
+    QByteArray scales;
 };
 Snapshot take(const ProjectSession &session);
 
@@ -54,6 +57,7 @@ struct Recovered
     QString archive;
     QStringList planPaths;
     QStringList extractedFiles;
+    PlanScales scales;
 };
 // Reads the copy; a missing or damaged side file only leaves the paths empty. Throws
 // MetrolaError when the table cannot be read or used.

@@ -62,6 +62,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("cell");
         QTest::addColumn<QStringList>("planPaths");
+        QTest::addColumn<bool>("scaled");
         QString everyByte;
         for (int b = 0; b < 256; ++b) {
             if (b != ';' && b != '\r' && b != '\n')
@@ -70,16 +71,22 @@ private Q_SLOTS:
         QStringList full;
         for (int i = 0; i < PlanPathTable::Capacity; ++i)
             full.append(u"/home/u/планы \"%1\"\n;/p%1.bmp"_s.arg(i));
-        QTest::newRow("every byte value") << everyByte << QStringList{u"/x/a.bmp"_s};
-        QTest::newRow("odd paths in every slot") << u"Зал"_s << full;
-        QTest::newRow("empty cells, no paths") << QString() << QStringList();
+        QTest::newRow("every byte value") << everyByte << QStringList{u"/x/a.bmp"_s} << true;
+        QTest::newRow("odd paths in every slot") << u"Зал"_s << full << true;
+        QTest::newRow("empty cells, no paths, no scales") << QString() << QStringList() << false;
     }
 
     void roundTrip()
     {
         QFETCH(QString, cell);
         QFETCH(QStringList, planPaths);
+        QFETCH(bool, scaled);
         ProjectSession session(m_programDir);
+        if (scaled) {
+            session.scales().setScale(u"a.bmp"_s, {0.0125, QDate(2026, 12, 8)});
+            session.scales().setScale(u"этаж б.bmp"_s, {0.026022304833, {}});
+            session.scales().setTolerance(17.5);
+        }
         RecordTable::Row row = record(u"a.bmp"_s, cell, 100);
         for (int c = RecordTable::Type; c <= RecordTable::Info; ++c)
             row[static_cast<size_t>(c)] = cell;
@@ -103,6 +110,7 @@ private Q_SLOTS:
         QCOMPARE(back.planPaths, planPaths);
         // A name that could leave the folder is never handed to the clean-up.
         QCOMPARE(back.extractedFiles, QStringList{u"a.bmp"_s});
+        QCOMPARE(back.scales, session.scales());
     }
 
     void damagedSideFileStillRecoversTheTable()
@@ -259,8 +267,10 @@ private Q_SLOTS:
         (*recovered.contents.captions)[Captions::Unit] = u"кв.м"_s;
         recovered.archive = archive;
         recovered.planPaths = {elsewhere.path() + u"/c.bmp"_s};
+        recovered.scales.setScale(u"a.bmp"_s, {0.02, QDate(2026, 12, 1)});
 
         ProjectSession session(m_programDir);
+        session.scales().setScale(u"b.bmp"_s, {0.5, {}}); // the session's own, replaced
         const QStringList notFound = ProjectArchive::restore(session, recovered);
         QCOMPARE(notFound, missing);
         QCOMPARE(session.table().rows(), recovered.contents.rows);
@@ -276,6 +286,7 @@ private Q_SLOTS:
                                                  : qRgb(255, 255, 255);
         QCOMPARE(session.planImage().pixel(20, 15), expected);
         QCOMPARE(session.extractedFiles.contains(u"a.bmp"_s), archiveThere);
+        QCOMPARE(session.scales(), recovered.scales);
     }
 };
 
