@@ -69,18 +69,12 @@ void Form1::scaleMeasured(QPoint from, QPoint to)
                              u"Точки совпадают: укажите два разных места плана. Масштаб не изменён."_s);
             return;
         }
-        const auto text = Dialogs::askText(
-            this, u"Масштаб"_s,
+        const auto metres = ScaleTool::askMetres(
+            this,
             u"Расстояние между точками (%1 пикс.) в метрах:"_s.arg(PlanScales::formatNumber(std::round(pixels * 10) / 10)),
             QString());
-        if (!text)
+        if (!metres)
             return;
-        const auto metres = PlanScales::parseNumber(text->trimmed());
-        if (!metres || *metres <= 0) {
-            Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
-                             u"«%1» — не положительное число метров. Масштаб не изменён."_s.arg(*text));
-            return;
-        }
         m_session.scales().setScale(m_scalePlan, {*metres / pixels, QDate::currentDate()});
         m_session.setModified(true);
         refreshScaleHint();

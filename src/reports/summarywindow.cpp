@@ -4,6 +4,7 @@
 #include "model/areacheckrunner.h"
 #include "model/metrolaerror.h"
 #include "model/projectsession.h"
+#include "plan/scaletool.h"
 #include "reports/areatext.h"
 
 #include <QApplication>
@@ -348,17 +349,10 @@ void SummaryWindow::editScale()
     if (plan.isEmpty())
         return;
     const auto scale = m_session.scales().scale(plan);
-    const auto text = Dialogs::askText(this, u"Масштаб"_s,
-                                       u"Сколько метров в одном пикселе плана «%1»?"_s.arg(plan),
-                                       scale ? PlanScales::formatNumber(scale->metresPerPixel) : QString());
-    if (!text)
+    const auto metres = ScaleTool::askMetres(this, u"Сколько метров в одном пикселе плана «%1»?"_s.arg(plan),
+                                             scale ? PlanScales::formatNumber(scale->metresPerPixel) : QString());
+    if (!metres)
         return;
-    const auto metres = PlanScales::parseNumber(text->trimmed());
-    if (!metres || *metres <= 0) {
-        Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
-                         u"«%1» — не положительное число метров. Масштаб не изменён."_s.arg(*text));
-        return;
-    }
     try {
         m_session.scales().setScale(plan, {*metres, QDate::currentDate()});
     } catch (const MetrolaError &error) {
