@@ -2,6 +2,8 @@
 #include "app/form1.h"
 #include "archive/projectarchive.h"
 #include "archive/zipreader.h"
+#include "model/recoveryfile.h"
+#include "model/recoverywriter.h"
 #include "reports/summarywindow.h"
 #include "plan/colourkey.h"
 #include "plan/plancanvas.h"
@@ -323,7 +325,13 @@ private Q_SLOTS:
         SummaryWindow *summary = form.Summary;
         QTRY_VERIFY(!summary->MeasureProgress->isVisible());
         summary->PlanTable->setCurrentItem(planRow(summary, kPlan));
+        form.recovery().setActive(true);
         summary->EditScaleButton->click();
+        // A changed scale is unsaved work: the copy kept against a crash holds it.
+        form.recovery().flush();
+        QCOMPARE(RecoveryFile::exists(work), scale != 0.01);
+        if (scale != 0.01)
+            QCOMPARE(RecoveryFile::read(work).scales.scale(kPlan)->metresPerPixel, scale);
         QCOMPARE(m_questions.size(), 1);
         QVERIFY(m_questions[0].contains(kPlan));
         QCOMPARE(m_messages.size(), warnings);
