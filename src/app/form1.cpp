@@ -493,8 +493,9 @@ void Form1::PlaceMainWindow(bool verticallyOnly)
     move(placed.topLeft());
     resize(placed.width() - decoration.width(), placed.height() - decoration.height());
     // Before its first showing the window has no frame yet, so the frame's borders were not
-    // counted; it is placed again once the window manager has framed it.
-    if (!isVisible() && decoration.isNull())
+    // counted, or were guessed from another window (a message box shown first); it is placed
+    // again once the window manager has framed it.
+    if (!isVisible())
         m_placeWhenFramed = verticallyOnly;
     else
         m_placeWhenFramed.reset();
@@ -506,6 +507,10 @@ void Form1::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     placeAgainWhenFramed();
+    // A window manager that frames the window where it stands sends no move, so the frame is
+    // looked for a while after the showing too.
+    for (int ms = 25; ms <= 1600 && m_placeWhenFramed; ms *= 2)
+        QTimer::singleShot(ms, this, &Form1::placeAgainWhenFramed);
 }
 
 void Form1::moveEvent(QMoveEvent *event)
