@@ -64,11 +64,16 @@ if [ "$(id -u)" -eq 0 ]; then
   chown nobody "$home"
   as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups env)
 fi
-# run [-u VARIABLE]... [VARIABLE=VALUE] COMMAND...: as that user, with the temporary HOME.
-run() {
+# as_user_command [-u VARIABLE]... [VARIABLE=VALUE] COMMAND...: sets `command` to that command
+# as that user, with the temporary HOME.
+as_user_command() {
   local unset=()
   while [ "$1" = -u ]; do unset+=(-u "$2"); shift 2; done
-  "${as_user[@]}" -u XDG_DATA_HOME -u METROLA_WORKDIR "${unset[@]}" HOME="$home" "$@"
+  command=("${as_user[@]}" -u XDG_DATA_HOME -u METROLA_WORKDIR "${unset[@]}" HOME="$home" "$@")
+}
+run() {
+  as_user_command "$@"
+  "${command[@]}"
 }
 demo=$root/usr/share/metrola/samples/demo.zip
 
@@ -87,7 +92,10 @@ set -e
 [ "$(wc -l <"$work/err")" -eq 1 ] && grep -q "дисплея" "$work/err" || fail "metrola without a display said: $(cat "$work/err")"
 
 # Offscreen, it opens the demo in the per-user working folder.
-run QT_QPA_PLATFORM=offscreen "$root/usr/bin/metrola" "$demo" >"$work/gui.log" 2>&1 &
+# Started as a plain command, not through the function, so that $! is the program itself
+# (a function in the background is a subshell, and killing it would leave the program running).
+as_user_command QT_QPA_PLATFORM=offscreen "$root/usr/bin/metrola" "$demo"
+"${command[@]}" >"$work/gui.log" 2>&1 &
 helper=$!
 folder=$home/.local/share/metrola/work
 for _ in $(seq 1 100); do
