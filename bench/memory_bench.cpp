@@ -5,6 +5,7 @@
 // what was opened (-1: refused). The baseline, measured in the same run on the same archive,
 // is a child that only extracts the description file and reads its bytes into memory.
 
+#include "qtbenchmain.h"
 #include "archive/projectarchive.h"
 #include "archive/zipreader.h"
 #include "archive/zipwriter.h"
@@ -207,11 +208,4 @@ void cases(benchmark::internal::Benchmark *b)
 BENCHMARK(BM_ReadBytesOnly)->Apply(cases);
 BENCHMARK(BM_OpenArchive)->Apply(cases);
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+METROLA_QT_BENCHMARK_MAIN()

@@ -3,6 +3,7 @@
 // baseline of the same size: copying the file's bytes, and a linear scan of the keys that the
 // lookup's index replaces.
 
+#include "qtbenchmain.h"
 #include "model/descriptionfile.h"
 #include "model/projectsession.h"
 #include "model/recordtable.h"
@@ -157,11 +158,4 @@ BENCHMARK(BM_RowOfColour);
 BENCHMARK(BM_ColourInUse);
 BENCHMARK(BM_ScanForColour)->Unit(benchmark::kMicrosecond);
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+METROLA_QT_BENCHMARK_MAIN()
