@@ -22,10 +22,13 @@ static mode_t modeOf(int flags, va_list args)
     return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(args, mode_t) : 0;
 }
 
-#define WRAP_OPEN(name)                                                                       \
-    int name(const char *path, int flags, ...)                                                \
+#define BARE(...) __VA_ARGS__
+
+/* name(before..., int flags, ...): the call with O_TMPFILE fails, any other goes on to libc. */
+#define WRAP(name, before, names)                                                             \
+    int name(BARE before, int flags, ...)                                                     \
     {                                                                                         \
-        static int (*real)(const char *, int, ...);                                           \
+        static int (*real)(BARE before, int, ...);                                            \
         va_list args;                                                                         \
         va_start(args, flags);                                                                \
         const mode_t mode = modeOf(flags, args);                                              \
@@ -33,26 +36,11 @@ static mode_t modeOf(int flags, va_list args)
         if (refused(flags))                                                                   \
             return -1;                                                                        \
         if (!real)                                                                            \
-            *(void **)&real = dlsym(RTLD_NEXT, #name);                                           \
-        return real(path, flags, mode);                                                       \
+            *(void **)&real = dlsym(RTLD_NEXT, #name);                                        \
+        return real(BARE names, flags, mode);                                                 \
     }
 
-#define WRAP_OPENAT(name)                                                                     \
-    int name(int dir, const char *path, int flags, ...)                                       \
-    {                                                                                         \
-        static int (*real)(int, const char *, int, ...);                                      \
-        va_list args;                                                                         \
-        va_start(args, flags);                                                                \
-        const mode_t mode = modeOf(flags, args);                                              \
-        va_end(args);                                                                         \
-        if (refused(flags))                                                                   \
-            return -1;                                                                        \
-        if (!real)                                                                            \
-            *(void **)&real = dlsym(RTLD_NEXT, #name);                                             \
-        return real(dir, path, flags, mode);                                                  \
-    }
-
-WRAP_OPEN(open)
-WRAP_OPEN(open64)
-WRAP_OPENAT(openat)
-WRAP_OPENAT(openat64)
+WRAP(open, (const char *path), (path))
+WRAP(open64, (const char *path), (path))
+WRAP(openat, (int dir, const char *path), (dir, path))
+WRAP(openat64, (int dir, const char *path), (dir, path))

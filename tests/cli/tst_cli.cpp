@@ -123,11 +123,37 @@ private:
         return p;
     }
 
+    // Two plans of that size, white: the tool is busy with them for a while.
+    QString bigPlansArchive(QSize size) const
+    {
+        Project project;
+        QImage big(size, QImage::Format_RGB32);
+        big.fill(Qt::white);
+        project.plans.clear();
+        for (const QString &plan : {u"a.bmp"_s, u"b.bmp"_s})
+            project.extraMembers.append({plan, PlanImage::bmpBytes(big)});
+        return archive(project);
+    }
+
     Run run(const QStringList &arguments,
             const std::function<void(QProcessEnvironment &)> &changeEnvironment = {},
             const QString &program = QStringLiteral(METROLA_CLI_PATH)) const
     {
         QProcess process;
+        start(process, arguments, changeEnvironment, program);
+        if (!process.waitForFinished(60000))
+            qFatal("metrola-cli did not finish");
+        Run r;
+        r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        r.out = process.readAllStandardOutput();
+        r.err = process.readAllStandardError();
+        return r;
+    }
+
+    void start(QProcess &process, const QStringList &arguments,
+               const std::function<void(QProcessEnvironment &)> &changeEnvironment = {},
+               const QString &program = QStringLiteral(METROLA_CLI_PATH)) const
+    {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"METROLA_TMPDIR"_s, m_tmp);
         env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
@@ -141,13 +167,6 @@ private:
             });
         }
         process.start(program, arguments);
-        if (!process.waitForFinished(60000))
-            qFatal("metrola-cli did not finish");
-        Run r;
-        r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        r.out = process.readAllStandardOutput();
-        r.err = process.readAllStandardError();
-        return r;
     }
 
     QStringList leftovers() const { return QDir(m_tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
@@ -800,20 +819,10 @@ private Q_SLOTS:
     void signalRemovesThePrivateFolder()
     {
         QFETCH(int, signal);
-        // Large white plans keep the tool busy painting well after they were extracted.
-        Project project;
-        QImage big(3000, 3000, QImage::Format_RGB32);
-        big.fill(Qt::white);
-        project.plans.clear();
-        for (const QString &plan : {u"a.bmp"_s, u"b.bmp"_s})
-            project.extraMembers.append({plan, PlanImage::bmpBytes(big)});
-        const QString zip = archive(project);
-
+        // Large plans keep the tool busy painting well after they were extracted.
+        const QString zip = bigPlansArchive({3000, 3000});
         QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"METROLA_TMPDIR"_s, m_tmp);
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(METROLA_CLI_PATH), {u"check"_s, zip});
+        start(process, {u"check"_s, zip});
         QVERIFY(process.waitForStarted());
         QDeadlineTimer deadline(30000);
         bool extracted = false;
@@ -835,26 +844,18 @@ private Q_SLOTS:
         // Where the file system has unnamed temporary files, an unfinished output is never
         // seen; the tool is made to see one without, as a memory stick is. The plan is large
         // enough that writing its repainted copy takes a while.
-        Project project;
-        QImage big(6000, 4000, QImage::Format_RGB32);
-        big.fill(Qt::white);
-        project.plans.clear();
-        for (const QString &plan : {u"a.bmp"_s, u"b.bmp"_s})
-            project.extraMembers.append({plan, PlanImage::bmpBytes(big)});
-        const QString zip = archive(project);
+        const QString zip = bigPlansArchive({6000, 4000});
         const QDir outDir(path(u"out"_s));
         QVERIFY(QDir().mkpath(outDir.path()));
         const QString earlier = u"plan.bmp.keepme"_s; // a user's file of the same shape
         QVERIFY(writeFile(outDir.filePath(earlier), "mine"));
 
         QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"METROLA_TMPDIR"_s, m_tmp);
-        env.insert(u"LD_PRELOAD"_s, QStringLiteral(NO_TMPFILE_PATH));
-        env.insert(u"ASAN_OPTIONS"_s, u"verify_asan_link_order=0"_s);
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(METROLA_CLI_PATH),
-                      {u"repaint"_s, zip, u"-o"_s, outDir.filePath(u"plan.bmp"_s)});
+        start(process, {u"repaint"_s, zip, u"-o"_s, outDir.filePath(u"plan.bmp"_s)},
+              [](QProcessEnvironment &env) {
+                  env.insert(u"LD_PRELOAD"_s, QStringLiteral(NO_TMPFILE_PATH));
+                  env.insert(u"ASAN_OPTIONS"_s, u"verify_asan_link_order=0"_s);
+              });
         QVERIFY(process.waitForStarted());
         const auto unfinished = [&] {
             QStringList names = outDir.entryList({u"plan.bmp.*"_s}, QDir::Files);
