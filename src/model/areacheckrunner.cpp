@@ -30,12 +30,17 @@ bool AreaCheckRunner::request()
     m_results.clear();
     m_worker = std::thread([this, jobs = std::move(jobs)]() mutable {
         const int total = int(jobs.size());
-        for (int i = 0; i < total && !m_stop; ++i) {
-            QMetaObject::invokeMethod(this, [this, i, total, plan = jobs[size_t(i)].planId] {
-                Q_EMIT progress(i, total, plan);
-            }, Qt::QueuedConnection);
-            QString planId = jobs[size_t(i)].planId;
-            m_results.push_back({std::move(planId), RoomAreas::measure(std::move(jobs[size_t(i)]))});
+        // Nothing may leave this thread: out of memory here leaves the plans not yet measured
+        // for the next request, as if they had been stopped.
+        try {
+            for (int i = 0; i < total && !m_stop; ++i) {
+                QMetaObject::invokeMethod(this, [this, i, total, plan = jobs[size_t(i)].planId] {
+                    Q_EMIT progress(i, total, plan);
+                }, Qt::QueuedConnection);
+                QString planId = jobs[size_t(i)].planId;
+                m_results.push_back({std::move(planId), RoomAreas::measure(std::move(jobs[size_t(i)]))});
+            }
+        } catch (...) {
         }
         QMetaObject::invokeMethod(this, &AreaCheckRunner::takeResults, Qt::QueuedConnection);
     });
