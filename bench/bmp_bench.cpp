@@ -6,7 +6,7 @@
 // figures are the decoders', not the disk's.
 
 #include "imagecopy.h"
-#include "plan/planimage.h"
+#include "core/plan/planimage.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,8 +2,8 @@
 // the same run. Goals: a whole 7000 x 5000 plan with 800 rooms within twice its memcpy; a
 // room-sized box under 0.1 ms. The summary of 100,000 records is timed in bench_summary.
 
-#include "plan/colourkey.h"
-#include "plan/displaycolours.h"
+#include "core/plan/colourkey.h"
+#include "core/plan/displaycolours.h"
 #include "imagecopy.h"
 
 #include <benchmark/benchmark.h>

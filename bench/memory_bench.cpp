@@ -6,14 +6,14 @@
 // is a child that only extracts the description file and reads its bytes into memory.
 
 #include "qtbenchmain.h"
-#include "archive/projectarchive.h"
-#include "archive/zipreader.h"
-#include "archive/zipwriter.h"
-#include "model/cp1251.h"
-#include "model/descriptionfile.h"
-#include "model/metrolaerror.h"
-#include "model/projectsession.h"
-#include "plan/planimage.h"
+#include "core/archive/projectarchive.h"
+#include "core/archive/zipreader.h"
+#include "core/archive/zipwriter.h"
+#include "core/base/cp1251.h"
+#include "core/model/descriptionfile.h"
+#include "core/base/metrolaerror.h"
+#include "core/model/projectsession.h"
+#include "core/plan/planimage.h"
 
 #include <benchmark/benchmark.h>
 

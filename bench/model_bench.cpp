@@ -4,10 +4,10 @@
 // lookup's index replaces.
 
 #include "qtbenchmain.h"
-#include "model/descriptionfile.h"
-#include "model/projectsession.h"
-#include "model/recordtable.h"
-#include "model/recoveryfile.h"
+#include "core/model/descriptionfile.h"
+#include "core/model/projectsession.h"
+#include "core/model/recordtable.h"
+#include "core/model/recoveryfile.h"
 
 #include <benchmark/benchmark.h>
 

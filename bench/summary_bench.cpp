@@ -1,9 +1,9 @@
 // Building the summary (by plan, tenant and problem) of 100,000 records, beside a baseline
 // that only reads every area cell as a number. Goal: the summary under 50 ms.
 
-#include "model/recordtable.h"
-#include "reports/areatext.h"
-#include "reports/complexsummary.h"
+#include "core/model/recordtable.h"
+#include "core/reports/areatext.h"
+#include "core/reports/complexsummary.h"
 
 #include <benchmark/benchmark.h>
 

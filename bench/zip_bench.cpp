@@ -3,8 +3,8 @@
 // same run, each as a process, and the summary prints the ratios.
 // Goals: packing at most 0.6 of zip -9's time; unpacking no slower than unzip.
 
-#include "archive/zipreader.h"
-#include "archive/zipwriter.h"
+#include "core/archive/zipreader.h"
+#include "core/archive/zipwriter.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,8 +2,8 @@
 // image of the size its header declares that is the same on every reading (no pixel may come
 // from memory the decoder never wrote) and that the writer turns into a file reading back the
 // same.
-#include "model/metrolaerror.h"
-#include "plan/planimage.h"
+#include "core/base/metrolaerror.h"
+#include "core/plan/planimage.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,8 +1,8 @@
 // Any byte string as metrola.csv: parse, load into the table and ask the colour lookups the
 // plan view asks on every mouse move. The lookups are checked against a plain scan.
-#include "model/descriptionfile.h"
-#include "model/metrolaerror.h"
-#include "model/recordtable.h"
+#include "core/model/descriptionfile.h"
+#include "core/base/metrolaerror.h"
+#include "core/model/recordtable.h"
 
 #include <cstddef>
 #include <cstdint>

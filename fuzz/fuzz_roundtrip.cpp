@@ -1,10 +1,10 @@
 // A table made from the fuzz bytes must come back from build() + parse() cell for cell.
 // The bytes are read as a rough description file (lines by LF, cells by ';') so real files make
 // good seeds; each cell is then forced into what the format can carry.
-#include "model/captions.h"
-#include "model/cp1251.h"
-#include "model/descriptionfile.h"
-#include "model/recordtable.h"
+#include "core/model/captions.h"
+#include "core/base/cp1251.h"
+#include "core/model/descriptionfile.h"
+#include "core/model/recordtable.h"
 
 #include <cstddef>
 #include <cstdint>

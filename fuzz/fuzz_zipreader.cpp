@@ -1,7 +1,7 @@
 // Any byte string as a project archive: opening, verifying and reading must end in a
 // MetrolaError or in data, never in a crash, a sanitizer report or a huge allocation.
-#include "archive/zipreader.h"
-#include "model/metrolaerror.h"
+#include "core/archive/zipreader.h"
+#include "core/base/metrolaerror.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,11 +3,11 @@
 // Archives come from ZipWriter itself and from a byte-level builder that can produce what the
 // writer never does (stored members, descriptors, comments, UTF-8 names, odd methods), so the
 // fuzzer starts next to every branch of the reader.
-#include "archive/zipwriter.h"
-#include "model/captions.h"
-#include "model/descriptionfile.h"
-#include "model/recordtable.h"
-#include "plan/planimage.h"
+#include "core/archive/zipwriter.h"
+#include "core/model/captions.h"
+#include "core/model/descriptionfile.h"
+#include "core/model/recordtable.h"
+#include "core/plan/planimage.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 //   roomRecord({.plan = u"p.bmp"_s, .tenant = u"А"_s, .key = u"101"_s, .label = {2, 2}})
 #pragma once
 
-#include "model/recordtable.h"
+#include "core/model/recordtable.h"
 
 #include <QPoint>
 #include <QString>

@@ -3,14 +3,14 @@
 // which most rooms' typed areas agree with their floors. The output depends on nothing
 // but this code, so it is reproducible byte for byte.
 
-#include "archive/zipwriter.h"
-#include "model/descriptionfile.h"
-#include "model/planscales.h"
-#include "model/roomareas.h"
-#include "reports/areatext.h"
-#include "plan/floodfill.h"
-#include "plan/planimage.h"
-#include "plan/roommeasure.h"
+#include "core/archive/zipwriter.h"
+#include "core/model/descriptionfile.h"
+#include "core/model/planscales.h"
+#include "core/model/roomareas.h"
+#include "core/reports/areatext.h"
+#include "core/plan/floodfill.h"
+#include "core/plan/planimage.h"
+#include "core/plan/roommeasure.h"
 
 #include <QCoreApplication>
 #include <QImage>

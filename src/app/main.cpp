@@ -1,8 +1,8 @@
-#include "app/form1.h"
-#include "model/metrolaerror.h"
-#include "model/qttranslation.h"
-#include "model/recoveryfile.h"
-#include "model/workfolder.h"
+#include "gui/mainwindow/form1.h"
+#include "core/base/metrolaerror.h"
+#include "core/base/qttranslation.h"
+#include "core/model/recoveryfile.h"
+#include "core/model/workfolder.h"
 
 #include <QApplication>
 #include <QDir>

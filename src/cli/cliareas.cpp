@@ -1,9 +1,9 @@
-#include "cliareas.h"
+#include "cli/cliareas.h"
 
-#include "clicheck.h"
-#include "cliproject.h"
-#include "clitext.h"
-#include "model/planscales.h"
+#include "cli/clicheck.h"
+#include "cli/cliproject.h"
+#include "cli/clitext.h"
+#include "core/model/planscales.h"
 
 #include <QJsonArray>
 

@@ -1,7 +1,7 @@
-#include "cliargs.h"
+#include "cli/cliargs.h"
 
-#include "model/metrolaerror.h"
-#include "model/planscales.h"
+#include "core/base/metrolaerror.h"
+#include "core/model/planscales.h"
 
 #include <QFile>
 

@@ -1,14 +1,14 @@
-#include "clicheck.h"
+#include "cli/clicheck.h"
 
-#include "cliproject.h"
-#include "model/cp1251.h"
-#include "model/metrolaerror.h"
-#include "model/recordtable.h"
-#include "plan/colourkey.h"
-#include "plan/floodfill.h"
-#include "plan/planimage.h"
-#include "reports/areatext.h"
-#include "reports/recordrules.h"
+#include "cli/cliproject.h"
+#include "core/base/cp1251.h"
+#include "core/base/metrolaerror.h"
+#include "core/model/recordtable.h"
+#include "core/plan/colourkey.h"
+#include "core/plan/floodfill.h"
+#include "core/plan/planimage.h"
+#include "core/reports/areatext.h"
+#include "core/reports/recordrules.h"
 
 #include <QJsonArray>
 #include <QSet>

@@ -1,9 +1,9 @@
-#include "cliinfo.h"
+#include "cli/cliinfo.h"
 
-#include "cliproject.h"
-#include "clitext.h"
-#include "model/recordtable.h"
-#include "reports/complexsummary.h"
+#include "cli/cliproject.h"
+#include "cli/clitext.h"
+#include "core/model/recordtable.h"
+#include "core/reports/complexsummary.h"
 
 #include <QJsonArray>
 

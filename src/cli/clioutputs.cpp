@@ -1,11 +1,11 @@
-#include "clioutputs.h"
+#include "cli/clioutputs.h"
 
-#include "cliargs.h"
-#include "cliproject.h"
-#include "plan/planimage.h"
-#include "reports/areaschedule.h"
-#include "reports/placementpicture.h"
-#include "reports/xlsxworkbook.h"
+#include "cli/cliargs.h"
+#include "cli/cliproject.h"
+#include "core/plan/planimage.h"
+#include "core/reports/areaschedule.h"
+#include "core/reports/placementpicture.h"
+#include "core/reports/xlsxworkbook.h"
 
 namespace CliOutputs {
 

@@ -1,9 +1,9 @@
-#include "cliproject.h"
+#include "cli/cliproject.h"
 
-#include "archive/projectarchive.h"
-#include "archive/zipreader.h"
-#include "clisignals.h"
-#include "model/metrolaerror.h"
+#include "core/archive/projectarchive.h"
+#include "core/archive/zipreader.h"
+#include "cli/clisignals.h"
+#include "core/base/metrolaerror.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/projectsession.h"
+#include "core/model/projectsession.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "clisignals.h"
+#include "cli/clisignals.h"
 
 #include <QDir>
 #include <QFile>

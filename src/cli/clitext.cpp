@@ -1,6 +1,6 @@
-#include "clitext.h"
+#include "cli/clitext.h"
 
-#include "reports/areatext.h"
+#include "core/reports/areatext.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

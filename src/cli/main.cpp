@@ -1,15 +1,15 @@
 // metrola-cli: reports of project archives for servers without a display.
 
-#include "cliareas.h"
-#include "cliargs.h"
-#include "clicheck.h"
-#include "cliinfo.h"
-#include "clioutputs.h"
-#include "cliproject.h"
-#include "clisignals.h"
-#include "clitext.h"
-#include "model/metrolaerror.h"
-#include "model/qttranslation.h"
+#include "cli/cliareas.h"
+#include "cli/cliargs.h"
+#include "cli/clicheck.h"
+#include "cli/cliinfo.h"
+#include "cli/clioutputs.h"
+#include "cli/cliproject.h"
+#include "cli/clisignals.h"
+#include "cli/clitext.h"
+#include "core/base/metrolaerror.h"
+#include "core/base/qttranslation.h"
 
 #include <QFile>
 #include <QGuiApplication>

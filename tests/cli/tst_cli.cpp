@@ -2,10 +2,10 @@
 // would run it.
 
 #include "testfiles.h"
-#include "archive/zipwriter.h"
-#include "model/cp1251.h"
+#include "core/archive/zipwriter.h"
+#include "core/base/cp1251.h"
 
-#include "plan/planimage.h"
+#include "core/plan/planimage.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

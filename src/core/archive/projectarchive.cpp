@@ -1,0 +1,204 @@
+#include "core/archive/projectarchive.h"
+
+#include "core/archive/zipreader.h"
+#include "core/archive/zipwriter.h"
+#include "core/model/descriptionfile.h"
+#include "core/base/metrolaerror.h"
+#include "core/model/planscales.h"
+#include "core/model/projectsession.h"
+#include "core/plan/planimage.h"
+
+static_assert(ZipReader::DefaultMemberSizeLimit >= PlanImage::kMaxPixels * 4 + 4096,
+              "every plan the loader accepts must also be accepted as an archive member");
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <optional>
+
+namespace ProjectArchive {
+
+QString descriptionMissingMessage()
+{
+    return QStringLiteral("Архив не может быть загружен в Metrola. Отсутствует файл описания.");
+}
+
+QString plansMissingMessage()
+{
+    return QStringLiteral("Файлы поэтажных планов не могут быть загружены. Архив повреждён.");
+}
+
+QString notPackedMessage()
+{
+    return QStringLiteral("Ошибка создания архива..");
+}
+
+QString reservedKeysMessage(const RecordTable &table)
+{
+    const std::vector<int> rows = table.reservedKeyRows();
+    if (rows.empty())
+        return {};
+    // A hand-made file may key thousands of rows so; the box stays readable.
+    constexpr size_t kListed = 20;
+    QStringList listed;
+    for (size_t i = 0; i < std::min(rows.size(), kListed); ++i)
+        listed << QString::number(rows[i]);
+    QString list = listed.join(QStringLiteral(", "));
+    if (rows.size() > kListed)
+        list += QStringLiteral(" и ещё %1").arg(rows.size() - kListed);
+    return QStringLiteral("Цветовой ключ записей в строках %1 — белый (16777215) или чёрный (0) "
+                          "цвет. Белым залит пол неразмеченных помещений, чёрным — стены, поэтому "
+                          "такие записи не обозначают ни одного помещения: на плане они не "
+                          "закрашиваются и щелчком не открываются. Исправьте их ключи.")
+        .arg(list);
+}
+
+int save(ProjectSession &session, const QString &archivePath, const Progress &progress)
+{
+    session.plans().rebuild(session.table());
+    DescriptionFile::write(session.programDir(), session.captions(), session.table());
+    ZipWriter writer(archivePath);
+    for (const QString &plan : session.plans().names())
+        writer.addFile(session.planPaths().planFilePath(session.programDir(), plan));
+    if (session.scales().write(session.programDir(), session.plans().names()))
+        writer.addFile(session.programDir() + PlanScales::fileName());
+    writer.addFile(session.programDir() + DescriptionFile::fileName());
+    writer.setProgress(progress);
+    const int packed = writer.write();
+    if (packed >= 1)
+        session.setModified(false);
+    return packed;
+}
+
+OpenResult open(ProjectSession &session, const QString &archivePath, const OpenOptions &options)
+{
+    session.lastArchive = archivePath;
+    std::optional<ZipReader> ownReader;
+    ZipReader &reader = options.reader ? *options.reader : ownReader.emplace(archivePath);
+    const QString dir = session.programDir();
+    if (reader.extract({DescriptionFile::fileName()}, dir, options.askReplace, options.progress) < 1)
+        return OpenResult::NoDescription;
+
+    // Read and check everything before the session changes, so a refused file leaves the
+    // table, the captions and the PlanList as they were.
+    RecordTable loaded;
+    Captions captions = session.captions();
+    DescriptionFile::load(dir, options.applyCaptions, captions, loaded);
+    PlanList plans;
+    plans.rebuild(loaded);
+    // The scales are the archive's own working file: one left in the folder by another
+    // project must never be taken for this one's, so it is replaced without asking.
+    PlanScales scales;
+    if (reader.memberNames().contains(PlanScales::fileName())
+        && reader.extract({PlanScales::fileName()}, dir, [](const QString &) { return true; }) == 1)
+        scales = PlanScales::load(dir);
+    session.table().exchangeRows(loaded);
+    loaded.replaceRows({}); // the project left behind
+    session.captions() = captions;
+    session.plans() = plans;
+    session.scales() = scales;
+    session.roomAreas().clear();
+    session.setModified(false);
+    if (options.beforePlans)
+        options.beforePlans();
+
+    const QStringList names = plans.names();
+    int extracted = 0;
+    for (int i = 0; i < names.size(); ++i) {
+        const auto part = [&](int percent) {
+            if (options.progress)
+                options.progress((i * 100 + percent) / static_cast<int>(names.size()));
+        };
+        if (reader.extract({names[i]}, dir, options.askReplace, part) == 1) {
+            session.extractedFiles.insert(names[i]);
+            ++extracted;
+        }
+    }
+    if (options.progress)
+        options.progress(100);
+    if (extracted < 1)
+        return OpenResult::NoPlans;
+
+    const QString first = session.table().cellText(RecordTable::PlanId, 1);
+    session.showPlanFile(dir + first, first);
+    try {
+        session.repaintPlanRooms();
+    } catch (const MetrolaError &error) {
+        if (!options.unpaintedRecord)
+            throw;
+        options.unpaintedRecord(error.message());
+    }
+    return OpenResult::Opened;
+}
+
+QStringList restore(ProjectSession &session, RecoveryFile::Recovered recovered, const Progress &progress)
+{
+    RecordTable checked;
+    checked.replaceRows(std::move(recovered.contents.rows));
+    PlanList plans;
+    plans.rebuild(checked);
+
+    const QString dir = session.programDir();
+    session.lastArchive = recovered.archive;
+    for (const QString &path : std::as_const(recovered.planPaths))
+        session.planPaths().addPlanFile(path);
+    for (const QString &name : std::as_const(recovered.extractedFiles))
+        session.extractedFiles.insert(name);
+    const auto planPath = [&](const QString &plan) { return session.planPaths().planFilePath(dir, plan); };
+
+    // A plan left in the folder is the one the ended run worked with, perhaps changed by the
+    // paint program since the archive was written, so only absent plans come from the archive.
+    QStringList absent;
+    for (const QString &plan : plans.names()) {
+        if (!QFileInfo::exists(planPath(plan)))
+            absent.append(plan);
+    }
+    if (!absent.isEmpty() && !recovered.archive.isEmpty()) {
+        try {
+            ZipReader reader(recovered.archive);
+            for (qsizetype i = 0; i < absent.size(); ++i) {
+                const auto part = [&](int percent) {
+                    if (progress)
+                        progress(static_cast<int>((i * 100 + percent) / absent.size()));
+                };
+                // One member at a time, so one damaged plan does not keep the others back.
+                try {
+                    if (reader.extract({absent[i]}, dir, {}, part) == 1)
+                        session.extractedFiles.insert(absent[i]);
+                } catch (const MetrolaError &) {
+                }
+            }
+        } catch (const MetrolaError &) {
+            // The archive is gone or unreadable: the table is recovered all the same.
+        }
+    }
+    if (progress)
+        progress(100);
+
+    session.table().exchangeRows(checked);
+    if (recovered.contents.captions)
+        session.captions() = *recovered.contents.captions;
+    session.plans() = plans;
+    session.scales() = recovered.scales;
+    session.setModified(true);
+
+    QStringList missing;
+    bool shown = false;
+    for (const QString &plan : plans.names()) {
+        if (!QFileInfo::exists(planPath(plan))) {
+            missing.append(plan);
+            continue;
+        }
+        if (shown)
+            continue;
+        try {
+            session.showPlanFile(planPath(plan), plan);
+            shown = true;
+        } catch (const MetrolaError &) {
+            missing.append(plan);
+        }
+    }
+    return missing;
+}
+
+} // namespace ProjectArchive

@@ -1,0 +1,160 @@
+#include "core/model/planscales.h"
+
+#include "core/base/cp1251.h"
+#include "core/model/descriptionfile.h"
+#include "core/base/metrolaerror.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace {
+
+constexpr char kSeparator = ';';
+
+QString dateFormat()
+{
+    return QStringLiteral("dd.MM.yyyy");
+}
+
+} // namespace
+
+QString PlanScales::fileName()
+{
+    return QStringLiteral("metrola-scale.csv");
+}
+
+std::optional<PlanScale> PlanScales::scale(const QString &planId) const
+{
+    const auto it = m_scales.constFind(planId);
+    if (it == m_scales.cend())
+        return std::nullopt;
+    return *it;
+}
+
+void PlanScales::setScale(const QString &planId, const PlanScale &scale)
+{
+    if (!std::isfinite(scale.metresPerPixel) || scale.metresPerPixel <= 0)
+        throw MetrolaError(QStringLiteral("Масштаб должен быть положительным числом."));
+    m_scales.insert(planId, scale);
+}
+
+void PlanScales::removeScale(const QString &planId)
+{
+    m_scales.remove(planId);
+}
+
+void PlanScales::setTolerance(double percent)
+{
+    if (!(percent >= 0 && percent <= kMaxTolerance)) {
+        throw MetrolaError(QStringLiteral("Допуск должен быть числом от 0 до %1 %.")
+                               .arg(formatNumber(kMaxTolerance)));
+    }
+    m_tolerance = percent;
+}
+
+QByteArray PlanScales::build(const QStringList &plans) const
+{
+    QByteArray out;
+    const QByteArray tolerance = formatNumber(m_tolerance).toLatin1();
+    for (const QString &plan : plans) {
+        const auto it = m_scales.constFind(plan);
+        if (it == m_scales.cend())
+            continue;
+        Cp1251::appendEncoded(out, plan);
+        out += kSeparator;
+        out += formatNumber(it->metresPerPixel).toLatin1();
+        out += kSeparator;
+        out += it->date.toString(dateFormat()).toLatin1();
+        out += kSeparator;
+        out += tolerance;
+        out += kSeparator;
+        out += "\r\n";
+    }
+    return out;
+}
+
+PlanScales PlanScales::parse(QByteArrayView data)
+{
+    PlanScales scales;
+    bool toleranceRead = false;
+    for (const QByteArrayView line : DescriptionFile::splitLines(data)) {
+        // Fields end in ";" as in the description file; a last one without it counts too.
+        const QStringList fields = Cp1251::toUnicode(line).split(QLatin1Char(kSeparator));
+        const auto at = [&fields](int k) { return k < fields.size() ? fields[k] : QString(); };
+        const QString plan = at(0);
+        const auto value = parseNumber(at(1));
+        if (plan.isEmpty() || !DescriptionFile::isSafePlanId(plan) || !value || *value <= 0
+            || scales.m_scales.contains(plan))
+            continue;
+        scales.m_scales.insert(plan, {*value, QDate::fromString(at(2), dateFormat())});
+        const auto tolerance = parseNumber(at(3));
+        if (!toleranceRead && tolerance && *tolerance >= 0 && *tolerance <= kMaxTolerance) {
+            scales.m_tolerance = *tolerance;
+            toleranceRead = true;
+        }
+    }
+    return scales;
+}
+
+bool PlanScales::write(const QString &programDir, const QStringList &plans) const
+{
+    const QString path = programDir + fileName();
+    const QByteArray bytes = build(plans);
+    if (bytes.isEmpty()) {
+        if (QFile::exists(path) && !QFile::remove(path))
+            throw MetrolaError(QStringLiteral("Не удалось удалить прежний файл масштабов «%1».").arg(path));
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        throw MetrolaError(QStringLiteral("Не удалось записать файл масштабов «%1»: %2")
+                               .arg(path, file.errorString()));
+    }
+    return true;
+}
+
+PlanScales PlanScales::load(const QString &programDir)
+{
+    const QString path = programDir + fileName();
+    QFile file(path);
+    // The file names one line per plan; anything far larger is no file of ours.
+    constexpr qint64 kSizeLimit = 1 << 20;
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw MetrolaError(QStringLiteral("Не удалось открыть файл масштабов «%1»: %2")
+                               .arg(path, file.errorString()));
+    }
+    if (file.size() > kSizeLimit) {
+        throw MetrolaError(QStringLiteral("Файл масштабов «%1» слишком велик: это не файл Metrola.")
+                               .arg(path));
+    }
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw MetrolaError(QStringLiteral("Не удалось прочитать файл масштабов «%1»: %2")
+                               .arg(path, file.errorString()));
+    }
+    return parse(data);
+}
+
+QString PlanScales::formatNumber(double value)
+{
+    // Twelve decimals keep a scale of a thousandth of a millimetre per pixel to six digits.
+    QString text = QString::number(value, 'f', 12);
+    while (text.endsWith(u'0'))
+        text.chop(1);
+    if (text.endsWith(u'.'))
+        text.chop(1);
+    return text.replace(u'.', u',');
+}
+
+std::optional<double> PlanScales::parseNumber(QStringView text)
+{
+    QString copy = text.toString();
+    copy.replace(u',', u'.');
+    bool ok = false;
+    const double value = copy.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}

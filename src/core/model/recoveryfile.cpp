@@ -1,0 +1,194 @@
+#include "core/model/recoveryfile.h"
+
+#include "core/base/cp1251.h"
+
+#include "core/base/metrolaerror.h"
+#include "core/model/projectsession.h"
+#include "core/model/workfolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace RecoveryFile {
+
+namespace {
+
+constexpr int kKeptAside = 3;
+// The side file is a few paths; anything larger is not ours.
+constexpr qint64 kSideFileLimit = qint64(1) << 20;
+
+void saveBytes(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        throw MetrolaError(QStringLiteral("Не удалось записать копию несохранённой работы «%1»: %2")
+                               .arg(path, file.errorString()));
+    }
+}
+
+QStringList stringList(const QJsonValue &value)
+{
+    QStringList list;
+    for (const QJsonValue &item : value.toArray())
+        list.append(item.toString());
+    return list;
+}
+
+QString asideName(const QString &stamp, int attempt, const QString &suffix)
+{
+    return QStringLiteral("metrola.recovery-") + stamp
+           + (attempt > 0 ? QStringLiteral("-%1").arg(attempt) : QString()) + suffix;
+}
+
+} // namespace
+
+QString fileName()
+{
+    return QStringLiteral("metrola.recovery.csv");
+}
+
+QString sideFileName()
+{
+    return QStringLiteral("metrola.recovery.json");
+}
+
+Snapshot take(const ProjectSession &session)
+{
+    Snapshot s;
+    s.captions = session.captions();
+    s.header = session.table().row(0);
+    s.rows = session.table().rows();
+    s.archive = session.lastArchive;
+    for (int slot = 1; slot <= PlanPathTable::Capacity; ++slot) {
+        if (!session.planPaths().path(slot).isEmpty())
+            s.planPaths.append(session.planPaths().path(slot));
+    }
+    s.extractedFiles = session.extractedFiles.values();
+    s.extractedFiles.sort();
+    s.scales = session.scales().build(session.scales().planIds());
+    return s;
+}
+
+QByteArray sideFileBytes(const Snapshot &snapshot)
+{
+    QJsonObject side;
+    side.insert(QStringLiteral("archive"), snapshot.archive);
+    side.insert(QStringLiteral("planPaths"), QJsonArray::fromStringList(snapshot.planPaths));
+    side.insert(QStringLiteral("extracted"), QJsonArray::fromStringList(snapshot.extractedFiles));
+    side.insert(QStringLiteral("scales"), Cp1251::toUnicode(snapshot.scales));
+    return QJsonDocument(side).toJson();
+}
+
+void write(const QString &programDir, const Snapshot &snapshot)
+{
+    saveBytes(programDir + sideFileName(), sideFileBytes(snapshot));
+    saveBytes(programDir + fileName(),
+              DescriptionFile::build(snapshot.captions, snapshot.header, snapshot.rows));
+}
+
+bool exists(const QString &programDir)
+{
+    return QFileInfo(programDir + fileName()).isFile();
+}
+
+QDateTime writtenAt(const QString &programDir)
+{
+    return QFileInfo(programDir + fileName()).lastModified();
+}
+
+Recovered read(const QString &programDir)
+{
+    const QString path = programDir + fileName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw MetrolaError(QStringLiteral("Не удалось открыть копию несохранённой работы «%1»: %2")
+                               .arg(path, file.errorString()));
+    }
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw MetrolaError(QStringLiteral("Не удалось прочитать копию несохранённой работы «%1»: %2")
+                               .arg(path, file.errorString()));
+    }
+    Recovered recovered;
+    recovered.contents = DescriptionFile::parse(data);
+
+    QFile side(programDir + sideFileName());
+    if (side.open(QIODevice::ReadOnly) && side.size() <= kSideFileLimit) {
+        const QJsonObject object = QJsonDocument::fromJson(side.readAll()).object();
+        recovered.archive = object.value(QStringLiteral("archive")).toString();
+        recovered.planPaths = stringList(object.value(QStringLiteral("planPaths")));
+        recovered.extractedFiles = stringList(object.value(QStringLiteral("extracted")));
+        recovered.scales = PlanScales::parse(Cp1251::fromUnicode(object.value(QStringLiteral("scales")).toString()));
+    }
+    // Only bare names: the clean-up at close deletes these from the working folder.
+    recovered.extractedFiles.removeIf([](const QString &name) {
+        return name.isEmpty() || !DescriptionFile::isSafePlanId(name);
+    });
+    while (recovered.planPaths.size() > PlanPathTable::Capacity)
+        recovered.planPaths.removeLast();
+    return recovered;
+}
+
+void remove(const QString &programDir)
+{
+    QFile::remove(programDir + fileName());
+    QFile::remove(programDir + sideFileName());
+}
+
+void adopt(const QString &programDir, const QStringList &family)
+{
+    if (exists(programDir))
+        return;
+    for (QString dir : family) {
+        if (!dir.endsWith(u'/'))
+            dir += u'/';
+        if (QFileInfo(dir).canonicalFilePath() == QFileInfo(programDir).canonicalFilePath() || !exists(dir)
+            || WorkFolder::isHeldByRunningInstance(dir))
+            continue;
+        QFile::remove(programDir + sideFileName());
+        QFile::rename(dir + sideFileName(), programDir + sideFileName());
+        if (QFile::rename(dir + fileName(), programDir + fileName()))
+            return;
+        QFile::rename(programDir + sideFileName(), dir + sideFileName());
+    }
+}
+
+QString setAside(const QString &programDir)
+{
+    if (!exists(programDir))
+        return {};
+    const QString stamp = writtenAt(programDir).toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QDir dir(programDir);
+    int attempt = 0;
+    while (dir.exists(asideName(stamp, attempt, QStringLiteral(".csv")))
+           || dir.exists(asideName(stamp, attempt, QStringLiteral(".json"))))
+        ++attempt;
+    const QString csv = asideName(stamp, attempt, QStringLiteral(".csv"));
+    if (!QFile::rename(programDir + fileName(), programDir + csv)) {
+        throw MetrolaError(QStringLiteral("Не удалось переименовать копию несохранённой работы «%1» в «%2».")
+                               .arg(programDir + fileName(), csv));
+    }
+    QFile::rename(programDir + sideFileName(), programDir + asideName(stamp, attempt, QStringLiteral(".json")));
+
+    // Newest first by the time of the work they hold (a rename keeps it), then by name.
+    QFileInfoList aside = dir.entryInfoList({QStringLiteral("metrola.recovery-*.csv")}, QDir::Files);
+    std::sort(aside.begin(), aside.end(), [](const QFileInfo &a, const QFileInfo &b) {
+        if (a.lastModified() != b.lastModified())
+            return a.lastModified() > b.lastModified();
+        return a.fileName() > b.fileName();
+    });
+    for (qsizetype i = kKeptAside; i < aside.size(); ++i) {
+        QFile::remove(aside[i].filePath());
+        QFile::remove(aside[i].path() + u'/' + aside[i].completeBaseName() + QStringLiteral(".json"));
+    }
+    return csv;
+}
+
+} // namespace RecoveryFile

@@ -1,0 +1,299 @@
+#include "core/reports/areaschedule.h"
+
+#include "core/model/captions.h"
+#include "core/model/recordtable.h"
+
+#include <QByteArray>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int TitleRow = 0;
+constexpr int HeaderRow = 1;
+constexpr int FirstRecordRow = 2;
+
+constexpr int ColumnPlanId = 0;
+constexpr int ColumnName = 1;
+constexpr int FirstTypeColumn = 2; // C..G, one per type code in RecordTable::typeCodes() order
+constexpr int ColumnTotalArea = 7; // H
+constexpr int ColumnTenant = 8;    // I
+constexpr int ColumnInfo = 9;      // J
+constexpr int LastColumn = AreaSchedule::ColumnCount - 1; // K
+constexpr int HeaderColumns = 10; // A..J; K stays bare
+
+// Room around a text inside its cell, and the drop-down button the filter puts into every
+// header cell, which the caption must not run under.
+constexpr double CellPadding = 1.5;
+constexpr double FilterButton = 2.5;
+
+// What a cell shows, as the viewer writes a number in its general format.
+QString shownText(const AreaSchedule::Cell &cell)
+{
+    switch (cell.kind) {
+    case AreaSchedule::Cell::Empty:
+        return {};
+    case AreaSchedule::Cell::Text:
+        return cell.text;
+    case AreaSchedule::Cell::Number:
+    case AreaSchedule::Cell::Formula:
+        return QString::number(cell.number, 'g', 10);
+    }
+    return {};
+}
+
+} // namespace
+
+QString AreaSchedule::titleFor(const QString &archivePath)
+{
+    // The path may come from another system's description, so every separator counts.
+    qsizetype cut = -1;
+    for (const QChar separator : {u'/', u'\\', u':'})
+        cut = std::max(cut, archivePath.lastIndexOf(separator));
+    return u"Размеркация "_s + archivePath.mid(cut + 1);
+}
+
+std::optional<double> AreaSchedule::areaValue(QStringView area)
+{
+    // Digits past the twentieth decimal cannot change a double of an area worth reading, and
+    // dropping them keeps a long tail of zeros from underflowing to "not a number".
+    constexpr int kDecimals = 20;
+    // Whole digits, leading zeros aside, that stay below kAreaLimit.
+    constexpr int kWholeDigits = 12;
+
+    qsizetype i = 0;
+    const qsizetype n = area.size();
+    QByteArray plain;
+    if (i < n && (area[i] == u'+' || area[i] == u'-'))
+        plain += static_cast<char>(area[i++].unicode());
+    bool separator = false;
+    int digits = 0;
+    int wholeDigits = 0;
+    int decimals = 0;
+    for (; i < n; ++i) {
+        const char16_t c = area[i].unicode();
+        if (c >= u'0' && c <= u'9') {
+            ++digits;
+            if (separator) {
+                if (++decimals > kDecimals)
+                    continue;
+            } else if (wholeDigits > 0 || c != u'0') {
+                if (++wholeDigits > kWholeDigits)
+                    return std::nullopt;
+            }
+            plain += static_cast<char>(c);
+        } else if ((c == u',' || c == u'.') && !separator) {
+            separator = true;
+            plain += '.';
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0)
+        return std::nullopt;
+    // Only digits, one point and a sign are left, so the conversion never meets an exponent,
+    // a hexadecimal form, an infinity or blanks.
+    bool ok = false;
+    const double value = plain.toDouble(&ok);
+    if (!ok || value >= kAreaLimit || value <= -kAreaLimit)
+        return std::nullopt;
+    return value;
+}
+
+QString AreaSchedule::cellName(int row, int column)
+{
+    QString letters;
+    for (int c = column + 1; c > 0; c = (c - 1) / 26)
+        letters.prepend(QChar(u'A' + (c - 1) % 26));
+    return letters + QString::number(row + 1);
+}
+
+double AreaSchedule::textWidth(const QString &text)
+{
+    double width = 0;
+    for (const QChar c : text)
+        width += c.isUpper() ? 1.3 : 1.0;
+    return width;
+}
+
+int AreaSchedule::wrappedLines(const QString &text, double width)
+{
+    int lines = 1;
+    double used = 0;
+    for (const QString &word : text.split(u' ', Qt::SkipEmptyParts)) {
+        const double needed = textWidth(word);
+        const double space = used > 0 ? textWidth(u" "_s) : 0;
+        if (used > 0 && used + space + needed <= width) {
+            used += space + needed;
+            continue;
+        }
+        if (used > 0)
+            ++lines;
+        used = 0;
+        // A word wider than the column is broken wherever the line is full.
+        for (const QChar c : word) {
+            const double w = textWidth(QString(c));
+            if (used > 0 && used + w > width) {
+                ++lines;
+                used = 0;
+            }
+            used += w;
+        }
+    }
+    return lines;
+}
+
+double AreaSchedule::columnWidth(int column) const
+{
+    return column >= 0 && column < ColumnCount ? m_columnWidths[static_cast<size_t>(column)] : 0;
+}
+
+double AreaSchedule::rowHeight(int row) const
+{
+    return row >= 0 && row < static_cast<int>(m_rowHeights.size()) ? m_rowHeights[static_cast<size_t>(row)] : 0;
+}
+
+const AreaSchedule::Cell &AreaSchedule::cell(int row, int column) const
+{
+    static const Cell empty;
+    if (row < 0 || row >= rowCount() || column < 0 || column >= ColumnCount)
+        return empty;
+    return m_rows[static_cast<size_t>(row)][static_cast<size_t>(column)];
+}
+
+AreaSchedule::Cell &AreaSchedule::at(int row, int column)
+{
+    if (row >= rowCount())
+        m_rows.resize(static_cast<size_t>(row) + 1);
+    return m_rows[static_cast<size_t>(row)][static_cast<size_t>(column)];
+}
+
+void AreaSchedule::setText(int row, int column, const QString &text)
+{
+    Cell &c = at(row, column);
+    // An empty text would only give the cell a value that the viewer shows as nothing.
+    c.kind = text.isEmpty() ? Cell::Empty : Cell::Text;
+    c.text = text;
+}
+
+void AreaSchedule::setArea(int row, int column, const QString &area)
+{
+    if (area.isEmpty())
+        return;
+    if (const auto value = areaValue(area)) {
+        Cell &c = at(row, column);
+        c.kind = Cell::Number;
+        c.number = *value;
+    } else {
+        // Kept as text so the user sees what to correct; the sums skip it.
+        setText(row, column, area);
+    }
+}
+
+AreaSchedule AreaSchedule::build(const RecordTable &table, const Captions &captions,
+                                 const QString &archivePath)
+{
+    AreaSchedule sheet;
+    const int records = table.recordCount();
+
+    sheet.m_title = titleFor(archivePath);
+    Format titleFormat;
+    titleFormat.bold = true;
+    titleFormat.centred = true;
+    titleFormat.fill = {Fill::LightGrey, Lilac, White};
+    for (int c = 0; c < ColumnCount; ++c)
+        sheet.at(TitleRow, c).format = titleFormat;
+    sheet.setText(TitleRow, 0, sheet.m_title);
+    sheet.m_merges.push_back({TitleRow, 0, TitleRow, LastColumn});
+
+    const std::array<QString, HeaderColumns> header = {
+        table.cellText(RecordTable::PlanId, 0),
+        table.cellText(RecordTable::Name, 0),
+        captions[Captions::FirstType],
+        captions[Captions::FirstType + 1],
+        captions[Captions::FirstType + 2],
+        captions[Captions::FirstType + 3],
+        captions[Captions::FirstType + 4],
+        table.cellText(RecordTable::Area, 0),
+        table.cellText(RecordTable::Tenant, 0),
+        table.cellText(RecordTable::Info, 0),
+    };
+    Format headerFormat;
+    headerFormat.centred = true;
+    headerFormat.wrap = true;
+    headerFormat.thinBorders = true;
+    headerFormat.fill = {Fill::Solid, LightYellow, 0};
+    for (int c = 0; c < HeaderColumns; ++c) {
+        sheet.setText(HeaderRow, c, header[static_cast<size_t>(c)]);
+        sheet.at(HeaderRow, c).format = headerFormat;
+    }
+
+    // Totals of the numeric cells, cached with the formulas for viewers that do not
+    // recalculate on opening.
+    std::array<double, ColumnTotalArea - FirstTypeColumn + 1> sums{};
+    for (int r = 1; r <= records; ++r) {
+        const int row = FirstRecordRow + r - 1;
+        sheet.setText(row, ColumnPlanId, table.cellText(RecordTable::PlanId, r));
+        sheet.setText(row, ColumnName, table.cellText(RecordTable::Name, r));
+        QString area = table.cellText(RecordTable::Area, r);
+        area.replace(u',', u'.');
+        const int typeIndex = RecordTable::typeIndex(table.cellText(RecordTable::Type, r));
+        if (typeIndex >= 0)
+            sheet.setArea(row, FirstTypeColumn + typeIndex, area);
+        sheet.setArea(row, ColumnTotalArea, area);
+        sheet.setText(row, ColumnTenant, table.cellText(RecordTable::Tenant, r));
+        sheet.setText(row, ColumnInfo, table.cellText(RecordTable::Info, r));
+        for (int c = FirstTypeColumn; c <= ColumnTotalArea; ++c) {
+            const Cell &cell = sheet.cell(row, c);
+            if (cell.kind == Cell::Number)
+                sums[static_cast<size_t>(c - FirstTypeColumn)] += cell.number;
+        }
+    }
+
+    const int sumRow = FirstRecordRow + records;
+    for (int c = FirstTypeColumn; c <= ColumnTotalArea; ++c) {
+        Cell &cell = sheet.at(sumRow, c);
+        cell.number = sums[static_cast<size_t>(c - FirstTypeColumn)];
+        if (records == 0) {
+            // A SUM over the rows above would take in the header and itself.
+            cell.kind = Cell::Number;
+        } else {
+            cell.kind = Cell::Formula;
+            cell.text = u"=SUM(%1:%2)"_s.arg(cellName(FirstRecordRow, c),
+                                              cellName(sumRow - 1, c));
+        }
+    }
+
+    for (int row = FirstRecordRow; row <= sumRow; ++row) {
+        for (int c = 0; c < ColumnCount; ++c) {
+            Format &format = sheet.at(row, c).format;
+            format.centred = true;
+            format.thinBorders = true;
+        }
+    }
+    for (int c = FirstTypeColumn; c <= ColumnTotalArea; ++c)
+        sheet.at(sumRow, c).format.bold = true;
+    sheet.at(sumRow, ColumnTotalArea).format.fill = {Fill::Solid, LightYellow, 0};
+
+    // The filter takes the header and the records below it, never the sums.
+    sheet.m_autoFilter = Range{HeaderRow, 0, std::max(HeaderRow, sumRow - 1), LastColumn};
+
+    // Each column as wide as its longest text, within bounds; a caption that is still too
+    // long wraps, and the header row is as high as its tallest caption.
+    int headerLines = 1;
+    for (int c = 0; c < HeaderColumns; ++c) {
+        const QString &caption = header[static_cast<size_t>(c)];
+        double longest = textWidth(caption) + FilterButton;
+        for (int row = FirstRecordRow; row <= sumRow; ++row)
+            longest = std::max(longest, textWidth(shownText(sheet.cell(row, c))));
+        const double width = std::clamp(longest + CellPadding, MinColumnWidth, MaxColumnWidth);
+        sheet.m_columnWidths[static_cast<size_t>(c)] = width;
+        headerLines = std::max(headerLines, wrappedLines(caption, width - CellPadding - FilterButton));
+    }
+    sheet.m_rowHeights.assign(static_cast<size_t>(HeaderRow) + 1, 0);
+    sheet.m_rowHeights[HeaderRow] = headerLines * LineHeight;
+    return sheet;
+}

@@ -1,0 +1,200 @@
+#include "core/reports/plancolouring.h"
+
+#include "core/plan/colourkey.h"
+#include "core/model/captions.h"
+#include "core/model/recordtable.h"
+#include "core/model/roomareas.h"
+#include "core/reports/areatext.h"
+
+#include <QColor>
+
+#include <algorithm>
+#include <array>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// ColorBrewer's qualitative sets: Set2 for the five types; Set3 then Paired for tenants
+// (Set3's grey left out, it is the colour of rooms of no kind).
+constexpr std::array<QRgb, 5> kTypeColours = {0xff66c2a5, 0xfffc8d62, 0xff8da0cb, 0xffe78ac3, 0xffa6d854};
+constexpr std::array<QRgb, 23> kTenantColours = {
+    0xff8dd3c7, 0xffffffb3, 0xffbebada, 0xfffb8072, 0xff80b1d3, 0xfffdb462, 0xffb3de69, 0xfffccde5,
+    0xffbc80bd, 0xffccebc5, 0xffffed6f, 0xffa6cee3, 0xff1f78b4, 0xffb2df8a, 0xff33a02c, 0xfffb9a99,
+    0xffe31a1c, 0xfffdbf6f, 0xffff7f00, 0xffcab2d6, 0xff6a3d9a, 0xffffff99, 0xffb15928,
+};
+
+std::optional<QRgb> keyPixel(const QString &cell)
+{
+    // White is the floor of every unmarked room and black the walls: a record claiming either
+    // must not recolour them.
+    const auto key = parseCellNumber(cell);
+    if (!key || *key <= 0 || *key >= 0xFFFFFF)
+        return std::nullopt;
+    return ColourKey::toRgb(static_cast<quint32>(*key));
+}
+
+std::vector<QString> sortedTenants(const RecordTable &table)
+{
+    std::vector<QString> tenants;
+    tenants.reserve(static_cast<size_t>(table.recordCount()));
+    for (int r = 1; r <= table.recordCount(); ++r) {
+        const QString &tenant = table.row(r)[RecordTable::Tenant];
+        if (!tenant.isEmpty())
+            tenants.push_back(tenant);
+    }
+    std::sort(tenants.begin(), tenants.end());
+    tenants.erase(std::unique(tenants.begin(), tenants.end()), tenants.end());
+    return tenants;
+}
+
+} // namespace
+
+namespace PlanColouring {
+
+QRgb typeColour(int typeIndex)
+{
+    if (typeIndex < 0 || typeIndex >= static_cast<int>(kTypeColours.size()))
+        return kNoKind;
+    return kTypeColours[static_cast<size_t>(typeIndex)];
+}
+
+QRgb tenantColour(int n)
+{
+    if (n < static_cast<int>(kTenantColours.size()))
+        return kTenantColours[static_cast<size_t>(n)];
+    // Beyond the sets: hues a golden angle apart, light enough for the labels to stay legible.
+    const int hue = static_cast<int>((n * 137.508)) % 360;
+    return QColor::fromHsv(hue, 90 + (n % 3) * 40, 230 - (n % 2) * 30).rgb();
+}
+
+std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString &plan, PlanView view)
+{
+    std::vector<std::pair<QRgb, QRgb>> result;
+    if (view == PlanView::Keys || view == PlanView::Mismatch)
+        return result;
+    const std::vector<QString> tenants = view == PlanView::ByTenant ? sortedTenants(table) : std::vector<QString>{};
+    for (int r = 1; r <= table.recordCount(); ++r) {
+        const RecordTable::Row &row = table.row(r);
+        if (row[RecordTable::PlanId] != plan)
+            continue;
+        const auto key = keyPixel(row[RecordTable::ColourKey]);
+        if (!key)
+            continue;
+        const QString &tenant = row[RecordTable::Tenant];
+        QRgb colour = kNoKind;
+        switch (view) {
+        case PlanView::ByType:
+            colour = typeColour(RecordTable::typeIndex(row[RecordTable::Type]));
+            break;
+        case PlanView::Vacancy:
+            colour = tenant.isEmpty() ? kVacant : kLet;
+            break;
+        case PlanView::ByTenant:
+            if (!tenant.isEmpty()) {
+                const auto it = std::lower_bound(tenants.begin(), tenants.end(), tenant);
+                colour = tenantColour(static_cast<int>(it - tenants.begin()));
+            }
+            break;
+        case PlanView::Keys:
+        case PlanView::Mismatch:
+            break;
+        }
+        result.emplace_back(*key, colour);
+    }
+    return result;
+}
+
+std::vector<LegendItem> legend(const RecordTable &table, const Captions &captions, const QString &plan,
+                               PlanView view)
+{
+    std::vector<LegendItem> items;
+    if (view == PlanView::ByType) {
+        for (int i = 0; i < 5; ++i)
+            items.push_back({typeColour(i), captions[Captions::FirstType + i], 0, 0});
+        items.push_back({kNoKind, u"без типа"_s, 0, 0});
+    } else if (view == PlanView::Vacancy) {
+        items.push_back({kVacant, u"свободно"_s, 0, 0});
+        items.push_back({kLet, u"сдано"_s, 0, 0});
+    } else {
+        return items;
+    }
+    for (int r = 1; r <= table.recordCount(); ++r) {
+        const RecordTable::Row &row = table.row(r);
+        if (row[RecordTable::PlanId] != plan)
+            continue;
+        size_t slot = 0;
+        if (view == PlanView::ByType) {
+            const int type = RecordTable::typeIndex(row[RecordTable::Type]);
+            slot = type < 0 ? 5 : static_cast<size_t>(type);
+        } else {
+            slot = row[RecordTable::Tenant].isEmpty() ? 0 : 1;
+        }
+        ++items[slot].rooms;
+        items[slot].area += AreaText::value(row[RecordTable::Area]).value_or(0);
+    }
+    if (view == PlanView::ByType && items.back().rooms == 0)
+        items.pop_back();
+    return items;
+}
+
+namespace {
+
+size_t mismatchSlot(const RoomAreaCheck &check)
+{
+    switch (check.status) {
+    case RoomAreaCheck::Status::Agrees:
+        return 0;
+    case RoomAreaCheck::Status::TypedLarger:
+        return 1;
+    case RoomAreaCheck::Status::TypedSmaller:
+        return 2;
+    case RoomAreaCheck::Status::TypedNotNumber:
+    case RoomAreaCheck::Status::NotMeasured:
+        break;
+    }
+    return 3;
+}
+
+constexpr QRgb kMismatchColours[] = {kAgrees, kTypedLarger, kTypedSmaller, kNoKind};
+
+} // namespace
+
+std::vector<std::pair<QRgb, QRgb>> mismatchPairs(const RecordTable &table,
+                                                 const std::vector<RoomAreaCheck> &checks,
+                                                 const QString &plan)
+{
+    std::vector<std::pair<QRgb, QRgb>> result;
+    for (const RoomAreaCheck &check : checks) {
+        if (check.plan != plan)
+            continue;
+        if (const auto key = keyPixel(table.cellText(RecordTable::ColourKey, check.row)))
+            result.emplace_back(*key, kMismatchColours[mismatchSlot(check)]);
+    }
+    return result;
+}
+
+std::vector<LegendItem> mismatchLegend(const RecordTable &table, const std::vector<RoomAreaCheck> &checks,
+                                       const QString &plan)
+{
+    std::vector<LegendItem> items = {{kAgrees, u"в допуске"_s, 0, 0},
+                                     {kTypedLarger, u"введено больше"_s, 0, 0},
+                                     {kTypedSmaller, u"введено меньше"_s, 0, 0},
+                                     {kNoKind, u"не измерено"_s, 0, 0}};
+    bool any = false;
+    for (const RoomAreaCheck &check : checks) {
+        if (check.plan != plan)
+            continue;
+        any = true;
+        LegendItem &item = items[mismatchSlot(check)];
+        ++item.rooms;
+        item.area += AreaText::value(table.cellText(RecordTable::Area, check.row)).value_or(0);
+    }
+    if (!any)
+        return {};
+    if (items.back().rooms == 0)
+        items.pop_back();
+    return items;
+}
+
+} // namespace PlanColouring

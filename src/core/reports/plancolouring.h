@@ -1,0 +1,61 @@
+#pragma once
+
+#include "core/plan/displaycolours.h"
+
+#include <QRgb>
+#include <QString>
+
+#include <vector>
+
+class RecordTable;
+struct RoomAreaCheck;
+struct Captions;
+
+// How the plan view colours the marked rooms. Keys shows the plan's own pixels; the other
+// views draw each room of the plan shown in a colour told by its record.
+enum class PlanView { Keys, ByType, Vacancy, ByTenant, Mismatch };
+
+// The display colours of a view and its legend, built from the record table.
+namespace PlanColouring {
+
+// Rooms whose type is none of the five codes, and vacant rooms in the tenant view.
+inline constexpr QRgb kNoKind = 0xffbdbdbd;
+inline constexpr QRgb kVacant = 0xffd7301f;
+inline constexpr QRgb kLet = 0xffc6dbef;
+// The area check: within the tolerance pale, outside strong, red where more was typed than
+// measured, blue where less.
+inline constexpr QRgb kAgrees = 0xffc7e9c0;
+inline constexpr QRgb kTypedLarger = 0xffd7301f;
+inline constexpr QRgb kTypedSmaller = 0xff2166ac;
+
+QRgb typeColour(int typeIndex); // -1 for no known type
+// The n-th tenant's colour (tenants counted in sorted order over the whole table, so a tenant
+// keeps its colour on every plan).
+QRgb tenantColour(int n);
+
+// The key -> display colour pairs of the records on the given plan. Records whose key is no
+// number are left out (their rooms keep their pixels). Keys gives an empty table.
+std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString &plan, PlanView view);
+
+struct LegendItem
+{
+    QRgb colour = 0;
+    QString caption;
+    int rooms = 0;
+    double area = 0; // of the areas that are numbers
+};
+// The legend of ByType (the five types by their captions, then rooms of no known type when
+// there are any) and of Vacancy (vacant, then let) for the rooms on the given plan. The other
+// views have none.
+std::vector<LegendItem> legend(const RecordTable &table, const Captions &captions, const QString &plan,
+                               PlanView view);
+
+// The Mismatch view from the area check of the records (rooms on plans without a scale keep
+// their pixels), and its legend for the given plan.
+std::vector<std::pair<QRgb, QRgb>> mismatchPairs(const RecordTable &table,
+                                                 const std::vector<RoomAreaCheck> &checks,
+                                                 const QString &plan);
+std::vector<LegendItem> mismatchLegend(const RecordTable &table, const std::vector<RoomAreaCheck> &checks,
+                                       const QString &plan);
+
+} // namespace PlanColouring

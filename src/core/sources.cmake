@@ -1,0 +1,41 @@
+# The core's source files, relative to src/core. The core library, the fuzz targets and
+# anything else that compiles the core reads this one list.
+set(METROLA_CORE_SOURCES
+  base/metrolaerror.h
+  base/cp1251.h base/cp1251.cpp
+  base/qttranslation.h base/qttranslation.cpp
+
+  model/recordtable.h model/recordtable.cpp
+  model/captions.h model/captions.cpp
+  model/planlist.h model/planlist.cpp
+  model/descriptionfile.h model/descriptionfile.cpp
+  model/planscales.h model/planscales.cpp
+  model/projectsession.h model/projectsession.cpp
+  model/roomareas.h model/roomareas.cpp
+  model/areacheckrunner.h model/areacheckrunner.cpp
+  model/workfolder.h model/workfolder.cpp
+  model/recoveryfile.h model/recoveryfile.cpp
+  model/recoverywriter.h model/recoverywriter.cpp
+
+  plan/colourkey.h
+  plan/displaycolours.h plan/displaycolours.cpp
+  plan/floodfill.h plan/floodfill.cpp
+  plan/bmpdecoder.h plan/bmpdecoder.cpp
+  plan/bmpwriter.h plan/bmpwriter.cpp
+  plan/roommeasure.h plan/roommeasure.cpp
+  plan/planimage.h plan/planimage.cpp
+
+  archive/zipformat.h archive/zipformat.cpp
+  archive/zipdeflatepool.h archive/zipdeflatepool.cpp
+  archive/zipwriter.h archive/zipwriter.cpp
+  archive/zipreader.h archive/zipreader.cpp
+  archive/projectarchive.h archive/projectarchive.cpp
+
+  reports/areatext.h reports/areatext.cpp
+  reports/areaschedule.h reports/areaschedule.cpp
+  reports/xlsxworkbook.h reports/xlsxworkbook.cpp
+  reports/placementpicture.h reports/placementpicture.cpp
+  reports/plancolouring.h reports/plancolouring.cpp
+  reports/complexsummary.h reports/complexsummary.cpp
+  reports/recordrules.h reports/recordrules.cpp
+)

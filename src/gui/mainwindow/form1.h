@@ -1,0 +1,258 @@
+#pragma once
+
+#include "core/base/metrolaerror.h"
+#include "core/model/projectsession.h"
+#include "core/plan/displaycolours.h"
+#include "core/reports/plancolouring.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+#include <optional>
+
+class ColourSwatch;
+class Form2;
+class PieGauge;
+class PlanCanvas;
+class PlanLegend;
+class QCheckBox;
+class QColorDialog;
+class QComboBox;
+class QFileDialog;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+class QSplitter;
+class QTabBar;
+class QTableView;
+class QTimer;
+class QWheelEvent;
+class QToolButton;
+class SummaryWindow;
+class ScaleTool;
+class RecoveryWriter;
+class AreaCheckRunner;
+
+// The main window. Its code is split by feature: this file's .cpp builds the window and runs
+// start-up and shutdown; form1_archive.cpp, form1_plan.cpp, form1_hover.cpp,
+// form1_records.cpp and form1_reports.cpp hold the handlers of their features. Controls keep
+// the names of the window layout as members and object names.
+class Form1 : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static QString applicationTitle();
+    static QString windowCaption();
+
+    // programDir ends with "/". The record dialog is created here, hidden.
+    explicit Form1(const QString &programDir, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    ProjectSession &session() { return m_session; }
+    Form2 *form2() const { return m_form2; }
+
+    // Start-up: header, command line and the archive it names. Runs before the first show.
+    void FormCreate(const QStringList &arguments, const QString &currentDir);
+
+    // Window placement around a plan of the given size on a screen of the given size, in outer
+    // window pixels. The new-plan command fits only the vertical part.
+    static QRect placeWindow(QSize screen, QSize image, QRect window, bool verticallyOnly);
+    void PlaceMainWindow(bool verticallyOnly = false);
+
+    // The general error handler: the text with "." appended by its rule, the application
+    // title, a stop icon and OK.
+    void showGeneralError(const QString &text);
+    static QString generalErrorText(const QString &text);
+
+    // Runs a handler body; an error escaping it is shown by the general error handler.
+    template<typename Body>
+    void guard(Body &&body)
+    {
+        try {
+            body();
+        } catch (const std::exception &error) {
+            showGeneralError(errorMessage(error));
+        }
+    }
+
+    // Shows the plan image anew after the session's image or plan changed.
+    void refreshPlanView();
+    // Shows part of the plan anew after a fill.
+    void refreshPlanRect(const QRect &planRect);
+    // Repaints the rooms of the plan shown from the table and shows them, also when a record
+    // that could not be painted is reported.
+    void repaintRooms();
+    // Rebuilds the display colours and the legend of the plan colouring from the records.
+    void refreshColouring();
+    PlanView planView() const { return m_view; }
+    const DisplayColours &displayColours() const { return m_displayColours; }
+    // Rebuilds the tab strip from the PlanList.
+    void fillTabs();
+    // The dialog's caption texts follow edt1..edt10.
+    void refreshDialogCaptions();
+    // The grid's top selected row, 0 when none.
+    int selectedRow() const;
+    void selectRow(int row);
+
+    // Controls (names of the window layout).
+    QFrame *Panel1 = nullptr;
+    QFrame *Panel2 = nullptr;
+    std::array<QFrame *, 5> Bevels{}; // Bevel1 .. Bevel5
+    QToolButton *SpeedButton3 = nullptr;
+    QToolButton *SpeedButton2 = nullptr;
+    ColourSwatch *Shape1 = nullptr;
+    QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
+    ColourSwatch *Shape2 = nullptr;
+    QToolButton *SpeedButton1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QPushButton *Button4 = nullptr;
+    PieGauge *Gauge1 = nullptr;
+    QToolButton *SpeedButton4 = nullptr;
+    QToolButton *SpeedButton5 = nullptr;
+    QTableView *StringGrid1 = nullptr;
+    QToolButton *BitBtn1 = nullptr;
+    QToolButton *BitBtn2 = nullptr;
+    QCheckBox *Arend = nullptr;
+    QCheckBox *kvm = nullptr;
+    QCheckBox *nazv = nullptr;
+    QCheckBox *Typ = nullptr;
+    std::array<QLineEdit *, 10> edt{}; // edt1 .. edt10
+    QGroupBox *rg1 = nullptr;
+    QLabel *lbl1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QWidget *PlanArea = nullptr; // the client area below the tool panel that Image1 scrolls in
+    PlanCanvas *Image1 = nullptr;
+    QLabel *Hinter = nullptr;
+    QLabel *opter = nullptr;
+    QLabel *Image2 = nullptr;
+    QTabBar *TabSet1 = nullptr;
+    QSplitter *Splitter1 = nullptr;
+    QScrollBar *HorzScrollBar = nullptr;
+    QScrollBar *VertScrollBar = nullptr;
+    QTimer *Timer1 = nullptr;
+    QFileDialog *OpenPictureDialog1 = nullptr;
+    QFileDialog *OpenDialog1 = nullptr;
+    QFileDialog *SaveDialog1 = nullptr;
+    QColorDialog *ColorDialog1 = nullptr;
+    // Plan colouring: the view selector in the bottom strip and the legend over the plan.
+    QComboBox *ViewMode = nullptr;
+    PlanLegend *Legend = nullptr;
+    // The summary: its button on the tool panel and the window, made when first opened.
+    QToolButton *SummaryButton = nullptr;
+    SummaryWindow *Summary = nullptr;
+    // The scale command: its button on the tool panel and the two clicks on the plan.
+    QToolButton *ScaleButton = nullptr;
+    ScaleTool *Scaler = nullptr;
+
+    // Blink state: the row to blink and the step counter (1 while idle).
+    int BlinkRow = 0;
+    int BlinkCount = 1;
+
+public Q_SLOTS:
+    // Archive (form1_archive.cpp)
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void ZipperTotalPercentDone(int percent);
+    void UnzipperTotalPercentDone(int percent);
+    // Plan view and marking (form1_plan.cpp)
+    void TabSet1Change(int index);
+    void HorzScrollBarChange(int position);
+    void VertScrollBarChange(int position);
+    void SpeedButton1Click();
+    void Button4Click();
+    void Image1MouseUp(Qt::MouseButton button, int x, int y);
+    // Plan colouring (form1_view.cpp)
+    void ViewModeChange(int index);
+    // Scale of the plan shown (form1_scale.cpp)
+    void ScaleButtonClick();
+    // Hover, blink, undo, colour change (form1_hover.cpp)
+    void Image1MouseDown(Qt::MouseButton button, int x, int y);
+    void Image1MouseMove(int x, int y);
+    void Image1DblClick();
+    void Timer1Timer();
+    void Button2Click();
+    void Button1Click();
+    // Record list (form1_records.cpp)
+    void StringGrid1DblClick();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    // Reports (form1_reports.cpp)
+    void Button7Click();
+    void SpeedButton5Click();
+    // Summary (form1_summary.cpp)
+    void SummaryButtonClick();
+
+Q_SIGNALS:
+    // A plan's scale or the tolerance changed.
+    void scalesChanged();
+
+public:
+    enum class OpenForm { Dialog, StartUp };
+    // The opening sequence shared by the open button and start-up. Returns false when it
+    // stopped with one of its messages or an error.
+    bool openProjectArchive(const QString &path, OpenForm form);
+    // Asks to save unsaved changes; false when the user cancelled (or the save failed).
+    bool confirmDiscardChanges();
+    // Recovery of unsaved work (form1_recovery.cpp). At start-up: asks about a copy an earlier
+    // run left and puts it in place; true when it did.
+    bool offerRecovery();
+    RecoveryWriter &recovery() { return *m_recovery; }
+    // The area check of the summary and the Расхождения colouring; measures plans in the
+    // background.
+    AreaCheckRunner &areaChecks() { return *m_areaChecks; }
+    void applyFinishedLock();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    // The mouse wheel over the plan scrolls it, with Shift sideways.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildWindow();
+    void layoutPlanArea();
+    void buildViewSelector(QWidget *bottomStrip);
+    void buildSummaryButton();
+    // Places the selector at the strip's right end; returns the width left for the tabs.
+    int layoutViewSelector(int stripWidth, int stripHeight);
+    void buildScaleButton();
+    void refreshScaleHint();
+    void scaleMeasured(QPoint from, QPoint to);
+    // A scale or the tolerance was changed outside the Масштаб command.
+    void scalesEditedElsewhere();
+    void measureScaleOf(const QString &plan);
+    void FormResize();
+    void FormClose();
+    void setupRecovery();
+    void endRecovery();
+    int px(int designPixels) const;
+    bool scrollPlanByWheel(QWheelEvent &wheel);
+    void placeAgainWhenFramed();
+
+    ProjectSession m_session;
+    // Declared after the session, so it goes first and never outlives what it copies.
+    std::unique_ptr<RecoveryWriter> m_recovery;
+    std::unique_ptr<AreaCheckRunner> m_areaChecks;
+    Form2 *m_form2 = nullptr;
+    double m_scale = 1.0;
+    PlanView m_view = PlanView::Keys;
+    DisplayColours m_displayColours;
+    QString m_scalePlan;
+    bool m_closing = false;
+    // Set while the window waits for its frame to be placed again (the argument of the
+    // placement).
+    std::optional<bool> m_placeWhenFramed;
+    // Wheel turns too small to scroll a pixel yet, per direction.
+    QPoint m_wheelRest;
+    bool m_recoveryFailureShown = false;
+};

@@ -1,0 +1,167 @@
+#include "gui/mainwindow/form1.h"
+
+#include "gui/widgets/colourswatch.h"
+#include "gui/widgets/dialogs.h"
+#include "gui/widgets/piegauge.h"
+#include "core/archive/projectarchive.h"
+#include "core/model/recoverywriter.h"
+#include "gui/records/form2.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Lets the window repaint the gauge and stay responsive while a large archive is packed or
+// unpacked; user input waits, so nothing can change the project meanwhile.
+void keepResponsive()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+} // namespace
+
+void Form1::ZipperTotalPercentDone(int percent)
+{
+    Gauge1->setProgress(percent);
+    if (Gauge1->progress() >= 100)
+        Gauge1->hide();
+    keepResponsive();
+}
+
+void Form1::UnzipperTotalPercentDone(int percent)
+{
+    // Packing and unpacking show their progress alike.
+    ZipperTotalPercentDone(percent);
+}
+
+void Form1::SpeedButton2Click()
+{
+    guard([&] {
+        if (!m_session.hasPlan())
+            return;
+        m_session.plans().rebuild(m_session.table());
+        const QString path = Dialogs::chooseFile(SaveDialog1);
+        if (path.isEmpty())
+            return;
+        Gauge1->setProgress(0);
+        Gauge1->show();
+        int packed = 0;
+        try {
+            packed = ProjectArchive::save(m_session, path, [this](int p) { ZipperTotalPercentDone(p); });
+        } catch (...) {
+            Gauge1->hide();
+            throw;
+        }
+        Gauge1->hide();
+        if (packed < 1)
+            Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, ProjectArchive::notPackedMessage());
+        else
+            m_recovery->discard();
+    });
+}
+
+void Form1::SpeedButton3Click()
+{
+    guard([&] {
+        const QString path = Dialogs::chooseFile(OpenDialog1);
+        if (path.isEmpty() || !confirmDiscardChanges())
+            return;
+        openProjectArchive(path, OpenForm::Dialog);
+    });
+}
+
+bool Form1::openProjectArchive(const QString &path, OpenForm form)
+{
+    const bool dialog = form == OpenForm::Dialog;
+    ProjectArchive::OpenOptions options;
+    options.applyCaptions = dialog;
+    options.askReplace = [this](const QString &name) {
+        return Dialogs::message(this, Dialogs::Kind::Question, u"File Exists Alert"_s,
+                                u"Replace existing file "_s + name + u'?')
+               == QMessageBox::Yes;
+    };
+    options.progress = [this](int p) { UnzipperTotalPercentDone(p); };
+    QString unpainted;
+    options.unpaintedRecord = [&unpainted](const QString &message) { unpainted = message; };
+    options.beforePlans = [this, dialog] {
+        // The table is replaced now (not before: an archive that fails to open leaves the
+        // project as it was). A new room waiting in the dialog and a running blink belong to
+        // the project being left; both act on the old plan, still shown.
+        m_form2->abandon();
+        Timer1->stop();
+        BlinkCount = 1;
+        for (int i = 0; i < Captions::Count; ++i)
+            edt[static_cast<size_t>(i)]->setText(m_session.captions()[i]);
+        if (dialog) {
+            Gauge1->setProgress(0);
+            Gauge1->show();
+        }
+    };
+    ProjectArchive::OpenResult result;
+    try {
+        result = ProjectArchive::open(m_session, path, options);
+    } catch (...) {
+        Gauge1->hide();
+        refreshPlanView();
+        throw;
+    }
+    Gauge1->hide();
+    if (result != ProjectArchive::OpenResult::Opened) {
+        const QString text = result == ProjectArchive::OpenResult::NoDescription
+                                 ? ProjectArchive::descriptionMissingMessage()
+                                 : ProjectArchive::plansMissingMessage();
+        Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, text);
+        return false;
+    }
+    refreshPlanView();
+    PlaceMainWindow();
+    if (dialog) {
+        applyFinishedLock();
+        fillTabs();
+        if (TabSet1->count() > 0) {
+            TabSet1->setCurrentIndex(0);
+            TabSet1Change(0);
+        }
+    }
+    if (const QString reserved = ProjectArchive::reservedKeysMessage(m_session.table()); !reserved.isEmpty())
+        Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, reserved);
+    // Reported once the project is fully open, with every other room painted.
+    if (!unpainted.isEmpty())
+        showGeneralError(unpainted);
+    return true;
+}
+
+bool Form1::confirmDiscardChanges()
+{
+    // The question comes before a close or another opening; the work is on disk before it.
+    m_recovery->flush();
+    // Without a plan shown there is nothing a save could write.
+    if (!m_session.modified() || !m_session.hasPlan())
+        return true;
+    const auto answer = Dialogs::message(this, Dialogs::Kind::QuestionWithCancel, applicationTitle(),
+                                         u"Сохранить изменения в архиве?"_s);
+    if (answer == QMessageBox::Cancel)
+        return false;
+    if (answer == QMessageBox::No)
+        return true;
+    SpeedButton2Click();
+    // Only a completed save lets the user go on; a cancelled or failed one keeps the project.
+    return !m_session.modified();
+}
+
+void Form1::applyFinishedLock()
+{
+    const bool finished = m_session.table().isFinished();
+    m_form2->setFinishedLock(finished);
+    for (QWidget *w : std::initializer_list<QWidget *>{Button2, Button1, Shape1, Shape2, SpeedButton1,
+                                                        Button4, Bevels[3]})
+        w->setVisible(!finished);
+}

@@ -1,0 +1,141 @@
+#include "gui/mainwindow/form1.h"
+
+#include "gui/widgets/colourswatch.h"
+#include "gui/widgets/dialogs.h"
+#include "core/model/descriptionfile.h"
+#include "core/model/recoverywriter.h"
+#include "core/plan/colourkey.h"
+#include "core/plan/floodfill.h"
+#include "gui/plan/plancanvas.h"
+#include "gui/records/form2.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTabBar>
+
+using namespace Qt::StringLiterals;
+
+void Form1::TabSet1Change(int index)
+{
+    guard([&] {
+        if (index < 0 || index >= PlanList::Capacity)
+            return;
+        const QString name = m_session.plans().name(index + 1);
+        if (name.isEmpty() || name == m_session.currentPlan())
+            return;
+        try {
+            m_session.showPlanFile(m_session.programDir() + name, name);
+        } catch (...) {
+            // The old plan stays on screen, so its tab stays selected.
+            const QSignalBlocker blocker(TabSet1);
+            TabSet1->setCurrentIndex(m_session.plans().names().indexOf(m_session.currentPlan()));
+            throw;
+        }
+        // Shown first, so a room whose key cannot be read still leaves the new plan on screen.
+        refreshPlanView();
+        repaintRooms();
+    });
+}
+
+// Image1 lies in the plan area below the tool panel; the scroll bars' maxima are kept by
+// layoutPlanArea() so that every edge of the plan can be reached.
+void Form1::HorzScrollBarChange(int position)
+{
+    Image1->move(-position, Image1->y());
+}
+
+void Form1::VertScrollBarChange(int position)
+{
+    Image1->move(Image1->x(), -position);
+}
+
+void Form1::SpeedButton1Click()
+{
+    guard([&] {
+        const QString path = Dialogs::chooseFile(OpenPictureDialog1);
+        if (path.isEmpty())
+            return;
+        // The file name becomes the plan id of every record on the plan; the description file
+        // could not store it, so the plan is refused before anything changes.
+        const QString name = QFileInfo(path).fileName();
+        if (const auto c = DescriptionFile::firstUnholdable(name)) {
+            const QString shown = c->isPrint() && !c->isSpace() ? u"«"_s + *c + u"»"_s
+                                                               : u"U+%1"_s.arg(int(c->unicode()), 4, 16, QChar(u'0')).toUpper();
+            Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
+                             u"Имя файла «%1» содержит символ %2, который нельзя сохранить в описании проекта. "
+                             u"План не добавлен: переименуйте файл и добавьте его снова."_s.arg(name, shown));
+            return;
+        }
+        // The path is recorded first: a bitmap that fails to load now may be mended and chosen
+        // through its tab later.
+        m_session.planPaths().addPlanFile(path);
+        recovery().changed();
+        m_session.showPlanFile(path, name);
+        refreshPlanView();
+        PlaceMainWindow(true);
+    });
+}
+
+void Form1::Button4Click()
+{
+    guard([&] {
+        if (!m_session.hasPlan())
+            return;
+        const QString path = m_session.planPaths().planFilePath(m_session.programDir(), m_session.currentPlan());
+        QString program = qEnvironmentVariable("METROLA_PAINT");
+        for (const QString &candidate : {u"kolourpaint"_s, u"pinta"_s, u"gimp"_s, u"mtpaint"_s}) {
+            if (!program.isEmpty())
+                break;
+            program = QStandardPaths::findExecutable(candidate);
+        }
+        // The paint program runs on its own; the user comes back to the plan through its tab.
+        if (program.isEmpty() || !QProcess::startDetached(program, {path}))
+            Dialogs::openDocument(path);
+    });
+}
+
+void Form1::Image1MouseUp(Qt::MouseButton button, int x, int y)
+{
+    guard([&] {
+        refreshDialogCaptions();
+        if (button == Qt::LeftButton) {
+            Hinter->hide();
+            opter->hide();
+            return;
+        }
+        if (button != Qt::MiddleButton && button != Qt::RightButton)
+            return;
+        if (!m_session.hasPlan())
+            return;
+        QImage &image = m_session.planImage();
+        const QPoint point(x, y);
+        if (!image.rect().contains(point))
+            return;
+        RecordTable &table = m_session.table();
+        if (button == Qt::RightButton && table.isFinished()) {
+            Dialogs::message(this, Dialogs::Kind::Notice, u"НЕРЕДАКТ"_s,
+                             u"В данный файл нельзя вносить новые записи. Файл завершён."_s);
+            return;
+        }
+        const quint32 found = ColourKey::fromRgb(image.pixel(point));
+        const int row = table.rowOfColour(found);
+        if (row > 0) {
+            m_form2->openEdit(row, point);
+            return;
+        }
+        if (button != Qt::RightButton)
+            return;
+
+        m_session.markingColour = ColourKey::below(m_session.markingColour);
+        Shape1->setColour(m_session.markingColour);
+        quint32 key = m_session.markingColour;
+        while (table.colourInUse(key))
+            key = ColourKey::below(key);
+        m_session.restoreColour = found;
+        Shape2->setColour(found);
+        refreshPlanRect(FloodFill().fill(image, point, ColourKey::toRgb(key)));
+        m_form2->openNew(key, point, table.entryRow(), m_session.currentPlan());
+    });
+}

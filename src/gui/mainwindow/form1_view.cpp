@@ -1,0 +1,76 @@
+#include "gui/mainwindow/form1.h"
+
+#include "core/model/areacheckrunner.h"
+#include "gui/plan/plancanvas.h"
+#include "gui/plan/planlegend.h"
+#include "gui/reports/summarywindow.h"
+
+#include <QComboBox>
+
+using namespace Qt::StringLiterals;
+
+// The view selector lives at the right end of the bottom strip, the legend over the top right
+// corner of the plan area. Both only change what is drawn: the plan image keeps its keys.
+void Form1::buildViewSelector(QWidget *bottomStrip)
+{
+    ViewMode = new QComboBox(bottomStrip);
+    ViewMode->setObjectName(u"ViewMode"_s);
+    ViewMode->setToolTip(u"Раскраска плана"_s);
+    ViewMode->addItems({u"Ключи"_s, u"По типу"_s, u"Свободные"_s, u"По арендаторам"_s, u"Расхождения"_s});
+    ViewMode->setFocusPolicy(Qt::NoFocus);
+    Legend = new PlanLegend(PlanArea);
+    Legend->setObjectName(u"Legend"_s);
+    Image1->setColours(&m_displayColours);
+    connect(ViewMode, &QComboBox::currentIndexChanged, this, &Form1::ViewModeChange);
+    RecordTable *table = &m_session.table();
+    const auto changed = [this] { refreshColouring(); };
+    connect(table, &QAbstractItemModel::dataChanged, this, changed);
+    connect(table, &QAbstractItemModel::rowsInserted, this, changed);
+    connect(table, &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(table, &QAbstractItemModel::modelReset, this, changed);
+    connect(this, &Form1::scalesChanged, this, changed);
+    // Plans measured in the background: the Расхождения colours follow.
+    connect(m_areaChecks.get(), &AreaCheckRunner::finished, this, [this] {
+        if (m_view == PlanView::Mismatch)
+            refreshColouring();
+    });
+}
+
+int Form1::layoutViewSelector(int stripWidth, int stripHeight)
+{
+    const int width = std::min(ViewMode->sizeHint().width(), stripWidth / 3);
+    ViewMode->setGeometry(stripWidth - width, 0, width, stripHeight);
+    return stripWidth - width;
+}
+
+void Form1::ViewModeChange(int index)
+{
+    guard([&] {
+        m_view = static_cast<PlanView>(std::clamp(index, 0, 4));
+        refreshColouring();
+    });
+}
+
+void Form1::refreshColouring()
+{
+    const QString plan = m_session.hasPlan() ? m_session.currentPlan() : QString();
+    if (m_view == PlanView::Mismatch) {
+        // Until plans loaded from their files are measured, the colours stay as they were.
+        if (!m_areaChecks->request()) {
+            if (Summary)
+                Summary->scheduleRefresh();
+            return;
+        }
+        const std::vector<RoomAreaCheck> &checks = m_areaChecks->checks();
+        m_displayColours.assign(PlanColouring::mismatchPairs(m_session.table(), checks, plan));
+        Legend->setItems(PlanColouring::mismatchLegend(m_session.table(), checks, plan),
+                         m_session.captions()[Captions::Unit]);
+    } else {
+        m_displayColours.assign(PlanColouring::pairs(m_session.table(), plan, m_view));
+        Legend->setItems(PlanColouring::legend(m_session.table(), m_session.captions(), plan, m_view),
+                         m_session.captions()[Captions::Unit]);
+    }
+    Image1->update();
+    if (Summary)
+        Summary->scheduleRefresh(); // captions may have changed
+}

@@ -1,0 +1,171 @@
+#include "gui/plan/scaletool.h"
+
+#include "gui/widgets/dialogs.h"
+#include "core/model/planscales.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWidget>
+
+// Draws the rubber band over the plan without touching the plan image, and lets every mouse
+// event through to the widget below.
+class ScaleTool::Overlay : public QWidget
+{
+public:
+    explicit Overlay(QWidget *parent)
+        : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+
+    void setLine(const QLine &line)
+    {
+        update(area(m_line));
+        m_line = line;
+        update(area(m_line));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        if (m_line.isNull())
+            return;
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        // A light line under a dark dashed one shows on any plan colour.
+        painter.setPen(QPen(Qt::white, 3));
+        painter.drawLine(m_line);
+        painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+        painter.drawLine(m_line);
+        painter.setPen(QPen(Qt::red, 2));
+        for (const QPoint p : {m_line.p1(), m_line.p2()})
+            painter.drawEllipse(p, 3, 3);
+    }
+
+private:
+    static QRect area(const QLine &line)
+    {
+        return QRect(line.p1(), line.p2()).normalized().adjusted(-6, -6, 6, 6);
+    }
+
+    QLine m_line;
+};
+
+std::optional<double> ScaleTool::askMetres(QWidget *parent, const QString &question, const QString &initial)
+{
+    const auto text = Dialogs::askText(parent, QStringLiteral("Масштаб"), question, initial);
+    if (!text)
+        return std::nullopt;
+    const auto metres = PlanScales::parseNumber(text->trimmed());
+    if (!metres || *metres <= 0) {
+        Dialogs::message(parent, Dialogs::Kind::Warning, QStringLiteral("Ошибка"),
+                         QStringLiteral("«%1» — не положительное число метров. Масштаб не изменён.").arg(*text));
+        return std::nullopt;
+    }
+    return metres;
+}
+
+ScaleTool::ScaleTool(QWidget *canvas)
+    : QObject(canvas), m_canvas(canvas)
+{
+}
+
+ScaleTool::~ScaleTool()
+{
+    if (m_active)
+        qApp->removeEventFilter(this);
+}
+
+void ScaleTool::start()
+{
+    if (m_active)
+        stop();
+    m_active = true;
+    m_hasFirst = false;
+    // One filter on the application sees the plan's mouse events and Escape in any widget.
+    qApp->installEventFilter(this);
+    m_canvas->setCursor(Qt::CrossCursor);
+    m_overlay = new Overlay(m_canvas);
+    m_overlay->setGeometry(m_canvas->rect());
+    m_overlay->show();
+    m_overlay->raise();
+}
+
+void ScaleTool::cancel()
+{
+    if (!m_active)
+        return;
+    stop();
+    Q_EMIT cancelled();
+}
+
+QLine ScaleTool::rubberBand() const
+{
+    return m_active && m_hasFirst ? QLine(m_first, m_end) : QLine();
+}
+
+void ScaleTool::stop()
+{
+    m_active = false;
+    m_hasFirst = false;
+    qApp->removeEventFilter(this);
+    m_canvas->unsetCursor();
+    delete m_overlay;
+}
+
+void ScaleTool::moveEnd(QPoint to)
+{
+    m_end = to;
+    if (m_overlay) {
+        // The plan may have grown or shrunk since the command began.
+        m_overlay->setGeometry(m_canvas->rect());
+        m_overlay->setLine(QLine(m_first, m_end));
+    }
+}
+
+bool ScaleTool::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!m_active)
+        return false;
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        // Escape in any widget of the plan's window, but not in another window's dialog.
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && widget->window() == m_canvas->window()) {
+            cancel();
+            return true;
+        }
+        return false;
+    }
+    if (watched != m_canvas)
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        return true;
+    case QEvent::MouseMove:
+        if (m_hasFirst)
+            moveEnd(static_cast<QMouseEvent *>(event)->position().toPoint());
+        return true;
+    case QEvent::MouseButtonRelease: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::LeftButton)
+            return true;
+        const QPoint p = mouse->position().toPoint();
+        if (!m_hasFirst) {
+            m_first = p;
+            m_hasFirst = true;
+            moveEnd(p);
+            return true;
+        }
+        const QPoint first = m_first;
+        stop();
+        Q_EMIT measured(first, p);
+        return true;
+    }
+    default:
+        return false;
+    }
+}

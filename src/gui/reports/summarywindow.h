@@ -1,0 +1,76 @@
+#pragma once
+
+#include "core/reports/complexsummary.h"
+
+#include <QWidget>
+
+class AreaCheckRunner;
+class ProjectSession;
+class QDoubleSpinBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// "Сводка": the complex by plan, by tenant and its problems, kept up to date while the
+// records change. Rows that stand for one room carry its table row; double-clicking them asks
+// the main window to show that record.
+class SummaryWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int RowRole = Qt::UserRole + 1;
+
+    SummaryWindow(ProjectSession &session, AreaCheckRunner &areaChecks, QWidget *parent = nullptr);
+
+    const ComplexSummary &summary() const { return m_summary; }
+    // Rebuilds the tables now; changes of the records call it through a zero timer, so a burst
+    // of changes costs one rebuild.
+    void refresh();
+    void scheduleRefresh();
+
+    QTreeWidget *PlanTable = nullptr;
+    QTreeWidget *TenantTable = nullptr;
+    QTreeWidget *ProblemTable = nullptr;
+    QTreeWidget *AreaTable = nullptr;
+    QPushButton *CopyButton = nullptr;
+    // The area check: its tolerance, the scale of the plan selected in PlanTable, and the
+    // progress of plans being measured.
+    QDoubleSpinBox *Tolerance = nullptr;
+    QPushButton *MeasureScaleButton = nullptr;
+    QPushButton *EditScaleButton = nullptr;
+    QPushButton *RemoveScaleButton = nullptr;
+    QLabel *MeasureStatus = nullptr;
+    QProgressBar *MeasureProgress = nullptr;
+
+    // The plan of the selected row of PlanTable; empty for the total row or none.
+    QString selectedPlan() const;
+
+Q_SIGNALS:
+    void roomActivated(int row);
+    // The window changed a scale or the tolerance in the session.
+    void scalesEdited();
+    // The user wants to measure the plan's scale with two points on it.
+    void measureRequested(const QString &plan);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void copyTables();
+    void itemActivated(QTreeWidgetItem *item);
+    void fillAreaTable();
+    void updateScaleButtons();
+    void editScale();
+    void removeScale();
+    void toleranceEdited(double value);
+    void showProgress(int done, int total, const QString &plan);
+
+    ProjectSession &m_session;
+    AreaCheckRunner &m_areaChecks;
+    ComplexSummary m_summary;
+    QTimer *m_refreshTimer = nullptr;
+};

@@ -1,0 +1,117 @@
+#include "gui/widgets/dialogs.h"
+
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace Dialogs {
+
+namespace {
+Responder &responder()
+{
+    static Responder instance;
+    return instance;
+}
+} // namespace
+
+void setResponder(Responder r)
+{
+    responder() = std::move(r);
+}
+
+QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &title,
+                                    const QString &text)
+{
+    if (responder().message)
+        return responder().message(kind, title, text);
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(text);
+    switch (kind) {
+    case Kind::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Kind::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Kind::Notice:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Kind::Question:
+        box.setIcon(QMessageBox::Question);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        break;
+    case Kind::QuestionWithCancel:
+        box.setIcon(QMessageBox::Question);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QString chooseFile(QFileDialog *dialog)
+{
+    if (responder().file)
+        return responder().file(dialog);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    return dialog->selectedFiles().constFirst();
+}
+
+bool chooseColour(QColorDialog *dialog)
+{
+    if (responder().colour)
+        return responder().colour(dialog);
+    return dialog->exec() == QDialog::Accepted;
+}
+
+std::optional<QString> askText(QWidget *parent, const QString &title, const QString &label,
+                               const QString &initial)
+{
+    if (responder().text)
+        return responder().text(title, label);
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+bool openDocument(const QString &path)
+{
+    if (responder().open)
+        return responder().open(path);
+    // On Linux openUrl reports success as soon as xdg-open starts, even when nothing can open
+    // the file, so the desktop is asked first whether anything is set to open its type.
+    if (!hasDesktopHandler(path))
+        return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool hasDesktopHandler(const QString &path)
+{
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    if (!type.isValid() || type.isDefault()) // a type the desktop cannot be asked about
+        return true;
+    QProcess query;
+    query.start(u"xdg-mime"_s, {u"query"_s, u"default"_s, type.name()});
+    // Without xdg-utils there is no xdg-open either, and openUrl answers for itself.
+    if (!query.waitForStarted(5000))
+        return true;
+    if (!query.waitForFinished(5000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return true;
+    }
+    return query.exitStatus() == QProcess::NormalExit && !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
+} // namespace Dialogs

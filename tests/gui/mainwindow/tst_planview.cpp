@@ -1,0 +1,221 @@
+#include "testrecord.h"
+#include "gui/mainwindow/form1.h"
+#include <QLineEdit>
+#include "messagelog.h"
+#include "core/plan/colourkey.h"
+#include "gui/plan/plancanvas.h"
+#include "gui/plan/planlegend.h"
+#include "gui/records/form2.h"
+#include "gui/reports/summarywindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A plan 60 x 40, white, with black walls at x = 20 and x = 40: rooms L, M and R from the
+// left. L and M are marked and let to one tenant; R is unmarked.
+constexpr quint32 kKeyL = 0x3366CC;
+constexpr quint32 kKeyM = 0x00AA11;
+const QPoint kL(5, 10);
+const QPoint kM(30, 10);
+const QPoint kR(50, 10);
+const QPoint kWall(20, 30);
+const QString kPlan = u"p.bmp"_s;
+
+QImage threeRooms()
+{
+    QImage image(60, 40, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    for (int y = 0; y < image.height(); ++y) {
+        image.setPixel(20, y, qRgb(0, 0, 0));
+        image.setPixel(40, y, qRgb(0, 0, 0));
+    }
+    return image;
+}
+
+RecordTable::Row record(QPoint label, quint32 key, const QString &type, const QString &tenant)
+{
+    return roomRecord({.plan = kPlan, .name = u"к"_s, .type = type, .area = u"12,5"_s, .tenant = tenant,
+                       .key = QString::number(key), .label = label});
+}
+
+QRgb shownAt(Form1 &form, QPoint p)
+{
+    return form.Image1->grab(QRect(p, QSize(1, 1))).toImage().pixel(0, 0) | 0xff000000u;
+}
+
+} // namespace
+
+class TestPlanView : public QObject
+{
+    Q_OBJECT
+
+    MessageLog m_log;
+
+    void showPlan(Form1 &form, PlanView view)
+    {
+        RecordTable &table = form.session().table();
+        table.appendRecord(record(kL, kKeyL, u"торг"_s, u"Т1"_s), u"01.02.2024"_s);
+        table.appendRecord(record(kM, kKeyM, u"склд"_s, u"Т1"_s), u"01.02.2024"_s);
+        form.session().setShownPlan(threeRooms(), kPlan);
+        form.session().repaintPlanRooms();
+        form.refreshPlanView();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.ViewMode->setCurrentIndex(int(view));
+        QCOMPARE(form.planView(), view);
+    }
+
+private Q_SLOTS:
+    void init() { m_log.install(); }
+    void cleanup() { MessageLog::remove(); }
+
+    void eachViewMapsOnlyRooms_data()
+    {
+        QTest::addColumn<int>("view");
+        QTest::addColumn<quint32>("l");
+        QTest::addColumn<quint32>("m");
+        QTest::addColumn<int>("legendLines");
+        QTest::newRow("keys") << int(PlanView::Keys) << ColourKey::toRgb(kKeyL) << ColourKey::toRgb(kKeyM) << 0;
+        QTest::newRow("type") << int(PlanView::ByType) << PlanColouring::typeColour(0) << PlanColouring::typeColour(3)
+                              << 5;
+        QTest::newRow("vacancy") << int(PlanView::Vacancy) << PlanColouring::kLet << PlanColouring::kLet << 2;
+        QTest::newRow("tenant") << int(PlanView::ByTenant) << PlanColouring::tenantColour(0)
+                                << PlanColouring::tenantColour(0) << 0;
+    }
+    void eachViewMapsOnlyRooms()
+    {
+        QFETCH(int, view);
+        QFETCH(quint32, l);
+        QFETCH(quint32, m);
+        QFETCH(int, legendLines);
+        Form1 form(QDir::tempPath() + u'/');
+        showPlan(form, PlanView(view));
+        const QImage keys = form.session().planImage().copy();
+        QCOMPARE(shownAt(form, kL), QRgb(l));
+        QCOMPARE(shownAt(form, kM), QRgb(m));
+        QCOMPARE(shownAt(form, kR), qRgb(255, 255, 255));
+        QCOMPARE(shownAt(form, kWall), qRgb(0, 0, 0));
+        QCOMPARE(form.session().planImage(), keys);
+        QCOMPARE(int(form.Legend->items().size()), legendLines);
+        QCOMPARE(form.Legend->isVisibleTo(&form), legendLines > 0);
+        if (view == int(PlanView::ByType))
+            QCOMPARE(form.Legend->lineText(0), u"Торговые — 12,5 "_s + form.edt[9]->text());
+
+        // The tenant of M moves out: the view follows the record at once.
+        RecordTable &table = form.session().table();
+        RecordTable::Row row = table.row(2);
+        row[RecordTable::Tenant].clear();
+        table.updateRecord(2, row, std::nullopt);
+        if (view == int(PlanView::Vacancy) || view == int(PlanView::ByTenant))
+            QVERIFY(shownAt(form, kM) != QRgb(m));
+        else
+            QCOMPARE(shownAt(form, kM), QRgb(m));
+        // Undo removes the record: its room is shown by its pixels again.
+        form.Button2->click();
+        QCOMPARE(shownAt(form, kM), qRgb(255, 255, 255));
+        QCOMPARE(shownAt(form, kL), QRgb(l));
+        QVERIFY(m_log.texts.isEmpty());
+    }
+
+    void typeViewActsOnTheKeyImage()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        showPlan(form, PlanView::ByType);
+        QTest::mouseMove(form.Image1, kM + QPoint(2, 5));
+        QCOMPARE(form.Hinter->text(), u" Т1 к 12,5кв.м. "_s);
+
+        QTest::mouseClick(form.Image1, Qt::RightButton, {}, kM);
+        QVERIFY(form.form2()->isVisible());
+        QCOMPARE(form.form2()->row(), 2);
+        form.form2()->hide();
+
+        // Marking the unmarked room fills the key image; the new key, not yet a record, shows
+        // as it is.
+        QTest::mouseClick(form.Image1, Qt::RightButton, {}, kR);
+        const QRgb newKey = form.session().planImage().pixel(kR);
+        QCOMPARE(newKey, ColourKey::toRgb(form.session().markingColour));
+        QCOMPARE(shownAt(form, kR), newKey);
+        form.form2()->hide();
+
+        // Blink: the room shows the restore colour, then its type colour again.
+        form.BlinkRow = 1;
+        form.Timer1Timer();
+        QCOMPARE(form.session().planImage().pixel(kL), ColourKey::toRgb(form.session().restoreColour));
+        QCOMPARE(shownAt(form, kL), ColourKey::toRgb(form.session().restoreColour));
+        form.Timer1Timer();
+        QCOMPARE(form.session().planImage().pixel(kL), ColourKey::toRgb(kKeyL));
+        QCOMPARE(shownAt(form, kL), PlanColouring::typeColour(0));
+        QVERIFY(m_log.texts.isEmpty());
+    }
+
+    void summaryFollowsCommitAndUndo()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        showPlan(form, PlanView::Keys);
+        form.SummaryButton->click();
+        SummaryWindow *summary = form.Summary;
+        QVERIFY(summary && summary->isVisible());
+        const auto totalCell = [summary](int column) {
+            QTreeWidget *plans = summary->PlanTable;
+            return plans->topLevelItem(plans->topLevelItemCount() - 1)->text(column);
+        };
+        QCOMPARE(totalCell(1), u"2"_s);
+        QCOMPARE(totalCell(8), u"25"_s);
+
+        // A new room let to a second tenant, committed through the record dialog.
+        QTest::mouseClick(form.Image1, Qt::RightButton, {}, kR);
+        form.form2()->Edit1->setText(u"Т2"_s);
+        form.form2()->Edit2->setText(u"7,25"_s);
+        form.form2()->Button2->click();
+        QTRY_COMPARE(totalCell(1), u"3"_s);
+        QCOMPARE(totalCell(8), u"32,25"_s);
+        QCOMPARE(summary->TenantTable->topLevelItemCount(), 2);
+
+        form.Button2->click();
+        QTRY_COMPARE(totalCell(1), u"2"_s);
+        QCOMPARE(totalCell(8), u"25"_s);
+        QCOMPARE(summary->TenantTable->topLevelItemCount(), 1);
+
+        summary->CopyButton->click();
+        QVERIFY(QApplication::clipboard()->text().contains(u"Т1\t2\t25\tp.bmp"_s));
+        QVERIFY(m_log.texts.isEmpty());
+    }
+
+    void doubleClickOnARoomShowsItsRecord()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        showPlan(form, PlanView::ByType);
+        form.session().table().setCell(RecordTable::Area, 2, u"abc"_s);
+        form.SummaryButton->click();
+        SummaryWindow *summary = form.Summary;
+        QTRY_COMPARE(summary->ProblemTable->topLevelItemCount(), 1);
+        QTreeWidgetItem *problem = summary->ProblemTable->topLevelItem(0);
+        QCOMPARE(problem->text(1), u"area"_s);
+        Q_EMIT summary->ProblemTable->itemDoubleClicked(problem, 0);
+        QCOMPARE(form.selectedRow(), 2);
+        QVERIFY(form.Timer1->isActive());
+        QCOMPARE(form.BlinkRow, 2);
+
+        QTreeWidgetItem *tenant = summary->TenantTable->topLevelItem(0);
+        QCOMPARE(tenant->childCount(), 2);
+        Q_EMIT summary->TenantTable->itemDoubleClicked(tenant, 0); // a tenant row is no room
+        QCOMPARE(form.BlinkRow, 2);
+        Q_EMIT summary->TenantTable->itemDoubleClicked(tenant->child(0), 0);
+        QCOMPARE(form.selectedRow(), 1);
+        QCOMPARE(form.BlinkRow, 1);
+    }
+};
+
+QTEST_MAIN(TestPlanView)
+#include "tst_planview.moc"

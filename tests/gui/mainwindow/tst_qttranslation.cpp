@@ -1,0 +1,75 @@
+#include "gui/mainwindow/form1.h"
+#include "core/base/qttranslation.h"
+
+#include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString cancelText(QFileDialog *dialog)
+{
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->show();
+    auto *box = dialog->findChild<QDialogButtonBox *>();
+    const QString text = box && box->button(QDialogButtonBox::Cancel) ? box->button(QDialogButtonBox::Cancel)->text()
+                                                                       : QString();
+    dialog->hide();
+    return text;
+}
+
+} // namespace
+
+class TestQtTranslation : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Runs first: nothing is installed yet. A missing translation is one line on stderr and
+    // the program goes on in Qt's English.
+    void missingTranslationIsOneWarning()
+    {
+        QTemporaryDir empty;
+        QTemporaryFile log;
+        QVERIFY(log.open());
+        std::fflush(stderr);
+        const int saved = dup(STDERR_FILENO);
+        dup2(log.handle(), STDERR_FILENO);
+        const bool found = QtTranslation::installRussian(u"metrola"_s, empty.path());
+        std::fflush(stderr);
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+        QVERIFY(!found);
+        QFile written(log.fileName());
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(written.readAll());
+        QCOMPARE(text.count(u'\n'), 1);
+        QVERIFY(text.startsWith(u"metrola: "_s));
+        QVERIFY(text.contains(u"qtbase_ru"_s));
+
+        QTemporaryDir dir;
+        Form1 window(dir.path() + u'/');
+        QCOMPARE(cancelText(window.findChild<QFileDialog *>(u"OpenDialog1"_s)), u"Cancel"_s);
+    }
+
+    void fileDialogSpeaksRussian()
+    {
+        QVERIFY(QtTranslation::installRussian(u"metrola"_s));
+        QTemporaryDir dir;
+        Form1 window(dir.path() + u'/');
+        for (const char *name : {"OpenDialog1", "SaveDialog1", "OpenPictureDialog1"})
+            QCOMPARE(cancelText(window.findChild<QFileDialog *>(QString::fromLatin1(name))), u"Отмена"_s);
+    }
+};
+
+QTEST_MAIN(TestQtTranslation)
+#include "tst_qttranslation.moc"
