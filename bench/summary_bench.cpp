@@ -2,7 +2,7 @@
 // that only reads every area cell as a number. Goal: the summary under 50 ms.
 
 #include "core/model/recordtable.h"
-#include "core/reports/areatext.h"
+#include "core/base/numbertext.h"
 #include "core/reports/complexsummary.h"
 
 #include <benchmark/benchmark.h>
@@ -40,7 +40,7 @@ void BM_ReadAreas100k(benchmark::State &state)
     for (auto _ : state) {
         double sum = 0;
         for (int r = 1; r <= table.recordCount(); ++r)
-            sum += AreaText::value(table.row(r)[RecordTable::Area]).value_or(0);
+            sum += NumberText::area(table.row(r)[RecordTable::Area]).value_or(0);
         benchmark::DoNotOptimize(sum);
     }
 }

@@ -3,6 +3,8 @@
 #include "core/model/descriptionfile.h"
 #include "core/base/metrolaerror.h"
 #include "core/model/recordtable.h"
+#include "core/base/namerule.h"
+#include "core/plan/colourkey.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +23,7 @@ int scanRowOfColour(const RecordTable &t, quint32 colour)
         const std::optional<int> n = parseCellNumber(key);
         if (!n)
             return -1; // the lookup must throw
-        if (qint64(*n) == qint64(colour) && !RecordTable::isReservedKey(*n))
+        if (qint64(*n) == qint64(colour) && !ColourKey::isReserved(*n))
             found = r;
     }
     return found;
@@ -51,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     }
     for (size_t r = 0; r + 1 < contents.rows.size(); ++r) {
-        if (!DescriptionFile::isSafePlanId(contents.rows[r][RecordTable::PlanId]))
+        if (!NameRule::isBareFileName(contents.rows[r][RecordTable::PlanId]))
             __builtin_trap();
     }
 

@@ -5,6 +5,7 @@
 #include "core/base/cp1251.h"
 #include "core/model/descriptionfile.h"
 #include "core/model/recordtable.h"
+#include "core/base/namerule.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -31,9 +32,9 @@ QString planIdFrom(QString id)
     }
     // "." / ".." and a drive prefix such as "C:" are refused by the reader; a leading letter
     // makes them plain names.
-    if (!DescriptionFile::isSafePlanId(id) || id.isEmpty())
+    if (!NameRule::isBareFileName(id) || id.isEmpty())
         id.prepend(u'p');
-    if (!DescriptionFile::isSafePlanId(id))
+    if (!NameRule::isBareFileName(id))
         __builtin_trap();
     return id;
 }

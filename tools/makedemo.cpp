@@ -7,7 +7,7 @@
 #include "core/model/descriptionfile.h"
 #include "core/model/planscales.h"
 #include "core/model/roomareas.h"
-#include "core/reports/areatext.h"
+#include "core/base/numbertext.h"
 #include "core/plan/floodfill.h"
 #include "core/plan/planimage.h"
 #include "core/plan/roommeasure.h"
@@ -254,7 +254,7 @@ int main(int argc, char **argv)
                              seeds[i].labelPoint.y(), qPrintable(id));
                 return 1;
             }
-            measured.push_back({AreaText::value(table.cellText(RecordTable::Area, rows[i])).value_or(0),
+            measured.push_back({NumberText::area(table.cellText(RecordTable::Area, rows[i])).value_or(0),
                                 pixels[i].pixels});
         }
         const double scale = bestScale(measured, scales.tolerance());

@@ -4,6 +4,7 @@
 #include "cli/cliproject.h"
 #include "cli/clitext.h"
 #include "core/model/planscales.h"
+#include "core/base/numbertext.h"
 
 #include <QJsonArray>
 
@@ -44,10 +45,10 @@ QString infoText(CliProject &project)
     const PlanScales &scales = session.scales();
     if (scales.isEmpty())
         return {};
-    QString t = u"Масштабы планов (допуск %1 %):\n"_s.arg(PlanScales::formatNumber(scales.tolerance()));
+    QString t = u"Масштабы планов (допуск %1 %):\n"_s.arg(NumberText::formatScale(scales.tolerance()));
     for (const QString &plan : scales.planIds()) {
         const PlanScale scale = *scales.scale(plan);
-        t += u"  %1: 1 пиксель = %2 м (%3)\n"_s.arg(plan, PlanScales::formatNumber(scale.metresPerPixel),
+        t += u"  %1: 1 пиксель = %2 м (%3)\n"_s.arg(plan, NumberText::formatScale(scale.metresPerPixel),
                                                   scale.date.toString(u"dd.MM.yyyy"_s));
     }
     t += u"Измеренные площади:\n"_s;
@@ -55,7 +56,7 @@ QString infoText(CliProject &project)
     for (const RoomAreaCheck &room : session.checkAreas()) {
         const QString typed = table.cellText(RecordTable::Area, room.row);
         if (room.measured)
-            t += u"  строка %1: введено %2, измерено %3\n"_s.arg(room.row).arg(typed, CliText::formatArea(*room.measured));
+            t += u"  строка %1: введено %2, измерено %3\n"_s.arg(room.row).arg(typed, NumberText::format(*room.measured));
         else
             t += u"  строка %1: введено %2, не измерено: %3\n"_s.arg(room.row).arg(typed, room.reason);
     }

@@ -2,6 +2,7 @@
 
 #include "core/base/metrolaerror.h"
 #include "core/model/planscales.h"
+#include "core/base/numbertext.h"
 
 #include <QFile>
 
@@ -100,7 +101,7 @@ CliArgs CliArgs::parse(const QStringList &arguments)
             args.json = true;
         } else if (a == u"--tolerance"_s && cmd == Command::Check) {
             const QString text = value();
-            const auto percent = PlanScales::parseNumber(text);
+            const auto percent = NumberText::scale(text);
             if (!percent || *percent < 0 || *percent > PlanScales::kMaxTolerance)
                 usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(text, QString::number(PlanScales::kMaxTolerance)));
             args.tolerance = percent;

@@ -7,7 +7,7 @@
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
 #include "core/plan/planimage.h"
-#include "core/reports/areatext.h"
+#include "core/base/numbertext.h"
 #include "core/reports/recordrules.h"
 
 #include <QJsonArray>
@@ -102,7 +102,7 @@ void ProjectCheck::checkRecords(const CliProject &project)
         }
         const QString &area = row[RecordTable::Area];
         addRule(RecordRules::type(r, row[RecordTable::Type]));
-        addRule(RecordRules::area(r, area, AreaText::value(area).has_value()));
+        addRule(RecordRules::area(r, area, NumberText::area(area).has_value()));
     }
     // The EntryRow is no record, but its dates and marker travel with the file as well.
     checkChars(table.entryRow());
@@ -171,7 +171,7 @@ void ProjectCheck::checkLabelPoints(CliProject &project)
                 continue;
             }
             // Reported as a key problem; the repaint leaves such a record's room alone.
-            if (RecordTable::isReservedKey(*key))
+            if (ColourKey::isReserved(*key))
                 continue;
             const auto k = static_cast<quint32>(*key);
             labels.push_back({r, QPoint(*x, *y), k});

@@ -4,6 +4,7 @@
 #include "cli/clitext.h"
 #include "core/model/recordtable.h"
 #include "core/reports/complexsummary.h"
+#include "core/base/numbertext.h"
 
 #include <QJsonArray>
 
@@ -39,19 +40,19 @@ ProjectSummary ProjectSummary::of(const CliProject &project)
 
 QString ProjectSummary::text() const
 {
-    using CliText::formatArea;
+    using NumberText::format;
     QString t;
     t += u"Подписи: "_s + captions.join(u" | "_s) + u'\n';
     t += u"Записей: %1\n"_s.arg(records);
-    t += u"Общая площадь: %1\n"_s.arg(formatArea(areaTotal));
+    t += u"Общая площадь: %1\n"_s.arg(format(areaTotal));
     t += u"Планы (%1):\n"_s.arg(plans.size());
     for (const Plan &p : plans)
         t += u"  %1: записей %2, площадь %3\n"_s.arg(p.name, QString::number(p.records),
-                                                        formatArea(p.area));
+                                                        format(p.area));
     t += u"Площадь по типам:\n"_s;
     for (size_t i = 0; i < areaByType.size(); ++i)
-        t += u"  %1: %2\n"_s.arg(RecordTable::typeCodes()[i], formatArea(areaByType[i]));
-    t += u"  без типа: %1\n"_s.arg(formatArea(areaUnknownType));
+        t += u"  %1: %2\n"_s.arg(RecordTable::typeCodes()[i], format(areaByType[i]));
+    t += u"  без типа: %1\n"_s.arg(format(areaUnknownType));
     const auto rowList = [](const std::vector<int> &rows) {
         QStringList numbers;
         for (int r : rows)
@@ -62,7 +63,7 @@ QString ProjectSummary::text() const
         t += u"Площадь не указана, строки: "_s + rowList(areaMissingRows) + u'\n';
     if (!areaNotNumberRows.empty())
         t += u"Площадь не число (не учтена), строки: "_s + rowList(areaNotNumberRows) + u'\n';
-    t += u"Свободные помещения: %1, площадь %2\n"_s.arg(vacant.size()).arg(formatArea(vacantArea));
+    t += u"Свободные помещения: %1, площадь %2\n"_s.arg(vacant.size()).arg(format(vacantArea));
     for (const Vacancy &v : vacant)
         t += u"  строка %1: %2, %3, площадь %4\n"_s.arg(QString::number(v.row), v.plan, v.name, v.area);
     t += u"Работа завершена: %1\n"_s.arg(finished ? u"да"_s : u"нет"_s);

@@ -1,6 +1,6 @@
 #include "cli/clitext.h"
 
-#include "core/reports/areatext.h"
+#include "core/base/numbertext.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,16 +25,6 @@ void printJson(const QJsonObject &object)
 {
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-}
-
-std::optional<double> areaOf(const QString &cell)
-{
-    return AreaText::value(cell);
-}
-
-QString formatArea(double value)
-{
-    return AreaText::format(value);
 }
 
 } // namespace CliText

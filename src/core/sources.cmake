@@ -3,6 +3,8 @@
 set(METROLA_CORE_SOURCES
   base/metrolaerror.h
   base/cp1251.h base/cp1251.cpp
+  base/numbertext.h base/numbertext.cpp
+  base/namerule.h base/namerule.cpp
   base/qttranslation.h base/qttranslation.cpp
 
   model/recordtable.h model/recordtable.cpp
@@ -31,7 +33,7 @@ set(METROLA_CORE_SOURCES
   archive/zipreader.h archive/zipreader.cpp
   archive/projectarchive.h archive/projectarchive.cpp
 
-  reports/areatext.h reports/areatext.cpp
+  
   reports/areaschedule.h reports/areaschedule.cpp
   reports/xlsxworkbook.h reports/xlsxworkbook.cpp
   reports/placementpicture.h reports/placementpicture.cpp

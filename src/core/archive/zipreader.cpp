@@ -1,7 +1,7 @@
 #include "core/archive/zipreader.h"
 
 #include "core/base/cp1251.h"
-#include "core/model/descriptionfile.h"
+#include "core/base/namerule.h"
 #include "core/base/metrolaerror.h"
 #include "core/archive/zipformat.h"
 
@@ -415,7 +415,7 @@ bool ZipReader::isSafeMemberName(const QString &name)
 {
     // Members are named by the plan ids that records carry; a name one accepts and the other
     // refuses would open a project without its plan.
-    return !name.isEmpty() && DescriptionFile::isSafePlanId(name);
+    return !name.isEmpty() && NameRule::isBareFileName(name);
 }
 
 bool ZipReader::isFolderMemberName(const QString &name)

@@ -20,7 +20,7 @@ bool AreaCheckRunner::request()
 {
     if (isBusy())
         return false;
-    std::vector<RoomAreas::Job> jobs = m_session.roomAreas().stale(m_session, m_session.scales());
+    std::vector<RoomAreas::Job> jobs = m_session.roomAreas().stale(m_session.roomAreasProject(), m_session.scales());
     if (jobs.empty()) {
         m_checks = m_session.checkAreas();
         return true;

@@ -2,6 +2,7 @@
 
 #include "core/base/cp1251.h"
 #include "core/base/metrolaerror.h"
+#include "core/base/namerule.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -130,19 +131,6 @@ QString field(QByteArrayView line, int k)
         begin = sep + 1;
     }
     return QString();
-}
-
-bool isSafePlanId(const QString &id)
-{
-    if (id == u"." || id == u"..")
-        return false;
-    if (id.size() >= 2 && id[1] == u':' && id[0].toLower() >= u'a' && id[0].toLower() <= u'z')
-        return false;
-    for (QChar c : id) {
-        if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control)
-            return false;
-    }
-    return true;
 }
 
 bool canHold(QChar c)
@@ -284,7 +272,7 @@ Contents parse(QByteArrayView data)
     }
     for (size_t r = 0; r + 1 < contents.rows.size(); ++r) {
         const QString &id = contents.rows[r][RecordTable::PlanId];
-        if (!isSafePlanId(id)) {
+        if (!NameRule::isBareFileName(id)) {
             throw MetrolaError(
                 QStringLiteral("Файл описания содержит недопустимое имя плана «%1» в строке %2: "
                                "имя плана должно быть простым именем файла. Проект не загружен, "

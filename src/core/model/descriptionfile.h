@@ -52,12 +52,6 @@ Contents parse(QByteArrayView data);
 // On any failure nothing is changed.
 void load(const QString &programDir, bool applyCaptions, Captions &captions, RecordTable &table);
 
-// A plan id is used as a file name in the working folder, so it must not name anything else:
-// not "." or "..", no path separator, no drive prefix ("C:"), no control character (NUL
-// included). Dots elsewhere, "план..v2.bmp" for instance, are an ordinary name. An empty id
-// names no plan and passes. Archive member names follow the same rule.
-bool isSafePlanId(const QString &id);
-
 // The file has no quoting and is written in Windows-1251: a cell or caption holding ";", a line
 // end or a character the code page lacks would split its line or come back altered.
 bool canHold(QChar c);

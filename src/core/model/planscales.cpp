@@ -1,8 +1,10 @@
 #include "core/model/planscales.h"
 
 #include "core/base/cp1251.h"
+#include "core/base/numbertext.h"
 #include "core/model/descriptionfile.h"
 #include "core/base/metrolaerror.h"
+#include "core/base/namerule.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -49,7 +51,7 @@ void PlanScales::setTolerance(double percent)
 {
     if (!(percent >= 0 && percent <= kMaxTolerance)) {
         throw MetrolaError(QStringLiteral("Допуск должен быть числом от 0 до %1 %.")
-                               .arg(formatNumber(kMaxTolerance)));
+                               .arg(NumberText::formatScale(kMaxTolerance)));
     }
     m_tolerance = percent;
 }
@@ -57,14 +59,14 @@ void PlanScales::setTolerance(double percent)
 QByteArray PlanScales::build(const QStringList &plans) const
 {
     QByteArray out;
-    const QByteArray tolerance = formatNumber(m_tolerance).toLatin1();
+    const QByteArray tolerance = NumberText::formatScale(m_tolerance).toLatin1();
     for (const QString &plan : plans) {
         const auto it = m_scales.constFind(plan);
         if (it == m_scales.cend())
             continue;
         Cp1251::appendEncoded(out, plan);
         out += kSeparator;
-        out += formatNumber(it->metresPerPixel).toLatin1();
+        out += NumberText::formatScale(it->metresPerPixel).toLatin1();
         out += kSeparator;
         out += it->date.toString(dateFormat()).toLatin1();
         out += kSeparator;
@@ -84,12 +86,12 @@ PlanScales PlanScales::parse(QByteArrayView data)
         const QStringList fields = Cp1251::toUnicode(line).split(QLatin1Char(kSeparator));
         const auto at = [&fields](int k) { return k < fields.size() ? fields[k] : QString(); };
         const QString plan = at(0);
-        const auto value = parseNumber(at(1));
-        if (plan.isEmpty() || !DescriptionFile::isSafePlanId(plan) || !value || *value <= 0
+        const auto value = NumberText::scale(at(1));
+        if (plan.isEmpty() || !NameRule::isBareFileName(plan) || !value || *value <= 0
             || scales.m_scales.contains(plan))
             continue;
         scales.m_scales.insert(plan, {*value, QDate::fromString(at(2), dateFormat())});
-        const auto tolerance = parseNumber(at(3));
+        const auto tolerance = NumberText::scale(at(3));
         if (!toleranceRead && tolerance && *tolerance >= 0 && *tolerance <= kMaxTolerance) {
             scales.m_tolerance = *tolerance;
             toleranceRead = true;
@@ -135,26 +137,4 @@ PlanScales PlanScales::load(const QString &programDir)
                                .arg(path, file.errorString()));
     }
     return parse(data);
-}
-
-QString PlanScales::formatNumber(double value)
-{
-    // Twelve decimals keep a scale of a thousandth of a millimetre per pixel to six digits.
-    QString text = QString::number(value, 'f', 12);
-    while (text.endsWith(u'0'))
-        text.chop(1);
-    if (text.endsWith(u'.'))
-        text.chop(1);
-    return text.replace(u'.', u',');
-}
-
-std::optional<double> PlanScales::parseNumber(QStringView text)
-{
-    QString copy = text.toString();
-    copy.replace(u',', u'.');
-    bool ok = false;
-    const double value = copy.toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
 }

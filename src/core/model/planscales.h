@@ -61,11 +61,6 @@ public:
     // larger than any scale file.
     static PlanScales load(const QString &programDir);
 
-    // "0,0125": a decimal comma, no exponent, no trailing zeros.
-    static QString formatNumber(double value);
-    // Accepts a decimal comma or point; nullopt for anything that is not a finite number.
-    static std::optional<double> parseNumber(QStringView text);
-
     friend bool operator==(const PlanScales &, const PlanScales &) = default;
 
 private:

@@ -4,6 +4,8 @@
 #include "core/base/metrolaerror.h"
 #include "core/plan/floodfill.h"
 #include "core/plan/planimage.h"
+#include "core/base/namerule.h"
+#include "core/plan/colourkey.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,7 +74,7 @@ QRect ProjectSession::repaintPlanRooms()
             }
         }
         // White is every unmarked floor and black the walls: a record keyed so has no room.
-        if (readable && !RecordTable::isReservedKey(*values[0]))
+        if (readable && !ColourKey::isReserved(*values[0]))
             rooms.push_back({QPoint(*values[1], *values[2]), static_cast<quint32>(*values[0])});
     }
     QRect changed;
@@ -128,7 +130,7 @@ void ProjectSession::removeWorkingFiles(const QString &runningExecutable) const
     const QString running = QFileInfo(runningExecutable).canonicalFilePath();
     const auto removeBare = [&](const QString &name) {
         // Only bare names inside the working folder, and nothing the user brought in.
-        if (name.isEmpty() || !DescriptionFile::isSafePlanId(name))
+        if (name.isEmpty() || !NameRule::isBareFileName(name))
             return;
         const QString path = m_programDir + name;
         const QFileInfo info(path);

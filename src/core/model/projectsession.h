@@ -66,7 +66,12 @@ public:
     const PlanScales &scales() const { return m_scales; }
     RoomAreas &roomAreas() { return m_roomAreas; }
     // Typed against measured areas of every record on a plan with a scale.
-    std::vector<RoomAreaCheck> checkAreas() { return m_roomAreas.check(*this, m_scales); }
+    std::vector<RoomAreaCheck> checkAreas() { return m_roomAreas.check(roomAreasProject(), m_scales); }
+    // What the room areas read of this session.
+    RoomAreas::Project roomAreasProject() const
+    {
+        return {m_table, m_planPaths, m_programDir, m_currentPlan, m_planSource, m_planGeneration};
+    }
 
     quint32 markingColour = kInitialMarkingColour;
     quint32 restoreColour = kWhite;

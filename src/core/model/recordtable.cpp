@@ -1,6 +1,7 @@
 #include "core/model/recordtable.h"
 
 #include "core/base/metrolaerror.h"
+#include "core/plan/colourkey.h"
 
 #include <QDate>
 
@@ -194,7 +195,7 @@ std::vector<int> RecordTable::reservedKeyRows() const
     std::vector<int> rows;
     for (int r = 1; r <= recordCount(); ++r) {
         const auto key = parseCellNumber(cellText(ColourKey, r));
-        if (key && isReservedKey(*key))
+        if (key && ColourKey::isReserved(*key))
             rows.push_back(r);
     }
     return rows;
@@ -258,7 +259,7 @@ void RecordTable::unindexRow(int r)
     if (!isRecordRow(r))
         return;
     const auto value = parseCellNumber(key);
-    if (value && isReservedKey(*value))
+    if (value && ColourKey::isReserved(*value))
         return;
     if (value) {
         auto it = m_rowsByKey.find(*value);
@@ -293,7 +294,7 @@ void RecordTable::indexRow(int r)
     if (!isRecordRow(r))
         return;
     const auto value = parseCellNumber(key);
-    if (value && isReservedKey(*value))
+    if (value && ColourKey::isReserved(*value))
         return;
     if (value) {
         KeyRows &rows = m_rowsByKey[*value];

@@ -48,9 +48,6 @@ public:
     static int typeIndex(const QString &code);
     // Today's date as the EntryRow stores it.
     static QString today();
-    // White is the floor of every unmarked room and black the walls, so neither can name a
-    // room: a record keyed so is no room's record for lookups and repaints.
-    static bool isReservedKey(qint64 key) { return key == 0 || key == 0xFFFFFF; }
 
     explicit RecordTable(QObject *parent = nullptr);
 

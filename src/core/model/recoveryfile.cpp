@@ -5,6 +5,7 @@
 #include "core/base/metrolaerror.h"
 #include "core/model/projectsession.h"
 #include "core/model/workfolder.h"
+#include "core/base/namerule.h"
 
 #include <QDir>
 #include <QFile>
@@ -129,7 +130,7 @@ Recovered read(const QString &programDir)
     }
     // Only bare names: the clean-up at close deletes these from the working folder.
     recovered.extractedFiles.removeIf([](const QString &name) {
-        return name.isEmpty() || !DescriptionFile::isSafePlanId(name);
+        return name.isEmpty() || !NameRule::isBareFileName(name);
     });
     while (recovered.planPaths.size() > PlanPathTable::Capacity)
         recovered.planPaths.removeLast();

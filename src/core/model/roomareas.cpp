@@ -2,10 +2,11 @@
 
 #include "core/base/metrolaerror.h"
 #include "core/model/planscales.h"
-#include "core/model/projectsession.h"
+#include "core/model/planlist.h"
 #include "core/model/recordtable.h"
 #include "core/plan/planimage.h"
-#include "core/reports/areatext.h"
+#include "core/base/numbertext.h"
+#include "core/plan/colourkey.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -44,7 +45,7 @@ std::vector<RoomSeed> RoomAreas::seedsOf(const RecordTable &table, const QString
         const auto x = parseCellNumber(table.cellText(RecordTable::LabelX, r));
         const auto y = parseCellNumber(table.cellText(RecordTable::LabelY, r));
         // As the repaint does: a record keyed white or black has no room.
-        if (!key || !x || !y || RecordTable::isReservedKey(*key)) {
+        if (!key || !x || !y || ColourKey::isReserved(*key)) {
             if (skipped)
                 skipped->push_back(r);
             continue;
@@ -72,7 +73,7 @@ void RoomAreas::store(const QString &planId, std::vector<RoomSeed> seeds,
     }
 }
 
-const RoomAreas::Plan *RoomAreas::valid(const ProjectSession &session, const QString &planId,
+const RoomAreas::Plan *RoomAreas::valid(const Project &project, const QString &planId,
                                         const std::vector<RoomSeed> &seeds, const QString &source) const
 {
     const auto it = m_plans.constFind(planId);
@@ -80,8 +81,8 @@ const RoomAreas::Plan *RoomAreas::valid(const ProjectSession &session, const QSt
         return nullptr;
     // An image given in memory stays valid while it is the plan shown; a file while it is
     // unchanged.
-    const bool sameImage = it->source.isEmpty() && session.currentPlan() == planId
-                           && session.planSource().isEmpty() && it->generation == session.planGeneration();
+    const bool sameImage = it->source.isEmpty() && project.currentPlan == planId
+                           && project.planSource.isEmpty() && it->generation == project.planGeneration;
     if (sameImage)
         return &*it;
     const QFileInfo info(source);
@@ -117,35 +118,35 @@ void RoomAreas::adopt(const QString &planId, Plan plan)
     m_plans.insert(planId, std::move(plan));
 }
 
-std::vector<RoomAreas::Job> RoomAreas::stale(const ProjectSession &session, const PlanScales &scales) const
+std::vector<RoomAreas::Job> RoomAreas::stale(const Project &project, const PlanScales &scales) const
 {
     std::vector<Job> jobs;
     QSet<QString> seen;
-    const RecordTable &table = session.table();
+    const RecordTable &table = project.table;
     for (int r = 1; r <= table.recordCount(); ++r) {
         const QString &planId = table.cellText(RecordTable::PlanId, r);
         if (seen.contains(planId) || !scales.scale(planId))
             continue;
         seen.insert(planId);
-        Job job{planId, seedsOf(table, planId), session.planPaths().planFilePath(session.programDir(), planId)};
-        if (!valid(session, planId, job.seeds, job.source))
+        Job job{planId, seedsOf(table, planId), project.planPaths.planFilePath(project.programDir, planId)};
+        if (!valid(project, planId, job.seeds, job.source))
             jobs.push_back(std::move(job));
     }
     return jobs;
 }
 
-void RoomAreas::ensureMeasured(const ProjectSession &session, const QString &planId)
+void RoomAreas::ensureMeasured(const Project &project, const QString &planId)
 {
-    Job job{planId, seedsOf(session.table(), planId),
-            session.planPaths().planFilePath(session.programDir(), planId)};
-    if (!valid(session, planId, job.seeds, job.source))
+    Job job{planId, seedsOf(project.table, planId),
+            project.planPaths.planFilePath(project.programDir, planId)};
+    if (!valid(project, planId, job.seeds, job.source))
         adopt(planId, measure(std::move(job)));
 }
 
-std::vector<RoomAreaCheck> RoomAreas::check(const ProjectSession &session, const PlanScales &scales)
+std::vector<RoomAreaCheck> RoomAreas::check(const Project &project, const PlanScales &scales)
 {
     std::vector<RoomAreaCheck> result;
-    const RecordTable &table = session.table();
+    const RecordTable &table = project.table;
     const double tolerance = scales.tolerance();
     // Each plan once, before any is looked at: looking up the rooms of a plan reads the whole
     // table, which must not happen per record.
@@ -154,7 +155,7 @@ std::vector<RoomAreaCheck> RoomAreas::check(const ProjectSession &session, const
         const QString &planId = table.cellText(RecordTable::PlanId, r);
         if (!plans.contains(planId) && scales.scale(planId)) {
             plans.insert(planId);
-            ensureMeasured(session, planId);
+            ensureMeasured(project, planId);
         }
     }
     QHash<QString, size_t> nextRoom;
@@ -167,7 +168,7 @@ std::vector<RoomAreaCheck> RoomAreas::check(const ProjectSession &session, const
         room.row = r;
         room.plan = planId;
         // Read as every sum reads it, so the check and the sums agree on what is a number.
-        room.typed = AreaText::value(table.cellText(RecordTable::Area, r));
+        room.typed = NumberText::area(table.cellText(RecordTable::Area, r));
 
         const Plan &plan = *m_plans.constFind(planId);
         const auto key = parseCellNumber(table.cellText(RecordTable::ColourKey, r));
@@ -177,7 +178,7 @@ std::vector<RoomAreaCheck> RoomAreas::check(const ProjectSession &session, const
         double exact = 0;
         if (!readable) {
             room.reason = QStringLiteral("ключ или точка подписи записи — не число");
-        } else if (RecordTable::isReservedKey(*key)) {
+        } else if (ColourKey::isReserved(*key)) {
             room.reason = QStringLiteral("ключ записи — белый или чёрный цвет, у неё нет комнаты");
         } else {
             const RoomPixels &pixels = plan.rooms[nextRoom[planId]++];
@@ -214,13 +215,13 @@ QString RoomAreaCheck::percentText(double percent)
     const double shown = std::round(percent * 10) / 10;
     if (shown == 0)
         return QStringLiteral("0");
-    return (shown > 0 ? QStringLiteral("+") : QString()) + AreaText::format(shown);
+    return (shown > 0 ? QStringLiteral("+") : QString()) + NumberText::format(shown);
 }
 
 QString RoomAreaCheck::mismatchMessage(const QString &typedText, double tolerance) const
 {
     return QStringLiteral("Строка %1: введена площадь %2, а по плану «%3» комната занимает %4 (%5 %, допуск %6 %).")
         .arg(row)
-        .arg(typedText, plan, AreaText::format(measured.value_or(0)), percentText(percent.value_or(0)),
-             PlanScales::formatNumber(tolerance));
+        .arg(typedText, plan, NumberText::format(measured.value_or(0)), percentText(percent.value_or(0)),
+             NumberText::formatScale(tolerance));
 }

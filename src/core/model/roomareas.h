@@ -11,8 +11,8 @@
 #include <optional>
 #include <vector>
 
+class PlanPathTable;
 class PlanScales;
-class ProjectSession;
 class RecordTable;
 
 // A record of a plan with a scale, its typed area beside the area its room measures on the
@@ -65,10 +65,23 @@ public:
     void store(const QString &planId, std::vector<RoomSeed> seeds, std::vector<RoomPixels> rooms,
                const QString &source, quint64 generation);
 
+    // What measuring reads of the project: the records, where each plan's file is, and which
+    // image is shown now (a plan shown from memory counts as measured while it stays shown).
+    // The session that owns these rooms hands it over; a view, valid for one call.
+    struct Project
+    {
+        const RecordTable &table;
+        const PlanPathTable &planPaths;
+        const QString &programDir;
+        const QString &currentPlan;
+        const QString &planSource; // empty while the plan shown came from memory
+        quint64 planGeneration = 0;
+    };
+
     // Every record on a plan with a scale, in table order. Plans not measured for their
     // present rooms are loaded from their files and measured now; a plan that cannot be
     // loaded leaves its rooms not measured, with the reason.
-    std::vector<RoomAreaCheck> check(const ProjectSession &session, const PlanScales &scales);
+    std::vector<RoomAreaCheck> check(const Project &project, const PlanScales &scales);
 
     // What measuring one plan from its file needs; a copy, so another thread may do it.
     struct Job
@@ -79,7 +92,7 @@ public:
     };
     struct Plan;
     // The plans with a scale that check() would load and measure now, in table order.
-    std::vector<Job> stale(const ProjectSession &session, const PlanScales &scales) const;
+    std::vector<Job> stale(const Project &project, const PlanScales &scales) const;
     // Loads and measures; touches nothing shared, so any thread may run it.
     static Plan measure(Job job);
     // Keeps a measurement made by measure().
@@ -108,9 +121,9 @@ public:
 
 private:
     // The stored measurement of the plan when it still holds for these rooms and this file.
-    const Plan *valid(const ProjectSession &session, const QString &planId,
+    const Plan *valid(const Project &project, const QString &planId,
                       const std::vector<RoomSeed> &seeds, const QString &source) const;
-    void ensureMeasured(const ProjectSession &session, const QString &planId);
+    void ensureMeasured(const Project &project, const QString &planId);
 
     QHash<QString, Plan> m_plans;
     int m_fileMeasurements = 0;

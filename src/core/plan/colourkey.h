@@ -32,11 +32,23 @@ constexpr std::uint32_t below(std::uint32_t key) noexcept
     return (key & kRgbMask) == 0 ? kRgbMask - 1 : (key - 1) & kRgbMask;
 }
 
-// White is the floor of every unmarked room and black the walls: a room keyed with either
-// would take in every such pixel of every plan at the next repaint.
-constexpr bool isFloorOrWall(std::uint32_t key) noexcept
+// The numbers a key cell may hold: the 24 colour bits.
+constexpr bool inRange(std::int64_t key) noexcept
 {
-    return (key & kRgbMask) == 0 || (key & kRgbMask) == kRgbMask;
+    return key >= 0 && key <= std::int64_t(kRgbMask);
+}
+
+// White is the floor of every unmarked room and black the walls: a room keyed with either
+// would take in every such pixel of every plan at the next repaint. The one test of it.
+constexpr bool isReserved(std::int64_t key) noexcept
+{
+    return key == 0 || key == std::int64_t(kRgbMask);
+}
+
+// A key a room can have: in range and neither floor nor wall.
+constexpr bool namesRoom(std::int64_t key) noexcept
+{
+    return inRange(key) && !isReserved(key);
 }
 
 // The first key from `key` down, stepping as below() does, that is neither floor nor wall and
@@ -45,7 +57,7 @@ template<typename Taken>
 std::uint32_t freeKeyFrom(std::uint32_t key, Taken taken)
 {
     key &= kRgbMask;
-    while (isFloorOrWall(key) || taken(key))
+    while (isReserved(key) || taken(key))
         key = below(key);
     return key;
 }

@@ -1,5 +1,6 @@
 #include "core/reports/areaschedule.h"
 
+#include "core/base/numbertext.h"
 #include "core/model/captions.h"
 #include "core/model/recordtable.h"
 
@@ -54,53 +55,6 @@ QString AreaSchedule::titleFor(const QString &archivePath)
     for (const QChar separator : {u'/', u'\\', u':'})
         cut = std::max(cut, archivePath.lastIndexOf(separator));
     return u"Размеркация "_s + archivePath.mid(cut + 1);
-}
-
-std::optional<double> AreaSchedule::areaValue(QStringView area)
-{
-    // Digits past the twentieth decimal cannot change a double of an area worth reading, and
-    // dropping them keeps a long tail of zeros from underflowing to "not a number".
-    constexpr int kDecimals = 20;
-    // Whole digits, leading zeros aside, that stay below kAreaLimit.
-    constexpr int kWholeDigits = 12;
-
-    qsizetype i = 0;
-    const qsizetype n = area.size();
-    QByteArray plain;
-    if (i < n && (area[i] == u'+' || area[i] == u'-'))
-        plain += static_cast<char>(area[i++].unicode());
-    bool separator = false;
-    int digits = 0;
-    int wholeDigits = 0;
-    int decimals = 0;
-    for (; i < n; ++i) {
-        const char16_t c = area[i].unicode();
-        if (c >= u'0' && c <= u'9') {
-            ++digits;
-            if (separator) {
-                if (++decimals > kDecimals)
-                    continue;
-            } else if (wholeDigits > 0 || c != u'0') {
-                if (++wholeDigits > kWholeDigits)
-                    return std::nullopt;
-            }
-            plain += static_cast<char>(c);
-        } else if ((c == u',' || c == u'.') && !separator) {
-            separator = true;
-            plain += '.';
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (digits == 0)
-        return std::nullopt;
-    // Only digits, one point and a sign are left, so the conversion never meets an exponent,
-    // a hexadecimal form, an infinity or blanks.
-    bool ok = false;
-    const double value = plain.toDouble(&ok);
-    if (!ok || value >= kAreaLimit || value <= -kAreaLimit)
-        return std::nullopt;
-    return value;
 }
 
 QString AreaSchedule::cellName(int row, int column)
@@ -183,7 +137,7 @@ void AreaSchedule::setArea(int row, int column, const QString &area)
 {
     if (area.isEmpty())
         return;
-    if (const auto value = areaValue(area)) {
+    if (const auto value = NumberText::area(area)) {
         Cell &c = at(row, column);
         c.kind = Cell::Number;
         c.number = *value;

@@ -73,13 +73,6 @@ public:
 
     // "Размеркация " followed by the archive's file name.
     static QString titleFor(const QString &archivePath);
-    // Areas are square metres: from a trillion on a cell is a typing accident, and staying far
-    // below the double's range keeps every sum of a table's areas finite.
-    static constexpr double kAreaLimit = 1e12;
-    // The value of an area text: digits with at most one decimal comma or point and an
-    // optional sign, below kAreaLimit in magnitude. Anything else ("1e3", "inf", " 5",
-    // "1,2,3", nothing at all) is no area. AreaText::value reads cells by this rule, faster.
-    static std::optional<double> areaValue(QStringView area);
     // "C6" for row 5, column 2.
     static QString cellName(int row, int column);
     // How wide a text shows, in the sheet's width unit (the digit width of the default font):

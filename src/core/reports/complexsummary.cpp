@@ -1,6 +1,6 @@
 #include "core/reports/complexsummary.h"
 
-#include "core/reports/areatext.h"
+#include "core/base/numbertext.h"
 #include "core/model/planscales.h"
 #include "core/model/recordtable.h"
 
@@ -28,7 +28,7 @@ void addRoom(ComplexSummary::Figures &figures, int type, double area, bool vacan
 
 QString percent(const std::optional<double> &share)
 {
-    return share ? QString::number(*share, 'f', 1).replace(u'.', u',') : QString();
+    return share ? NumberText::formatShare(*share) : QString();
 }
 
 } // namespace
@@ -76,7 +76,7 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
         const QString &plan = row[RecordTable::PlanId];
         const QString &areaText = row[RecordTable::Area];
         const QString &tenantName = row[RecordTable::Tenant];
-        const auto value = AreaText::value(areaText);
+        const auto value = NumberText::area(areaText);
         const double area = value.value_or(0);
         const int type = RecordTable::typeIndex(row[RecordTable::Type]);
         const bool isVacant = tenantName.isEmpty();
@@ -239,7 +239,7 @@ QStringList ComplexSummary::areaCells(const AreaRoom &room)
 {
     const RoomAreaCheck &c = room.check;
     return {QString::number(c.row), room.name, c.plan, room.typedText,
-            c.measured ? AreaText::format(*c.measured) : QString(),
+            c.measured ? NumberText::format(*c.measured) : QString(),
             c.percent ? RoomAreaCheck::percentText(*c.percent) : QString(), statusText(c)};
 }
 
@@ -247,16 +247,16 @@ QStringList ComplexSummary::planCells(const Figures &figures, bool measured)
 {
     QStringList cells{figures.plan.isEmpty() ? u"Итого"_s : figures.plan, QString::number(figures.rooms)};
     for (double area : figures.areaByType)
-        cells << AreaText::format(area);
-    cells << AreaText::format(figures.areaUnknownType) << AreaText::format(figures.area)
-          << QString::number(figures.vacantRooms) << AreaText::format(figures.vacantArea)
+        cells << NumberText::format(area);
+    cells << NumberText::format(figures.areaUnknownType) << NumberText::format(figures.area)
+          << QString::number(figures.vacantRooms) << NumberText::format(figures.vacantArea)
           << percent(figures.letShare());
     if (!measured)
         return cells;
     if (const auto &m = figures.measured) {
         const auto difference = m->difference();
-        cells << (m->metresPerPixel > 0 ? PlanScales::formatNumber(m->metresPerPixel) : QString())
-              << (m->measuredRooms > 0 ? AreaText::format(m->measuredArea) : QString())
+        cells << (m->metresPerPixel > 0 ? NumberText::formatScale(m->metresPerPixel) : QString())
+              << (m->measuredRooms > 0 ? NumberText::format(m->measuredArea) : QString())
               << (difference ? RoomAreaCheck::percentText(*difference) : QString());
     } else {
         cells << QString() << QString() << QString();
@@ -267,7 +267,7 @@ QStringList ComplexSummary::planCells(const Figures &figures, bool measured)
 QStringList ComplexSummary::tenantCells(const Tenant &tenant)
 {
     return {tenant.tenant.isEmpty() ? vacantCaption() : tenant.tenant, QString::number(tenant.rooms),
-            AreaText::format(tenant.area), tenant.plans.join(u", "_s)};
+            NumberText::format(tenant.area), tenant.plans.join(u", "_s)};
 }
 
 QString ComplexSummary::tabSeparated(const Captions &captions) const

@@ -17,7 +17,7 @@ class RecordTable;
 // The facts a property manager asks first, computed from the record table alone: areas by
 // plan and type, vacancy, who rents what, and the records whose texts the sums cannot use.
 // The summary window and `metrola-cli info` both show this. Areas are read as the schedule
-// reads them (AreaText); an area that is not a number counts as a room but adds nothing.
+// reads them (NumberText::area); an area that is not a number counts as a room but adds nothing.
 class ComplexSummary
 {
 public:

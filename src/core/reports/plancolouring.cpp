@@ -4,7 +4,7 @@
 #include "core/model/captions.h"
 #include "core/model/recordtable.h"
 #include "core/model/roomareas.h"
-#include "core/reports/areatext.h"
+#include "core/base/numbertext.h"
 
 #include <QColor>
 
@@ -29,7 +29,7 @@ std::optional<QRgb> keyPixel(const QString &cell)
     // White is the floor of every unmarked room and black the walls: a record claiming either
     // must not recolour them.
     const auto key = parseCellNumber(cell);
-    if (!key || *key <= 0 || *key >= 0xFFFFFF)
+    if (!key || !ColourKey::namesRoom(*key))
         return std::nullopt;
     return ColourKey::toRgb(static_cast<quint32>(*key));
 }
@@ -131,7 +131,7 @@ std::vector<LegendItem> legend(const RecordTable &table, const Captions &caption
             slot = row[RecordTable::Tenant].isEmpty() ? 0 : 1;
         }
         ++items[slot].rooms;
-        items[slot].area += AreaText::value(row[RecordTable::Area]).value_or(0);
+        items[slot].area += NumberText::area(row[RecordTable::Area]).value_or(0);
     }
     if (view == PlanView::ByType && items.back().rooms == 0)
         items.pop_back();
@@ -188,7 +188,7 @@ std::vector<LegendItem> mismatchLegend(const RecordTable &table, const std::vect
         any = true;
         LegendItem &item = items[mismatchSlot(check)];
         ++item.rooms;
-        item.area += AreaText::value(table.cellText(RecordTable::Area, check.row)).value_or(0);
+        item.area += NumberText::area(table.cellText(RecordTable::Area, check.row)).value_or(0);
     }
     if (!any)
         return {};

@@ -1,6 +1,7 @@
 #include "core/reports/recordrules.h"
 
 #include "core/model/recordtable.h"
+#include "core/plan/colourkey.h"
 
 using namespace Qt::StringLiterals;
 
@@ -9,9 +10,9 @@ std::optional<RecordRules::Problem> RecordRules::key(int row, const QString &key
     const auto key = parseCellNumber(keyText);
     if (!key)
         return Problem{row, u"key"_s, u"Строка %1: цветовой ключ «%2» не число."_s.arg(QString::number(row), keyText)};
-    if (*key < 0 || *key > 0xFFFFFF)
+    if (!ColourKey::inRange(*key))
         return Problem{row, u"key"_s, u"Строка %1: цветовой ключ %2 вне диапазона цветов."_s.arg(row).arg(*key)};
-    if (RecordTable::isReservedKey(*key)) {
+    if (ColourKey::isReserved(*key)) {
         return Problem{row, u"key"_s,
                        u"Строка %1: цветовой ключ %2 — цвет %3, он не может обозначать помещение."_s.arg(row).arg(*key).arg(
                            *key == 0 ? u"стен"_s : u"пустого пола"_s)};

@@ -26,7 +26,7 @@ public:
     std::optional<Problem> key(int row, const QString &keyText);
     // An unfinished record may lack its type or area; only a wrong one is a problem.
     static std::optional<Problem> type(int row, const QString &type);
-    // isNumber: whether the area reads as a number (AreaText::value), which callers know already.
+    // isNumber: whether the area reads as a number (NumberText::area), which callers know already.
     static std::optional<Problem> area(int row, const QString &area, bool isNumber);
 
 private:

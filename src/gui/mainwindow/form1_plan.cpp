@@ -130,9 +130,8 @@ void Form1::Image1MouseUp(Qt::MouseButton button, int x, int y)
 
         m_session.markingColour = ColourKey::below(m_session.markingColour);
         Shape1->setColour(m_session.markingColour);
-        quint32 key = m_session.markingColour;
-        while (table.colourInUse(key))
-            key = ColourKey::below(key);
+        const quint32 key = ColourKey::freeKeyFrom(m_session.markingColour,
+                                                   [&table](quint32 k) { return table.colourInUse(k); });
         m_session.restoreColour = found;
         Shape2->setColour(found);
         refreshPlanRect(FloodFill().fill(image, point, ColourKey::toRgb(key)));

@@ -1,4 +1,5 @@
 #include "gui/mainwindow/form1.h"
+#include "core/plan/colourkey.h"
 
 #include <QTableView>
 #include <QTimer>
@@ -39,7 +40,7 @@ void Form1::StringGrid1DblClick()
         // floor or the walls of the whole plan.
         const auto key = parseCellNumber(table.cellText(RecordTable::ColourKey, r));
         if (session().currentPlan() == table.cellText(RecordTable::PlanId, r)
-            && !(key && RecordTable::isReservedKey(*key)))
+            && !(key && ColourKey::isReserved(*key)))
             Timer1->start();
     });
 }

@@ -4,6 +4,7 @@
 #include "core/model/planscales.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/plan/scaletool.h"
+#include "core/base/numbertext.h"
 
 #include <QDate>
 #include <QFrame>
@@ -39,7 +40,7 @@ void Form1::refreshScaleHint()
 {
     QString hint = u"Масштаб: укажите на плане две точки и расстояние между ними в метрах"_s;
     if (const auto scale = m_session.scales().scale(m_session.currentPlan())) {
-        hint += u"\nСейчас: 1 пиксель = %1 м (%2)"_s.arg(PlanScales::formatNumber(scale->metresPerPixel),
+        hint += u"\nСейчас: 1 пиксель = %1 м (%2)"_s.arg(NumberText::formatScale(scale->metresPerPixel),
                                                         scale->date.toString(u"dd.MM.yyyy"_s));
     }
     ScaleButton->setToolTip(hint);
@@ -71,7 +72,7 @@ void Form1::scaleMeasured(QPoint from, QPoint to)
         }
         const auto metres = ScaleTool::askMetres(
             this,
-            u"Расстояние между точками (%1 пикс.) в метрах:"_s.arg(PlanScales::formatNumber(std::round(pixels * 10) / 10)),
+            u"Расстояние между точками (%1 пикс.) в метрах:"_s.arg(NumberText::formatScale(std::round(pixels * 10) / 10)),
             QString());
         if (!metres)
             return;

@@ -1,6 +1,6 @@
 #include "gui/plan/planlegend.h"
 
-#include "core/reports/areatext.h"
+#include "core/base/numbertext.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -50,7 +50,7 @@ void PlanLegend::setItems(std::vector<PlanColouring::LegendItem> items, const QS
 QString PlanLegend::lineText(size_t i) const
 {
     const PlanColouring::LegendItem &item = m_items[i];
-    return u"%1 — %2 %3"_s.arg(item.caption, AreaText::format(item.area), m_unit).trimmed();
+    return u"%1 — %2 %3"_s.arg(item.caption, NumberText::format(item.area), m_unit).trimmed();
 }
 
 QSize PlanLegend::sizeHint() const

@@ -2,6 +2,7 @@
 
 #include "gui/widgets/dialogs.h"
 #include "core/model/planscales.h"
+#include "core/base/numbertext.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -59,7 +60,7 @@ std::optional<double> ScaleTool::askMetres(QWidget *parent, const QString &quest
     const auto text = Dialogs::askText(parent, QStringLiteral("Масштаб"), question, initial);
     if (!text)
         return std::nullopt;
-    const auto metres = PlanScales::parseNumber(text->trimmed());
+    const auto metres = NumberText::scale(text->trimmed());
     if (!metres || *metres <= 0) {
         Dialogs::message(parent, Dialogs::Kind::Warning, QStringLiteral("Ошибка"),
                          QStringLiteral("«%1» — не положительное число метров. Масштаб не изменён.").arg(*text));

@@ -5,7 +5,7 @@
 #include "core/base/metrolaerror.h"
 #include "core/model/projectsession.h"
 #include "gui/plan/scaletool.h"
-#include "core/reports/areatext.h"
+#include "core/base/numbertext.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -350,7 +350,7 @@ void SummaryWindow::editScale()
         return;
     const auto scale = m_session.scales().scale(plan);
     const auto metres = ScaleTool::askMetres(this, u"Сколько метров в одном пикселе плана «%1»?"_s.arg(plan),
-                                             scale ? PlanScales::formatNumber(scale->metresPerPixel) : QString());
+                                             scale ? NumberText::formatScale(scale->metresPerPixel) : QString());
     if (!metres)
         return;
     try {

@@ -1,5 +1,6 @@
 #include "gui/widgets/fieldvalidator.h"
 
+#include "core/base/numbertext.h"
 #include "core/model/descriptionfile.h"
 
 FieldValidator::FieldValidator(Kind kind, QObject *parent)
@@ -32,6 +33,6 @@ QValidator::State FieldValidator::validate(QString &input, int &pos) const
 bool FieldValidator::accepts(QChar c) const
 {
     if (m_kind == Kind::Area)
-        return (c >= u'0' && c <= u'9') || c == u',' || c == u'.';
+        return NumberText::isAreaCharacter(c);
     return DescriptionFile::canHold(c);
 }

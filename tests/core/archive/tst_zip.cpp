@@ -3,6 +3,7 @@
 #include "core/archive/zipwriter.h"
 #include "core/model/descriptionfile.h"
 #include "core/base/metrolaerror.h"
+#include "core/base/namerule.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -689,7 +690,7 @@ void TstZip::namesFollowThePlanIdRule()
     QFETCH(QString, name);
     QFETCH(bool, safe);
     QCOMPARE(ZipReader::isSafeMemberName(name), safe);
-    QCOMPARE(DescriptionFile::isSafePlanId(name), safe);
+    QCOMPARE(NameRule::isBareFileName(name), safe);
     if (!safe)
         return;
     // Written by us and read back, the member is there under its name.

@@ -4,7 +4,7 @@
 #include "core/model/captions.h"
 #include "core/model/recordtable.h"
 #include "core/reports/areaschedule.h"
-#include "core/reports/areatext.h"
+#include "core/base/numbertext.h"
 
 #include <QTest>
 
@@ -134,7 +134,7 @@ private Q_SLOTS:
         QFETCH(QString, cell);
         QFETCH(bool, isArea);
         QFETCH(double, value);
-        const auto area = AreaText::value(cell);
+        const auto area = NumberText::area(cell);
         QCOMPARE(area.has_value(), isArea);
         if (isArea)
             QCOMPARE(*area, value);

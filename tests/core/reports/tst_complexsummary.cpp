@@ -3,7 +3,7 @@
 #include "core/model/planscales.h"
 #include "core/model/recordtable.h"
 #include "core/reports/areaschedule.h"
-#include "core/reports/areatext.h"
+#include "core/base/numbertext.h"
 #include "core/reports/complexsummary.h"
 
 #include <QRandomGenerator>
@@ -75,8 +75,8 @@ private Q_SLOTS:
         for (const QString &text : texts) {
             QString dotted = text;
             dotted.replace(u',', u'.');
-            const auto expected = AreaSchedule::areaValue(dotted);
-            const auto got = AreaText::value(text);
+            const auto expected = NumberText::areaByGeneralReading(dotted);
+            const auto got = NumberText::area(text);
             QVERIFY2(got.has_value() == expected.has_value(), qPrintable(text));
             if (got)
                 QVERIFY2(*got == *expected, qPrintable(text));

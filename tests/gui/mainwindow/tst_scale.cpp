@@ -10,6 +10,7 @@
 #include "core/reports/plancolouring.h"
 #include "gui/plan/scaletool.h"
 #include "gui/records/form2.h"
+#include "core/base/numbertext.h"
 
 #include <QLabel>
 #include <QScrollBar>
@@ -181,7 +182,7 @@ private Q_SLOTS:
             QCOMPARE(m_questions.size(), 1);
             QVERIFY(std::abs(stored->metresPerPixel - scale) < 1e-12);
             QCOMPARE(stored->date, QDate::currentDate());
-            QVERIFY(form.ScaleButton->toolTip().contains(PlanScales::formatNumber(stored->metresPerPixel)));
+            QVERIFY(form.ScaleButton->toolTip().contains(NumberText::formatScale(stored->metresPerPixel)));
         }
     }
 
