@@ -78,7 +78,7 @@ Form1::Form1(const QString &programDir, QWidget *parent)
     m_scale = screen ? std::max(1.0, screen->logicalDotsPerInch() / kDesignDpi) : 1.0;
     buildWindow();
     setupRecovery();
-    m_form2 = new Form2(this);
+    m_form2 = new Form2(this, *this);
     m_form2->hide();
     setMinimumSize(647, 157);
     resize(px(1156), px(356));

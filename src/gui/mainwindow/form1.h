@@ -4,6 +4,8 @@
 #include "core/model/projectsession.h"
 #include "core/plan/displaycolours.h"
 #include "core/reports/plancolouring.h"
+#include "gui/records/recorddialoghost.h"
+#include "gui/widgets/guarded.h"
 
 #include <QMainWindow>
 
@@ -41,7 +43,7 @@ class AreaCheckRunner;
 // start-up and shutdown; form1_archive.cpp, form1_plan.cpp, form1_hover.cpp,
 // form1_records.cpp and form1_reports.cpp hold the handlers of their features. Controls keep
 // the names of the window layout as members and object names.
-class Form1 : public QMainWindow
+class Form1 : public QMainWindow, public RecordDialogHost
 {
     Q_OBJECT
 
@@ -53,7 +55,8 @@ public:
     explicit Form1(const QString &programDir, QWidget *parent = nullptr);
     ~Form1() override;
 
-    ProjectSession &session() { return m_session; }
+    ProjectSession &session() override { return m_session; }
+    QColorDialog *colourDialog() override { return ColorDialog1; }
     Form2 *form2() const { return m_form2; }
 
     // Start-up: header, command line and the archive it names. Runs before the first show.
@@ -66,24 +69,20 @@ public:
 
     // The general error handler: the text with "." appended by its rule, the application
     // title, a stop icon and OK.
-    void showGeneralError(const QString &text);
+    void showGeneralError(const QString &text) override;
     static QString generalErrorText(const QString &text);
 
     // Runs a handler body; an error escaping it is shown by the general error handler.
     template<typename Body>
     void guard(Body &&body)
     {
-        try {
-            body();
-        } catch (const std::exception &error) {
-            showGeneralError(errorMessage(error));
-        }
+        runGuarded(body, [this](const QString &text) { showGeneralError(text); });
     }
 
     // Shows the plan image anew after the session's image or plan changed.
     void refreshPlanView();
     // Shows part of the plan anew after a fill.
-    void refreshPlanRect(const QRect &planRect);
+    void refreshPlanRect(const QRect &planRect) override;
     // Repaints the rooms of the plan shown from the table and shows them, also when a record
     // that could not be painted is reported.
     void repaintRooms();

@@ -5,6 +5,7 @@
 #include "gui/plan/plancanvas.h"
 #include "gui/plan/scaletool.h"
 #include "core/base/numbertext.h"
+#include "gui/widgets/scalequestion.h"
 
 #include <QDate>
 #include <QFrame>
@@ -70,7 +71,7 @@ void Form1::scaleMeasured(QPoint from, QPoint to)
                              u"Точки совпадают: укажите два разных места плана. Масштаб не изменён."_s);
             return;
         }
-        const auto metres = ScaleTool::askMetres(
+        const auto metres = ScaleQuestion::askMetres(
             this,
             u"Расстояние между точками (%1 пикс.) в метрах:"_s.arg(NumberText::formatScale(std::round(pixels * 10) / 10)),
             QString());

@@ -1,9 +1,5 @@
 #include "gui/plan/scaletool.h"
 
-#include "gui/widgets/dialogs.h"
-#include "core/model/planscales.h"
-#include "core/base/numbertext.h"
-
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -54,20 +50,6 @@ private:
 
     QLine m_line;
 };
-
-std::optional<double> ScaleTool::askMetres(QWidget *parent, const QString &question, const QString &initial)
-{
-    const auto text = Dialogs::askText(parent, QStringLiteral("Масштаб"), question, initial);
-    if (!text)
-        return std::nullopt;
-    const auto metres = NumberText::scale(text->trimmed());
-    if (!metres || *metres <= 0) {
-        Dialogs::message(parent, Dialogs::Kind::Warning, QStringLiteral("Ошибка"),
-                         QStringLiteral("«%1» — не положительное число метров. Масштаб не изменён.").arg(*text));
-        return std::nullopt;
-    }
-    return metres;
-}
 
 ScaleTool::ScaleTool(QWidget *canvas)
     : QObject(canvas), m_canvas(canvas)

@@ -5,8 +5,6 @@
 #include <QPoint>
 #include <QPointer>
 
-#include <optional>
-
 class QWidget;
 
 // The two clicks of the scale command on the plan widget. While it runs it takes the
@@ -20,10 +18,6 @@ class ScaleTool : public QObject
 public:
     explicit ScaleTool(QWidget *canvas);
     ~ScaleTool() override;
-
-    // Asks for a positive number of metres (a comma or a point); shows the refusal of
-    // anything else. nullopt when the user cancelled or typed no such number.
-    static std::optional<double> askMetres(QWidget *parent, const QString &question, const QString &initial);
 
     void start();
     void cancel();

@@ -5,7 +5,7 @@
 #include "gui/widgets/colourswatch.h"
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/fieldvalidator.h"
-#include "gui/mainwindow/form1.h"
+#include "core/model/projectsession.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
 
@@ -43,11 +43,11 @@ QString noticeRecordGone()
 
 } // namespace
 
-Form2::Form2(Form1 *owner)
+Form2::Form2(QWidget *parent, RecordDialogHost &host)
     // A dialog window of the main window: the window manager keeps it above the main window
     // (not above other programs) and gives it the keyboard when it is activated. A tool window
     // would not be focused when mapped, and typing would go to the main window.
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_owner(owner)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_host(host)
 {
     setObjectName(u"Form2"_s);
     setWindowTitle(u"Ввод и редактирование записи"_s);
@@ -261,7 +261,7 @@ void Form2::openNew(quint32 colour, QPoint labelPoint, int row, const QString &p
 
 void Form2::openEdit(int row, QPoint candidatePoint)
 {
-    const RecordTable &table = m_owner->session().table();
+    const RecordTable &table = m_host.session().table();
     // Everything that can fail is read before the dialog changes.
     const QPoint label(table.cellNumber(RecordTable::LabelX, row), table.cellNumber(RecordTable::LabelY, row));
     const auto colour = static_cast<quint32>(table.cellNumber(RecordTable::ColourKey, row));
@@ -315,7 +315,7 @@ RecordTable::Row Form2::recordTexts(const QString &currentType) const
 
 void Form2::commit(const std::optional<QString> &date)
 {
-    ProjectSession &session = m_owner->session();
+    ProjectSession &session = m_host.session();
     RecordTable &table = session.table();
     if (m_mode == Mode::Edit) {
         // Rows move and disappear under an open dialog (undo, row moves, another project);
@@ -341,12 +341,12 @@ void Form2::commit(const std::optional<QString> &date)
 
 void Form2::paintBack()
 {
-    ProjectSession &session = m_owner->session();
+    ProjectSession &session = m_host.session();
     // The room was filled on the plan of the dialog; another plan shown now must stay as it is.
     if (session.currentPlan() != m_planId || session.planImage().isNull())
         return;
     const QRect changed = FloodFill().fill(session.planImage(), m_labelPoint, ColourKey::toRgb(session.restoreColour));
-    m_owner->refreshPlanRect(changed);
+    m_host.refreshPlanRect(changed);
 }
 
 void Form2::closeDialog()
@@ -357,12 +357,12 @@ void Form2::closeDialog()
 
 void Form2::Button2Click()
 {
-    m_owner->guard([this] { commit(RecordTable::today()); });
+    guard([this] { commit(RecordTable::today()); });
 }
 
 void Form2::Button1Click()
 {
-    m_owner->guard([this] {
+    guard([this] {
         if (m_mode == Mode::New)
             paintBack();
         closeDialog();
@@ -371,7 +371,7 @@ void Form2::Button1Click()
 
 void Form2::SpeedButton1Click()
 {
-    m_owner->guard([this] {
+    guard([this] {
         setLabelPoint(m_candidatePoint);
         if (m_mode == Mode::Edit)
             commit(RecordTable::today());
@@ -380,9 +380,9 @@ void Form2::SpeedButton1Click()
 
 void Form2::Shape1MouseUp()
 {
-    m_owner->guard([this] {
-        ProjectSession &session = m_owner->session();
-        QColorDialog *dialog = m_owner->ColorDialog1;
+    guard([this] {
+        ProjectSession &session = m_host.session();
+        QColorDialog *dialog = m_host.colourDialog();
         dialog->setCurrentColor(QColor::fromRgb(ColourKey::toRgb(session.colourDialogColour)));
         if (!Dialogs::chooseColour(dialog))
             return;
@@ -395,7 +395,7 @@ void Form2::Shape1MouseUp()
 
 void Form2::abandon()
 {
-    m_owner->guard([this] {
+    guard([this] {
         if (isVisible() && m_mode == Mode::New)
             paintBack();
         closeDialog();
@@ -425,7 +425,7 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
         else if (watched == Edit4)
             Edit3->setFocus();
         else if (watched == Edit3)
-            m_owner->guard([this] { commit(std::nullopt); });
+            guard([this] { commit(std::nullopt); });
     }
     return true;
 }

@@ -2,6 +2,8 @@
 
 #include "core/model/captions.h"
 #include "core/model/recordtable.h"
+#include "gui/records/recorddialoghost.h"
+#include "gui/widgets/guarded.h"
 
 #include <QDialog>
 #include <QPoint>
@@ -10,7 +12,6 @@
 #include <optional>
 
 class ColourSwatch;
-class Form1;
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
@@ -31,7 +32,9 @@ class Form2 : public QDialog
 public:
     enum class Mode { New, Edit };
 
-    explicit Form2(Form1 *owner);
+    // `parent` keeps the dialog above itself; `host` gives it the project and the rest it
+    // needs, and must outlive it.
+    Form2(QWidget *parent, RecordDialogHost &host);
 
     // The field labels, the type group and its items follow the main window's captions;
     // replacing the items leaves no type selected.
@@ -114,8 +117,13 @@ private:
     void closeDialog();
     // Shows, raises and activates the dialog, the keyboard in `focus` when one is given.
     void present(QWidget *focus);
+    template<typename Body>
+    void guard(Body &&body)
+    {
+        runGuarded(body, [this](const QString &text) { m_host.showGeneralError(text); });
+    }
 
-    Form1 *m_owner = nullptr;
+    RecordDialogHost &m_host;
     double m_scale = 1.0;
     bool m_shownBefore = false;
     Mode m_mode = Mode::New;

@@ -4,7 +4,7 @@
 #include "core/model/areacheckrunner.h"
 #include "core/base/metrolaerror.h"
 #include "core/model/projectsession.h"
-#include "gui/plan/scaletool.h"
+#include "gui/widgets/scalequestion.h"
 #include "core/base/numbertext.h"
 
 #include <QApplication>
@@ -349,7 +349,7 @@ void SummaryWindow::editScale()
     if (plan.isEmpty())
         return;
     const auto scale = m_session.scales().scale(plan);
-    const auto metres = ScaleTool::askMetres(this, u"Сколько метров в одном пикселе плана «%1»?"_s.arg(plan),
+    const auto metres = ScaleQuestion::askMetres(this, u"Сколько метров в одном пикселе плана «%1»?"_s.arg(plan),
                                              scale ? NumberText::formatScale(scale->metresPerPixel) : QString());
     if (!metres)
         return;

@@ -1,0 +1,22 @@
+#pragma once
+
+class ProjectSession;
+class QColorDialog;
+class QRect;
+class QString;
+
+// What the record dialog needs of the window it belongs to, and nothing more: the project it
+// edits, the colour dialog it shares with the window's own colour choice (so both start from
+// the colour chosen last), a redraw of the part of the plan a fill changed, and the report of
+// an error that stopped one of its handlers.
+class RecordDialogHost
+{
+public:
+    virtual ProjectSession &session() = 0;
+    virtual QColorDialog *colourDialog() = 0;
+    virtual void refreshPlanRect(const QRect &planRect) = 0;
+    virtual void showGeneralError(const QString &text) = 0;
+
+protected:
+    ~RecordDialogHost() = default;
+};
