@@ -5,8 +5,8 @@
 // The files stay in the page cache between iterations (they are read again and again), so the
 // figures are the decoders', not the disk's.
 
-#include "imagecopy.h"
 #include "core/plan/planimage.h"
+#include "imagecopy.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,15 +5,15 @@
 // what was opened (-1: refused). The baseline, measured in the same run on the same archive,
 // is a child that only extracts the description file and reads its bytes into memory.
 
-#include "qtbenchmain.h"
 #include "core/archive/projectarchive.h"
 #include "core/archive/zipreader.h"
 #include "core/archive/zipwriter.h"
 #include "core/base/cp1251.h"
-#include "core/model/descriptionfile.h"
 #include "core/base/metrolaerror.h"
+#include "core/model/descriptionfile.h"
 #include "core/model/projectsession.h"
 #include "core/plan/planimage.h"
+#include "qtbenchmain.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,11 +3,11 @@
 // baseline of the same size: copying the file's bytes, and a linear scan of the keys that the
 // lookup's index replaces.
 
-#include "qtbenchmain.h"
 #include "core/model/descriptionfile.h"
 #include "core/model/projectsession.h"
 #include "core/model/recordtable.h"
 #include "core/model/recoveryfile.h"
+#include "qtbenchmain.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,8 +5,8 @@
 // room's pixels are counted too. Measuring a plan of that size from its file (what the area
 // check does for a plan not shown, on a worker thread) is shown beside reading the file's bytes.
 
-#include "core/plan/colourkey.h"
 #include "core/model/roomareas.h"
+#include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
 #include "imagecopy.h"
 

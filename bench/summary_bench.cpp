@@ -1,8 +1,8 @@
 // Building the summary (by plan, tenant and problem) of 100,000 records, beside a baseline
 // that only reads every area cell as a number. Goal: the summary under 50 ms.
 
-#include "core/model/recordtable.h"
 #include "core/base/numbertext.h"
+#include "core/model/recordtable.h"
 #include "core/reports/complexsummary.h"
 
 #include <benchmark/benchmark.h>

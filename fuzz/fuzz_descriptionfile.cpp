@@ -1,9 +1,9 @@
 // Any byte string as metrola.csv: parse, load into the table and ask the colour lookups the
 // plan view asks on every mouse move. The lookups are checked against a plain scan.
-#include "core/model/descriptionfile.h"
 #include "core/base/metrolaerror.h"
-#include "core/model/recordtable.h"
 #include "core/base/namerule.h"
+#include "core/model/descriptionfile.h"
+#include "core/model/recordtable.h"
 #include "core/plan/colourkey.h"
 
 #include <cstddef>

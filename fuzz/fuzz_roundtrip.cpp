@@ -1,11 +1,11 @@
 // A table made from the fuzz bytes must come back from build() + parse() cell for cell.
 // The bytes are read as a rough description file (lines by LF, cells by ';') so real files make
 // good seeds; each cell is then forced into what the format can carry.
-#include "core/model/captions.h"
 #include "core/base/cp1251.h"
+#include "core/base/namerule.h"
+#include "core/model/captions.h"
 #include "core/model/descriptionfile.h"
 #include "core/model/recordtable.h"
-#include "core/base/namerule.h"
 
 #include <cstddef>
 #include <cstdint>

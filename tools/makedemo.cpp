@@ -4,10 +4,10 @@
 // but this code, so it is reproducible byte for byte.
 
 #include "core/archive/zipwriter.h"
+#include "core/base/numbertext.h"
 #include "core/model/descriptionfile.h"
 #include "core/model/planscales.h"
 #include "core/model/roomareas.h"
-#include "core/base/numbertext.h"
 #include "core/plan/floodfill.h"
 #include "core/plan/planimage.h"
 #include "core/plan/roommeasure.h"

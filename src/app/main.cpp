@@ -1,8 +1,8 @@
-#include "gui/mainwindow/form1.h"
 #include "core/base/metrolaerror.h"
 #include "core/base/qttranslation.h"
 #include "core/model/recoveryfile.h"
 #include "core/model/workfolder.h"
+#include "gui/mainwindow/form1.h"
 
 #include <QApplication>
 #include <QDir>

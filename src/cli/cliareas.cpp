@@ -3,8 +3,8 @@
 #include "cli/clicheck.h"
 #include "cli/cliproject.h"
 #include "cli/clitext.h"
-#include "core/model/planscales.h"
 #include "core/base/numbertext.h"
+#include "core/model/planscales.h"
 
 #include <QJsonArray>
 

@@ -1,8 +1,8 @@
 #include "cli/cliargs.h"
 
 #include "core/base/metrolaerror.h"
-#include "core/model/planscales.h"
 #include "core/base/numbertext.h"
+#include "core/model/planscales.h"
 
 #include <QFile>
 

@@ -3,11 +3,11 @@
 #include "cli/cliproject.h"
 #include "core/base/cp1251.h"
 #include "core/base/metrolaerror.h"
+#include "core/base/numbertext.h"
 #include "core/model/recordtable.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
 #include "core/plan/planimage.h"
-#include "core/base/numbertext.h"
 #include "core/reports/recordrules.h"
 
 #include <QJsonArray>

@@ -2,9 +2,9 @@
 
 #include "cli/cliproject.h"
 #include "cli/clitext.h"
+#include "core/base/numbertext.h"
 #include "core/model/recordtable.h"
 #include "core/reports/complexsummary.h"
-#include "core/base/numbertext.h"
 
 #include <QJsonArray>
 

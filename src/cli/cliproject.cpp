@@ -1,8 +1,8 @@
 #include "cli/cliproject.h"
 
+#include "cli/clisignals.h"
 #include "core/archive/projectarchive.h"
 #include "core/archive/zipreader.h"
-#include "cli/clisignals.h"
 #include "core/base/metrolaerror.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
 // metrola-cli is run as a separate process on archives built here, the way a server script
 // would run it.
 
-#include "testfiles.h"
 #include "core/archive/zipwriter.h"
 #include "core/base/cp1251.h"
+#include "testfiles.h"
 
 #include "core/plan/planimage.h"
 

@@ -2,8 +2,8 @@
 
 #include "core/archive/zipreader.h"
 #include "core/archive/zipwriter.h"
-#include "core/model/descriptionfile.h"
 #include "core/base/metrolaerror.h"
+#include "core/model/descriptionfile.h"
 #include "core/model/planscales.h"
 #include "core/model/projectsession.h"
 #include "core/plan/planimage.h"

@@ -1,9 +1,9 @@
 #include "core/archive/zipreader.h"
 
-#include "core/base/cp1251.h"
-#include "core/base/namerule.h"
-#include "core/base/metrolaerror.h"
 #include "core/archive/zipformat.h"
+#include "core/base/cp1251.h"
+#include "core/base/metrolaerror.h"
+#include "core/base/namerule.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "core/archive/zipwriter.h"
 
-#include "core/base/cp1251.h"
-#include "core/base/metrolaerror.h"
 #include "core/archive/zipdeflatepool.h"
 #include "core/archive/zipformat.h"
 #include "core/archive/zipreader.h"
+#include "core/base/cp1251.h"
+#include "core/base/metrolaerror.h"
 
 #include <QDir>
 #include <QFile>

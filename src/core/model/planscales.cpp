@@ -1,10 +1,10 @@
 #include "core/model/planscales.h"
 
 #include "core/base/cp1251.h"
-#include "core/base/numbertext.h"
-#include "core/model/descriptionfile.h"
 #include "core/base/metrolaerror.h"
 #include "core/base/namerule.h"
+#include "core/base/numbertext.h"
+#include "core/model/descriptionfile.h"
 
 #include <QFile>
 #include <QSaveFile>

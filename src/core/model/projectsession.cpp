@@ -1,11 +1,11 @@
 #include "core/model/projectsession.h"
 
-#include "core/model/descriptionfile.h"
 #include "core/base/metrolaerror.h"
+#include "core/base/namerule.h"
+#include "core/model/descriptionfile.h"
+#include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
 #include "core/plan/planimage.h"
-#include "core/base/namerule.h"
-#include "core/plan/colourkey.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,9 +3,9 @@
 #include "core/base/cp1251.h"
 
 #include "core/base/metrolaerror.h"
+#include "core/base/namerule.h"
 #include "core/model/projectsession.h"
 #include "core/model/workfolder.h"
-#include "core/base/namerule.h"
 
 #include <QDir>
 #include <QFile>

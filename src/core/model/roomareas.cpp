@@ -1,12 +1,12 @@
 #include "core/model/roomareas.h"
 
 #include "core/base/metrolaerror.h"
-#include "core/model/planscales.h"
-#include "core/model/planlist.h"
-#include "core/model/recordtable.h"
-#include "core/plan/planimage.h"
 #include "core/base/numbertext.h"
+#include "core/model/planlist.h"
+#include "core/model/planscales.h"
+#include "core/model/recordtable.h"
 #include "core/plan/colourkey.h"
+#include "core/plan/planimage.h"
 
 #include <QFileInfo>
 #include <QSet>

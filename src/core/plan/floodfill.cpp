@@ -1,7 +1,7 @@
 #include "core/plan/floodfill.h"
 
-#include "core/plan/colourkey.h"
 #include "core/base/metrolaerror.h"
+#include "core/plan/colourkey.h"
 
 #include <algorithm>
 

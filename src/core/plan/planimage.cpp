@@ -1,8 +1,8 @@
 #include "core/plan/planimage.h"
 
+#include "core/base/metrolaerror.h"
 #include "core/plan/bmpdecoder.h"
 #include "core/plan/bmpwriter.h"
-#include "core/base/metrolaerror.h"
 
 #include <QBuffer>
 #include <QFile>

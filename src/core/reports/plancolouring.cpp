@@ -1,10 +1,10 @@
 #include "core/reports/plancolouring.h"
 
-#include "core/plan/colourkey.h"
+#include "core/base/numbertext.h"
 #include "core/model/captions.h"
 #include "core/model/recordtable.h"
 #include "core/model/roomareas.h"
-#include "core/base/numbertext.h"
+#include "core/plan/colourkey.h"
 
 #include <QColor>
 

@@ -1,7 +1,7 @@
 #include "core/reports/xlsxworkbook.h"
 
-#include "core/reports/areaschedule.h"
 #include "core/base/metrolaerror.h"
+#include "core/reports/areaschedule.h"
 
 #include <QDir>
 #include <QFile>

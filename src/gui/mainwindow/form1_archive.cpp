@@ -1,11 +1,11 @@
 #include "gui/mainwindow/form1.h"
 
-#include "gui/widgets/colourswatch.h"
-#include "gui/widgets/dialogs.h"
-#include "gui/widgets/piegauge.h"
 #include "core/archive/projectarchive.h"
 #include "core/model/recoverywriter.h"
 #include "gui/records/form2.h"
+#include "gui/widgets/colourswatch.h"
+#include "gui/widgets/dialogs.h"
+#include "gui/widgets/piegauge.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>

@@ -1,11 +1,11 @@
 #include "gui/mainwindow/form1.h"
 
-#include "gui/widgets/colourswatch.h"
-#include "gui/widgets/dialogs.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/records/form2.h"
+#include "gui/widgets/colourswatch.h"
+#include "gui/widgets/dialogs.h"
 
 #include <QColorDialog>
 #include <QLabel>

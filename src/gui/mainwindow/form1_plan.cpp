@@ -1,13 +1,13 @@
 #include "gui/mainwindow/form1.h"
 
-#include "gui/widgets/colourswatch.h"
-#include "gui/widgets/dialogs.h"
 #include "core/model/descriptionfile.h"
 #include "core/model/recoverywriter.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/records/form2.h"
+#include "gui/widgets/colourswatch.h"
+#include "gui/widgets/dialogs.h"
 
 #include <QFileInfo>
 #include <QLabel>

@@ -1,5 +1,5 @@
-#include "gui/mainwindow/form1.h"
 #include "core/plan/colourkey.h"
+#include "gui/mainwindow/form1.h"
 
 #include <QTableView>
 #include <QTimer>

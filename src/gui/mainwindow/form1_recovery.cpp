@@ -1,10 +1,10 @@
 #include "gui/mainwindow/form1.h"
 
-#include "gui/widgets/dialogs.h"
-#include "gui/widgets/piegauge.h"
 #include "core/archive/projectarchive.h"
 #include "core/model/recoveryfile.h"
 #include "core/model/recoverywriter.h"
+#include "gui/widgets/dialogs.h"
+#include "gui/widgets/piegauge.h"
 
 #include <QLineEdit>
 

@@ -1,9 +1,9 @@
 #include "gui/mainwindow/form1.h"
 
-#include "gui/widgets/dialogs.h"
 #include "core/reports/areaschedule.h"
 #include "core/reports/placementpicture.h"
 #include "core/reports/xlsxworkbook.h"
+#include "gui/widgets/dialogs.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 #include "gui/mainwindow/form1.h"
 
-#include "gui/widgets/dialogs.h"
+#include "core/base/numbertext.h"
 #include "core/model/planscales.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/plan/scaletool.h"
-#include "core/base/numbertext.h"
+#include "gui/widgets/dialogs.h"
 #include "gui/widgets/scalequestion.h"
 
 #include <QDate>

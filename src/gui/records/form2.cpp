@@ -2,12 +2,12 @@
 
 #include "gui/widgets/windowfont.h"
 
-#include "gui/widgets/colourswatch.h"
-#include "gui/widgets/dialogs.h"
-#include "gui/widgets/fieldvalidator.h"
 #include "core/model/projectsession.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
+#include "gui/widgets/colourswatch.h"
+#include "gui/widgets/dialogs.h"
+#include "gui/widgets/fieldvalidator.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

@@ -1,11 +1,11 @@
 #include "gui/reports/summarywindow.h"
 
-#include "gui/widgets/dialogs.h"
-#include "core/model/areacheckrunner.h"
 #include "core/base/metrolaerror.h"
-#include "core/model/projectsession.h"
-#include "gui/widgets/scalequestion.h"
 #include "core/base/numbertext.h"
+#include "core/model/areacheckrunner.h"
+#include "core/model/projectsession.h"
+#include "gui/widgets/dialogs.h"
+#include "gui/widgets/scalequestion.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,12 +1,12 @@
-#include "testfiles.h"
 #include "core/archive/projectarchive.h"
 #include "core/archive/zipreader.h"
 #include "core/archive/zipwriter.h"
+#include "core/base/metrolaerror.h"
 #include "core/model/descriptionfile.h"
 #include "core/model/planscales.h"
-#include "core/base/metrolaerror.h"
 #include "core/model/projectsession.h"
 #include "core/plan/colourkey.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>

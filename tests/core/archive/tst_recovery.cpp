@@ -1,4 +1,3 @@
-#include "testfiles.h"
 #include "core/archive/projectarchive.h"
 #include "core/archive/zipwriter.h"
 #include "core/base/cp1251.h"
@@ -7,6 +6,7 @@
 #include "core/model/recoverywriter.h"
 #include "core/model/workfolder.h"
 #include "core/plan/planimage.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>

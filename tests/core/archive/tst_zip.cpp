@@ -1,9 +1,9 @@
-#include "testfiles.h"
 #include "core/archive/zipreader.h"
 #include "core/archive/zipwriter.h"
-#include "core/model/descriptionfile.h"
 #include "core/base/metrolaerror.h"
 #include "core/base/namerule.h"
+#include "core/model/descriptionfile.h"
+#include "testfiles.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>

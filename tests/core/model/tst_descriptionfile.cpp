@@ -1,7 +1,7 @@
-#include "testfiles.h"
 #include "core/base/cp1251.h"
-#include "core/model/descriptionfile.h"
 #include "core/base/metrolaerror.h"
+#include "core/model/descriptionfile.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
-#include "core/model/areacheckrunner.h"
 #include "core/base/cp1251.h"
 #include "core/base/metrolaerror.h"
+#include "core/model/areacheckrunner.h"
 #include "core/model/planscales.h"
 #include "core/model/projectsession.h"
 #include "core/model/roomareas.h"

@@ -1,8 +1,8 @@
-#include "testfiles.h"
-#include "core/model/descriptionfile.h"
 #include "core/base/metrolaerror.h"
+#include "core/model/descriptionfile.h"
 #include "core/model/projectsession.h"
 #include "core/model/workfolder.h"
+#include "testfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

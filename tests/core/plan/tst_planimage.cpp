@@ -1,6 +1,6 @@
 #include "core/base/metrolaerror.h"
-#include "core/plan/floodfill.h"
 #include "core/plan/bmpwriter.h"
+#include "core/plan/floodfill.h"
 #include "core/plan/planimage.h"
 
 #include <QBuffer>

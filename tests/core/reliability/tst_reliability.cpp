@@ -1,13 +1,13 @@
-#include "testfiles.h"
 #include "core/archive/projectarchive.h"
 #include "core/archive/zipreader.h"
 #include "core/archive/zipwriter.h"
-#include "core/model/descriptionfile.h"
 #include "core/base/metrolaerror.h"
+#include "core/model/descriptionfile.h"
 #include "core/model/projectsession.h"
 #include "core/model/recordtable.h"
 #include "core/plan/floodfill.h"
 #include "core/plan/planimage.h"
+#include "testfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

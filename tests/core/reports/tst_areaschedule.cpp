@@ -1,10 +1,10 @@
-#include "testrecord.h"
 #include "reportstest.h"
+#include "testrecord.h"
 
+#include "core/base/numbertext.h"
 #include "core/model/captions.h"
 #include "core/model/recordtable.h"
 #include "core/reports/areaschedule.h"
-#include "core/base/numbertext.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
-#include "testrecord.h"
 #include "core/model/captions.h"
 #include "core/model/recordtable.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/displaycolours.h"
 #include "core/reports/plancolouring.h"
+#include "testrecord.h"
 
 #include <QTest>
 

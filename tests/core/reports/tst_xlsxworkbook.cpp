@@ -1,7 +1,7 @@
 #include "reportstest.h"
 
-#include "core/model/captions.h"
 #include "core/base/metrolaerror.h"
+#include "core/model/captions.h"
 #include "core/model/recordtable.h"
 #include "core/reports/areaschedule.h"
 #include "core/reports/xlsxworkbook.h"

@@ -1,7 +1,7 @@
 #include "testhook.h"
 
-#include "gui/widgets/dialogs.h"
 #include "gui/mainwindow/form1.h"
+#include "gui/widgets/dialogs.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,12 +1,12 @@
-#include "gui/widgets/dialogs.h"
-#include "gui/mainwindow/form1.h"
-#include "gui/widgets/piegauge.h"
 #include "core/archive/zipreader.h"
 #include "core/archive/zipwriter.h"
 #include "core/base/cp1251.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/planimage.h"
+#include "gui/mainwindow/form1.h"
 #include "gui/records/form2.h"
+#include "gui/widgets/dialogs.h"
+#include "gui/widgets/piegauge.h"
 
 #include <QCloseEvent>
 #include <QFile>

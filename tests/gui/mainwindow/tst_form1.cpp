@@ -1,8 +1,8 @@
-#include "gui/widgets/dialogs.h"
-#include "gui/mainwindow/form1.h"
-#include "gui/widgets/piegauge.h"
-#include "gui/plan/plancanvas.h"
 #include "core/model/descriptionfile.h"
+#include "gui/mainwindow/form1.h"
+#include "gui/plan/plancanvas.h"
+#include "gui/widgets/dialogs.h"
+#include "gui/widgets/piegauge.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,12 +1,12 @@
-#include "testrecord.h"
+#include "core/plan/colourkey.h"
+#include "core/plan/floodfill.h"
+#include "gui/mainwindow/form1.h"
+#include "gui/plan/plancanvas.h"
+#include "gui/records/form2.h"
 #include "gui/widgets/colourswatch.h"
 #include "gui/widgets/dialogs.h"
 #include "messagelog.h"
-#include "gui/mainwindow/form1.h"
-#include "core/plan/colourkey.h"
-#include "core/plan/floodfill.h"
-#include "gui/plan/plancanvas.h"
-#include "gui/records/form2.h"
+#include "testrecord.h"
 
 #include <QColorDialog>
 #include <QLabel>

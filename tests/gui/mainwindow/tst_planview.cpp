@@ -1,12 +1,12 @@
-#include "testrecord.h"
 #include "gui/mainwindow/form1.h"
+#include "testrecord.h"
 #include <QLineEdit>
-#include "messagelog.h"
 #include "core/plan/colourkey.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/plan/planlegend.h"
 #include "gui/records/form2.h"
 #include "gui/reports/summarywindow.h"
+#include "messagelog.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,5 +1,5 @@
-#include "gui/mainwindow/form1.h"
 #include "core/base/qttranslation.h"
+#include "gui/mainwindow/form1.h"
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>

@@ -1,9 +1,9 @@
-#include "testrecord.h"
+#include "core/plan/colourkey.h"
+#include "gui/mainwindow/form1.h"
+#include "gui/plan/plancanvas.h"
 #include "gui/widgets/dialogs.h"
 #include "messagelog.h"
-#include "gui/mainwindow/form1.h"
-#include "core/plan/colourkey.h"
-#include "gui/plan/plancanvas.h"
+#include "testrecord.h"
 
 #include <QLabel>
 #include <QTableView>

@@ -1,5 +1,5 @@
-#include "gui/widgets/dialogs.h"
 #include "gui/mainwindow/form1.h"
+#include "gui/widgets/dialogs.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -1,16 +1,16 @@
-#include "gui/widgets/dialogs.h"
-#include "gui/mainwindow/form1.h"
 #include "core/archive/projectarchive.h"
 #include "core/archive/zipreader.h"
+#include "core/base/numbertext.h"
 #include "core/model/recoveryfile.h"
 #include "core/model/recoverywriter.h"
-#include "gui/reports/summarywindow.h"
 #include "core/plan/colourkey.h"
-#include "gui/plan/plancanvas.h"
 #include "core/reports/plancolouring.h"
+#include "gui/mainwindow/form1.h"
+#include "gui/plan/plancanvas.h"
 #include "gui/plan/scaletool.h"
 #include "gui/records/form2.h"
-#include "core/base/numbertext.h"
+#include "gui/reports/summarywindow.h"
+#include "gui/widgets/dialogs.h"
 
 #include <QLabel>
 #include <QScrollBar>

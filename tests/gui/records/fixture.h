@@ -1,10 +1,10 @@
 #pragma once
 
-#include "gui/widgets/dialogs.h"
-#include "gui/mainwindow/form1.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
+#include "gui/mainwindow/form1.h"
 #include "gui/records/form2.h"
+#include "gui/widgets/dialogs.h"
 
 #include <QButtonGroup>
 #include <QDir>

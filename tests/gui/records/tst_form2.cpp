@@ -1,7 +1,7 @@
 #include "fixture.h"
 
-#include "gui/widgets/colourswatch.h"
 #include "gui/plan/plancanvas.h"
+#include "gui/widgets/colourswatch.h"
 
 #include <QClipboard>
 #include <QColorDialog>
