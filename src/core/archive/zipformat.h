@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QFileDevice>
 #include <QtGlobal>
@@ -107,5 +108,11 @@ QDateTime fromDos(DosDateTime dos);
 // bits: plans and description files are data.
 quint32 unixModeFromPermissions(QFileDevice::Permissions permissions);
 QFileDevice::Permissions permissionsFromUnixMode(quint32 mode);
+
+// A member's name as text from its header's bytes, flags and extra field; `valid` is false for
+// a name flagged UTF-8 that is not.
+QString decodeName(const QByteArray &raw, quint16 flags, const QByteArray &extra, bool &valid);
+// The permissions an extracted member gets from its header's host and attributes.
+QFileDevice::Permissions permissionsFor(quint16 madeBy, quint32 attributes);
 
 } // namespace ZipFormat

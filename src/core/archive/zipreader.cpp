@@ -1,7 +1,6 @@
 #include "core/archive/zipreader.h"
 
 #include "core/archive/zipformat.h"
-#include "core/base/cp1251.h"
 #include "core/base/metrolaerror.h"
 #include "core/base/namerule.h"
 
@@ -16,7 +15,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 #include <system_error>
 
 using namespace ZipFormat;
@@ -67,71 +65,6 @@ QString methodName(quint16 method)
     case 99: return QStringLiteral("AES");
     default: return QStringLiteral("неизвестный");
     }
-}
-
-constexpr quint16 UnicodePathField = 0x7075;
-
-bool isUtf8(const QByteArray &raw, QString &text)
-{
-    text = QString::fromUtf8(raw);
-    return text.toUtf8() == raw;
-}
-
-// Info-ZIP's Unicode path field: version 1, the CRC-32 of the header's own name bytes (so a
-// tool that renamed the member without updating the field is caught), then the UTF-8 name.
-std::optional<QString> unicodePath(const QByteArray &extra, const QByteArray &raw)
-{
-    qsizetype pos = 0;
-    while (extra.size() - pos >= 4) {
-        const quint16 id = get16(extra.constData() + pos);
-        const qsizetype size = get16(extra.constData() + pos + 2);
-        if (size > extra.size() - pos - 4)
-            break;
-        const char *field = extra.constData() + pos + 4;
-        if (id == UnicodePathField && size > 5 && field[0] == 1
-            && get32(field + 1) == quint32(crc32_z(0, reinterpret_cast<const Bytef *>(raw.constData()), z_size_t(raw.size())))) {
-            QString text;
-            if (isUtf8(QByteArray(field + 5, size - 5), text))
-                return text;
-        }
-        pos += 4 + size;
-    }
-    return std::nullopt;
-}
-
-// Names are compared as text, so the same name in either encoding is the same member. A
-// name flagged UTF-8 that is not valid UTF-8 cannot be compared reliably and is unsafe.
-// Without the flag, Info-ZIP on Linux stores the locale's UTF-8 bytes as they are; such a
-// name is told from Windows-1251 by being valid UTF-8 with a multi-byte sequence in it, which
-// Windows-1251 Cyrillic text practically never is: every letter would have to be followed by
-// just the right number of the rarely used signs 0x80..0xBF.
-QString decodeName(const QByteArray &raw, quint16 flags, const QByteArray &extra, bool &valid)
-{
-    valid = true;
-    QString text;
-    if ((flags & FlagUtf8Name) != 0) {
-        valid = isUtf8(raw, text);
-        return text;
-    }
-    if (const auto unicode = unicodePath(extra, raw))
-        return *unicode;
-    const bool multiByte = std::any_of(raw.cbegin(), raw.cend(), [](char c) { return (uchar(c) & 0x80) != 0; });
-    if (multiByte && isUtf8(raw, text))
-        return text;
-    return Cp1251::toUnicode(raw);
-}
-
-// Only plain Unix permission bits and the DOS read-only bit are trusted. Execute bits are
-// never set (plans are data), and the owner can always read what was extracted.
-QFileDevice::Permissions permissionsFor(quint16 madeBy, quint32 attributes)
-{
-    quint32 mode = 0644;
-    const quint32 unixMode = attributes >> 16;
-    if ((madeBy >> 8) == HostUnix && unixMode != 0)
-        mode = unixMode & UnixPermissionMask;
-    else if ((madeBy >> 8) == HostDos && (attributes & DosReadOnly) != 0)
-        mode = 0444;
-    return permissionsFromUnixMode((mode & ~UnixExecuteBits) | 0400);
 }
 
 struct Inflater
