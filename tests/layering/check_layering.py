@@ -10,7 +10,8 @@ import os
 import re
 import sys
 
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+# Quoted includes, and the project's own headers however they are bracketed.
+INCLUDE = re.compile(r'^\s*#\s*include\s+(?:"([^"]+)"|<((?:core|gui|app|cli)/[^>]+)>)')
 
 
 def folder(path):
@@ -64,11 +65,12 @@ def main():
                     m = INCLUDE.match(line)
                     if not m:
                         continue
-                    local = os.path.normpath(os.path.join(directory, m.group(1)))
-                    target = os.path.relpath(local, src) if os.path.exists(local) else m.group(1)
+                    name = m.group(1) or m.group(2)
+                    local = os.path.normpath(os.path.join(directory, name))
+                    target = os.path.relpath(local, src) if os.path.exists(local) else name
                     why = forbidden(source, target)
                     if why:
-                        print(f'src/{source}:{number}: includes "{m.group(1)}": {why}')
+                        print(f'src/{source}:{number}: includes "{name}": {why}')
                         faults += 1
     if faults:
         print(f'{faults} include(s) against the layering')

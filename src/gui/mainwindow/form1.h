@@ -39,9 +39,10 @@ class ScaleTool;
 class RecoveryWriter;
 class AreaCheckRunner;
 
-// The main window. Its code is split by feature: this file's .cpp builds the window and runs
-// start-up and shutdown; form1_archive.cpp, form1_plan.cpp, form1_hover.cpp,
-// form1_records.cpp and form1_reports.cpp hold the handlers of their features. Controls keep
+// The main window. Its code is split by feature, all in this folder: form1.cpp runs start-up
+// and shutdown, form1_layout.cpp builds the controls, and each form1_<feature>.cpp holds the
+// handlers of one feature (archive, plan, view, scale, hover, records, reports, summary,
+// recovery). It is the record dialog's host, the one thing the dialog knows of it. Controls keep
 // the names of the window layout as members and object names.
 class Form1 : public QMainWindow, public RecordDialogHost
 {
