@@ -8,6 +8,13 @@ build_release
 export QT_QPA_PLATFORM=offscreen
 ctest --preset release -j2
 
+# Again under the users' own locale, which must change no number in any file or output.
+if ensure_locale ru_RU.UTF-8; then
+  LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 ctest --preset release -j2 -E '^(install_package|layering)$'
+else
+  echo "ru_RU.UTF-8 недоступна: тесты под русской локалью пропущены" >&2
+fi
+
 # The real program on a display of its own, typed into as a person does.
 tests/e2e/enter_record.sh build/release/src/metrola
 

@@ -6,9 +6,10 @@ METROLA_PACKAGES=(build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g
 # What only the tests need: peers for the ZIP interoperability tests, the fuzzing compiler, the
 # validators of the menu entry and metadata, what the Debian package is built with, a display
 # with a window manager and a driver for the end-to-end test, and the desktop's file
-# associations (xdg-mime), which the report hand-over asks.
+# associations (xdg-mime), which the report hand-over asks, and the locales the users' desktops
+# run under.
 METROLA_TEST_PACKAGES=(zip unzip python3 clang libclang-rt-14-dev desktop-file-utils appstream file dpkg-dev
-  xvfb openbox xdotool x11-utils xdg-utils)
+  xvfb openbox xdotool x11-utils xdg-utils locales)
 
 ensure_packages() {
   local missing=()
@@ -24,6 +25,19 @@ ensure_packages() {
   echo "Устанавливаются пакеты: ${missing[*]}"
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# ensure_locale NAME: generates a locale such as ru_RU.UTF-8 when it is missing (as root);
+# returns 1 when it cannot be had.
+ensure_locale() {
+  local name=$1 short
+  short=$(echo "$1" | sed 's/UTF-8/utf8/')
+  locale -a 2>/dev/null | grep -qx "$short" && return 0
+  [ "$(id -u)" -eq 0 ] || return 1
+  sed -i "s/^# *$name UTF-8/$name UTF-8/" /etc/locale.gen
+  grep -q "^$name UTF-8" /etc/locale.gen || echo "$name UTF-8" >> /etc/locale.gen
+  locale-gen >/dev/null
+  locale -a 2>/dev/null | grep -qx "$short"
 }
 
 # build_release [target...]: everything when no target is named.

@@ -1,4 +1,5 @@
 #include "core/base/metrolaerror.h"
+#include "core/base/numericlocale.h"
 #include "core/base/qttranslation.h"
 #include "core/model/recoveryfile.h"
 #include "core/model/workfolder.h"
@@ -47,6 +48,7 @@ int main(int argc, char **argv)
 {
     const QtMessageHandler previous = qInstallMessageHandler(duringStart);
     QApplication app(argc, argv);
+    NumericLocale::useC();
     qInstallMessageHandler(previous);
     for (const StartMessage &message : startMessages) {
         const QByteArray category = message.category.toLatin1();

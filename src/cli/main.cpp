@@ -9,6 +9,7 @@
 #include "cli/clisignals.h"
 #include "cli/clitext.h"
 #include "core/base/metrolaerror.h"
+#include "core/base/numericlocale.h"
 #include "core/base/qttranslation.h"
 
 #include <QFile>
@@ -104,6 +105,7 @@ int main(int argc, char **argv)
     // one-line error contract on stderr; a failure to start becomes that one line.
     const QtMessageHandler previous = qInstallMessageHandler(startupMessage);
     QGuiApplication app(qtArgc, qtArgv);
+    NumericLocale::useC();
     qInstallMessageHandler(previous);
     QtTranslation::installRussian(u"metrola-cli"_s);
 

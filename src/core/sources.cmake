@@ -5,6 +5,7 @@ set(METROLA_CORE_SOURCES
   base/cp1251.h base/cp1251.cpp
   base/numbertext.h base/numbertext.cpp
   base/namerule.h base/namerule.cpp
+  base/numericlocale.h base/numericlocale.cpp
   base/qttranslation.h base/qttranslation.cpp
 
   model/recordtable.h model/recordtable.cpp

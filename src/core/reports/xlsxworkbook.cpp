@@ -1,6 +1,7 @@
 #include "core/reports/xlsxworkbook.h"
 
 #include "core/base/metrolaerror.h"
+#include "core/base/numericlocale.h"
 #include "core/reports/areaschedule.h"
 
 #include <QDir>
@@ -189,6 +190,8 @@ void writeCells(lxw_worksheet *worksheet, FormatCache &formats, const AreaSchedu
 // temporary files go there too, never to the system's folder behind the caller's back.
 QByteArray workbookBytes(const AreaSchedule &sheet, const QString &path, const QString &scratchParent)
 {
+    // The library prints its numbers (cell values, widths, heights) with the C library.
+    const NumericLocale::CScope cNumbers;
     QTemporaryDir scratch(QDir(scratchParent.isEmpty() ? QDir::tempPath() : scratchParent)
                               .filePath(u"metrola-xlsx-XXXXXX"_s));
     if (!scratch.isValid())

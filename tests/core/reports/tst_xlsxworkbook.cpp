@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include <clocale>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -155,6 +157,28 @@ private Q_SLOTS:
         }
         QVERIFY(readMember(path, u"xl/workbook.xml"_s).contains("_xlnm.Print_Titles\" localSheetId=\"0\">"));
         QVERIFY(readMember(path, u"xl/workbook.xml"_s).contains("!$2:$2</definedName>"));
+    }
+
+    // On a Russian desktop the program's locale writes numbers with a decimal comma; the
+    // workbook's numbers must not follow it, nor may writing change the program's locale.
+    void numbersIgnoreTheUsersLocale()
+    {
+        const QByteArray before = std::setlocale(LC_NUMERIC, nullptr);
+        if (!std::setlocale(LC_NUMERIC, "ru_RU.UTF-8"))
+            QSKIP("ru_RU.UTF-8 is not generated on this machine");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"schedule.xlsx"_s);
+        XlsxWorkbook::write(sampleSchedule(), path);
+        const QByteArray still = std::setlocale(LC_NUMERIC, nullptr);
+        std::setlocale(LC_NUMERIC, before.constData());
+        QCOMPARE(still, QByteArray("ru_RU.UTF-8"));
+
+        const QByteArray xml = readMember(path, u"xl/worksheets/sheet1.xml"_s);
+        const Sheet sheet = parseSheet(xml);
+        QCOMPARE(sheet.cells.value(u"D3"_s).value, u"12.5"_s);
+        QCOMPARE(sheet.cells.value(u"H6"_s).value, u"15.5"_s);
+        QVERIFY(!sheet.columnWidths.isEmpty());
+        QVERIFY2(!xml.contains(",5"), xml.constData());
     }
 
     void charactersXmlCannotHoldAreLeftOut()
