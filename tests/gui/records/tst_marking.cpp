@@ -27,6 +27,9 @@ private Q_SLOTS:
         QTest::newRow("two keys in use") << QList<quint32>{9502718, 9502717} << 9502716u << 9502718u;
         // Stepping below black stays a readable 24-bit key and skips white.
         QTest::newRow("below black") << QList<quint32>{0} << 0xFFFFFEu << 0u;
+        // A marking colour just above black whose next key is taken: black is no free key, even
+        // when no record claims it.
+        QTest::newRow("black free but reserved") << QList<quint32>{1} << 0xFFFFFEu << 1u;
     }
     void rightClickMarksNewRoom()
     {
