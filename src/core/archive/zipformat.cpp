@@ -103,6 +103,23 @@ QFileDevice::Permissions permissionsFromUnixMode(quint32 mode)
     return permissions;
 }
 
+QByteArray unicodePathField(const QByteArray &raw, const QString &name)
+{
+    if (std::all_of(raw.cbegin(), raw.cend(), [](char c) { return (uchar(c) & 0x80) == 0; }))
+        return {};
+    const QByteArray utf8 = name.toUtf8();
+    // The field's size is 16 bits; a name too long for it keeps its Windows-1251 bytes alone.
+    if (utf8.size() > 0xFFFF - 9)
+        return {};
+    QByteArray field;
+    append16(field, UnicodePathField);
+    append16(field, quint16(5 + utf8.size()));
+    field.append(char(1));
+    append32(field, quint32(crc32_z(0, reinterpret_cast<const Bytef *>(raw.constData()), z_size_t(raw.size()))));
+    field.append(utf8);
+    return field;
+}
+
 // Names are compared as text, so the same name in either encoding is the same member. A
 // name flagged UTF-8 that is not valid UTF-8 cannot be compared reliably and is unsafe.
 // Without the flag, Info-ZIP on Linux stores the locale's UTF-8 bytes as they are; such a

@@ -112,6 +112,10 @@ QFileDevice::Permissions permissionsFromUnixMode(quint32 mode);
 // A member's name as text from its header's bytes, flags and extra field; `valid` is false for
 // a name flagged UTF-8 that is not.
 QString decodeName(const QByteArray &raw, quint16 flags, const QByteArray &extra, bool &valid);
+// The extra field that gives tools reading UTF-8 names the member's name: Info-ZIP's Unicode
+// path field (id 0x7075: version 1, the CRC-32 of the stored name bytes `raw`, the UTF-8 name).
+// Empty for a name of ASCII alone, which every tool reads alike.
+QByteArray unicodePathField(const QByteArray &raw, const QString &name);
 // The permissions an extracted member gets from its header's host and attributes.
 QFileDevice::Permissions permissionsFor(quint16 madeBy, quint32 attributes);
 

@@ -29,10 +29,10 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-QByteArray localHeader(const QByteArray &name, quint16 dosTime, quint16 dosDate)
+QByteArray localHeader(const QByteArray &name, const QByteArray &extra, quint16 dosTime, quint16 dosDate)
 {
     QByteArray h;
-    h.reserve(LocalHeaderSize + name.size());
+    h.reserve(LocalHeaderSize + name.size() + extra.size());
     append32(h, LocalHeaderSignature);
     append16(h, VersionDeflate);
     append16(h, FlagMaximumCompression);
@@ -43,8 +43,9 @@ QByteArray localHeader(const QByteArray &name, quint16 dosTime, quint16 dosDate)
     append32(h, 0);
     append32(h, 0);
     append16(h, quint16(name.size()));
-    append16(h, 0);
+    append16(h, quint16(extra.size()));
     h.append(name);
+    h.append(extra);
     return h;
 }
 
@@ -126,7 +127,10 @@ QList<ZipWriter::Member> ZipWriter::prepare(qint64 &totalBytes) const
                      .arg(s.name));
         }
         Member m;
+        // Windows-1251 bytes, as every copy of the program reads them, and the UTF-8 name beside
+        // them for unzip and file managers.
         m.encodedName = Cp1251::fromUnicode(s.name);
+        m.extra = unicodePathField(m.encodedName, s.name);
         if (m.encodedName.size() > MaxNameBytes)
             fail(QStringLiteral("Имя файла «%1…» длиннее %2 байт.").arg(s.name.left(40), QString::number(MaxNameBytes)));
         if (names.contains(s.name))
@@ -291,7 +295,7 @@ int ZipWriter::write()
             m.headerOffset = out.pos();
             checkOffset(m.headerOffset);
             m.crc = quint32(crc32(0, nullptr, 0));
-            put(localHeader(m.encodedName, m.dosTime, m.dosDate));
+            put(localHeader(m.encodedName, m.extra, m.dosTime, m.dosDate));
         }
         put(p.job->output);
         m.crc = quint32(crc32_combine(m.crc, p.job->crc, p.inputSize));
@@ -332,13 +336,14 @@ int ZipWriter::write()
         append32(central, quint32(m.compressedSize));
         append32(central, quint32(m.size));
         append16(central, quint16(m.encodedName.size()));
-        append16(central, 0); // extra
+        append16(central, quint16(m.extra.size()));
         append16(central, 0); // comment
         append16(central, 0); // disk
         append16(central, 0); // internal attributes
         append32(central, (UnixRegularFile | m.mode) << 16);
         append32(central, quint32(m.headerOffset));
         central.append(m.encodedName);
+        central.append(m.extra);
     }
     checkOffset(centralOffset + central.size());
     QByteArray end;

@@ -52,6 +52,7 @@ private:
     struct Member
     {
         QByteArray encodedName;
+        QByteArray extra; // the UTF-8 name for other tools
         quint16 dosTime = 0;
         quint16 dosDate = 0;
         quint32 mode = 0;

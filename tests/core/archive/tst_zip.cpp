@@ -222,6 +222,7 @@ private Q_SLOTS:
     void sameBytesWhateverTheThreads();
     void toolsAcceptWrittenArchive();
     void writerRefuses_data();
+    void otherToolsShowCyrillicNames();
     void writerRefuses();
     void writerKeepsOldArchiveWhenDiskFills();
     void progressReachesHundred();
@@ -338,6 +339,38 @@ void TstZip::toolsAcceptWrittenArchive()
     QDir().mkpath(dir.filePath(u"out"_s));
     QCOMPARE(ZipReader(dir.filePath(u"x.zip"_s)).extract({inputs[0].name}, dir.filePath(u"out"_s)), 1);
     QCOMPARE(QFileInfo(dir.filePath(u"out/"_s + inputs[0].name)).lastModified(), when.addSecs(-1));
+}
+
+// The names stay Windows-1251 bytes for every copy of the program, and unzip and Python find
+// the UTF-8 name beside them, bound to those bytes by their CRC.
+void TstZip::otherToolsShowCyrillicNames()
+{
+    QTemporaryDir dir;
+    ZipWriter writer(dir.filePath(u"x.zip"_s));
+    const QStringList names{u"этаж1.bmp"_s, u"metrola.csv"_s, u"Склад №2.bmp"_s};
+    for (const QString &name : names)
+        writer.addMember(name, name.toUtf8());
+    QCOMPARE(writer.write(), 3);
+
+    QByteArray listing;
+    QCOMPARE(shell(dir.path(), u"LC_ALL=C.UTF-8 unzip -Z1 x.zip"_s, &listing), 0);
+    QCOMPARE(QString::fromUtf8(listing).split(u'\n', Qt::SkipEmptyParts), names);
+    QCOMPARE(shell(dir.path(),
+                   u"python3 -c 'import zipfile,zlib,struct\n"
+                   "for i in zipfile.ZipFile(\"x.zip\").infolist():\n"
+                   " raw=i.orig_filename.encode(\"cp437\")\n"
+                   " e=i.extra\n"
+                   " while e and struct.unpack(\"<H\",e[:2])[0]!=0x7075: e=e[4+struct.unpack(\"<H\",e[2:4])[0]:]\n"
+                   " if not e: print(raw.decode(\"ascii\")); continue\n"
+                   " n=struct.unpack(\"<H\",e[2:4])[0]\n"
+                   " assert e[4]==1 and struct.unpack(\"<I\",e[5:9])[0]==zlib.crc32(raw)\n"
+                   " assert raw==e[9:4+n].decode(\"utf-8\").encode(\"cp1251\")\n"
+                   " print(e[9:4+n].decode(\"utf-8\"))'"_s,
+                   &listing),
+             0);
+    QCOMPARE(QString::fromUtf8(listing).split(u'\n', Qt::SkipEmptyParts), names);
+    ZipReader reader(dir.filePath(u"x.zip"_s));
+    QCOMPARE(reader.memberNames(), names);
 }
 
 void TstZip::writerRefuses_data()
