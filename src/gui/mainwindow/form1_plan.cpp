@@ -98,15 +98,17 @@ void Form1::Button4Click()
             return;
         const QString plan = QDir::toNativeSeparators(path);
         if (named.isEmpty()) {
-            Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
-                             u"Не найдена программа для редактирования плана: искались %1 и программа, назначенная "
-                             u"на рабочем столе для файлов BMP. Установите одну из них или укажите свою в переменной "
-                             u"окружения METROLA_PAINT. План «%2» не открыт."_s.arg(candidates.join(u", "_s), plan));
+            Dialogs::message(
+                this, Dialogs::Kind::Warning, u"Ошибка"_s,
+                u"Не найдена программа для редактирования плана: искались %1 и программа, назначенная "
+                u"на рабочем столе для файлов BMP. Установите одну из них или укажите свою в переменной "
+                u"окружения METROLA_PAINT. План «%2» не открыт."_s.arg(candidates.join(u", "_s), plan));
         } else {
-            Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
-                             u"Не удалось запустить программу «%1», указанную в переменной окружения METROLA_PAINT, "
-                             u"и на рабочем столе не назначена программа для файлов BMP. Укажите в METROLA_PAINT "
-                             u"программу, которая есть в системе. План «%2» не открыт."_s.arg(named, plan));
+            Dialogs::message(
+                this, Dialogs::Kind::Warning, u"Ошибка"_s,
+                u"Не удалось запустить программу «%1», указанную в переменной окружения METROLA_PAINT, "
+                u"и на рабочем столе не назначена программа для файлов BMP. Укажите в METROLA_PAINT "
+                u"программу, которая есть в системе. План «%2» не открыт."_s.arg(named, plan));
         }
     });
 }

@@ -47,21 +47,23 @@ void Form1::SpeedButton5Click()
                                                         m_session.currentPlan(), options);
         const QString path = PlacementPicture::save(picture, m_session.programDir());
         // The working folder is emptied at close, so the picture is offered a lasting place.
-        const QString kept = u"Картинка размещения сохранена в рабочей папке программы, которая очищается при "
-                             u"закрытии программы: «%1»."_s.arg(QDir::toNativeSeparators(path));
-        const QString noViewer = Dialogs::openDocument(path)
-                                     ? QString()
-                                     : u"Не найдена программа для просмотра картинок. "_s;
+        const QString kept =
+            u"Картинка размещения сохранена в рабочей папке программы, которая очищается при "
+            u"закрытии программы: «%1»."_s.arg(QDir::toNativeSeparators(path));
+        const QString noViewer =
+            Dialogs::openDocument(path) ? QString() : u"Не найдена программа для просмотра картинок. "_s;
         if (Dialogs::message(this, Dialogs::Kind::Question, u"Размещение арендаторов"_s,
-                             noViewer + kept + u"\n\nСохранить копию в папке документов?"_s)
-            != QMessageBox::Yes)
+                             noViewer + kept + u"\n\nСохранить копию в папке документов?"_s) !=
+            QMessageBox::Yes)
             return;
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             throw MetrolaError(u"Не удалось прочитать картинку «%1»: %2"_s.arg(path, file.errorString()));
-        const QString copy = ReportFolder::saveNew(ReportFolder::documents(), ReportFolder::pictureStem(m_session.currentPlan()),
+        const QString copy = ReportFolder::saveNew(ReportFolder::documents(),
+                                                   ReportFolder::pictureStem(m_session.currentPlan()),
                                                    u".bmp"_s, file.readAll());
-        Dialogs::message(this, Dialogs::Kind::Information, u"Размещение арендаторов"_s,
-                         u"Копия картинки размещения сохранена в файле «%1»."_s.arg(QDir::toNativeSeparators(copy)));
+        Dialogs::message(
+            this, Dialogs::Kind::Information, u"Размещение арендаторов"_s,
+            u"Копия картинки размещения сохранена в файле «%1»."_s.arg(QDir::toNativeSeparators(copy)));
     });
 }
