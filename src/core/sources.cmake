@@ -41,4 +41,5 @@ set(METROLA_CORE_SOURCES
   reports/plancolouring.h reports/plancolouring.cpp
   reports/complexsummary.h reports/complexsummary.cpp
   reports/recordrules.h reports/recordrules.cpp
+  reports/reportfolder.h reports/reportfolder.cpp
 )

@@ -228,6 +228,11 @@ void XlsxWorkbook::write(const AreaSchedule &sheet, const QString &path, const Q
         fail(path, file.errorString());
 }
 
+QByteArray XlsxWorkbook::bytes(const AreaSchedule &sheet, const QString &name)
+{
+    return workbookBytes(sheet, name, {});
+}
+
 QString XlsxWorkbook::writeToTemporaryFolder(const AreaSchedule &sheet)
 {
     const QString name = fileNameFor(sheet.title());

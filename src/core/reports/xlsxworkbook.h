@@ -15,6 +15,10 @@ public:
     static void write(const AreaSchedule &sheet, const QString &path,
                       const QString &scratchParent = {});
 
+    // The workbook as bytes, put together in a scratch folder under the system's temporary
+    // folder; name names the report in error messages.
+    static QByteArray bytes(const AreaSchedule &sheet, const QString &name);
+
     // Writes into a new folder under the system's temporary folder, so that nothing in the
     // working folder changes and a viewer still holding an earlier report open is not in the
     // way. The folder stays after the program ends: the viewer opens the file later.

@@ -4,6 +4,7 @@
 #include "core/model/recoverywriter.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/records/form2.h"
+#include "gui/reports/summarywindow.h"
 #include "gui/widgets/dialogs.h"
 
 #include <QCloseEvent>
@@ -54,7 +55,11 @@ Form1::Form1(const QString &programDir, QWidget *parent)
     resize(px(1156), px(356));
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // It reads the session, which goes with this window.
+    delete Summary;
+}
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
@@ -277,6 +282,8 @@ void Form1::closeEvent(QCloseEvent *event)
     m_closing = true;
     FormClose();
     m_form2->close();
+    if (Summary)
+        Summary->close();
     event->accept();
 }
 

@@ -221,6 +221,9 @@ protected:
 private:
     void buildWindow();
     void layoutPlanArea();
+    // Brings the window forward and scrolls the plan so that the plan point is well inside
+    // the plan area, for a room about to blink.
+    void showPlanPoint(QPoint planPoint);
     void buildViewSelector(QWidget *bottomStrip);
     void buildSummaryButton();
     // Places the selector at the strip's right end; returns the width left for the tabs.

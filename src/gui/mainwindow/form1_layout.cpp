@@ -310,3 +310,22 @@ void Form1::layoutPlanArea()
     VertScrollBar->setMaximum(std::max(0, Image1->height() - PlanArea->height()));
     Image1->move(-HorzScrollBar->value(), -VertScrollBar->value());
 }
+
+void Form1::showPlanPoint(QPoint planPoint)
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    // A point already in view stays where the user's eye is; one outside, or at the very edge,
+    // is brought to the middle of the plan area.
+    const auto scrollTo = [](QScrollBar *bar, int point, int viewLength) {
+        const int margin = std::min(40, viewLength / 4);
+        const int shown = point - bar->value();
+        if (shown >= margin && shown < viewLength - margin)
+            return;
+        bar->setValue(std::clamp(point - viewLength / 2, bar->minimum(), bar->maximum()));
+    };
+    scrollTo(HorzScrollBar, planPoint.x(), PlanArea->width());
+    scrollTo(VertScrollBar, planPoint.y(), PlanArea->height());
+}

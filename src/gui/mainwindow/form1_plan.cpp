@@ -9,6 +9,7 @@
 #include "gui/widgets/colourswatch.h"
 #include "gui/widgets/dialogs.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
@@ -84,15 +85,31 @@ void Form1::Button4Click()
         if (!m_session.hasPlan())
             return;
         const QString path = m_session.planPaths().planFilePath(m_session.programDir(), m_session.currentPlan());
-        QString program = qEnvironmentVariable("METROLA_PAINT");
-        for (const QString &candidate : {u"kolourpaint"_s, u"pinta"_s, u"gimp"_s, u"mtpaint"_s}) {
+        const QString named = qEnvironmentVariable("METROLA_PAINT");
+        const QStringList candidates = {u"kolourpaint"_s, u"pinta"_s, u"gimp"_s, u"mtpaint"_s};
+        QString program = named;
+        for (const QString &candidate : candidates) {
             if (!program.isEmpty())
                 break;
             program = QStandardPaths::findExecutable(candidate);
         }
         // The paint program runs on its own; the user comes back to the plan through its tab.
-        if (program.isEmpty() || !QProcess::startDetached(program, {path}))
-            Dialogs::openDocument(path);
+        if ((!program.isEmpty() && QProcess::startDetached(program, {path})) || Dialogs::openDocument(path))
+            return;
+        const QString plan = QDir::toNativeSeparators(path);
+        if (named.isEmpty()) {
+            Dialogs::message(
+                this, Dialogs::Kind::Warning, u"Ошибка"_s,
+                u"Не найдена программа для редактирования плана: искались %1 и программа, назначенная "
+                u"на рабочем столе для файлов BMP. Установите одну из них или укажите свою в переменной "
+                u"окружения METROLA_PAINT. План «%2» не открыт."_s.arg(candidates.join(u", "_s), plan));
+        } else {
+            Dialogs::message(
+                this, Dialogs::Kind::Warning, u"Ошибка"_s,
+                u"Не удалось запустить программу «%1», указанную в переменной окружения METROLA_PAINT, "
+                u"и на рабочем столе не назначена программа для файлов BMP. Укажите в METROLA_PAINT "
+                u"программу, которая есть в системе. План «%2» не открыт."_s.arg(named, plan));
+        }
     });
 }
 

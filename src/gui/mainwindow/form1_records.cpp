@@ -40,8 +40,14 @@ void Form1::StringGrid1DblClick()
         // floor or the walls of the whole plan.
         const auto key = parseCellNumber(table.cellText(RecordTable::ColourKey, r));
         if (session().currentPlan() == table.cellText(RecordTable::PlanId, r)
-            && !(key && ColourKey::isReserved(*key)))
+            && !(key && ColourKey::isReserved(*key))) {
+            const auto x = parseCellNumber(table.cellText(RecordTable::LabelX, r));
+            const auto y = parseCellNumber(table.cellText(RecordTable::LabelY, r));
+            // An unreadable label point is reported by the blink itself.
+            if (x && y)
+                showPlanPoint(QPoint(int(*x), int(*y)));
             Timer1->start();
+        }
     });
 }
 

@@ -26,7 +26,9 @@ void Form1::SummaryButtonClick()
 {
     guard([&] {
         if (!Summary) {
-            Summary = new SummaryWindow(m_session, *m_areaChecks, this);
+            // Not owned by the window system's parent link: a window kept above the main window
+            // would hide the room it asks the main window to show. ~Form1 deletes it.
+            Summary = new SummaryWindow(m_session, *m_areaChecks);
             connect(Summary, &SummaryWindow::scalesEdited, this, &Form1::scalesEditedElsewhere);
             connect(Summary, &SummaryWindow::measureRequested, this, &Form1::measureScaleOf);
             connect(Summary, &SummaryWindow::roomActivated, this, [this](int row) {
@@ -34,9 +36,7 @@ void Form1::SummaryButtonClick()
                 StringGrid1DblClick();
             });
         }
-        Summary->show();
-        Summary->raise();
-        Summary->activateWindow();
+        Summary->showBeside(*this);
     });
 }
 

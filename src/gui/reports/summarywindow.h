@@ -46,6 +46,14 @@ public:
     QLabel *MeasureStatus = nullptr;
     QProgressBar *MeasureProgress = nullptr;
 
+    // Shows the window and brings it forward. The first showing places it beside anchor (the
+    // main window), on anchor's screen; later ones leave it where the user put it.
+    void showBeside(const QWidget &anchor);
+    // The frame for a window of frame size `wanted` beside the frame `anchor`, inside `available`:
+    // right of it, else left of it, else narrowed (not below minimumWidth) into the wider gap,
+    // else over the anchor's edge at the side with more room.
+    static QRect placeBeside(const QRect &anchor, QSize wanted, int minimumWidth, const QRect &available);
+
     // The plan of the selected row of PlanTable; empty for the total row or none.
     QString selectedPlan() const;
 
@@ -73,4 +81,5 @@ private:
     AreaCheckRunner &m_areaChecks;
     ComplexSummary m_summary;
     QTimer *m_refreshTimer = nullptr;
+    bool m_placed = false;
 };

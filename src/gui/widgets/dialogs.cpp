@@ -44,6 +44,9 @@ QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &t
     case Kind::Notice:
         box.setIcon(QMessageBox::NoIcon);
         break;
+    case Kind::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
     case Kind::Question:
         box.setIcon(QMessageBox::Question);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);

@@ -19,6 +19,7 @@ enum class Kind {
     Warning,  // the program's own messages: title "Ошибка", exclamation icon
     Critical, // the general error handler: application title, stop icon
     Notice,   // no icon, OK
+    Information, // where a report was put: information icon, OK
     Question, // Yes / No
     QuestionWithCancel, // Yes / No / Cancel
 };

@@ -208,6 +208,42 @@ private Q_SLOTS:
         QCOMPARE(keyAt(form, QPoint(kWallX, 0)), 0u);
     }
 
+    // A room far off in the plan is scrolled into view before it blinks; one in view stays put.
+    void blinkScrollsItsRoomIntoView_data()
+    {
+        QTest::addColumn<bool>("fromTheFarEnd"); // scrolled to the maxima first, else to the start
+        QTest::addColumn<int>("row");
+        QTest::addColumn<bool>("moves");
+        QTest::newRow("to the far corner") << false << 2 << true;
+        QTest::newRow("back to the top left") << true << 1 << true;
+        QTest::newRow("already in view") << false << 1 << false;
+    }
+    void blinkScrollsItsRoomIntoView()
+    {
+        QFETCH(bool, fromTheFarEnd);
+        QFETCH(int, row);
+        QFETCH(bool, moves);
+        Form1 form(QDir::tempPath() + u'/');
+        addRooms(form);
+        const QPoint corner(1350, 380); // in room B, past both ends of the plan area
+        form.session().table().setCell(RecordTable::LabelX, 2, QString::number(corner.x()));
+        form.session().table().setCell(RecordTable::LabelY, 2, QString::number(corner.y()));
+        showPlan(form);
+        QVERIFY(form.VertScrollBar->maximum() > 0);
+        form.HorzScrollBar->setValue(fromTheFarEnd ? form.HorzScrollBar->maximum() : 0);
+        form.VertScrollBar->setValue(fromTheFarEnd ? form.VertScrollBar->maximum() : 0);
+        const QPoint before = form.Image1->pos();
+        form.selectRow(row);
+        form.StringGrid1DblClick();
+        QVERIFY(form.Timer1->isActive());
+        const QPoint label = row == 1 ? kLabelA : corner;
+        const QPoint shown = form.Image1->pos() + label;
+        QVERIFY2(QRect(QPoint(0, 0), form.PlanArea->size()).contains(shown),
+                 qPrintable(u"%1,%2"_s.arg(shown.x()).arg(shown.y())));
+        QCOMPARE(form.Image1->pos() != before, moves);
+        QVERIFY(m_log.texts.isEmpty());
+    }
+
     void blinkStopsCleanly_data()
     {
         QTest::addColumn<bool>("undo");

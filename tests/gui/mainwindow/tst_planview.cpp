@@ -215,6 +215,21 @@ private Q_SLOTS:
         QCOMPARE(form.selectedRow(), 1);
         QCOMPARE(form.BlinkRow, 1);
     }
+
+    // The blink must not run behind the window that asked for it.
+    void summaryDoubleClickBringsTheMainWindowForward()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        showPlan(form, PlanView::Keys);
+        form.SummaryButton->click();
+        SummaryWindow *summary = form.Summary;
+        QTRY_COMPARE(QApplication::activeWindow(), summary);
+        QTreeWidgetItem *tenant = summary->TenantTable->topLevelItem(0);
+        Q_EMIT summary->TenantTable->itemDoubleClicked(tenant->child(1), 0);
+        QVERIFY(form.Timer1->isActive());
+        QTRY_COMPARE(QApplication::activeWindow(), &form);
+        QVERIFY(summary->isVisible());
+    }
 };
 
 QTEST_MAIN(TestPlanView)
