@@ -155,7 +155,7 @@ void ComplexSummary::addAreaChecks(std::vector<RoomAreaCheck> checks, const Plan
         planSlot.insert(plans[i].plan, i);
     for (Figures &plan : plans) {
         if (const auto scale = scales.scale(plan.plan)) {
-            plan.measured.emplace();
+            plan.measured = Measured{};
             plan.measured->metresPerPixel = scale->metresPerPixel;
         }
     }
@@ -169,7 +169,7 @@ void ComplexSummary::addAreaChecks(std::vector<RoomAreaCheck> checks, const Plan
             if (!figures)
                 continue;
             if (!figures->measured)
-                figures->measured.emplace();
+                figures->measured = Measured{};
             Measured &m = *figures->measured;
             ++m.rooms;
             if (check.measured) {
