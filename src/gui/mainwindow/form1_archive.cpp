@@ -8,6 +8,7 @@
 #include "gui/widgets/piegauge.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -83,9 +84,11 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
     const bool dialog = form == OpenForm::Dialog;
     ProjectArchive::OpenOptions options;
     options.applyCaptions = dialog;
+    // Only plans are asked about; the full path tells which folder's copy would be lost.
     options.askReplace = [this](const QString &name) {
-        return Dialogs::message(this, Dialogs::Kind::Question, u"File Exists Alert"_s,
-                                u"Replace existing file "_s + name + u'?')
+        const QString path = QDir::toNativeSeparators(m_session.programDir() + name);
+        return Dialogs::message(this, Dialogs::Kind::Question, u"Файл уже существует"_s,
+                                u"Заменить существующий файл «%1»?"_s.arg(path))
                == QMessageBox::Yes;
     };
     options.progress = [this](int p) { UnzipperTotalPercentDone(p); };
