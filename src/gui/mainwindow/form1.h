@@ -199,7 +199,8 @@ public:
     // The opening sequence shared by the open button and start-up. Returns false when it
     // stopped with one of its messages or an error.
     bool openProjectArchive(const QString &path, OpenForm form);
-    // Asks to save unsaved changes; false when the user cancelled (or the save failed).
+    // Asks to enter a record left typed in the dialog, then to save unsaved changes; false when
+    // the user cancelled (or the commit or the save failed).
     bool confirmDiscardChanges();
     // Recovery of unsaved work (form1_recovery.cpp). At start-up: asks about a copy an earlier
     // run left and puts it in place; true when it did.

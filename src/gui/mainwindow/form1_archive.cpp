@@ -144,6 +144,20 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
 
 bool Form1::confirmDiscardChanges()
 {
+    // What stands in the record dialog is no part of the project yet, so neither a save nor
+    // the recovery copy would keep it: it is entered first, if the user wants it.
+    if (m_form2->holdsUncommittedText()) {
+        const auto answer = Dialogs::message(this, Dialogs::Kind::QuestionWithCancel, applicationTitle(),
+                                             u"Запись в окне ввода не внесена в список. Внести её?"_s);
+        if (answer == QMessageBox::Cancel)
+            return false;
+        if (answer == QMessageBox::Yes) {
+            m_form2->Button2Click();
+            // A commit that failed leaves the dialog open with the text in it.
+            if (m_form2->holdsUncommittedText())
+                return false;
+        }
+    }
     // The question comes before a close or another opening; the work is on disk before it.
     m_recovery->flush();
     // Without a plan shown there is nothing a save could write.

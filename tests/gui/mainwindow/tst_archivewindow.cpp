@@ -373,6 +373,70 @@ private Q_SLOTS:
         QVERIFY(m_texts.first().endsWith(u"|Сохранить изменения в архиве?"_s));
         QCOMPARE(event.isAccepted(), closes);
     }
+
+    // Text left in the record dialog is work a close would lose. Every question gets the
+    // row's answer; a Yes enters the record and saves it into the archive.
+    void closingAsksAboutTheDialogsText_data()
+    {
+        QTest::addColumn<bool>("editMode");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("new, nothing typed") << false << QString() << QMessageBox::Cancel << false << true;
+        QTest::newRow("new, typed, cancel") << false << u"OOO-7"_s << QMessageBox::Cancel << true << false;
+        QTest::newRow("new, typed, no") << false << u"OOO-7"_s << QMessageBox::No << true << true;
+        QTest::newRow("new, typed, yes") << false << u"OOO-7"_s << QMessageBox::Yes << true << true;
+        QTest::newRow("edit, as recorded") << true << QString() << QMessageBox::Cancel << false << true;
+        QTest::newRow("edit, changed, cancel") << true << u"OOO-7"_s << QMessageBox::Cancel << true << false;
+        QTest::newRow("edit, changed, yes") << true << u"OOO-7"_s << QMessageBox::Yes << true << true;
+    }
+    void closingAsksAboutTheDialogsText()
+    {
+        QFETCH(bool, editMode);
+        QFETCH(QString, typed);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, closes);
+        Form1 form(programDir());
+        m_chosenFile = writeArchive(m_files->path() + u"/p.zip"_s, QString());
+        form.SpeedButton3Click();
+        form.show();
+        Form2 *dialog = form.form2();
+        if (editMode) {
+            form.Image1MouseUp(Qt::MiddleButton, 5, 5); // room 1, keyed 100
+        } else {
+            form.session().planImage().setPixel(2, 2, qRgb(1, 2, 3));
+            const int entryRow = form.session().table().entryRow();
+            dialog->openNew(ColourKey::fromRgb(qRgb(1, 2, 3)), {2, 2}, entryRow, u"b.bmp"_s);
+        }
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->mode(), editMode ? Form2::Mode::Edit : Form2::Mode::New);
+        if (!typed.isEmpty()) {
+            dialog->Edit1->selectAll();
+            QTest::keyClicks(dialog->Edit1, typed);
+        }
+        m_texts.clear();
+        m_answer = answer;
+        m_chosenFile = m_files->path() + u"/saved.zip"_s;
+
+        QCloseEvent event;
+        QApplication::sendEvent(&form, &event);
+
+        const QString question = Form1::applicationTitle() + u"|Запись в окне ввода не внесена в список. Внести её?"_s;
+        QCOMPARE(!m_texts.isEmpty() && m_texts.first() == question, asked);
+        QCOMPARE(event.isAccepted(), closes);
+        QCOMPARE(dialog->isVisible(), !closes);
+        const RecordTable &table = form.session().table();
+        const int row = editMode ? 1 : 3;
+        const bool entered = answer == QMessageBox::Yes;
+        QCOMPARE(table.recordCount(), !editMode && entered ? 3 : 2);
+        if (entered) {
+            QCOMPARE(table.cellText(RecordTable::Tenant, row), typed);
+            const QByteArray saved = ZipReader(m_chosenFile).readMember(u"metrola.csv"_s);
+            QVERIFY(saved.contains(Cp1251::fromUnicode(typed)));
+        }
+    }
 };
 
 QTEST_MAIN(TestArchiveWindow)
