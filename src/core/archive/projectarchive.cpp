@@ -55,12 +55,15 @@ QString reservedKeysMessage(const RecordTable &table)
 
 int save(ProjectSession &session, const QString &archivePath, const Progress &progress)
 {
-    session.plans().rebuild(session.table());
+    // Only plans with records are packed: opening finds its plans through the records.
+    PlanList recorded;
+    recorded.rebuild(session.table());
+    session.plans().rebuildKeepingUnrecorded(session.table());
     DescriptionFile::write(session.programDir(), session.captions(), session.table());
     ZipWriter writer(archivePath);
-    for (const QString &plan : session.plans().names())
+    for (const QString &plan : recorded.names())
         writer.addFile(session.planPaths().planFilePath(session.programDir(), plan));
-    if (session.scales().write(session.programDir(), session.plans().names()))
+    if (session.scales().write(session.programDir(), recorded.names()))
         writer.addFile(session.programDir() + PlanScales::fileName());
     writer.addFile(session.programDir() + DescriptionFile::fileName());
     writer.setProgress(progress);

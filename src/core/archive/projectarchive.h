@@ -22,9 +22,10 @@ using Progress = std::function<void(int percent)>;
 // the file there as the plan. The description and the scale file are replaced unasked.
 using ReplaceQuestion = std::function<bool(const QString &memberName)>;
 
-// Rebuilds the PlanList, rewrites the description file and packs the project. The archive is
-// built aside and replaces the old file only when complete. Returns the number of members
-// packed; failures throw MetrolaError and leave any previous archive untouched.
+// Rebuilds the PlanList (keeping the plans no record names yet), rewrites the description file
+// and packs the project; only plans with records become members. The archive is built aside and
+// replaces the old file only when complete. Returns the number of members packed; failures
+// throw MetrolaError and leave any previous archive untouched.
 int save(ProjectSession &session, const QString &archivePath, const Progress &progress = {});
 
 enum class OpenResult {

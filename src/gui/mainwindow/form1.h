@@ -91,8 +91,11 @@ public:
     void refreshColouring();
     PlanView planView() const { return m_view; }
     const DisplayColours &displayColours() const { return m_displayColours; }
-    // Rebuilds the tab strip from the PlanList.
+    // Rebuilds the tab strip from the PlanList, the shown plan's tab selected. Every change of
+    // the PlanList is followed by it.
     void fillTabs();
+    // Selects the tab of the plan shown; every change of the shown plan is followed by it.
+    void selectShownPlanTab();
     // The dialog's caption texts follow edt1..edt10.
     void refreshDialogCaptions();
     // The grid's top selected row, 0 when none.

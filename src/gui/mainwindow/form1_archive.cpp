@@ -48,7 +48,8 @@ void Form1::SpeedButton2Click()
     guard([&] {
         if (!m_session.hasPlan())
             return;
-        m_session.plans().rebuild(m_session.table());
+        m_session.plans().rebuildKeepingUnrecorded(m_session.table());
+        fillTabs();
         const QString path = Dialogs::chooseFile(SaveDialog1);
         if (path.isEmpty())
             return;
@@ -113,11 +114,14 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
         result = ProjectArchive::open(m_session, path, options);
     } catch (...) {
         Gauge1->hide();
+        // The PlanList may be the new project's already.
+        fillTabs();
         refreshPlanView();
         throw;
     }
     Gauge1->hide();
     if (result != ProjectArchive::OpenResult::Opened) {
+        fillTabs();
         const QString text = result == ProjectArchive::OpenResult::NoDescription
                                  ? ProjectArchive::descriptionMissingMessage()
                                  : ProjectArchive::plansMissingMessage();

@@ -96,6 +96,22 @@ private Q_SLOTS:
         QCOMPARE(form.session().lastArchive, m_chosenFile);
     }
 
+    // The tab of the plan a grid double click brings up is selected, so the old plan's tab
+    // takes the user back.
+    void gridDoubleClickSelectsThePlansTab()
+    {
+        Form1 form(programDir());
+        m_chosenFile = writeArchive(m_files->path() + u"/p.zip"_s, QString());
+        form.SpeedButton3Click();
+        form.selectRow(2); // on a.bmp
+        form.StringGrid1DblClick();
+        QCOMPARE(form.Label1->text(), u"a.bmp"_s);
+        QCOMPARE(form.TabSet1->currentIndex(), 1);
+        form.TabSet1->setCurrentIndex(0);
+        QCOMPARE(form.Label1->text(), u"b.bmp"_s);
+        QVERIFY2(m_texts.isEmpty(), qPrintable(m_texts.join(u'\n')));
+    }
+
     void startUpDoesNotApplyCaptions()
     {
         Form1 form(programDir());
