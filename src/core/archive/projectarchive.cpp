@@ -55,12 +55,15 @@ QString reservedKeysMessage(const RecordTable &table)
 
 int save(ProjectSession &session, const QString &archivePath, const Progress &progress)
 {
-    session.plans().rebuild(session.table());
+    // Only plans with records are packed: opening finds its plans through the records.
+    PlanList recorded;
+    recorded.rebuild(session.table());
+    session.plans().rebuildKeepingUnrecorded(session.table());
     DescriptionFile::write(session.programDir(), session.captions(), session.table());
     ZipWriter writer(archivePath);
-    for (const QString &plan : session.plans().names())
+    for (const QString &plan : recorded.names())
         writer.addFile(session.planPaths().planFilePath(session.programDir(), plan));
-    if (session.scales().write(session.programDir(), session.plans().names()))
+    if (session.scales().write(session.programDir(), recorded.names()))
         writer.addFile(session.programDir() + PlanScales::fileName());
     writer.addFile(session.programDir() + DescriptionFile::fileName());
     writer.setProgress(progress);
@@ -76,7 +79,11 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
     std::optional<ZipReader> ownReader;
     ZipReader &reader = options.reader ? *options.reader : ownReader.emplace(archivePath);
     const QString dir = session.programDir();
-    if (reader.extract({DescriptionFile::fileName()}, dir, options.askReplace, options.progress) < 1)
+    // The description and the scales in the folder are this program's own copies of the
+    // project being left (rewritten at every save), never something the user edits there:
+    // the archive's replace them without a question.
+    const auto replace = [](const QString &) { return true; };
+    if (reader.extract({DescriptionFile::fileName()}, dir, replace, options.progress) < 1)
         return OpenResult::NoDescription;
 
     // Read and check everything before the session changes, so a refused file leaves the
@@ -86,11 +93,10 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
     DescriptionFile::load(dir, options.applyCaptions, captions, loaded);
     PlanList plans;
     plans.rebuild(loaded);
-    // The scales are the archive's own working file: one left in the folder by another
-    // project must never be taken for this one's, so it is replaced without asking.
+    // One left in the folder by another project must never be taken for this one's.
     PlanScales scales;
     if (reader.memberNames().contains(PlanScales::fileName())
-        && reader.extract({PlanScales::fileName()}, dir, [](const QString &) { return true; }) == 1)
+        && reader.extract({PlanScales::fileName()}, dir, replace) == 1)
         scales = PlanScales::load(dir);
     session.table().exchangeRows(loaded);
     loaded.replaceRows({}); // the project left behind
@@ -103,20 +109,29 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
         options.beforePlans();
 
     const QStringList names = plans.names();
-    int extracted = 0;
+    // A plan file the user chose to keep (a paint program may have changed it) is there all
+    // the same, so it counts like an extracted one; only plans missing from the archive don't.
+    int available = 0;
     for (int i = 0; i < names.size(); ++i) {
         const auto part = [&](int percent) {
             if (options.progress)
                 options.progress((i * 100 + percent) / static_cast<int>(names.size()));
         };
-        if (reader.extract({names[i]}, dir, options.askReplace, part) == 1) {
+        bool kept = false;
+        const auto ask = [&](const QString &member) {
+            kept = !(options.askReplace && options.askReplace(member));
+            return !kept;
+        };
+        if (reader.extract({names[i]}, dir, ask, part) == 1) {
             session.extractedFiles.insert(names[i]);
-            ++extracted;
+            ++available;
+        } else if (kept) {
+            ++available;
         }
     }
     if (options.progress)
         options.progress(100);
-    if (extracted < 1)
+    if (available < 1)
         return OpenResult::NoPlans;
 
     const QString first = session.table().cellText(RecordTable::PlanId, 1);

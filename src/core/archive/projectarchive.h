@@ -18,18 +18,20 @@ class ZipReader;
 namespace ProjectArchive {
 
 using Progress = std::function<void(int percent)>;
-// Asked when a member's file already exists in the working folder; true replaces it.
+// Asked when a plan's file already exists in the working folder; true replaces it, false keeps
+// the file there as the plan. The description and the scale file are replaced unasked.
 using ReplaceQuestion = std::function<bool(const QString &memberName)>;
 
-// Rebuilds the PlanList, rewrites the description file and packs the project. The archive is
-// built aside and replaces the old file only when complete. Returns the number of members
-// packed; failures throw MetrolaError and leave any previous archive untouched.
+// Rebuilds the PlanList (keeping the plans no record names yet), rewrites the description file
+// and packs the project; only plans with records become members. The archive is built aside and
+// replaces the old file only when complete. Returns the number of members packed; failures
+// throw MetrolaError and leave any previous archive untouched.
 int save(ProjectSession &session, const QString &archivePath, const Progress &progress = {});
 
 enum class OpenResult {
     Opened,
     NoDescription, // "metrola.csv" was not extracted: nothing has changed
-    NoPlans,       // the table was replaced, but no plan bitmap was extracted
+    NoPlans,       // the table was replaced, but no plan bitmap was extracted or kept
 };
 
 struct OpenOptions

@@ -62,6 +62,16 @@ void PlanList::rebuild(const RecordTable &table)
     *this = rebuilt;
 }
 
+void PlanList::rebuildKeepingUnrecorded(const RecordTable &table)
+{
+    const QStringList old = names();
+    rebuild(table);
+    for (const QString &name : old) {
+        if (indexOf(name) == 0)
+            add(name);
+    }
+}
+
 void PlanPathTable::addPlanFile(const QString &fullPath)
 {
     size_t slot = 0;

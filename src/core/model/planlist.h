@@ -7,8 +7,9 @@
 
 class RecordTable;
 
-// The distinct plan ids of the records in order of first appearance, in 24 slots numbered
-// 1..24; an empty slot is free. The tab strip, the archive and the clean-up at close all walk
+// The distinct plan ids of the records in order of first appearance (and, in the window, the
+// plans added since that no record names yet), in 24 slots numbered 1..24; an empty slot is
+// free. The tab strip, the archive and the clean-up at close all walk
 // these slots, so no plan id is ever kept outside them.
 class PlanList
 {
@@ -29,6 +30,10 @@ public:
     // Rebuilds the list from the records. More than 24 distinct plans throw MetrolaError and
     // leave the list as it was.
     void rebuild(const RecordTable &table);
+    // As rebuild(), then the plans of the old list that no record names yet follow in their
+    // old order, as far as slots are free: a plan just added stays in the window's list until
+    // its first room is marked, though no archive holds it before then.
+    void rebuildKeepingUnrecorded(const RecordTable &table);
 
 private:
     std::array<QString, Capacity> m_slots;

@@ -115,6 +115,7 @@ void Form1::refreshPlanView()
 {
     Image1->imageReplaced();
     Label1->setText(m_session.currentPlan());
+    selectShownPlanTab();
     refreshColouring();
     refreshScaleHint();
     layoutPlanArea();
@@ -143,6 +144,17 @@ void Form1::fillTabs()
         TabSet1->removeTab(0);
     for (const QString &name : m_session.plans().names())
         TabSet1->addTab(name);
+    selectShownPlanTab();
+}
+
+void Form1::selectShownPlanTab()
+{
+    // Without a signal: the plan is shown already. A plan without a tab (24 taken) leaves the
+    // selection where it is; a click on that tab still shows its plan.
+    const int tab = m_session.plans().names().indexOf(m_session.currentPlan());
+    const QSignalBlocker blocker(TabSet1);
+    if (tab >= 0)
+        TabSet1->setCurrentIndex(tab);
 }
 
 int Form1::selectedRow() const

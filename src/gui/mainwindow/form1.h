@@ -91,8 +91,11 @@ public:
     void refreshColouring();
     PlanView planView() const { return m_view; }
     const DisplayColours &displayColours() const { return m_displayColours; }
-    // Rebuilds the tab strip from the PlanList.
+    // Rebuilds the tab strip from the PlanList, the shown plan's tab selected. Every change of
+    // the PlanList is followed by it.
     void fillTabs();
+    // Selects the tab of the plan shown; every change of the shown plan is followed by it.
+    void selectShownPlanTab();
     // The dialog's caption texts follow edt1..edt10.
     void refreshDialogCaptions();
     // The grid's top selected row, 0 when none.
@@ -199,7 +202,8 @@ public:
     // The opening sequence shared by the open button and start-up. Returns false when it
     // stopped with one of its messages or an error.
     bool openProjectArchive(const QString &path, OpenForm form);
-    // Asks to save unsaved changes; false when the user cancelled (or the save failed).
+    // Asks to enter a record left typed in the dialog, then to save unsaved changes; false when
+    // the user cancelled (or the commit or the save failed).
     bool confirmDiscardChanges();
     // Recovery of unsaved work (form1_recovery.cpp). At start-up: asks about a copy an earlier
     // run left and puts it in place; true when it did.

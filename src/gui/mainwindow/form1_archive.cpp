@@ -8,6 +8,7 @@
 #include "gui/widgets/piegauge.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -47,7 +48,8 @@ void Form1::SpeedButton2Click()
     guard([&] {
         if (!m_session.hasPlan())
             return;
-        m_session.plans().rebuild(m_session.table());
+        m_session.plans().rebuildKeepingUnrecorded(m_session.table());
+        fillTabs();
         const QString path = Dialogs::chooseFile(SaveDialog1);
         if (path.isEmpty())
             return;
@@ -83,9 +85,11 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
     const bool dialog = form == OpenForm::Dialog;
     ProjectArchive::OpenOptions options;
     options.applyCaptions = dialog;
+    // Only plans are asked about; the full path tells which folder's copy would be lost.
     options.askReplace = [this](const QString &name) {
-        return Dialogs::message(this, Dialogs::Kind::Question, u"File Exists Alert"_s,
-                                u"Replace existing file "_s + name + u'?')
+        const QString path = QDir::toNativeSeparators(m_session.programDir() + name);
+        return Dialogs::message(this, Dialogs::Kind::Question, u"Файл уже существует"_s,
+                                u"Заменить существующий файл «%1»?"_s.arg(path))
                == QMessageBox::Yes;
     };
     options.progress = [this](int p) { UnzipperTotalPercentDone(p); };
@@ -110,11 +114,14 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
         result = ProjectArchive::open(m_session, path, options);
     } catch (...) {
         Gauge1->hide();
+        // The PlanList may be the new project's already.
+        fillTabs();
         refreshPlanView();
         throw;
     }
     Gauge1->hide();
     if (result != ProjectArchive::OpenResult::Opened) {
+        fillTabs();
         const QString text = result == ProjectArchive::OpenResult::NoDescription
                                  ? ProjectArchive::descriptionMissingMessage()
                                  : ProjectArchive::plansMissingMessage();
@@ -141,6 +148,20 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
 
 bool Form1::confirmDiscardChanges()
 {
+    // What stands in the record dialog is no part of the project yet, so neither a save nor
+    // the recovery copy would keep it: it is entered first, if the user wants it.
+    if (m_form2->holdsUncommittedText()) {
+        const auto answer = Dialogs::message(this, Dialogs::Kind::QuestionWithCancel, applicationTitle(),
+                                             u"Запись в окне ввода не внесена в список. Внести её?"_s);
+        if (answer == QMessageBox::Cancel)
+            return false;
+        if (answer == QMessageBox::Yes) {
+            m_form2->Button2Click();
+            // A commit that failed leaves the dialog open with the text in it.
+            if (m_form2->holdsUncommittedText())
+                return false;
+        }
+    }
     // The question comes before a close or another opening; the work is on disk before it.
     m_recovery->flush();
     // Without a plan shown there is nothing a save could write.

@@ -247,6 +247,12 @@ void Form1::buildWindow()
     Splitter1->setSizes({px(300), px(800)});
     buildViewSelector(Panel2);
     connect(TabSet1, &QTabBar::currentChanged, this, &Form1::TabSet1Change);
+    // The selected tab is not always the plan shown (one shown without a tab of its own): a
+    // click on it changes no selection, so it is told here.
+    connect(TabSet1, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index == TabSet1->currentIndex())
+            TabSet1Change(index);
+    });
     buildScaleButton();
     connect(HorzScrollBar, &QScrollBar::valueChanged, this, &Form1::HorzScrollBarChange);
     connect(VertScrollBar, &QScrollBar::valueChanged, this, &Form1::VertScrollBarChange);

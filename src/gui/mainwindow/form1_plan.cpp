@@ -27,11 +27,11 @@ void Form1::TabSet1Change(int index)
         if (name.isEmpty() || name == m_session.currentPlan())
             return;
         try {
-            m_session.showPlanFile(m_session.programDir() + name, name);
+            // A plan added from disk has its tab before it is in the working folder.
+            m_session.showPlanFile(m_session.planPaths().planFilePath(m_session.programDir(), name), name);
         } catch (...) {
             // The old plan stays on screen, so its tab stays selected.
-            const QSignalBlocker blocker(TabSet1);
-            TabSet1->setCurrentIndex(m_session.plans().names().indexOf(m_session.currentPlan()));
+            selectShownPlanTab();
             throw;
         }
         // Shown first, so a room whose key cannot be read still leaves the new plan on screen.
@@ -74,6 +74,11 @@ void Form1::SpeedButton1Click()
         m_session.planPaths().addPlanFile(path);
         recovery().changed();
         m_session.showPlanFile(path, name);
+        // Its tab is the way back to it once another plan is shown.
+        if (m_session.plans().indexOf(name) == 0) {
+            m_session.plans().add(name);
+            fillTabs();
+        }
         refreshPlanView();
         PlaceMainWindow(true);
     });

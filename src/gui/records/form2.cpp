@@ -24,6 +24,8 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -311,6 +313,31 @@ RecordTable::Row Form2::recordTexts(const QString &currentType) const
     texts[RecordTable::LabelX] = QString::number(m_labelPoint.x());
     texts[RecordTable::LabelY] = QString::number(m_labelPoint.y());
     return texts;
+}
+
+bool Form2::holdsUncommittedText() const
+{
+    if (!isVisible())
+        return false;
+    if (m_mode == Mode::New) {
+        const std::initializer_list<const QLineEdit *> edits{Edit1, Edit2, Edit3, Edit4};
+        const auto typed = [](const QLineEdit *e) { return !e->text().isEmpty(); };
+        return selectedType() >= 0 || std::any_of(edits.begin(), edits.end(), typed);
+    }
+    const RecordTable &table = m_host.session().table();
+    const int r = table.rowOfColour(m_openedColour);
+    // A record gone from the table takes nothing along that a commit could still write.
+    if (r <= 0)
+        return false;
+    const RecordTable::Row &record = table.row(r);
+    const RecordTable::Row typed = recordTexts(record[RecordTable::Type]);
+    // The label point is not compared: only the move, which commits at once, changes it.
+    for (const int column : {RecordTable::Name, RecordTable::Type, RecordTable::Area, RecordTable::Tenant,
+                             RecordTable::Info}) {
+        if (typed[static_cast<size_t>(column)] != record[static_cast<size_t>(column)])
+            return true;
+    }
+    return Shape1->colour() != m_openedColour;
 }
 
 void Form2::commit(const std::optional<QString> &date)

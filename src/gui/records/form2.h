@@ -61,6 +61,11 @@ public:
     QPoint candidatePoint() const { return m_candidatePoint; }
     quint32 openedColour() const { return m_openedColour; }
 
+    // Whether closing now would lose what the commit would write: in new-record mode any text
+    // or type in the fields (the room waits for them), in edit mode a field, the type or the
+    // colour that differs from the record.
+    bool holdsUncommittedText() const;
+
     // The nine cells as the commit writes them; the type cell keeps `currentType` when no
     // type is selected.
     RecordTable::Row recordTexts(const QString &currentType) const;

@@ -176,20 +176,35 @@ private Q_SLOTS:
         QTest::addColumn<QString>("csv");
         QTest::addColumn<bool>("withPlan");
         QTest::addColumn<bool>("replace");
+        QTest::addColumn<bool>("planInFolder");
         QTest::addColumn<int>("result");
+        QTest::addColumn<QStringList>("asked");
         const QString oneRecord = u"c;\r\nh;\r\np.bmp;n;торг;1;t;;5;10;10;\r\n;;;;;;;;;\r\n"_s;
-        QTest::newRow("opened") << oneRecord << true << true << int(ProjectArchive::OpenResult::Opened);
-        QTest::newRow("no description") << QString() << true << true << int(ProjectArchive::OpenResult::NoDescription);
-        QTest::newRow("replace refused") << oneRecord << true << false << int(ProjectArchive::OpenResult::NoDescription);
-        QTest::newRow("no records") << u"c;\r\nh;\r\n;;;;;;;;;\r\n"_s << true << true << int(ProjectArchive::OpenResult::NoPlans);
-        QTest::newRow("plan missing") << oneRecord << false << true << int(ProjectArchive::OpenResult::NoPlans);
+        const QStringList none;
+        const QStringList plan{u"p.bmp"_s};
+        const int opened = int(ProjectArchive::OpenResult::Opened);
+        const int noDescription = int(ProjectArchive::OpenResult::NoDescription);
+        const int noPlans = int(ProjectArchive::OpenResult::NoPlans);
+        QTest::newRow("opened") << oneRecord << true << true << false << opened << none;
+        QTest::newRow("no description") << QString() << true << true << false << noDescription << none;
+        // The description in the folder is the program's own copy: replaced unasked even when
+        // every question would be answered No.
+        QTest::newRow("description replaced unasked") << oneRecord << true << false << false << opened << none;
+        QTest::newRow("plan replaced") << oneRecord << true << true << true << opened << plan;
+        QTest::newRow("plan kept") << oneRecord << true << false << true << opened << plan;
+        QTest::newRow("no records") << u"c;\r\nh;\r\n;;;;;;;;;\r\n"_s << true << true << false << noPlans << none;
+        QTest::newRow("plan missing") << oneRecord << false << true << false << noPlans << none;
+        // A file of the plan's name that the archive does not hold is no copy of its plan.
+        QTest::newRow("plan missing, stale file") << oneRecord << false << false << true << noPlans << none;
     }
     void openingResults()
     {
         QFETCH(QString, csv);
         QFETCH(bool, withPlan);
         QFETCH(bool, replace);
+        QFETCH(bool, planInFolder);
         QFETCH(int, result);
+        QFETCH(QStringList, asked);
         QTemporaryDir work;
         const QString archive = work.path() + u"/a.zip"_s;
         ZipWriter writer(archive);
@@ -208,15 +223,30 @@ private Q_SLOTS:
         writer.write();
         QTemporaryDir program;
         const QString dir = program.path() + u'/';
-        // An earlier project's description waits in the folder: the replace question is asked.
+        // An earlier project's description waits in the folder, and perhaps a plan of the same
+        // name: a 1 x 1 bitmap, told apart from the archive's by its size.
         QFile old(dir + u"metrola.csv"_s);
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("old;\r\nh;\r\nkeep.bmp;n;торг;1;t;;7;1;1;\r\n;;;;;;;;;\r\n");
         old.close();
+        if (planInFolder) {
+            QImage edited(1, 1, QImage::Format_RGB32);
+            edited.fill(Qt::white);
+            QVERIFY(edited.save(dir + u"p.bmp"_s, "BMP"));
+        }
         ProjectSession session(dir);
         session.table().appendRecord(record(u"keep.bmp"_s, 7, 1), u"d"_s);
-        QCOMPARE(int(ProjectArchive::open(session, archive, options(replace))), result);
+        QStringList questions;
+        ProjectArchive::OpenOptions o;
+        o.askReplace = [&](const QString &name) {
+            questions.append(name);
+            return replace;
+        };
+        QCOMPARE(int(ProjectArchive::open(session, archive, o)), result);
+        QCOMPARE(questions, asked);
         QCOMPARE(session.lastArchive, archive);
+        if (planInFolder && withPlan)
+            QCOMPARE(QImage(dir + u"p.bmp"_s).width(), replace ? twoRooms().width() : 1);
         if (result == int(ProjectArchive::OpenResult::NoDescription))
             QCOMPARE(session.table().cellText(RecordTable::PlanId, 1), u"keep.bmp"_s);
         if (result == int(ProjectArchive::OpenResult::Opened))

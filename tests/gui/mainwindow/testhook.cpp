@@ -85,7 +85,7 @@ void install(Form1 &window)
         say(u"message "_s + title + u'|' + text);
         if (text.startsWith(u"Найдена несохранённая работа"))
             return restore ? QMessageBox::Yes : QMessageBox::No;
-        return title == u"File Exists Alert" ? QMessageBox::Yes : QMessageBox::No;
+        return title == u"Файл уже существует" ? QMessageBox::Yes : QMessageBox::No;
     };
     responder.file = [](QFileDialog *) { return QString(); };
     responder.colour = [](QColorDialog *) { return false; };

@@ -33,7 +33,8 @@ QByteArray planBytes()
 }
 
 // A project whose records lie on plan B first, then A; the EntryRow carries the given X cell.
-QString writeArchive(const QString &path, const QString &entryX, bool withRecords = true)
+QString writeArchive(const QString &path, const QString &entryX, bool withRecords = true,
+                     bool withDescription = true)
 {
     QString csv = u"Т;К;Н;Г;1;2;3;4;5;ед;;\r\nh;\r\n"_s;
     if (withRecords)
@@ -42,7 +43,8 @@ QString writeArchive(const QString &path, const QString &entryX, bool withRecord
     ZipWriter writer(path);
     writer.addMember(u"b.bmp"_s, planBytes());
     writer.addMember(u"a.bmp"_s, planBytes());
-    writer.addMember(u"metrola.csv"_s, Cp1251::fromUnicode(csv));
+    if (withDescription)
+        writer.addMember(u"metrola.csv"_s, Cp1251::fromUnicode(csv));
     writer.write();
     return path;
 }
@@ -94,6 +96,22 @@ private Q_SLOTS:
         QCOMPARE(form.session().lastArchive, m_chosenFile);
     }
 
+    // The tab of the plan a grid double click brings up is selected, so the old plan's tab
+    // takes the user back.
+    void gridDoubleClickSelectsThePlansTab()
+    {
+        Form1 form(programDir());
+        m_chosenFile = writeArchive(m_files->path() + u"/p.zip"_s, QString());
+        form.SpeedButton3Click();
+        form.selectRow(2); // on a.bmp
+        form.StringGrid1DblClick();
+        QCOMPARE(form.Label1->text(), u"a.bmp"_s);
+        QCOMPARE(form.TabSet1->currentIndex(), 1);
+        form.TabSet1->setCurrentIndex(0);
+        QCOMPARE(form.Label1->text(), u"b.bmp"_s);
+        QVERIFY2(m_texts.isEmpty(), qPrintable(m_texts.join(u'\n')));
+    }
+
     void startUpDoesNotApplyCaptions()
     {
         Form1 form(programDir());
@@ -118,9 +136,8 @@ private Q_SLOTS:
         QVERIFY(!form.form2()->Edit1->isReadOnly());
 
         m_chosenFile = writeArchive(m_files->path() + u"/open.zip"_s, QString());
-        form.SpeedButton3Click(); // the same member names: the replace question is answered Yes
-        QVERIFY(!m_texts.isEmpty());
-        QVERIFY(m_texts.first().startsWith(u"File Exists Alert|Replace existing file "_s));
+        form.SpeedButton3Click(); // the same plan names: the replace questions are answered Yes
+        QCOMPARE(m_texts.size(), 2);
         for (QWidget *w : locked)
             QVERIFY2(!w->isHidden(), qPrintable(w->objectName()));
         QVERIFY(!form.form2()->Edit2->isReadOnly());
@@ -129,16 +146,18 @@ private Q_SLOTS:
     void openingMessages_data()
     {
         QTest::addColumn<bool>("withRecords");
+        QTest::addColumn<bool>("withDescription");
         QTest::addColumn<QMessageBox::StandardButton>("replace");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no records") << false << QMessageBox::Yes
+        QTest::newRow("no records") << false << true << QMessageBox::Yes
                                     << u"Ошибка|Файлы поэтажных планов не могут быть загружены. Архив повреждён."_s;
-        QTest::newRow("replace refused") << true << QMessageBox::No
-                                         << u"Ошибка|Архив не может быть загружен в Metrola. Отсутствует файл описания."_s;
+        QTest::newRow("no description") << true << false << QMessageBox::No
+                                        << u"Ошибка|Архив не может быть загружен в Metrola. Отсутствует файл описания."_s;
     }
     void openingMessages()
     {
         QFETCH(bool, withRecords);
+        QFETCH(bool, withDescription);
         QFETCH(QMessageBox::StandardButton, replace);
         QFETCH(QString, message);
         QFile stale(programDir() + u"metrola.csv"_s);
@@ -146,9 +165,9 @@ private Q_SLOTS:
         stale.close();
         Form1 form(programDir());
         m_answer = replace;
-        m_chosenFile = writeArchive(m_files->path() + u"/p.zip"_s, QString(), withRecords);
+        m_chosenFile = writeArchive(m_files->path() + u"/p.zip"_s, QString(), withRecords, withDescription);
         form.SpeedButton3Click();
-        QCOMPARE(m_texts.last(), message);
+        QCOMPARE(m_texts, QStringList{message}); // the stale description is replaced unasked
         QCOMPARE(form.TabSet1->count(), 0);
         QCOMPARE(form.Label1->text(), u"-"_s);
     }
@@ -162,7 +181,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("opened");
         QTest::addColumn<QString>("told");
         QTest::newRow("unreadable archive") << u"broken.zip"_s << QMessageBox::Yes << false << QString();
-        QTest::newRow("replace refused") << u"other.zip"_s << QMessageBox::No << false << QString();
+        QTest::newRow("plans kept") << u"other.zip"_s << QMessageBox::No << true << QString();
         QTest::newRow("too many lines") << u"long.zip"_s << QMessageBox::Yes << false << u"1 000 000"_s;
         QTest::newRow("opened") << u"other.zip"_s << QMessageBox::Yes << true << QString();
     }
@@ -206,6 +225,37 @@ private Q_SLOTS:
             QVERIFY2(!m_texts.isEmpty() && m_texts.last().contains(told), qPrintable(m_texts.join(u'\n')));
         if (!opened)
             QCOMPARE(form.session().planImage().pixel(2, 2), qRgb(1, 2, 3));
+    }
+
+    // The second opening of a project finds its files in the working folder. Only the plans,
+    // which a paint program may have changed there, are asked about; either answer opens it.
+    void secondOpeningAsksOnlyAboutPlans_data()
+    {
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::newRow("replace") << QMessageBox::Yes;
+        QTest::newRow("keep") << QMessageBox::No;
+    }
+    void secondOpeningAsksOnlyAboutPlans()
+    {
+        QFETCH(QMessageBox::StandardButton, answer);
+        Form1 form(programDir());
+        m_chosenFile = writeArchive(m_files->path() + u"/p.zip"_s, QString());
+        form.SpeedButton3Click();
+        QImage edited(30, 20, QImage::Format_RGB32);
+        edited.fill(qRgb(200, 0, 0));
+        QVERIFY(edited.save(programDir() + u"b.bmp"_s, "BMP"));
+        m_answer = answer;
+
+        form.SpeedButton3Click();
+
+        const QString question = u"Файл уже существует|Заменить существующий файл «%1»?"_s;
+        QCOMPARE(m_texts, (QStringList{question.arg(QDir::toNativeSeparators(programDir() + u"b.bmp"_s)),
+                                       question.arg(QDir::toNativeSeparators(programDir() + u"a.bmp"_s))}));
+        QCOMPARE(form.Label1->text(), u"b.bmp"_s);
+        QCOMPARE(form.TabSet1->count(), 2);
+        QCOMPARE(form.session().table().recordCount(), 2);
+        const QRgb floor = answer == QMessageBox::Yes ? qRgb(255, 255, 255) : qRgb(200, 0, 0);
+        QCOMPARE(QImage(programDir() + u"b.bmp"_s).pixel(1, 1), floor);
     }
 
     // A hand-edited key on the first plan: the opening completes (tabs, rooms) and the record
@@ -338,6 +388,70 @@ private Q_SLOTS:
         QCOMPARE(m_texts.size(), 1);
         QVERIFY(m_texts.first().endsWith(u"|Сохранить изменения в архиве?"_s));
         QCOMPARE(event.isAccepted(), closes);
+    }
+
+    // Text left in the record dialog is work a close would lose. Every question gets the
+    // row's answer; a Yes enters the record and saves it into the archive.
+    void closingAsksAboutTheDialogsText_data()
+    {
+        QTest::addColumn<bool>("editMode");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("new, nothing typed") << false << QString() << QMessageBox::Cancel << false << true;
+        QTest::newRow("new, typed, cancel") << false << u"OOO-7"_s << QMessageBox::Cancel << true << false;
+        QTest::newRow("new, typed, no") << false << u"OOO-7"_s << QMessageBox::No << true << true;
+        QTest::newRow("new, typed, yes") << false << u"OOO-7"_s << QMessageBox::Yes << true << true;
+        QTest::newRow("edit, as recorded") << true << QString() << QMessageBox::Cancel << false << true;
+        QTest::newRow("edit, changed, cancel") << true << u"OOO-7"_s << QMessageBox::Cancel << true << false;
+        QTest::newRow("edit, changed, yes") << true << u"OOO-7"_s << QMessageBox::Yes << true << true;
+    }
+    void closingAsksAboutTheDialogsText()
+    {
+        QFETCH(bool, editMode);
+        QFETCH(QString, typed);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, closes);
+        Form1 form(programDir());
+        m_chosenFile = writeArchive(m_files->path() + u"/p.zip"_s, QString());
+        form.SpeedButton3Click();
+        form.show();
+        Form2 *dialog = form.form2();
+        if (editMode) {
+            form.Image1MouseUp(Qt::MiddleButton, 5, 5); // room 1, keyed 100
+        } else {
+            form.session().planImage().setPixel(2, 2, qRgb(1, 2, 3));
+            const int entryRow = form.session().table().entryRow();
+            dialog->openNew(ColourKey::fromRgb(qRgb(1, 2, 3)), {2, 2}, entryRow, u"b.bmp"_s);
+        }
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->mode(), editMode ? Form2::Mode::Edit : Form2::Mode::New);
+        if (!typed.isEmpty()) {
+            dialog->Edit1->selectAll();
+            QTest::keyClicks(dialog->Edit1, typed);
+        }
+        m_texts.clear();
+        m_answer = answer;
+        m_chosenFile = m_files->path() + u"/saved.zip"_s;
+
+        QCloseEvent event;
+        QApplication::sendEvent(&form, &event);
+
+        const QString question = Form1::applicationTitle() + u"|Запись в окне ввода не внесена в список. Внести её?"_s;
+        QCOMPARE(!m_texts.isEmpty() && m_texts.first() == question, asked);
+        QCOMPARE(event.isAccepted(), closes);
+        QCOMPARE(dialog->isVisible(), !closes);
+        const RecordTable &table = form.session().table();
+        const int row = editMode ? 1 : 3;
+        const bool entered = answer == QMessageBox::Yes;
+        QCOMPARE(table.recordCount(), !editMode && entered ? 3 : 2);
+        if (entered) {
+            QCOMPARE(table.cellText(RecordTable::Tenant, row), typed);
+            const QByteArray saved = ZipReader(m_chosenFile).readMember(u"metrola.csv"_s);
+            QVERIFY(saved.contains(Cp1251::fromUnicode(typed)));
+        }
     }
 };
 

@@ -123,8 +123,11 @@ private Q_SLOTS:
         second.start(work, answer, {archive});
         const QStringList messages = second.lines().filter(QRegularExpression(u"^message "_s));
         // Yes keeps the plan the killed run left; No opens the archive of the command line over
-        // the description file and the plan left behind.
-        QCOMPARE(messages.size(), answer == u"yes" ? 1 : 3);
+        // the description file (unasked) and the plan left behind (asked about).
+        QCOMPARE(messages.size(), answer == u"yes" ? 1 : 2);
+        if (answer == u"no")
+            QVERIFY2(messages[1].startsWith(u"message Файл уже существует|Заменить существующий файл «"_s),
+                     qPrintable(messages[1]));
         const QString title = u"Metrola 1.8 - Программа ведения учёта площадей в имущественных комплексах"_s;
         QVERIFY2(QRegularExpression(u"^message "_s + QRegularExpression::escape(title)
                                     + u"\\|Найдена несохранённая работа от \\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d\\. "

@@ -1,6 +1,7 @@
 #include "gui/mainwindow/form1.h"
 #include "testrecord.h"
 #include <QLineEdit>
+#include "core/archive/zipreader.h"
 #include "core/plan/colourkey.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/plan/planlegend.h"
@@ -16,6 +17,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTabBar>
+#include <QTemporaryDir>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -79,6 +82,69 @@ class TestPlanView : public QObject
 private Q_SLOTS:
     void init() { m_log.install(); }
     void cleanup() { MessageLog::remove(); }
+
+    // Plans added with "Новый План" have their tabs at once, and whichever way a plan comes on
+    // screen its tab is the one selected, so a click on another tab always shows that plan.
+    void tabsFollowThePlanShown_data()
+    {
+        QTest::addColumn<bool>("byGrid");
+        QTest::newRow("back by its tab") << false;
+        QTest::newRow("back by a grid double click") << true;
+    }
+    void tabsFollowThePlanShown()
+    {
+        QFETCH(bool, byGrid);
+        QTemporaryDir files;
+        QTemporaryDir work;
+        const QString a = files.path() + u"/a.bmp"_s;
+        const QString b = files.path() + u"/b.bmp"_s;
+        QVERIFY(threeRooms().save(a, "BMP"));
+        QVERIFY(threeRooms().save(b, "BMP"));
+        QString chosen;
+        Dialogs::setResponder({[this](Dialogs::Kind, const QString &, const QString &text) {
+                                   m_log.texts.append(text);
+                                   return QMessageBox::Ok;
+                               },
+                               [&chosen](QFileDialog *) { return chosen; }, {}});
+        Form1 form(work.path() + u'/');
+        const auto tabs = [&form] {
+            QStringList texts;
+            for (int i = 0; i < form.TabSet1->count(); ++i)
+                texts.append(form.TabSet1->tabText(i));
+            return texts;
+        };
+
+        chosen = a;
+        form.SpeedButton1Click();
+        QCOMPARE(tabs(), QStringList{u"a.bmp"_s});
+        form.Image1MouseUp(Qt::RightButton, kL.x(), kL.y());
+        form.form2()->Button2Click();
+        chosen = b;
+        form.SpeedButton1Click();
+        QCOMPARE(tabs(), (QStringList{u"a.bmp"_s, u"b.bmp"_s}));
+        QCOMPARE(form.TabSet1->currentIndex(), 1);
+
+        if (byGrid) {
+            form.selectRow(1);
+            form.StringGrid1DblClick();
+        } else {
+            form.TabSet1->setCurrentIndex(0);
+        }
+        QCOMPARE(form.Label1->text(), u"a.bmp"_s);
+        QCOMPARE(form.TabSet1->currentIndex(), 0);
+        const auto key = static_cast<quint32>(form.session().table().cellNumber(RecordTable::ColourKey, 1));
+        QCOMPARE(form.session().planImage().pixel(kL), ColourKey::toRgb(key)); // its rooms painted again
+        form.TabSet1->setCurrentIndex(1);
+        QCOMPARE(form.Label1->text(), u"b.bmp"_s);
+
+        // A save packs the plan with a record; the new plan keeps its tab all the same.
+        chosen = files.path() + u"/p.zip"_s;
+        form.SpeedButton2Click();
+        QCOMPARE(ZipReader(chosen).memberNames(), (QStringList{u"a.bmp"_s, u"metrola.csv"_s}));
+        QCOMPARE(tabs(), (QStringList{u"a.bmp"_s, u"b.bmp"_s}));
+        QCOMPARE(form.TabSet1->currentIndex(), 1);
+        QVERIFY2(m_log.texts.isEmpty(), qPrintable(m_log.texts.join(u'\n')));
+    }
 
     void eachViewMapsOnlyRooms_data()
     {
