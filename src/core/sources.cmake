@@ -23,6 +23,7 @@ set(METROLA_CORE_SOURCES
   plan/colourkey.h
   plan/displaycolours.h plan/displaycolours.cpp
   plan/floodfill.h plan/floodfill.cpp
+  plan/roomrepaint.h plan/roomrepaint.cpp
   plan/bmpdecoder.h plan/bmpdecoder.cpp
   plan/bmpwriter.h plan/bmpwriter.cpp
   plan/roommeasure.h plan/roommeasure.cpp

@@ -2,6 +2,7 @@
 
 #include "core/base/metrolaerror.h"
 #include "core/plan/colourkey.h"
+#include "core/plan/roomrepaint.h"
 
 #include <algorithm>
 
@@ -115,6 +116,11 @@ inline void prefetchRun(const Pixel *row, int left, int end)
 }
 
 } // namespace
+
+FloodFill::FloodFill() = default;
+FloodFill::~FloodFill() = default;
+FloodFill::FloodFill(FloodFill &&) noexcept = default;
+FloodFill &FloodFill::operator=(FloodFill &&) noexcept = default;
 
 QRect FloodFill::fill(QImage &image, QPoint seed, QRgb colour, std::vector<Span> *spans)
 {
@@ -235,18 +241,13 @@ QRect FloodFill::fillRegion(QImage &image, QPoint seed, QRgb colour, std::vector
 
 QRect FloodFill::repaintRooms(QImage &image, std::span<const RoomSeed> rooms)
 {
-    QRect filled;
-    for (const RoomSeed &room : rooms)
-        filled |= fill(image, room.labelPoint, ColourKey::toRgb(room.key));
-    return filled;
+    return repaintRooms(image, rooms, {});
 }
 
 QRect FloodFill::repaintRooms(QImage &image, std::span<const RoomSeed> rooms,
                               std::span<qint64> pixels)
 {
-    Q_ASSERT(pixels.size() == rooms.size());
-    QRect filled;
-    for (size_t i = 0; i < rooms.size(); ++i)
-        filled |= fillCounting(image, rooms[i].labelPoint, ColourKey::toRgb(rooms[i].key), pixels[i]);
-    return filled;
+    if (!m_repaint)
+        m_repaint = std::make_unique<RoomRepaint>();
+    return m_repaint->run(*this, image, rooms, pixels);
 }

@@ -6,6 +6,7 @@
 #include <QRgb>
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -27,9 +28,16 @@ struct RoomSeed
 // image: the new colour differs from the surface colour, so a filled pixel no longer matches,
 // and that is the whole visited test. The pending work lives on a heap stack that the object
 // keeps between calls, so one FloodFill used for many rooms allocates once.
+class RoomRepaint;
+
 class FloodFill
 {
 public:
+    FloodFill();
+    ~FloodFill();
+    FloodFill(FloodFill &&) noexcept;
+    FloodFill &operator=(FloodFill &&) noexcept;
+
     // A horizontal run of filled pixels, both ends inclusive.
     struct Span
     {
@@ -50,6 +58,7 @@ public:
 
     // Paints each room in order at its label point with its key colour, the surface being
     // whatever colour is found there at that moment. Returns the union of the filled boxes.
+    // Many rooms in one region cost about as much as one (see RoomRepaint).
     QRect repaintRooms(QImage &image, std::span<const RoomSeed> rooms);
     // As above, and pixels[i] (the span is as long as `rooms`) becomes the number of pixels
     // room i's own fill painted: its floor area in pixels when the plan came without room
@@ -73,4 +82,5 @@ private:
     };
 
     std::vector<Segment> m_stack;
+    std::unique_ptr<RoomRepaint> m_repaint;
 };
