@@ -9,8 +9,6 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include <cmath>
-
 namespace {
 
 constexpr char kSeparator = ';';
@@ -35,10 +33,21 @@ std::optional<PlanScale> PlanScales::scale(const QString &planId) const
     return *it;
 }
 
+bool PlanScales::isUsableScale(double metresPerPixel)
+{
+    // Also false for NaN.
+    return metresPerPixel >= kMinScale && metresPerPixel <= kMaxScale;
+}
+
 void PlanScales::setScale(const QString &planId, const PlanScale &scale)
 {
-    if (!std::isfinite(scale.metresPerPixel) || scale.metresPerPixel <= 0)
-        throw MetrolaError(QStringLiteral("Масштаб должен быть положительным числом."));
+    if (!isUsableScale(scale.metresPerPixel)) {
+        // Six significant digits with an exponent where needed: a refused scale may be far
+        // outside what the fixed notation of the scale file can show.
+        const QString given = QString::number(scale.metresPerPixel, 'g', 6).replace(u'.', u',');
+        throw MetrolaError(QStringLiteral("Масштаб должен быть от %1 до %2 м на пиксель: %3.")
+                               .arg(NumberText::formatScale(kMinScale), NumberText::formatScale(kMaxScale), given));
+    }
     m_scales.insert(planId, scale);
 }
 
@@ -87,7 +96,7 @@ PlanScales PlanScales::parse(QByteArrayView data)
         const auto at = [&fields](int k) { return k < fields.size() ? fields[k] : QString(); };
         const QString plan = at(0);
         const auto value = NumberText::scale(at(1));
-        if (plan.isEmpty() || !NameRule::isBareFileName(plan) || !value || *value <= 0
+        if (plan.isEmpty() || !NameRule::isBareFileName(plan) || !value || !isUsableScale(*value)
             || scales.m_scales.contains(plan))
             continue;
         scales.m_scales.insert(plan, {*value, QDate::fromString(at(2), dateFormat())});

@@ -32,11 +32,17 @@ public:
     static constexpr double kDefaultTolerance = 10.0;
     // Percent; anything wider would flag nothing worth flagging.
     static constexpr double kMaxTolerance = 1000.0;
+    // Metres per pixel. Below a micrometre the scale no longer survives the twelve decimals it
+    // is written with; above 50 m a pixel is no floor plan, and the areas of a large plan would
+    // leave the range that sums and percentages can hold.
+    static constexpr double kMinScale = 1e-6;
+    static constexpr double kMaxScale = 50.0;
+    static bool isUsableScale(double metresPerPixel);
 
     static QString fileName();
 
     std::optional<PlanScale> scale(const QString &planId) const;
-    // Throws MetrolaError for a scale that is not a positive finite number.
+    // Throws MetrolaError for a scale outside kMinScale .. kMaxScale, saying so.
     void setScale(const QString &planId, const PlanScale &scale);
     void removeScale(const QString &planId);
     // Plan ids with a scale, sorted.
@@ -50,7 +56,7 @@ public:
     // The lines for the given plans that have a scale, in that order.
     QByteArray build(const QStringList &plans) const;
     // Lines that cannot be read (no plan id, not a bare file name, a scale that is not a
-    // positive number, a second line for the same plan) are skipped; a missing or unreadable
+    // usable one, a second line for the same plan) are skipped; a missing or unreadable
     // date leaves the date empty, a missing or unreadable tolerance the default.
     static PlanScales parse(QByteArrayView data);
 

@@ -174,8 +174,6 @@ std::vector<RoomAreaCheck> RoomAreas::check(const Project &project, const PlanSc
         const auto key = parseCellNumber(table.cellText(RecordTable::ColourKey, r));
         const bool readable = key && parseCellNumber(table.cellText(RecordTable::LabelX, r))
                               && parseCellNumber(table.cellText(RecordTable::LabelY, r));
-        // The percentage comes from the unrounded area, so a room of a few pixels still has one.
-        double exact = 0;
         if (!readable) {
             room.reason = QStringLiteral("ключ или точка подписи записи — не число");
         } else if (ColourKey::isReserved(*key)) {
@@ -187,8 +185,12 @@ std::vector<RoomAreaCheck> RoomAreas::check(const Project &project, const PlanSc
             } else if (pixels.kind != RoomPixels::Kind::Counted) {
                 room.reason = reasonText(pixels.kind);
             } else {
-                room.measured = measuredArea(pixels.pixels, scale->metresPerPixel);
-                exact = double(pixels.pixels) * scale->metresPerPixel * scale->metresPerPixel;
+                const double area = measuredArea(pixels.pixels, scale->metresPerPixel);
+                // Compared as shown: a room that rounds to nothing has no share to speak of.
+                if (area > 0)
+                    room.measured = area;
+                else
+                    room.reason = QStringLiteral("комната на плане меньше 0,01 м²");
             }
         }
 
@@ -197,8 +199,11 @@ std::vector<RoomAreaCheck> RoomAreas::check(const Project &project, const PlanSc
         } else if (!room.typed) {
             room.status = RoomAreaCheck::Status::TypedNotNumber;
         } else {
-            room.percent = (*room.typed - exact) / exact * 100.0;
-            if (std::abs(*room.percent) <= tolerance)
+            // From the areas the user sees, so that an area typed as shown agrees exactly.
+            // The tolerance is held against the difference as shown, so that no mismatch reads
+            // "0 %" and no agreement shows more than the tolerance.
+            room.percent = (*room.typed - *room.measured) / *room.measured * 100.0;
+            if (std::abs(RoomAreaCheck::shownPercent(*room.percent)) <= tolerance)
                 room.status = RoomAreaCheck::Status::Agrees;
             else
                 room.status = *room.percent > 0 ? RoomAreaCheck::Status::TypedLarger
@@ -209,10 +214,15 @@ std::vector<RoomAreaCheck> RoomAreas::check(const Project &project, const PlanSc
     return result;
 }
 
+double RoomAreaCheck::shownPercent(double percent)
+{
+    return std::round(percent * 10) / 10;
+}
+
 QString RoomAreaCheck::percentText(double percent)
 {
     // The sign of what is shown: a difference that rounds to nothing is "0", never "+0" or "-0".
-    const double shown = std::round(percent * 10) / 10;
+    const double shown = shownPercent(percent);
     if (shown == 0)
         return QStringLiteral("0");
     return (shown > 0 ? QStringLiteral("+") : QString()) + NumberText::format(shown);

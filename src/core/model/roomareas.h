@@ -41,6 +41,8 @@ struct RoomAreaCheck
     QString mismatchMessage(const QString &typedText, double tolerance) const;
     // "+12,3" / "-4" / "0": the difference rounded to 0,1 with its sign.
     static QString percentText(double percent);
+    // The difference as percentText shows it: rounded to 0,1.
+    static double shownPercent(double percent);
 };
 
 // The floor pixels of every plan's rooms, found by repainting the plan as loaded, and the

@@ -7,7 +7,6 @@
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/scalequestion.h"
 
-#include <QDate>
 #include <QFrame>
 #include <QStyle>
 #include <QTabBar>
@@ -77,7 +76,8 @@ void Form1::scaleMeasured(QPoint from, QPoint to)
             QString());
         if (!metres)
             return;
-        m_session.scales().setScale(m_scalePlan, {*metres / pixels, QDate::currentDate()});
+        if (!ScaleQuestion::setScale(this, m_session.scales(), m_scalePlan, *metres / pixels))
+            return;
         m_session.setModified(true);
         refreshScaleHint();
         Q_EMIT scalesChanged();

@@ -1,6 +1,5 @@
 #include "gui/reports/summarywindow.h"
 
-#include "core/base/metrolaerror.h"
 #include "core/base/numbertext.h"
 #include "core/model/areacheckrunner.h"
 #include "core/model/projectsession.h"
@@ -9,7 +8,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDate>
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -392,12 +390,8 @@ void SummaryWindow::editScale()
                                              scale ? NumberText::formatScale(scale->metresPerPixel) : QString());
     if (!metres)
         return;
-    try {
-        m_session.scales().setScale(plan, {*metres, QDate::currentDate()});
-    } catch (const MetrolaError &error) {
-        Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, error.message() + u" Масштаб не изменён."_s);
+    if (!ScaleQuestion::setScale(this, m_session.scales(), plan, *metres))
         return;
-    }
     Q_EMIT scalesEdited();
     refresh();
 }

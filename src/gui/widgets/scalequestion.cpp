@@ -1,7 +1,11 @@
 #include "gui/widgets/scalequestion.h"
 
+#include "core/base/metrolaerror.h"
 #include "core/base/numbertext.h"
+#include "core/model/planscales.h"
 #include "gui/widgets/dialogs.h"
+
+#include <QDate>
 
 namespace ScaleQuestion {
 
@@ -17,6 +21,18 @@ std::optional<double> askMetres(QWidget *parent, const QString &question, const 
         return std::nullopt;
     }
     return metres;
+}
+
+bool setScale(QWidget *parent, PlanScales &scales, const QString &planId, double metresPerPixel)
+{
+    try {
+        scales.setScale(planId, {metresPerPixel, QDate::currentDate()});
+    } catch (const MetrolaError &error) {
+        Dialogs::message(parent, Dialogs::Kind::Warning, QStringLiteral("Ошибка"),
+                         error.message() + QStringLiteral(" Масштаб не изменён."));
+        return false;
+    }
+    return true;
 }
 
 } // namespace ScaleQuestion

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -99,6 +101,9 @@ private Q_SLOTS:
         QTest::newRow("negative scale") << "p.bmp;-0,5;08.12.2026;5"_ba << 0.0 << QDate() << 10.0;
         QTest::newRow("not a number") << "p.bmp;1e999;;"_ba << 0.0 << QDate() << 10.0;
         QTest::newRow("a path, not a plan id") << "../p.bmp;1;;"_ba << 0.0 << QDate() << 10.0;
+        QTest::newRow("too large for its areas") << "p.bmp;1e200;;"_ba << 0.0 << QDate() << 10.0;
+        QTest::newRow("too small to be written") << "p.bmp;1e-13;;"_ba << 0.0 << QDate() << 10.0;
+        QTest::newRow("the smallest kept") << "p.bmp;0,000001;;"_ba << 1e-6 << QDate() << 10.0;
     }
     void scaleLines()
     {
@@ -131,7 +136,13 @@ private Q_SLOTS:
         PlanScales expected = scales;
         expected.removeScale(u"unused.bmp"_s);
         QCOMPARE(PlanScales::parse(bytes), expected);
-        QVERIFY_THROWS_EXCEPTION(MetrolaError, scales.setScale(u"b.bmp"_s, {0, {}}));
+        for (const double refused : {0.0, 5e-13, 1e200, qQNaN(), qInf()})
+            QVERIFY_THROWS_EXCEPTION(MetrolaError, scales.setScale(u"b.bmp"_s, {refused, {}}));
+        try {
+            scales.setScale(u"b.bmp"_s, {1e200, {}});
+        } catch (const MetrolaError &error) {
+            QCOMPARE(error.message(), u"Масштаб должен быть от 0,000001 до 50 м на пиксель: 1e+200."_s);
+        }
         QVERIFY_THROWS_EXCEPTION(MetrolaError, scales.setTolerance(qQNaN()));
     }
 
@@ -180,6 +191,46 @@ private Q_SLOTS:
         QCOMPARE(*checks[3].percent, 900.0);
         QVERIFY(checks[4].reason.contains(u"другой комнаты"_s));
         QVERIFY(checks[7].reason.contains(u"вне плана"_s));
+    }
+
+    // The typed area is held against the measured area as shown, and the tolerance against the
+    // difference as shown: no mismatch reads "0 %".
+    void comparesTheAreasAsShown_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("tolerance");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("percent");
+        // Room A has 20 pixels, which at this scale measure 97,02 m² up to the last bits.
+        const double s = std::sqrt(97.02 / 20);
+        QTest::newRow("typed as shown, no tolerance") << s << u"97,02"_s << 0.0 << int(Status::Agrees) << u"0"_s;
+        QTest::newRow("a hundredth off") << s << u"97,03"_s << 0.0 << int(Status::Agrees) << u"0"_s;
+        QTest::newRow("a tenth of a percent off") << s << u"97,12"_s << 0.0 << int(Status::TypedLarger) << u"+0,1"_s;
+        QTest::newRow("within the tolerance") << s << u"97,12"_s << 0.1 << int(Status::Agrees) << u"+0,1"_s;
+        QTest::newRow("a room that rounds to nothing") << 0.001 << u"0"_s << 0.0 << int(Status::NotMeasured) << QString();
+    }
+    void comparesTheAreasAsShown()
+    {
+        QFETCH(double, scale);
+        QFETCH(QString, typed);
+        QFETCH(double, tolerance);
+        QFETCH(int, status);
+        QFETCH(QString, percent);
+        QTemporaryDir dir;
+        const QString work = dir.path() + u'/';
+        QVERIFY(plan().save(work + u"p.bmp"_s, "BMP"));
+        ProjectSession session(work);
+        session.table().appendRecord(record(u"p.bmp"_s, typed, u"101"_s, 2, 2), u"d"_s);
+        session.scales().setScale(u"p.bmp"_s, {scale, QDate(2026, 12, 8)});
+        session.scales().setTolerance(tolerance);
+        const std::vector<RoomAreaCheck> checks = session.checkAreas();
+        QCOMPARE(int(checks[0].status), status);
+        QCOMPARE(checks[0].percent ? RoomAreaCheck::percentText(*checks[0].percent) : QString(), percent);
+        if (status == int(Status::NotMeasured))
+            QCOMPARE(checks[0].reason, u"комната на плане меньше 0,01 м²"_s);
+        else
+            QCOMPARE(checks[0].measured, 97.02);
     }
 
     void thePlanShownIsMeasuredByItsFirstRepaint()
