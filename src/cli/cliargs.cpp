@@ -2,6 +2,7 @@
 
 #include "core/base/metrolaerror.h"
 #include "core/base/numbertext.h"
+#include "core/base/safefile.h"
 #include "core/model/planscales.h"
 
 #include <QFile>
@@ -143,6 +144,12 @@ CliArgs CliArgs::parse(const QStringList &arguments)
         usageError(u"Пустое имя плана."_s);
     // The result is renamed over its target, which would silently replace the archive the
     // tool reads (also through a symbolic or a hard link).
+    // A pipe, a device or a folder at the name would be replaced by the result, not written to.
+    if (const auto kind = SafeFile::kindOf(args.output, true);
+        !report && kind != SafeFile::Kind::Missing && kind != SafeFile::Kind::Regular) {
+        throw MetrolaError(u"Файл результата «%1» — это %2, а не файл; ничего не записано."_s.arg(
+            args.output, SafeFile::kindText(kind)));
+    }
     if (!report && namesSameFile(args.output, args.archive))
         usageError(u"Файл результата «%1» — это сам архив; архив не перезаписывается."_s.arg(args.output));
     // Without a choice the picture shows the tenants, as the GUI's picture does by default.

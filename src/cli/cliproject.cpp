@@ -4,6 +4,7 @@
 #include "core/archive/projectarchive.h"
 #include "core/archive/zipreader.h"
 #include "core/base/metrolaerror.h"
+#include "core/base/safefile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -31,8 +32,11 @@ CliProject::CliProject(const QString &archivePath)
     m_session = std::make_unique<ProjectSession>(m_dir.path() + u'/');
 
     const QString name = QFileInfo(archivePath).fileName();
-    if (!QFileInfo(archivePath).isFile())
-        throw MetrolaError(u"Архив «%1» не найден."_s.arg(archivePath));
+    if (const auto kind = SafeFile::kindOf(archivePath, true); kind != SafeFile::Kind::Regular) {
+        if (kind == SafeFile::Kind::Missing)
+            throw MetrolaError(u"Архив «%1» не найден."_s.arg(archivePath));
+        throw MetrolaError(u"Архив «%1» — это %2, а не файл."_s.arg(archivePath, SafeFile::kindText(kind)));
+    }
 
     // The GUI learns of a damaged member only when it extracts it; the tool checks every
     // member, so a damaged archive is refused as a whole instead of half-reported. Opening

@@ -7,6 +7,7 @@ set(METROLA_CORE_SOURCES
   base/namerule.h base/namerule.cpp
   base/numericlocale.h base/numericlocale.cpp
   base/qttranslation.h base/qttranslation.cpp
+  base/safefile.h base/safefile.cpp
 
   model/recordtable.h model/recordtable.cpp
   model/captions.h model/captions.cpp

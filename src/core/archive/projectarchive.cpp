@@ -60,11 +60,14 @@ int save(ProjectSession &session, const QString &archivePath, const Progress &pr
     recorded.rebuild(session.table());
     session.plans().rebuildKeepingUnrecorded(session.table());
     DescriptionFile::write(session.programDir(), session.captions(), session.table());
+    session.writtenFiles.insert(DescriptionFile::fileName());
     ZipWriter writer(archivePath);
     for (const QString &plan : recorded.names())
         writer.addFile(session.planPaths().planFilePath(session.programDir(), plan));
-    if (session.scales().write(session.programDir(), recorded.names()))
+    if (session.scales().write(session.programDir(), recorded.names())) {
+        session.writtenFiles.insert(PlanScales::fileName());
         writer.addFile(session.programDir() + PlanScales::fileName());
+    }
     writer.addFile(session.programDir() + DescriptionFile::fileName());
     writer.setProgress(progress);
     const int packed = writer.write();
@@ -85,6 +88,7 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
     const auto replace = [](const QString &) { return true; };
     if (reader.extract({DescriptionFile::fileName()}, dir, replace, options.progress) < 1)
         return OpenResult::NoDescription;
+    session.writtenFiles.insert(DescriptionFile::fileName());
 
     // Read and check everything before the session changes, so a refused file leaves the
     // table, the captions and the PlanList as they were.
@@ -95,9 +99,17 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
     plans.rebuild(loaded);
     // One left in the folder by another project must never be taken for this one's.
     PlanScales scales;
-    if (reader.memberNames().contains(PlanScales::fileName())
-        && reader.extract({PlanScales::fileName()}, dir, replace) == 1)
-        scales = PlanScales::load(dir);
+    if (reader.memberNames().contains(PlanScales::fileName())) {
+        // Checked before anything is inflated: the member's own word on its size.
+        if (reader.memberSize(PlanScales::fileName()) > PlanScales::kFileSizeLimit) {
+            throw MetrolaError(QStringLiteral("Файл масштабов «%1» в архиве слишком велик: это не файл Metrola.")
+                                   .arg(PlanScales::fileName()));
+        }
+        if (reader.extract({PlanScales::fileName()}, dir, replace) == 1) {
+            session.writtenFiles.insert(PlanScales::fileName());
+            scales = PlanScales::load(dir);
+        }
+    }
     session.table().exchangeRows(loaded);
     loaded.replaceRows({}); // the project left behind
     session.captions() = captions;
@@ -146,8 +158,9 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
     return OpenResult::Opened;
 }
 
-QStringList restore(ProjectSession &session, RecoveryFile::Recovered recovered, const Progress &progress)
+Restored restore(ProjectSession &session, RecoveryFile::Recovered recovered, const Progress &progress)
 {
+    Restored result;
     RecordTable checked;
     checked.replaceRows(std::move(recovered.contents.rows));
     PlanList plans;
@@ -155,10 +168,26 @@ QStringList restore(ProjectSession &session, RecoveryFile::Recovered recovered, 
 
     const QString dir = session.programDir();
     session.lastArchive = recovered.archive;
-    for (const QString &path : std::as_const(recovered.planPaths))
-        session.planPaths().addPlanFile(path);
-    for (const QString &name : std::as_const(recovered.extractedFiles))
-        session.extractedFiles.insert(name);
+    for (const QString &path : std::as_const(recovered.planPaths)) {
+        if (PlanImage::isPlanFile(path))
+            session.planPaths().addPlanFile(path);
+        else
+            result.droppedPaths.append(path);
+    }
+    // The side file's word alone never makes a file this program's to delete: only plans of
+    // the recovered table that the recorded archive holds were extracted by the ended run.
+    std::optional<ZipReader> reader;
+    try {
+        if (!recovered.archive.isEmpty())
+            reader.emplace(recovered.archive);
+    } catch (const MetrolaError &) {
+        // The archive is gone or unreadable: the table is recovered all the same.
+    }
+    const QStringList archived = reader ? reader->memberNames() : QStringList();
+    for (const QString &name : std::as_const(recovered.extractedFiles)) {
+        if (plans.names().contains(name) && archived.contains(name))
+            session.extractedFiles.insert(name);
+    }
     const auto planPath = [&](const QString &plan) { return session.planPaths().planFilePath(dir, plan); };
 
     // A plan left in the folder is the one the ended run worked with, perhaps changed by the
@@ -168,23 +197,16 @@ QStringList restore(ProjectSession &session, RecoveryFile::Recovered recovered, 
         if (!QFileInfo::exists(planPath(plan)))
             absent.append(plan);
     }
-    if (!absent.isEmpty() && !recovered.archive.isEmpty()) {
+    for (qsizetype i = 0; reader && i < absent.size(); ++i) {
+        const auto part = [&](int percent) {
+            if (progress)
+                progress(static_cast<int>((i * 100 + percent) / absent.size()));
+        };
+        // One member at a time, so one damaged plan does not keep the others back.
         try {
-            ZipReader reader(recovered.archive);
-            for (qsizetype i = 0; i < absent.size(); ++i) {
-                const auto part = [&](int percent) {
-                    if (progress)
-                        progress(static_cast<int>((i * 100 + percent) / absent.size()));
-                };
-                // One member at a time, so one damaged plan does not keep the others back.
-                try {
-                    if (reader.extract({absent[i]}, dir, {}, part) == 1)
-                        session.extractedFiles.insert(absent[i]);
-                } catch (const MetrolaError &) {
-                }
-            }
+            if (reader->extract({absent[i]}, dir, {}, part) == 1)
+                session.extractedFiles.insert(absent[i]);
         } catch (const MetrolaError &) {
-            // The archive is gone or unreadable: the table is recovered all the same.
         }
     }
     if (progress)
@@ -197,11 +219,10 @@ QStringList restore(ProjectSession &session, RecoveryFile::Recovered recovered, 
     session.scales() = recovered.scales;
     session.setModified(true);
 
-    QStringList missing;
     bool shown = false;
     for (const QString &plan : plans.names()) {
         if (!QFileInfo::exists(planPath(plan))) {
-            missing.append(plan);
+            result.missingPlans.append(plan);
             continue;
         }
         if (shown)
@@ -210,10 +231,10 @@ QStringList restore(ProjectSession &session, RecoveryFile::Recovered recovered, 
             session.showPlanFile(planPath(plan), plan);
             shown = true;
         } catch (const MetrolaError &) {
-            missing.append(plan);
+            result.missingPlans.append(plan);
         }
     }
-    return missing;
+    return result;
 }
 
 } // namespace ProjectArchive

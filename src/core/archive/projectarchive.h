@@ -59,9 +59,15 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
 // the archive it names, if that can still be read; then the table, the captions and the plan
 // paths take the recovered ones, the first plan that can be loaded is shown (the caller
 // repaints its rooms, which may fail on a broken key), and the session is marked modified.
-// Returns the plans that could not be found. More than 24 plans throw MetrolaError with the
-// session unchanged.
-QStringList restore(ProjectSession &session, RecoveryFile::Recovered recovered,
+// A recorded plan path is taken only when it is a regular file that reads as a plan: the copy
+// is no more trusted than any file in the folder. More than 24 plans throw MetrolaError with
+// the session unchanged.
+struct Restored
+{
+    QStringList missingPlans;  // plans that could not be found
+    QStringList droppedPaths;  // recorded plan paths not taken
+};
+Restored restore(ProjectSession &session, RecoveryFile::Recovered recovered,
                     const Progress &progress = {});
 
 QString descriptionMissingMessage();

@@ -2,6 +2,7 @@
 
 #include "core/archive/zipformat.h"
 #include "core/base/metrolaerror.h"
+#include "core/base/safefile.h"
 #include "core/base/namerule.h"
 
 #include <QBuffer>
@@ -86,10 +87,11 @@ struct Inflater
 ZipReader::ZipReader(const QString &archivePath, qint64 memberSizeLimit)
     : m_displayName(QFileInfo(archivePath).fileName()), m_sizeLimit(memberSizeLimit)
 {
-    auto file = std::make_unique<QFile>(archivePath);
-    if (!file->open(QIODevice::ReadOnly)) {
+    auto file = std::make_unique<QFile>();
+    QString reason;
+    if (!SafeFile::openForReading(*file, archivePath, &reason)) {
         throw MetrolaError(QStringLiteral("Не удалось открыть архив «%1»: %2. Ничего не извлечено.")
-                               .arg(shown(archivePath), file->errorString()));
+                               .arg(shown(archivePath), reason));
     }
     m_ownedDevice = std::move(file);
     m_device = m_ownedDevice.get();
@@ -384,6 +386,12 @@ QStringList ZipReader::memberNames() const
 int ZipReader::memberCount() const
 {
     return int(m_entries.size());
+}
+
+qint64 ZipReader::memberSize(const QString &name) const
+{
+    const Entry *e = find(name);
+    return e ? e->size : -1;
 }
 
 const ZipReader::Entry *ZipReader::find(const QString &name) const

@@ -41,6 +41,8 @@ public:
     // left out; memberCount() counts them too.
     QStringList memberNames() const;
     int memberCount() const;
+    // The size a member declares once inflated; -1 for a name not in memberNames().
+    qint64 memberSize(const QString &name) const;
 
     // Extracts the named members into destDir and returns how many were written. Names not in
     // the archive and members the question skips are not counted. With no question, existing

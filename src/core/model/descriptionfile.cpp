@@ -2,10 +2,12 @@
 
 #include "core/base/cp1251.h"
 #include "core/base/metrolaerror.h"
+#include "core/base/safefile.h"
 #include "core/base/namerule.h"
 
 #include <QFile>
-#include <QSaveFile>
+
+#include <limits>
 
 #include <algorithm>
 #include <exception>
@@ -75,11 +77,9 @@ void write(const QString &programDir, const Captions &captions, const RecordTabl
 {
     const QString path = programDir + fileName();
     const QByteArray bytes = build(captions, table);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        throw MetrolaError(QStringLiteral("Не удалось записать файл описания «%1»: %2")
-                               .arg(path, file.errorString()));
-    }
+    QString reason;
+    if (!SafeFile::writeReplacing(path, bytes, &reason))
+        throw MetrolaError(QStringLiteral("Не удалось записать файл описания «%1»: %2").arg(path, reason));
 }
 
 qsizetype lineCount(QByteArrayView data)
@@ -286,16 +286,10 @@ Contents parse(QByteArrayView data)
 void load(const QString &programDir, bool applyCaptions, Captions &captions, RecordTable &table)
 {
     const QString path = programDir + fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw MetrolaError(QStringLiteral("Не удалось открыть файл описания «%1»: %2")
-                               .arg(path, file.errorString()));
-    }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw MetrolaError(QStringLiteral("Не удалось прочитать файл описания «%1»: %2")
-                               .arg(path, file.errorString()));
-    }
+    QByteArray data;
+    QString reason;
+    if (!SafeFile::readWhole(path, std::numeric_limits<qint64>::max(), &data, &reason))
+        throw MetrolaError(QStringLiteral("Не удалось прочитать файл описания «%1»: %2").arg(path, reason));
     Contents contents = parse(data);
     if (applyCaptions && contents.captions)
         captions = *contents.captions;

@@ -4,10 +4,13 @@
 #include "core/base/metrolaerror.h"
 #include "core/base/namerule.h"
 #include "core/base/numbertext.h"
+#include "core/base/safefile.h"
 #include "core/model/descriptionfile.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <algorithm>
 
 namespace {
 
@@ -114,36 +117,51 @@ bool PlanScales::write(const QString &programDir, const QStringList &plans) cons
     const QString path = programDir + fileName();
     const QByteArray bytes = build(plans);
     if (bytes.isEmpty()) {
-        if (QFile::exists(path) && !QFile::remove(path))
+        if (SafeFile::kindOf(path, false) != SafeFile::Kind::Missing && !SafeFile::removeRegular(path))
             throw MetrolaError(QStringLiteral("Не удалось удалить прежний файл масштабов «%1».").arg(path));
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        throw MetrolaError(QStringLiteral("Не удалось записать файл масштабов «%1»: %2")
-                               .arg(path, file.errorString()));
-    }
+    QString reason;
+    if (!SafeFile::writeReplacing(path, bytes, &reason))
+        throw MetrolaError(QStringLiteral("Не удалось записать файл масштабов «%1»: %2").arg(path, reason));
     return true;
+}
+
+std::optional<int> PlanScales::foreignTextLine(QByteArrayView data)
+{
+    int number = 0;
+    for (const QByteArrayView line : DescriptionFile::splitLines(data)) {
+        ++number;
+        const bool plain = std::all_of(line.begin(), line.end(), [](char c) { return uchar(c) < 0x80; });
+        if (plain)
+            continue;
+        // Cyrillic in Windows-1251 almost never forms valid UTF-8 (its letters are lead bytes
+        // followed by more letters), so a line that decodes as UTF-8 was written as UTF-8: its
+        // plan ids would match nothing and the line would be lost without a word. 0x98 is no
+        // character of the code page.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = utf8(line);
+        Q_UNUSED(decoded)
+        if (!utf8.hasError() || line.contains('\x98'))
+            return number;
+    }
+    return std::nullopt;
 }
 
 PlanScales PlanScales::load(const QString &programDir)
 {
     const QString path = programDir + fileName();
-    QFile file(path);
-    // The file names one line per plan; anything far larger is no file of ours.
-    constexpr qint64 kSizeLimit = 1 << 20;
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw MetrolaError(QStringLiteral("Не удалось открыть файл масштабов «%1»: %2")
-                               .arg(path, file.errorString()));
-    }
-    if (file.size() > kSizeLimit) {
-        throw MetrolaError(QStringLiteral("Файл масштабов «%1» слишком велик: это не файл Metrola.")
-                               .arg(path));
-    }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw MetrolaError(QStringLiteral("Не удалось прочитать файл масштабов «%1»: %2")
-                               .arg(path, file.errorString()));
+    QByteArray data;
+    QString reason;
+    if (!SafeFile::readWhole(path, kFileSizeLimit, &data, &reason))
+        throw MetrolaError(QStringLiteral("Не удалось прочитать файл масштабов «%1»: %2").arg(path, reason));
+    // A mark of UTF-8 put in front by an editor says nothing about the lines themselves.
+    if (data.startsWith("\xEF\xBB\xBF"))
+        data.remove(0, 3);
+    if (const auto line = foreignTextLine(data)) {
+        throw MetrolaError(QStringLiteral("Файл масштабов «%1», строка %2: текст не в кодировке Windows-1251.")
+                               .arg(path)
+                               .arg(*line));
     }
     return parse(data);
 }

@@ -2,6 +2,7 @@
 
 #include "core/base/metrolaerror.h"
 #include "core/base/namerule.h"
+#include "core/base/safefile.h"
 #include "core/model/descriptionfile.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
@@ -128,27 +129,23 @@ QString ProjectSession::commandLineArchive(const QStringList &arguments, const Q
 void ProjectSession::removeWorkingFiles(const QString &runningExecutable) const
 {
     const QString running = QFileInfo(runningExecutable).canonicalFilePath();
-    const auto removeBare = [&](const QString &name) {
+    const auto removeOwn = [&](const QString &name) {
         // Only bare names inside the working folder, and nothing the user brought in.
         if (name.isEmpty() || !NameRule::isBareFileName(name))
             return;
         const QString path = m_programDir + name;
-        const QFileInfo info(path);
-        if (!info.isFile() || info.canonicalFilePath() == running)
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        if (canonical == running)
             return;
         for (int slot = 1; slot <= PlanPathTable::Capacity; ++slot) {
             const QString added = m_planPaths.path(slot);
-            if (!added.isEmpty() && QFileInfo(added).canonicalFilePath() == info.canonicalFilePath())
+            if (!added.isEmpty() && QFileInfo(added).canonicalFilePath() == canonical)
                 return;
         }
-        QFile::remove(path);
+        SafeFile::removeRegular(path);
     };
     for (const QString &name : extractedFiles)
-        removeBare(name);
-    removeBare(DescriptionFile::fileName());
-    removeBare(PlanScales::fileName());
-    removeBare(QStringLiteral("metrola.bmp"));
-    for (const char *old : {"metrola.exe", "metrola1.3.exe", "metrola1.4.exe", "metrola1.5.exe",
-                            "metrola1.6.exe", "metrola1.7.exe"})
-        removeBare(QString::fromLatin1(old));
+        removeOwn(name);
+    for (const QString &name : writtenFiles)
+        removeOwn(name);
 }

@@ -82,6 +82,10 @@ public:
     QString lastArchive;
     // Plans the program itself extracted into the working folder during this run.
     QSet<QString> extractedFiles;
+    // The other working files this run wrote or extracted there: the description file, the
+    // scale file, the placement picture. Together with extractedFiles, all that the clean-up
+    // at close may delete.
+    QSet<QString> writtenFiles;
 
     // Records or captions changed since the last save or open.
     bool modified() const { return m_modified; }
@@ -93,9 +97,9 @@ public:
     static QString commandLineArchive(const QStringList &arguments, const QString &programDir,
                                       const QString &currentDir);
 
-    // Deletes the working files at close: the plans extracted during this run (never a plan
-    // the user added from disk), the description file, the scale file, the placement picture and the
-    // executables of earlier versions (never the running one). Failures are ignored.
+    // Deletes the working files at close: what this run extracted or wrote there (never a plan
+    // the user added from disk, never the running executable), and of those only regular
+    // files, never a link or what it points to. Failures are ignored.
     void removeWorkingFiles(const QString &runningExecutable) const;
 
 private:

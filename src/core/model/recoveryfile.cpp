@@ -4,6 +4,7 @@
 
 #include "core/base/metrolaerror.h"
 #include "core/base/namerule.h"
+#include "core/base/safefile.h"
 #include "core/model/projectsession.h"
 #include "core/model/workfolder.h"
 
@@ -13,9 +14,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <limits>
 
 namespace RecoveryFile {
 
@@ -27,11 +28,9 @@ constexpr qint64 kSideFileLimit = qint64(1) << 20;
 
 void saveBytes(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        throw MetrolaError(QStringLiteral("Не удалось записать копию несохранённой работы «%1»: %2")
-                               .arg(path, file.errorString()));
-    }
+    QString reason;
+    if (!SafeFile::writeReplacing(path, bytes, &reason))
+        throw MetrolaError(QStringLiteral("Не удалось записать копию несохранённой работы «%1»: %2").arg(path, reason));
 }
 
 QStringList stringList(const QJsonValue &value)
@@ -107,22 +106,16 @@ QDateTime writtenAt(const QString &programDir)
 Recovered read(const QString &programDir)
 {
     const QString path = programDir + fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw MetrolaError(QStringLiteral("Не удалось открыть копию несохранённой работы «%1»: %2")
-                               .arg(path, file.errorString()));
-    }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw MetrolaError(QStringLiteral("Не удалось прочитать копию несохранённой работы «%1»: %2")
-                               .arg(path, file.errorString()));
-    }
+    QByteArray data;
+    QString reason;
+    if (!SafeFile::readWhole(path, std::numeric_limits<qint64>::max(), &data, &reason))
+        throw MetrolaError(QStringLiteral("Не удалось прочитать копию несохранённой работы «%1»: %2").arg(path, reason));
     Recovered recovered;
     recovered.contents = DescriptionFile::parse(data);
 
-    QFile side(programDir + sideFileName());
-    if (side.open(QIODevice::ReadOnly) && side.size() <= kSideFileLimit) {
-        const QJsonObject object = QJsonDocument::fromJson(side.readAll()).object();
+    QByteArray sideBytes;
+    if (SafeFile::readWhole(programDir + sideFileName(), kSideFileLimit, &sideBytes, &reason)) {
+        const QJsonObject object = QJsonDocument::fromJson(sideBytes).object();
         recovered.archive = object.value(QStringLiteral("archive")).toString();
         recovered.planPaths = stringList(object.value(QStringLiteral("planPaths")));
         recovered.extractedFiles = stringList(object.value(QStringLiteral("extracted")));

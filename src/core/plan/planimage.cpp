@@ -1,6 +1,7 @@
 #include "core/plan/planimage.h"
 
 #include "core/base/metrolaerror.h"
+#include "core/base/safefile.h"
 #include "core/plan/bmpdecoder.h"
 #include "core/plan/bmpwriter.h"
 
@@ -8,8 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QSaveFile>
 
+#include <cerrno>
 #include <cstdlib>
 
 #ifdef __linux__
@@ -152,13 +153,28 @@ BmpHeader readHeader(QIODevice &file, const QString &name)
 QImage PlanImage::loadBmp(const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.exists())
+    QFile file;
+    if (SafeFile::kindOf(path, true) == SafeFile::Kind::Missing)
         refuse(QStringLiteral("Файл «%1» не найден.").arg(name));
     // Unbuffered: rows are read in large pieces straight into the decoder's buffer.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        refuse(QStringLiteral("Не удалось открыть файл «%1»: %2.").arg(name, file.errorString()));
+    QString reason;
+    if (!SafeFile::openForReading(file, path, &reason, QIODevice::Unbuffered))
+        refuse(QStringLiteral("Не удалось открыть файл «%1»: %2.").arg(name, reason));
     return readBmp(file, name);
+}
+
+bool PlanImage::isPlanFile(const QString &path)
+{
+    QFile file;
+    QString reason;
+    if (!SafeFile::openForReading(file, path, &reason))
+        return false;
+    try {
+        readHeader(file, QFileInfo(path).fileName());
+    } catch (const MetrolaError &) {
+        return false;
+    }
+    return true;
 }
 
 QImage PlanImage::readBmp(QIODevice &device, const QString &name)
@@ -239,15 +255,14 @@ void PlanImage::saveBmp(const QImage &image, const QString &path)
     if (image.isNull())
         throw MetrolaError(QStringLiteral("Нет рисунка плана для записи в файл «%1».").arg(name));
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    SafeFile::ReplacingFile file(path);
+    if (!file.open())
         throw MetrolaError(
             QStringLiteral("Не удалось создать файл «%1»: %2.").arg(name, file.errorString()));
-    if (!BmpWriter::write(image, file)) {
-        const QString reason = file.error() != QFileDevice::NoError
-                                   ? file.errorString()
+    if (!BmpWriter::write(image, file.device())) {
+        const QString reason = file.device().error() != QFileDevice::NoError
+                                   ? SafeFile::systemErrorText(errno)
                                    : QStringLiteral("не хватает памяти");
-        file.cancelWriting();
         throw MetrolaError(QStringLiteral("Не удалось записать план в файл «%1»: %2.").arg(name, reason));
     }
     if (!file.commit())

@@ -21,6 +21,9 @@ public:
 
     // Always Format_RGB32, so that every colour written into the plan reads back unchanged.
     static QImage loadBmp(const QString &path);
+    // Whether the path is a regular file whose headers are those of a plan the loader takes;
+    // nothing is decoded.
+    static bool isPlanFile(const QString &path);
     // The same from an open, seekable device; `name` is the file name the messages show.
     static QImage readBmp(QIODevice &device, const QString &name);
 

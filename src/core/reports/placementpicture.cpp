@@ -1,6 +1,7 @@
 #include "core/reports/placementpicture.h"
 
 #include "core/base/metrolaerror.h"
+#include "core/base/safefile.h"
 #include "core/model/recordtable.h"
 #include "core/plan/bmpwriter.h"
 #include "core/plan/planimage.h"
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFontDatabase>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <cstring>
 #include <initializer_list>
@@ -161,12 +161,12 @@ QImage PlacementPicture::render(const QImage &plan, const RecordTable &table,
 QString PlacementPicture::save(const QImage &picture, const QString &programDir)
 {
     const QString path = QDir(programDir).filePath(u"metrola.bmp"_s);
-    QSaveFile file(path);
-    if (picture.isNull() || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
-        || !BmpWriter::write(picture, file) || !file.commit()) {
-        const QString reason = picture.isNull()                        ? u"пустой рисунок"_s
-                               : file.error() == QFileDevice::NoError ? u"не хватает памяти"_s
-                                                                       : file.errorString();
+    SafeFile::ReplacingFile file(path);
+    if (picture.isNull() || !file.open() || !BmpWriter::write(picture, file.device()) || !file.commit()) {
+        const QString reason = picture.isNull()                                 ? u"пустой рисунок"_s
+                               : !file.errorString().isEmpty()                  ? file.errorString()
+                               : file.device().error() == QFileDevice::NoError ? u"не хватает памяти"_s
+                                                                                : file.device().errorString();
         throw MetrolaError(u"Не удалось сохранить рисунок «%1»: %2"_s.arg(path, reason));
     }
     return path;

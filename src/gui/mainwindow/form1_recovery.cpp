@@ -42,11 +42,11 @@ bool Form1::offerRecovery()
             RecoveryFile::setAside(dir);
             return;
         }
-        QStringList missing;
+        ProjectArchive::Restored restored;
         Gauge1->setProgress(0);
         Gauge1->show();
         try {
-            missing = ProjectArchive::restore(m_session, RecoveryFile::read(dir),
+            restored = ProjectArchive::restore(m_session, RecoveryFile::read(dir),
                                               [this](int p) { UnzipperTotalPercentDone(p); });
         } catch (...) {
             Gauge1->hide();
@@ -67,10 +67,15 @@ bool Form1::offerRecovery()
             PlaceMainWindow();
         applyFinishedLock();
         fillTabs();
-        if (!missing.isEmpty()) {
+        if (!restored.droppedPaths.isEmpty()) {
+            Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
+                             u"Копия несохранённой работы называет планы, которые не являются рисунками BMP; "
+                             u"они не взяты: "_s + restored.droppedPaths.join(u", "_s) + u'.');
+        }
+        if (!restored.missingPlans.isEmpty()) {
             Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
                              ProjectArchive::plansMissingMessage() + u" Не найдены: "_s
-                                 + missing.join(u", "_s) + u'.');
+                                 + restored.missingPlans.join(u", "_s) + u'.');
         }
         refreshPlanRect(m_session.repaintPlanRooms());
     });

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 
 using namespace Qt::StringLiterals;
@@ -46,6 +47,7 @@ void Form1::SpeedButton5Click()
         const QImage picture = PlacementPicture::render(m_session.planImage(), m_session.table(),
                                                         m_session.currentPlan(), options);
         const QString path = PlacementPicture::save(picture, m_session.programDir());
+        m_session.writtenFiles.insert(QFileInfo(path).fileName());
         // The working folder is emptied at close, so the picture is offered a lasting place.
         const QString kept =
             u"Картинка размещения сохранена в рабочей папке программы, которая очищается при "

@@ -271,7 +271,7 @@ private Q_SLOTS:
 
         ProjectSession session(m_programDir);
         session.scales().setScale(u"b.bmp"_s, {0.5, {}}); // the session's own, replaced
-        const QStringList notFound = ProjectArchive::restore(session, recovered);
+        const QStringList notFound = ProjectArchive::restore(session, recovered).missingPlans;
         QCOMPARE(notFound, missing);
         QCOMPARE(session.table().rows(), recovered.contents.rows);
         QCOMPARE(session.captions()[Captions::Unit], u"кв.м"_s);

@@ -341,13 +341,21 @@ private Q_SLOTS:
                                      u"metrola.exe"_s, u"metrola1.7.exe"_s, u"other.bmp"_s, u"running"_s};
         for (const QString &name : present)
             touch(programDir + name);
+        // Listed as extracted, but a link planted since: neither it nor its target goes.
+        QTemporaryDir outside;
+        touch(outside.path() + u"/notes.txt"_s);
+        QVERIFY(QFile::link(outside.path() + u"/notes.txt"_s, programDir + u"linked.bmp"_s));
         ProjectSession session(programDir);
-        session.extractedFiles = {u"extracted.bmp"_s, u"added.bmp"_s, u"../outside.bmp"_s};
+        session.extractedFiles = {u"extracted.bmp"_s, u"added.bmp"_s, u"../outside.bmp"_s, u"linked.bmp"_s};
+        // Only what this run wrote: the old executables and a description file it never wrote stay.
+        session.writtenFiles = {u"metrola.bmp"_s, u"running"_s};
         session.planPaths().addPlanFile(programDir + u"added.bmp"_s);
         session.removeWorkingFiles(programDir + u"running"_s);
-        QStringList left = QDir(programDir).entryList(QDir::Files);
+        QStringList left = QDir(programDir).entryList(QDir::Files | QDir::System);
         left.sort();
-        QCOMPARE(left, (QStringList{u"added.bmp"_s, u"other.bmp"_s, u"running"_s}));
+        QCOMPARE(left, (QStringList{u"added.bmp"_s, u"linked.bmp"_s, u"metrola.csv"_s, u"metrola.exe"_s,
+                                    u"metrola1.7.exe"_s, u"other.bmp"_s, u"running"_s}));
+        QVERIFY(QFileInfo::exists(outside.path() + u"/notes.txt"_s));
     }
 };
 

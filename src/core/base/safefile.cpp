@@ -1,0 +1,257 @@
+#include "core/base/safefile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace SafeFile {
+
+namespace {
+
+constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+
+Kind kindOfMode(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return Kind::Regular;
+    if (S_ISDIR(mode))
+        return Kind::Directory;
+    if (S_ISLNK(mode))
+        return Kind::Link;
+    if (S_ISFIFO(mode))
+        return Kind::Fifo;
+    if (S_ISSOCK(mode))
+        return Kind::Socket;
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return Kind::Device;
+    return Kind::Other;
+}
+
+QString notAFile(Kind kind)
+{
+    return kind == Kind::Missing ? systemErrorText(ENOENT)
+                                 : QStringLiteral("это %1, а не файл").arg(kindText(kind));
+}
+
+} // namespace
+
+Kind kindOf(const QString &path, bool followLinks)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    const int result = followLinks ? ::stat(name.constData(), &st) : ::lstat(name.constData(), &st);
+    return result == 0 ? kindOfMode(st.st_mode) : Kind::Missing;
+}
+
+QString kindText(Kind kind)
+{
+    switch (kind) {
+    case Kind::Missing:
+        return QStringLiteral("несуществующий путь");
+    case Kind::Regular:
+        return QStringLiteral("файл");
+    case Kind::Directory:
+        return QStringLiteral("папка");
+    case Kind::Link:
+        return QStringLiteral("символическая ссылка");
+    case Kind::Fifo:
+        return QStringLiteral("канал (FIFO)");
+    case Kind::Socket:
+        return QStringLiteral("сокет");
+    case Kind::Device:
+        return QStringLiteral("устройство");
+    case Kind::Other:
+        break;
+    }
+    return QStringLiteral("особый файл системы");
+}
+
+QString systemErrorText(int error)
+{
+    switch (error) {
+    case ENOENT:
+        return QStringLiteral("нет такого файла или папки");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("нет прав доступа");
+    case ENAMETOOLONG:
+        return QStringLiteral("слишком длинное имя файла");
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("на диске нет места");
+    case EROFS:
+        return QStringLiteral("диск доступен только для чтения");
+    case EISDIR:
+        return QStringLiteral("это папка, а не файл");
+    case ENOTDIR:
+        return QStringLiteral("часть пути — не папка");
+    case ELOOP:
+        return QStringLiteral("слишком много символических ссылок в пути");
+    case EEXIST:
+        return QStringLiteral("файл уже существует");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("открыто слишком много файлов");
+    case ETXTBSY:
+    case EBUSY:
+        return QStringLiteral("файл занят");
+    case EIO:
+        return QStringLiteral("ошибка ввода-вывода");
+    case EFBIG:
+        return QStringLiteral("файл слишком велик");
+    case ENOMEM:
+        return QStringLiteral("не хватает памяти");
+    case EXDEV:
+        return QStringLiteral("файл на другом диске");
+    default:
+        break;
+    }
+    return QStringLiteral("ошибка системы %1").arg(error);
+}
+
+bool openForReading(QFile &file, const QString &path, QString *reason, QIODevice::OpenMode extra)
+{
+    // Non-blocking, so that opening a pipe nobody writes to returns at once; the flag is
+    // dropped again once the file is known to be a regular one.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *reason = systemErrorText(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = errno;
+        ::close(fd);
+        *reason = S_ISREG(st.st_mode) ? systemErrorText(error) : notAFile(kindOfMode(st.st_mode));
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    file.setFileName(path);
+    if (!file.open(fd, QIODevice::ReadOnly | extra, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        *reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool readWhole(const QString &path, qint64 limit, QByteArray *bytes, QString *reason)
+{
+    QFile file;
+    if (!openForReading(file, path, reason))
+        return false;
+    if (file.size() > limit) {
+        *reason = systemErrorText(EFBIG);
+        return false;
+    }
+    *bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *reason = systemErrorText(EIO);
+        return false;
+    }
+    return true;
+}
+
+ReplacingFile::ReplacingFile(QString path)
+    : m_path(std::move(path))
+{
+}
+
+ReplacingFile::~ReplacingFile()
+{
+    if (m_file.isOpen())
+        m_file.close();
+    if (!m_temporary.isEmpty())
+        ::unlink(QFile::encodeName(m_temporary).constData());
+}
+
+bool ReplacingFile::open()
+{
+    const QFileInfo target(m_path);
+    const QString dir = target.absolutePath() + u'/';
+    if (kindOf(m_path, false) == Kind::Directory) {
+        m_error = systemErrorText(EISDIR);
+        return false;
+    }
+    // A fresh name beside the target: O_EXCL with O_NOFOLLOW creates a new file or fails, so
+    // nothing planted under the name is ever opened.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // "name.XXXXXX", as every writer of the program names its unfinished copy, so that
+        // one clean-up after a signal finds them all.
+        QString suffix;
+        for (int i = 0; i < 6; ++i)
+            suffix += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)]);
+        const QString candidate = dir + target.fileName() + u'.' + suffix;
+        const int fd = ::open(QFile::encodeName(candidate).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            // A name too long for its own temporary copy still says what the user must know.
+            m_error = systemErrorText(errno);
+            return false;
+        }
+        m_temporary = candidate;
+        m_file.setFileName(candidate);
+        if (!m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            m_error = m_file.errorString();
+            return false;
+        }
+        return true;
+    }
+    m_error = systemErrorText(EEXIST);
+    return false;
+}
+
+bool ReplacingFile::commit()
+{
+    if (!m_file.isOpen()) {
+        m_error = QStringLiteral("файл не открыт");
+        return false;
+    }
+    const bool flushed = m_file.flush() && ::fsync(m_file.handle()) == 0;
+    const int error = errno;
+    const bool writeFailed = m_file.error() != QFileDevice::NoError;
+    m_file.close();
+    if (!flushed || writeFailed) {
+        m_error = writeFailed ? systemErrorText(error == 0 ? EIO : error) : systemErrorText(error);
+        return false;
+    }
+    // rename() replaces the directory entry: a link at the name is replaced, not followed.
+    if (::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_path).constData()) != 0) {
+        m_error = systemErrorText(errno);
+        return false;
+    }
+    m_temporary.clear();
+    return true;
+}
+
+QString ReplacingFile::errorString() const
+{
+    return m_error;
+}
+
+bool writeReplacing(const QString &path, QByteArrayView bytes, QString *reason)
+{
+    ReplacingFile file(path);
+    if (!file.open() || file.device().write(bytes.data(), bytes.size()) != bytes.size() || !file.commit()) {
+        *reason = file.errorString().isEmpty() ? systemErrorText(errno) : file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool removeRegular(const QString &path)
+{
+    if (kindOf(path, false) != Kind::Regular)
+        return false;
+    return ::unlink(QFile::encodeName(path).constData()) == 0;
+}
+
+} // namespace SafeFile
