@@ -5,7 +5,7 @@
 
 #include <memory>
 
-class QLockFile;
+class FolderLock;
 
 // The working folder of a running window program: where an opened archive is unpacked and the
 // description file and placement picture are written. It is chosen here and nowhere else, and
@@ -32,8 +32,12 @@ public:
 
     // Takes the first folder of the family of the chosen place whose lock is free: the place
     // itself, then "work-2/", "work-3/" ... beside "work/" for the per-user folder, inside the
-    // place otherwise. A lock left by a process that no longer runs is taken over. Throws
-    // MetrolaError with a Russian message when no folder can be made or locked.
+    // place otherwise. A folder the program makes for itself ("work/", "work-N/") must be a
+    // real folder of this user, private to it (mode 0700); a link or anyone else's folder at
+    // that name is skipped. The lock is one the kernel drops when its process ends, however
+    // it ends, so a lock file left behind (even empty, or written on another host) never
+    // keeps a folder. Throws MetrolaError with a Russian message when no folder can be made
+    // or locked.
     explicit WorkFolder(const Places &places = defaultPlaces());
     ~WorkFolder();
     WorkFolder(const WorkFolder &) = delete;
@@ -45,7 +49,7 @@ public:
     QStringList family() const;
 
     // Whether a running program (this one included) holds the lock of the folder; also true
-    // when the lock cannot be tried. A stale lock found here is removed.
+    // when the lock cannot be tried.
     static bool isHeldByRunningInstance(const QString &folder);
     static QString lockFileName() { return QStringLiteral(".metrola.lock"); }
 
@@ -54,5 +58,5 @@ private:
     QString m_first;
     // Where "work-N/" folders are made.
     QString m_alternateParent;
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<FolderLock> m_lock;
 };

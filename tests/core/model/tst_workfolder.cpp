@@ -144,6 +144,50 @@ private Q_SLOTS:
         QCOMPARE(WorkFolder(places).path(), firstPath);
     }
 
+    // What a power cut or another host leaves is no lock: the folder is taken, not skipped.
+    void leftLockFilesAreNoLocks_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty, as a power cut leaves it") << QByteArray();
+        QTest::newRow("written on another host") << "1\nmetrola\nother-host\n"_ba;
+        QTest::newRow("a process id that runs here") << QByteArray::number(QCoreApplication::applicationPid()) + "\nx\nh\n";
+    }
+    void leftLockFilesAreNoLocks()
+    {
+        QFETCH(QByteArray, content);
+        QTemporaryDir root;
+        const QString work = root.path() + u"/work/"_s;
+        QVERIFY(QDir().mkpath(work));
+        QVERIFY(writeFile(work + WorkFolder::lockFileName(), content));
+        QVERIFY(!WorkFolder::isHeldByRunningInstance(work));
+        WorkFolder::Places places;
+        places.perUserRoot = root.path();
+        QCOMPARE(WorkFolder(places).path(), work);
+    }
+
+    // A member of the family planted as a link to another folder, or a folder others may
+    // enter, is never unpacked into: the link is skipped, the folder made private.
+    void familyFoldersAreOwnAndPrivate()
+    {
+        QTemporaryDir root;
+        QTemporaryDir documents;
+        const QString base = root.path() + u'/';
+        QVERIFY(QDir().mkpath(base + u"work"_s));
+        QVERIFY(QFile::setPermissions(base + u"work"_s, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                            | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                                            | QFileDevice::ExeOther));
+        QVERIFY(QFile::link(documents.path(), base + u"work-2"_s));
+        WorkFolder::Places places;
+        places.perUserRoot = base;
+        const WorkFolder first(places);
+        QCOMPARE(first.path(), base + u"work/"_s);
+        // No bit for the group or others (Qt's 0x0070 and 0x0007).
+        QCOMPARE(int(QFileInfo(base + u"work"_s).permissions()) & 0x0077, 0);
+        const WorkFolder second(places);
+        QCOMPARE(second.path(), base + u"work-3/"_s);
+        QVERIFY(QDir(documents.path()).isEmpty());
+    }
+
     // Another process holds the folder however long it has been open; once that process is
     // gone its lock is stale and the folder is taken over.
     void lockOfAnotherProcess()
