@@ -7,27 +7,79 @@
 #include "core/base/safefile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
+const QString kFolderPrefix = u"metrola-cli-"_s;
+
+// Beside the folder, not in it: a member extracted into the folder could take its name.
+QString lockOf(const QString &folder)
+{
+    return folder + u".lock"_s;
+}
+
+QString temporaryParent()
+{
+    const QString base = qEnvironmentVariable("METROLA_TMPDIR");
+    return base.isEmpty() ? QDir::tempPath() : base;
+}
+
 QString temporaryTemplate()
 {
-    QString base = qEnvironmentVariable("METROLA_TMPDIR");
-    if (base.isEmpty())
-        base = QDir::tempPath();
-    return QDir(base).filePath(u"metrola-cli-XXXXXX"_s);
+    const QString parent = temporaryParent();
+    CliProject::removeStaleFolders(parent);
+    return QDir(parent).filePath(kFolderPrefix + u"XXXXXX"_s);
 }
 
 } // namespace
+
+int CliProject::removeStaleFolders(const QString &parent)
+{
+    int removed = 0;
+    const QStringList names = QDir(parent).entryList({kFolderPrefix + u"??????"_s},
+                                                     QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        const QString folder = QDir(parent).filePath(name);
+        struct stat st {};
+        if (::lstat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode)
+            || st.st_uid != ::getuid())
+            continue;
+        // Only a folder with a lock file, free now: an older tool's folder, without one, may
+        // still be in use.
+        const QString lock = lockOf(folder);
+        if (SafeFile::kindOf(lock, false) != SafeFile::Kind::Regular || FolderLock::isHeld(lock))
+            continue;
+        if (QDir(folder).removeRecursively()) {
+            SafeFile::removeRegular(lock);
+            ++removed;
+        }
+    }
+    // Locks whose folder a signal removed.
+    const QStringList locks = QDir(parent).entryList({kFolderPrefix + u"??????.lock"_s}, QDir::Files | QDir::Hidden);
+    for (const QString &name : locks) {
+        const QString lock = QDir(parent).filePath(name);
+        struct stat st {};
+        if (::lstat(QFile::encodeName(lock).constData(), &st) == 0 && st.st_uid == ::getuid()
+            && SafeFile::kindOf(lock.chopped(5), false) == SafeFile::Kind::Missing && !FolderLock::isHeld(lock))
+            SafeFile::removeRegular(lock);
+    }
+    return removed;
+}
 
 CliProject::CliProject(const QString &archivePath)
     : m_dir(temporaryTemplate())
 {
     if (!m_dir.isValid())
-        throw MetrolaError(u"Не удалось создать временную папку: %1."_s.arg(m_dir.errorString()));
+        throw MetrolaError(u"Не удалось создать временную папку: %1."_s.arg(SafeFile::reasonOf(m_dir.errorString())));
+    if (m_lock.take(lockOf(m_dir.path())) != FolderLock::Result::Taken)
+        throw MetrolaError(u"Не удалось закрепить временную папку «%1»."_s.arg(m_dir.path()));
     CliSignals::removeOnSignal(m_dir.path());
     m_session = std::make_unique<ProjectSession>(m_dir.path() + u'/');
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/folderlock.h"
 #include "core/model/projectsession.h"
 
 #include <QString>
@@ -9,7 +10,9 @@
 #include <memory>
 
 // An archive opened the way the GUI opens it, but into a private temporary folder that goes
-// away with the object, so the tool never writes into anybody's working folder.
+// away with the object, so the tool never writes into anybody's working folder. The folder is
+// locked while the tool runs; the folders of tools that were killed (their lock free) are
+// removed when the next one starts.
 class CliProject
 {
 public:
@@ -27,6 +30,10 @@ public:
     const QStringList &members() const { return m_members; }
     bool hasPlanFiles() const { return m_plansExtracted; }
     const QString &openError() const { return m_openError; }
+    // Removes the private folders in `parent` that this user's tools left when they were
+    // killed: real folders of this user, named as the tool names them, whose lock no running
+    // process holds. Returns how many were removed.
+    static int removeStaleFolders(const QString &parent);
     // The private folder; scratch files of the commands belong there too.
     QString folder() const { return m_dir.path(); }
 
@@ -41,6 +48,9 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    // "<folder>.lock" beside it; declared after the folder, so released (and removed) before
+    // the folder goes.
+    FolderLock m_lock;
     std::unique_ptr<ProjectSession> m_session;
     QStringList m_members;
     bool m_plansExtracted = false;

@@ -79,6 +79,9 @@ sigset_t endingSignals()
         // listing and the removal makes another pass necessary.
         for (int pass = 0; pass < 10 && !folder.isEmpty() && QFileInfo::exists(folder); ++pass)
             QDir(folder).removeRecursively();
+        // The lock the tool keeps beside its folder.
+        if (!folder.isEmpty())
+            QFile::remove(folder + QStringLiteral(".lock"));
         const PartialOutput &output = partialOutput();
         for (const QString &name : partialCopies(output)) {
             if (!output.before.contains(name))

@@ -5,6 +5,7 @@
 #include "cli/clicheck.h"
 #include "cli/cliinfo.h"
 #include "cli/clioutputs.h"
+#include "cli/clirawnames.h"
 #include "cli/cliproject.h"
 #include "cli/clisignals.h"
 #include "cli/clitext.h"
@@ -12,7 +13,6 @@
 #include "core/base/numericlocale.h"
 #include "core/base/qttranslation.h"
 
-#include <QFile>
 #include <QGuiApplication>
 
 #include <cstdlib>
@@ -93,9 +93,6 @@ int main(int argc, char **argv)
     // Text rendering needs a platform, and the tool must run alike with a display, without one
     // or with a QT_QPA_PLATFORM meant for other programs: it always takes the offscreen one.
     // Qt sees only that option, so it never takes options of its own out of the user's words.
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QFile::decodeName(argv[i]);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     char platformOption[] = "-platform";
     char platformName[] = "offscreen";
@@ -110,8 +107,11 @@ int main(int argc, char **argv)
     QtTranslation::installRussian(u"metrola-cli"_s);
 
     try {
-        const CliArgs args = CliArgs::parse(arguments);
-        return run(args);
+        CliRawNames names;
+        const CliArgs args = CliArgs::parse(names.decode(argc, argv));
+        const int status = run(args);
+        names.finish();
+        return status;
     } catch (const MetrolaError &error) {
         CliText::err(u"metrola-cli: "_s + error.message().simplified() + u'\n');
     } catch (const std::bad_alloc &error) {

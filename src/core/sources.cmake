@@ -8,6 +8,7 @@ set(METROLA_CORE_SOURCES
   base/numericlocale.h base/numericlocale.cpp
   base/qttranslation.h base/qttranslation.cpp
   base/safefile.h base/safefile.cpp
+  base/folderlock.h base/folderlock.cpp
 
   model/recordtable.h model/recordtable.cpp
   model/captions.h model/captions.cpp

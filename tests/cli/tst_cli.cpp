@@ -3,6 +3,7 @@
 
 #include "core/archive/zipwriter.h"
 #include "core/base/cp1251.h"
+#include "core/base/safefile.h"
 #include "testfiles.h"
 
 #include "core/plan/planimage.h"
@@ -24,6 +25,8 @@
 #include <functional>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -872,6 +875,102 @@ private Q_SLOTS:
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitStatus(), QProcess::CrashExit);
         QCOMPARE(outDir.entryList(QDir::Files), QStringList{earlier});
+    }
+
+    // What is not a regular file is never read as an archive nor replaced by a result: a pipe
+    // would block or be swallowed, a device node replaced (as root, /dev/null itself).
+    void nodesAreNoFiles_data()
+    {
+        QTest::addColumn<QString>("node"); // fifo, device, folder
+        QTest::addColumn<bool>("asOutput");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("archive a pipe") << u"fifo"_s << false << u"канал (FIFO)"_s;
+        QTest::newRow("output a pipe") << u"fifo"_s << true << u"канал (FIFO)"_s;
+        QTest::newRow("output a device") << u"device"_s << true << u"устройство"_s;
+        QTest::newRow("output a folder") << u"folder"_s << true << u"папка"_s;
+    }
+    void nodesAreNoFiles()
+    {
+        QFETCH(QString, node);
+        QFETCH(bool, asOutput);
+        QFETCH(QString, said);
+        QString at = path(u"node"_s);
+        QDir(at).removeRecursively();
+        QFile::remove(at);
+        const QByteArray name = QFile::encodeName(at);
+        if (node == u"fifo"_s) {
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        } else if (node == u"folder"_s) {
+            QVERIFY(QDir().mkdir(at));
+        } else if (::geteuid() == 0) {
+            // The null device's numbers, made in the test's own folder.
+            QCOMPARE(::mknod(name.constData(), S_IFCHR | 0600, makedev(1, 3)), 0);
+        } else {
+            at = u"/dev/null"_s;
+        }
+        const SafeFile::Kind kind = SafeFile::kindOf(at, false);
+        const Run r = asOutput ? run({u"repaint"_s, archive(Project()), u"-o"_s, at}) : run({u"info"_s, at});
+        expectRefused(r);
+        QVERIFY2(QString::fromUtf8(r.err).contains(said), r.err.constData());
+        QCOMPARE(SafeFile::kindOf(at, false), kind);
+        if (at.startsWith(m_work.path())) {
+            QDir(at).removeRecursively();
+            QFile::remove(at);
+        }
+    }
+
+    // Names that are not valid UTF-8 are read and written as the file system spells them.
+    void namesAsTheFileSystemSpellsThem()
+    {
+        const QString zip = archive(Project());
+        const QByteArray folder = QFile::encodeName(m_work.path());
+        QVERIFY(QFile::copy(zip, m_work.path() + u"/source.zip"_s));
+        QCOMPARE(::rename((folder + "/source.zip").constData(), (folder + "/a\xff.zip").constData()), 0);
+        const auto shell = [&](const QString &script) {
+            return run({u"-c"_s, script, QStringLiteral(METROLA_CLI_PATH)}, {}, u"/bin/sh"_s);
+        };
+        const QString dir = QString::fromUtf8(folder);
+        QCOMPARE(shell(u"cd '%1' && exec \"$0\" info \"$(printf 'a\\377.zip')\""_s.arg(dir)).exitCode, 0);
+        QCOMPARE(shell(u"cd '%1' && exec \"$0\" repaint \"$(printf 'a\\377.zip')\" -o \"$(printf 'o\\377.bmp')\""_s.arg(dir))
+                     .exitCode,
+                 0);
+        struct stat st {};
+        QCOMPARE(::stat((folder + "/o\xff.bmp").constData(), &st), 0);
+        QVERIFY(S_ISREG(st.st_mode) && st.st_size > 0);
+        // Never over the archive it reads, spelled the same way.
+        const Run same = shell(u"cd '%1' && exec \"$0\" repaint \"$(printf 'a\\377.zip')\" -o \"$(printf 'a\\377.zip')\""_s.arg(dir));
+        expectRefused(same);
+        QVERIFY(QString::fromUtf8(same.err).contains(u"это сам архив"_s));
+        for (const char *left : {"/o\xff.bmp", "/a\xff.zip"})
+            ::unlink((folder + left).constData());
+        QCOMPARE(QDir(m_work.path()).entryList({u".metrola-cli-*"_s}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // A tool killed outright leaves its folder; the next one removes it, never one in use.
+    void aKilledToolsFolderGoesAtTheNextStart()
+    {
+        const QString zip = bigPlansArchive({3000, 3000});
+        QProcess busy;
+        start(busy, {u"check"_s, zip});
+        QDeadlineTimer deadline(30000);
+        bool extracted = false;
+        while (!extracted && !deadline.hasExpired() && busy.state() != QProcess::NotRunning) {
+            extracted = QDirIterator(m_tmp, {u"*.bmp"_s}, QDir::Files, QDirIterator::Subdirectories).hasNext();
+            if (!extracted)
+                QThread::usleep(200);
+        }
+        QVERIFY2(extracted, "the tool ended before its plans were seen");
+        ::kill(pid_t(busy.processId()), SIGKILL);
+        QVERIFY(busy.waitForFinished(30000));
+        QVERIFY(!leftovers().isEmpty());
+        QProcess running;
+        start(running, {u"check"_s, zip});
+        QVERIFY(running.waitForStarted());
+        QCOMPARE(run({u"info"_s, archive(Project(), u"small.zip"_s)}).exitCode, 0);
+        // The folder of the one still running was left alone: it finished its report.
+        QVERIFY(running.waitForFinished(60000));
+        QCOMPARE(running.exitStatus(), QProcess::NormalExit);
+        QVERIFY(running.readAllStandardOutput().contains("a.bmp"));
     }
 
     void demoArchive()

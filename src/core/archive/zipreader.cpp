@@ -136,12 +136,12 @@ void ZipReader::readAt(qint64 offset, char *data, qint64 size) const
     if (offset < 0 || size < 0 || offset > m_archiveSize || size > m_archiveSize - offset)
         corrupt(QStringLiteral("данные выходят за конец файла"));
     if (!m_device->seek(offset))
-        corrupt(QStringLiteral("не удалось перейти к нужному месту файла (%1)").arg(m_device->errorString()));
+        corrupt(QStringLiteral("не удалось перейти к нужному месту файла (%1)").arg(SafeFile::reasonOf(m_device->errorString())));
     qint64 got = 0;
     while (got < size) {
         const qint64 n = m_device->read(data + got, size - got);
         if (n <= 0)
-            corrupt(QStringLiteral("файл не читается до конца (%1)").arg(m_device->errorString()));
+            corrupt(QStringLiteral("файл не читается до конца (%1)").arg(SafeFile::reasonOf(m_device->errorString())));
         got += n;
     }
 }
@@ -554,22 +554,22 @@ int ZipReader::extract(const QStringList &names, const QString &destDir, const R
     for (const Entry *e : chosen) {
         auto file = std::make_unique<QTemporaryFile>(dir.filePath(QStringLiteral(".metrola-XXXXXX.part")));
         if (!file->open())
-            writeFailed(e->name, file->errorString());
+            writeFailed(e->name, SafeFile::reasonOf(*file));
         decode(
             *e,
             [&](const char *data, qint64 n) {
                 if (file->write(data, n) != n)
-                    writeFailed(e->name, file->errorString());
+                    writeFailed(e->name, SafeFile::reasonOf(*file));
             },
             [&](qint64 produced) { report(done + produced); });
         if (!file->flush())
-            writeFailed(e->name, file->errorString());
+            writeFailed(e->name, SafeFile::reasonOf(*file));
         const QDateTime modified = fromDos({e->dosTime, e->dosDate});
         if (modified.isValid())
             file->setFileTime(modified, QFileDevice::FileModificationTime);
         file->close();
         if (!file->setPermissions(permissionsFor(e->madeBy, e->externalAttributes)))
-            writeFailed(e->name, file->errorString());
+            writeFailed(e->name, SafeFile::reasonOf(*file));
         done += e->size;
         staged.push_back(std::move(file));
     }
@@ -583,7 +583,7 @@ int ZipReader::extract(const QStringList &names, const QString &destDir, const R
                                 std::filesystem::path(target.toStdU16String()), error);
         if (error) {
             throw MetrolaError(QStringLiteral("Не удалось записать файл «%1» в папку «%2»: %3. Извлечено файлов: %4 из %5.")
-                                   .arg(chosen[i]->name, shown(destDir), QString::fromStdString(error.message()),
+                                   .arg(chosen[i]->name, shown(destDir), SafeFile::systemErrorText(error.value()),
                                         QString::number(i), QString::number(chosen.size())));
         }
         staged[i]->setAutoRemove(false);

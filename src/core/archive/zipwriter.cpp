@@ -5,6 +5,7 @@
 #include "core/archive/zipreader.h"
 #include "core/base/cp1251.h"
 #include "core/base/metrolaerror.h"
+#include "core/base/safefile.h"
 
 #include <QDir>
 #include <QFile>
@@ -169,11 +170,11 @@ int ZipWriter::write()
 
     QSaveFile out(m_archivePath);
     if (!out.open(QIODevice::WriteOnly)) {
-        fail(QStringLiteral("Не удалось создать архив «%1»: %2.").arg(shown(m_archivePath), out.errorString()));
+        fail(QStringLiteral("Не удалось создать архив «%1»: %2.").arg(shown(m_archivePath), SafeFile::reasonOf(out)));
     }
     const auto writeFailed = [&] {
         fail(QStringLiteral("Не удалось записать архив «%1»: %2 (возможно, на диске нет места).")
-                 .arg(shown(m_archivePath), out.errorString()));
+                 .arg(shown(m_archivePath), SafeFile::reasonOf(out)));
     };
     const auto put = [&](const QByteArray &bytes) {
         if (out.write(bytes) != bytes.size())
@@ -236,7 +237,7 @@ int ZipWriter::write()
             if (!s.path.isEmpty()) {
                 file = std::make_unique<QFile>(s.path);
                 if (!file->open(QIODevice::ReadOnly)) {
-                    fail(QStringLiteral("Не удалось прочитать файл «%1»: %2.").arg(shown(s.path), file->errorString()));
+                    fail(QStringLiteral("Не удалось прочитать файл «%1»: %2.").arg(shown(s.path), SafeFile::reasonOf(*file)));
                 }
             }
         }
@@ -248,7 +249,7 @@ int ZipWriter::write()
             while (got < piece.size()) {
                 const qint64 n = file->read(piece.data() + got, piece.size() - got);
                 if (n < 0) {
-                    fail(QStringLiteral("Не удалось прочитать файл «%1»: %2.").arg(shown(s.path), file->errorString()));
+                    fail(QStringLiteral("Не удалось прочитать файл «%1»: %2.").arg(shown(s.path), SafeFile::reasonOf(*file)));
                 }
                 if (n == 0)
                     break;

@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -114,6 +115,25 @@ QString systemErrorText(int error)
     return QStringLiteral("ошибка системы %1").arg(error);
 }
 
+QString reasonOf(const QString &qtErrorText)
+{
+    // Qt words a failed call with strerror() of its errno, sometimes behind words of its own.
+    for (int error = 1; error < 134; ++error) {
+        const QString text = QString::fromLocal8Bit(std::strerror(error));
+        if (!text.isEmpty() && qtErrorText.contains(text))
+            return systemErrorText(error);
+    }
+    return qtErrorText.isEmpty() ? QStringLiteral("неизвестная ошибка")
+                                 : QStringLiteral("ошибка системы (%1)").arg(qtErrorText);
+}
+
+QString reasonOf(const QFileDevice &file)
+{
+    if (file.error() == QFileDevice::ResourceError && file.errorString().isEmpty())
+        return systemErrorText(ENOSPC);
+    return reasonOf(file.errorString());
+}
+
 bool openForReading(QFile &file, const QString &path, QString *reason, QIODevice::OpenMode extra)
 {
     // Non-blocking, so that opening a pipe nobody writes to returns at once; the flag is
@@ -134,7 +154,7 @@ bool openForReading(QFile &file, const QString &path, QString *reason, QIODevice
     file.setFileName(path);
     if (!file.open(fd, QIODevice::ReadOnly | extra, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        *reason = file.errorString();
+        *reason = reasonOf(file);
         return false;
     }
     return true;
@@ -200,7 +220,7 @@ bool ReplacingFile::open()
         m_file.setFileName(candidate);
         if (!m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
             ::close(fd);
-            m_error = m_file.errorString();
+            m_error = reasonOf(m_file);
             return false;
         }
         return true;

@@ -21,6 +21,11 @@ QString kindText(Kind kind);
 // The operating system's reason in Russian ("нет такого файла или папки"), for errno values.
 QString systemErrorText(int error);
 
+// The reason a Qt file operation gave (its text is the C library's, in English on most
+// desktops), in Russian: the system's reason when the text holds one, else a general one.
+QString reasonOf(const QString &qtErrorText);
+QString reasonOf(const QFileDevice &file);
+
 // Opens an existing regular file for reading, without blocking on a pipe and without taking a
 // terminal; anything else is refused with a Russian reason naming what it is. On failure
 // returns false and sets *reason (without the file's name).

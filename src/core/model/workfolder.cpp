@@ -1,16 +1,14 @@
 #include "core/model/workfolder.h"
 
+#include "core/base/folderlock.h"
 #include "core/base/metrolaerror.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QSysInfo>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,65 +57,6 @@ bool isOwnPrivateFolder(const QString &path)
 }
 
 } // namespace
-
-// The lock of a working folder: flock() on ".metrola.lock", which the kernel releases when the
-// process ends, so a lock file left behind by a crash or a power cut is no lock. The file
-// holds the owner's process id, program name and host, as Qt's lock files do, so that older
-// copies of the program, which read those, keep out too.
-class FolderLock
-{
-public:
-    enum class Result { Taken, Held, Failed };
-
-    Result take(const QString &path)
-    {
-        const QByteArray name = QFile::encodeName(path);
-        // A file removed by its owner between our open and our flock is no lock any more: try
-        // again on whatever file has the name now.
-        for (int attempt = 0; attempt < 10; ++attempt) {
-            const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-            if (fd < 0)
-                return Result::Failed;
-            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-                const bool held = errno == EWOULDBLOCK;
-                ::close(fd);
-                return held ? Result::Held : Result::Failed;
-            }
-            struct stat opened {}, named {};
-            if (::fstat(fd, &opened) == 0 && ::lstat(name.constData(), &named) == 0
-                && opened.st_ino == named.st_ino && opened.st_dev == named.st_dev) {
-                m_fd = fd;
-                m_path = name;
-                writeOwner();
-                return Result::Taken;
-            }
-            ::close(fd);
-        }
-        return Result::Failed;
-    }
-
-    ~FolderLock()
-    {
-        if (m_fd < 0)
-            return;
-        // Removed while still held, so no one takes the lock of a file about to go.
-        ::unlink(m_path.constData());
-        ::close(m_fd);
-    }
-
-private:
-    void writeOwner()
-    {
-        const QByteArray info = QByteArray::number(qint64(::getpid())) + '\n'
-                                + QCoreApplication::applicationName().toUtf8() + '\n'
-                                + QSysInfo::machineHostName().toUtf8() + '\n';
-        if (::ftruncate(m_fd, 0) == 0 && ::pwrite(m_fd, info.constData(), size_t(info.size()), 0) >= 0)
-            ::fsync(m_fd);
-    }
-
-    int m_fd = -1;
-    QByteArray m_path;
-};
 
 WorkFolder::Places WorkFolder::defaultPlaces()
 {
@@ -185,13 +124,5 @@ QStringList WorkFolder::family() const
 
 bool WorkFolder::isHeldByRunningInstance(const QString &folder)
 {
-    const QByteArray name = QFile::encodeName(withSlash(folder) + lockFileName());
-    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return errno != ENOENT;
-    // A lock that cannot even be tried is counted as held: nothing may clean up a folder
-    // whose owner is unknown. Our own lock is on another open file, so it counts too.
-    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-    ::close(fd);
-    return held;
+    return FolderLock::isHeld(withSlash(folder) + lockFileName());
 }

@@ -205,7 +205,7 @@ QImage PlanImage::readBmp(QIODevice &device, const QString &name)
         QImageReader::setAllocationLimit(kLimitMiB);
 
     if (!device.seek(0))
-        refuse(QStringLiteral("Не удалось прочитать файл «%1»: %2.").arg(name, device.errorString()));
+        refuse(QStringLiteral("Не удалось прочитать файл «%1»: %2.").arg(name, SafeFile::reasonOf(device.errorString())));
     QImageReader reader(&device, "bmp");
     reader.setAutoDetectImageFormat(false);
     QImage image;

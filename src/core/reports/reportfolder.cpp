@@ -1,6 +1,7 @@
 #include "core/reports/reportfolder.h"
 
 #include "core/base/metrolaerror.h"
+#include "core/base/safefile.h"
 #include "core/reports/areaschedule.h"
 
 #include <QDir>
@@ -84,13 +85,13 @@ QString ReportFolder::saveNew(const QString &folder, const QString &stem, const 
     // Made with a name of its own and O_EXCL, so the bytes never go through a planted link.
     QTemporaryFile scratch(dir.filePath(u".metrola-XXXXXX"_s));
     if (!scratch.open())
-        fail(first, scratch.errorString());
+        fail(first, SafeFile::reasonOf(scratch.errorString()));
     // A report is an ordinary document of the user, not a private temporary file.
     const mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(scratch.handle(), 0666 & ~mask);
     if (scratch.write(bytes) != bytes.size() || !scratch.flush())
-        fail(first, scratch.errorString());
+        fail(first, SafeFile::reasonOf(scratch.errorString()));
     scratch.close();
     const QByteArray from = QFile::encodeName(scratch.fileName());
     for (int number = 1; number <= kMaxNumber; ++number) {

@@ -1,12 +1,12 @@
 #include "core/reports/xlsxworkbook.h"
 
 #include "core/base/metrolaerror.h"
+#include "core/base/safefile.h"
 #include "core/base/numericlocale.h"
 #include "core/reports/areaschedule.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <xlsxwriter.h>
@@ -195,7 +195,7 @@ QByteArray workbookBytes(const AreaSchedule &sheet, const QString &path, const Q
     QTemporaryDir scratch(QDir(scratchParent.isEmpty() ? QDir::tempPath() : scratchParent)
                               .filePath(u"metrola-xlsx-XXXXXX"_s));
     if (!scratch.isValid())
-        fail(path, scratch.errorString());
+        fail(path, SafeFile::reasonOf(scratch.errorString()));
     const QString scratchFile = scratch.filePath(u"workbook.xlsx"_s);
     QByteArray scratchDir = QFile::encodeName(scratch.path());
 
@@ -214,7 +214,7 @@ QByteArray workbookBytes(const AreaSchedule &sheet, const QString &path, const Q
 
     QFile file(scratchFile);
     if (!file.open(QIODevice::ReadOnly))
-        fail(path, file.errorString());
+        fail(path, SafeFile::reasonOf(file));
     return file.readAll();
 }
 
@@ -223,9 +223,11 @@ QByteArray workbookBytes(const AreaSchedule &sheet, const QString &path, const Q
 void XlsxWorkbook::write(const AreaSchedule &sheet, const QString &path, const QString &scratchParent)
 {
     const QByteArray bytes = workbookBytes(sheet, path, scratchParent);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        fail(path, file.errorString());
+    // Replaces what has the name, never writing through it: a pipe or a link given as the
+    // target gets a workbook in its place.
+    QString reason;
+    if (!SafeFile::writeReplacing(path, bytes, &reason))
+        fail(path, reason);
 }
 
 QByteArray XlsxWorkbook::bytes(const AreaSchedule &sheet, const QString &name)
@@ -238,7 +240,7 @@ QString XlsxWorkbook::writeToTemporaryFolder(const AreaSchedule &sheet)
     const QString name = fileNameFor(sheet.title());
     QTemporaryDir folder(QDir(QDir::tempPath()).filePath(u"metrola-XXXXXX"_s));
     if (!folder.isValid())
-        fail(name, folder.errorString());
+        fail(name, SafeFile::reasonOf(folder.errorString()));
     const QString path = folder.filePath(name);
     write(sheet, path, folder.path());
     folder.setAutoRemove(false);
