@@ -6,6 +6,7 @@
 #include "core/model/descriptionfile.h"
 #include "core/model/planscales.h"
 #include "core/model/projectsession.h"
+#include "core/model/roomflags.h"
 #include "core/plan/planimage.h"
 
 static_assert(ZipReader::DefaultMemberSizeLimit >= PlanImage::kMaxPixels * 4 + 4096,
@@ -68,6 +69,12 @@ int save(ProjectSession &session, const QString &archivePath, const Progress &pr
         session.writtenFiles.insert(PlanScales::fileName());
         writer.addFile(session.programDir() + PlanScales::fileName());
     }
+    // A flag left by a room since undone would otherwise pass to the next room given its key.
+    session.roomFlags().dropOrphans(session.table());
+    if (session.roomFlags().write(session.programDir())) {
+        session.writtenFiles.insert(RoomFlags::fileName());
+        writer.addFile(session.programDir() + RoomFlags::fileName());
+    }
     writer.addFile(session.programDir() + DescriptionFile::fileName());
     writer.setProgress(progress);
     const int packed = writer.write();
@@ -110,11 +117,23 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
             scales = PlanScales::load(dir);
         }
     }
+    RoomFlags flags;
+    if (reader.memberNames().contains(RoomFlags::fileName())) {
+        if (reader.memberSize(RoomFlags::fileName()) > RoomFlags::kFileSizeLimit) {
+            throw MetrolaError(QStringLiteral("Файл отметок помещений «%1» в архиве слишком велик: это не файл Metrola.")
+                                   .arg(RoomFlags::fileName()));
+        }
+        if (reader.extract({RoomFlags::fileName()}, dir, replace) == 1) {
+            session.writtenFiles.insert(RoomFlags::fileName());
+            flags = RoomFlags::load(dir);
+        }
+    }
     session.table().exchangeRows(loaded);
     loaded.replaceRows({}); // the project left behind
     session.captions() = captions;
     session.plans() = plans;
     session.scales() = scales;
+    session.roomFlags() = flags;
     session.roomAreas().clear();
     session.setModified(false);
     if (options.beforePlans)
@@ -217,6 +236,7 @@ Restored restore(ProjectSession &session, RecoveryFile::Recovered recovered, con
         session.captions() = *recovered.contents.captions;
     session.plans() = plans;
     session.scales() = recovered.scales;
+    session.roomFlags() = recovered.roomFlags;
     session.setModified(true);
 
     bool shown = false;

@@ -5,6 +5,7 @@
 #include "core/model/planscales.h"
 #include "core/model/recordtable.h"
 #include "core/model/roomareas.h"
+#include "core/model/roomflags.h"
 
 #include <QImage>
 #include <QSet>
@@ -64,6 +65,9 @@ public:
     // description file.
     PlanScales &scales() { return m_scales; }
     const PlanScales &scales() const { return m_scales; }
+    // Which rooms are places of common use; saved beside the description file.
+    RoomFlags &roomFlags() { return m_roomFlags; }
+    const RoomFlags &roomFlags() const { return m_roomFlags; }
     RoomAreas &roomAreas() { return m_roomAreas; }
     // Typed against measured areas of every record on a plan with a scale.
     std::vector<RoomAreaCheck> checkAreas() { return m_roomAreas.check(roomAreasProject(), m_scales); }
@@ -119,6 +123,7 @@ private:
     quint64 m_planGeneration = 0;
     quint64 m_measuredGeneration = 0;
     PlanScales m_scales;
+    RoomFlags m_roomFlags;
     RoomAreas m_roomAreas;
     bool m_modified = false;
 };

@@ -73,6 +73,8 @@ Snapshot take(const ProjectSession &session)
     s.extractedFiles = session.extractedFiles.values();
     s.extractedFiles.sort();
     s.scales = session.scales().build(session.scales().planIds());
+    if (session.roomFlags().isDecided())
+        s.roomFlags = session.roomFlags().build();
     return s;
 }
 
@@ -83,6 +85,8 @@ QByteArray sideFileBytes(const Snapshot &snapshot)
     side.insert(QStringLiteral("planPaths"), QJsonArray::fromStringList(snapshot.planPaths));
     side.insert(QStringLiteral("extracted"), QJsonArray::fromStringList(snapshot.extractedFiles));
     side.insert(QStringLiteral("scales"), Cp1251::toUnicode(snapshot.scales));
+    if (snapshot.roomFlags)
+        side.insert(QStringLiteral("roomFlags"), Cp1251::toUnicode(*snapshot.roomFlags));
     return QJsonDocument(side).toJson();
 }
 
@@ -120,6 +124,8 @@ Recovered read(const QString &programDir)
         recovered.planPaths = stringList(object.value(QStringLiteral("planPaths")));
         recovered.extractedFiles = stringList(object.value(QStringLiteral("extracted")));
         recovered.scales = PlanScales::parse(Cp1251::fromUnicode(object.value(QStringLiteral("scales")).toString()));
+        if (const QJsonValue flags = object.value(QStringLiteral("roomFlags")); flags.isString())
+            recovered.roomFlags = RoomFlags::parse(Cp1251::fromUnicode(flags.toString()));
     }
     // Only bare names: the clean-up at close deletes these from the working folder.
     recovered.extractedFiles.removeIf([](const QString &name) {

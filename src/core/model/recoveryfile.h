@@ -4,10 +4,13 @@
 #include "core/model/descriptionfile.h"
 #include "core/model/planscales.h"
 #include "core/model/recordtable.h"
+#include "core/model/roomflags.h"
 
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 #include <vector>
 
@@ -19,7 +22,8 @@ class ProjectSession;
 //                           would hold them; its presence is what start-up looks for;
 //   "metrola.recovery.json" the archive last opened, the plans added from disk (PlanPathTable
 //                           slots in order), the plans the run extracted into the folder and
-//                           the plans' scales (the lines of the archive's scale file).
+//                           the plans' scales (the lines of the archive's scale file) and the
+//                           room flags (the lines of its flag file; absent while undecided).
 // Both are written through QSaveFile, the side file first: a crash between the two leaves a
 // side file that is at most newer than the table, which only adds paths the table does not
 // use yet. A copy the user declined is renamed aside with its time, and the last three such
@@ -40,6 +44,7 @@ struct Snapshot
     QStringList planPaths;
     QStringList extractedFiles;
     QByteArray scales;
+    std::optional<QByteArray> roomFlags; // nullopt while the project has not decided
 };
 Snapshot take(const ProjectSession &session);
 
@@ -58,6 +63,7 @@ struct Recovered
     QStringList planPaths;
     QStringList extractedFiles;
     PlanScales scales;
+    RoomFlags roomFlags;
 };
 // Reads the copy; a missing or damaged side file only leaves the paths empty. Throws
 // MetrolaError when the table cannot be read or used.

@@ -12,7 +12,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void addRoom(ComplexSummary::Figures &figures, int type, double area, bool vacant)
+void addRoom(ComplexSummary::Figures &figures, int type, double area, bool vacant, bool common)
 {
     ++figures.rooms;
     if (type >= 0)
@@ -20,10 +20,21 @@ void addRoom(ComplexSummary::Figures &figures, int type, double area, bool vacan
     else
         figures.areaUnknownType += area;
     figures.area += area;
-    if (vacant) {
+    if (common) {
+        ++figures.commonRooms;
+        figures.commonArea += area;
+    } else if (vacant) {
         ++figures.vacantRooms;
         figures.vacantArea += area;
     }
+}
+
+// The common area charged to `usable` square metres let on a plan (or the complex) of these
+// figures; nothing where there is no usable area to carry it.
+double commonShareOf(const ComplexSummary::Figures &figures, double usable)
+{
+    const double planUsable = figures.usableArea();
+    return planUsable > 0 ? figures.commonArea * usable / planUsable : 0.0;
 }
 
 QString percent(const std::optional<double> &share)
@@ -35,9 +46,33 @@ QString percent(const std::optional<double> &share)
 
 std::optional<double> ComplexSummary::Figures::letShare() const
 {
-    if (area <= 0)
+    const double usable = usableArea();
+    if (usable <= 0)
         return std::nullopt;
-    return (area - vacantArea) * 100.0 / area;
+    return (usable - vacantArea) * 100.0 / usable;
+}
+
+std::optional<double> ComplexSummary::Figures::loadFactor() const
+{
+    const double usable = usableArea();
+    if (usable <= 0)
+        return std::nullopt;
+    return area / usable;
+}
+
+std::optional<double> ComplexSummary::complexShare(const Tenant &tenant) const
+{
+    if (tenant.common || total.area <= 0)
+        return std::nullopt;
+    return tenant.rentable() * 100.0 / total.area;
+}
+
+double ComplexSummary::rentableTotal() const
+{
+    double sum = 0;
+    for (const Tenant &tenant : tenants)
+        sum += tenant.rentable();
+    return sum;
 }
 
 std::optional<double> ComplexSummary::Measured::difference() const
@@ -52,10 +87,28 @@ QString ComplexSummary::vacantCaption()
     return u"— свободно —"_s;
 }
 
-ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &planOrder)
+QString ComplexSummary::commonCaption()
+{
+    return u"— места общего пользования —"_s;
+}
+
+QString ComplexSummary::allocationText(Allocation allocation)
+{
+    return allocation == Allocation::PerPlan ? u"МОП распределены по планам пропорционально сданной площади"_s
+                                             : u"МОП распределены по всему комплексу пропорционально сданной площади"_s;
+}
+
+QString ComplexSummary::loadFactorText(const std::optional<double> &factor)
+{
+    return factor ? QString::number(*factor, 'f', 3).replace(u'.', u',') : QString();
+}
+
+ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &planOrder, const RoomFlags &flags,
+                                  Allocation allocation)
 {
     ComplexSummary s;
     s.records = table.recordCount();
+    s.allocation = allocation;
     QHash<QString, size_t> planSlot;
     for (const QString &plan : planOrder) {
         if (plan.isEmpty() || planSlot.contains(plan))
@@ -66,10 +119,15 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
     }
     QHash<QString, size_t> tenantSlot;
     Tenant vacant;
+    Tenant common;
+    common.common = true;
     RecordRules rules(s.records);
-    // Which plans each tenant has rooms on, by plan slot.
+    // Which plans each tenant has rooms on, by plan slot, and its usable area there.
     std::vector<std::vector<bool>> tenantPlans;
     std::vector<bool> vacantPlans;
+    std::vector<bool> commonPlans;
+    std::vector<std::vector<double>> tenantPlanArea;
+    std::vector<double> vacantPlanArea;
 
     for (int r = 1; r <= s.records; ++r) {
         const RecordTable::Row &row = table.row(r);
@@ -80,8 +138,9 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
         const double area = value.value_or(0);
         const int type = RecordTable::typeIndex(row[RecordTable::Type]);
         const bool isVacant = tenantName.isEmpty();
+        const bool isCommon = flags.isCommonKey(row[RecordTable::ColourKey]);
 
-        addRoom(s.total, type, area, isVacant);
+        addRoom(s.total, type, area, isVacant, isCommon);
         int planIndex = -1;
         if (!plan.isEmpty()) {
             auto slot = planSlot.constFind(plan);
@@ -91,21 +150,29 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
                 s.plans.back().plan = plan;
             }
             planIndex = static_cast<int>(*slot);
-            addRoom(s.plans[*slot], type, area, isVacant);
+            addRoom(s.plans[*slot], type, area, isVacant, isCommon);
         }
 
         Tenant *tenant = &vacant;
         std::vector<bool> *seenPlans = &vacantPlans;
-        if (!isVacant) {
+        std::vector<double> *planArea = &vacantPlanArea;
+        if (isCommon) {
+            tenant = &common;
+            seenPlans = &commonPlans;
+            planArea = nullptr;
+            s.commonRows.push_back(r);
+        } else if (!isVacant) {
             auto slot = tenantSlot.constFind(tenantName);
             if (slot == tenantSlot.cend()) {
                 slot = tenantSlot.insert(tenantName, s.tenants.size());
                 s.tenants.push_back({});
                 s.tenants.back().tenant = tenantName;
                 tenantPlans.emplace_back();
+                tenantPlanArea.emplace_back();
             }
             tenant = &s.tenants[*slot];
             seenPlans = &tenantPlans[*slot];
+            planArea = &tenantPlanArea[*slot];
         } else {
             s.vacantRows.push_back(r);
         }
@@ -118,6 +185,11 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
             if (!(*seenPlans)[size_t(planIndex)]) {
                 (*seenPlans)[size_t(planIndex)] = true;
                 tenant->plans.append(plan);
+            }
+            if (planArea) {
+                if (planArea->size() <= size_t(planIndex))
+                    planArea->resize(s.plans.size());
+                (*planArea)[size_t(planIndex)] += area;
             }
         }
 
@@ -133,6 +205,29 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
         }
     }
 
+    s.hasCommon = common.rooms > 0;
+    if (s.hasCommon) {
+        // Per plan each share is common_p * let_p / usable_p; summed over a plan's tenants and
+        // its vacant space that gives back common_p, so the rentable areas add up to the
+        // complex's area wherever a plan has usable area to carry its corridors.
+        const auto share = [&](const Tenant &t, const std::vector<double> &byPlan) {
+            if (allocation == Allocation::WholeComplex)
+                return commonShareOf(s.total, t.area);
+            double sum = 0;
+            for (size_t p = 0; p < byPlan.size(); ++p)
+                sum += commonShareOf(s.plans[p], byPlan[p]);
+            return sum;
+        };
+        for (size_t i = 0; i < s.tenants.size(); ++i)
+            s.tenants[i].commonShare = share(s.tenants[i], tenantPlanArea[i]);
+        vacant.commonShare = share(vacant, vacantPlanArea);
+        for (auto &problem : RecordRules::commonAreas(table, flags))
+            s.problems.push_back(std::move(problem));
+        std::stable_sort(s.problems.begin(), s.problems.end(),
+                         [](const Problem &a, const Problem &b) { return a.row < b.row; });
+    }
+    s.orphanFlags = flags.orphanKeys(table);
+
     std::sort(s.tenants.begin(), s.tenants.end(), [](const Tenant &a, const Tenant &b) {
         const int order = QString::localeAwareCompare(a.tenant, b.tenant);
         return order != 0 ? order < 0 : a.tenant < b.tenant;
@@ -141,6 +236,8 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
         vacant.tenant.clear();
         s.tenants.push_back(std::move(vacant));
     }
+    if (common.rooms > 0)
+        s.tenants.push_back(std::move(common));
     s.finished = table.isFinished();
     s.lastNewRecord = table.cellText(RecordTable::ColourKey, table.entryRow());
     s.lastEdit = table.cellText(RecordTable::LabelY, table.entryRow());
@@ -192,7 +289,7 @@ void ComplexSummary::addAreaChecks(std::vector<RoomAreaCheck> checks, const Plan
     std::stable_sort(problems.begin(), problems.end(), [](const Problem &a, const Problem &b) { return a.row < b.row; });
 }
 
-QStringList ComplexSummary::planHeader(const Captions &captions, bool measured)
+QStringList ComplexSummary::planHeader(const Captions &captions, bool measured, bool common)
 {
     QStringList header{u"План"_s, u"Помещений"_s};
     for (int i = 0; i < TypeCount; ++i)
@@ -200,12 +297,17 @@ QStringList ComplexSummary::planHeader(const Captions &captions, bool measured)
     header << u"Без типа"_s << u"Всего"_s << u"Свободных"_s << u"Свободно площади"_s << u"Сдано, %"_s;
     if (measured)
         header << u"Масштаб, м/пикс."_s << u"Измерено"_s << u"Разница, %"_s;
+    if (common)
+        header << u"Полезная"_s << u"МОП"_s << u"Коэффициент МОП"_s;
     return header;
 }
 
-QStringList ComplexSummary::tenantHeader()
+QStringList ComplexSummary::tenantHeader(bool common)
 {
-    return {u"Арендатор"_s, u"Помещений"_s, u"Площадь"_s, u"Планы"_s};
+    QStringList header{u"Арендатор"_s, u"Помещений"_s, u"Площадь"_s, u"Планы"_s};
+    if (common)
+        header << u"Доля МОП"_s << u"Арендуемая"_s << u"Доля комплекса, %"_s;
+    return header;
 }
 
 QStringList ComplexSummary::problemHeader()
@@ -243,7 +345,7 @@ QStringList ComplexSummary::areaCells(const AreaRoom &room)
             c.percent ? RoomAreaCheck::percentText(*c.percent) : QString(), statusText(c)};
 }
 
-QStringList ComplexSummary::planCells(const Figures &figures, bool measured)
+QStringList ComplexSummary::planCells(const Figures &figures, bool measured, bool common)
 {
     QStringList cells{figures.plan.isEmpty() ? u"Итого"_s : figures.plan, QString::number(figures.rooms)};
     for (double area : figures.areaByType)
@@ -251,15 +353,19 @@ QStringList ComplexSummary::planCells(const Figures &figures, bool measured)
     cells << NumberText::format(figures.areaUnknownType) << NumberText::format(figures.area)
           << QString::number(figures.vacantRooms) << NumberText::format(figures.vacantArea)
           << percent(figures.letShare());
-    if (!measured)
-        return cells;
-    if (const auto &m = figures.measured) {
-        const auto difference = m->difference();
-        cells << (m->metresPerPixel > 0 ? NumberText::formatScale(m->metresPerPixel) : QString())
-              << (m->measuredRooms > 0 ? NumberText::format(m->measuredArea) : QString())
-              << (difference ? RoomAreaCheck::percentText(*difference) : QString());
-    } else {
-        cells << QString() << QString() << QString();
+    if (measured) {
+        if (const auto &m = figures.measured) {
+            const auto difference = m->difference();
+            cells << (m->metresPerPixel > 0 ? NumberText::formatScale(m->metresPerPixel) : QString())
+                  << (m->measuredRooms > 0 ? NumberText::format(m->measuredArea) : QString())
+                  << (difference ? RoomAreaCheck::percentText(*difference) : QString());
+        } else {
+            cells << QString() << QString() << QString();
+        }
+    }
+    if (common) {
+        cells << NumberText::format(figures.usableArea()) << NumberText::format(figures.commonArea)
+              << loadFactorText(figures.loadFactor());
     }
     return cells;
 }
@@ -268,6 +374,19 @@ QStringList ComplexSummary::tenantCells(const Tenant &tenant)
 {
     return {tenant.tenant.isEmpty() ? vacantCaption() : tenant.tenant, QString::number(tenant.rooms),
             NumberText::format(tenant.area), tenant.plans.join(u", "_s)};
+}
+
+QStringList ComplexSummary::tenantRow(const Tenant &tenant) const
+{
+    QStringList cells = tenantCells(tenant);
+    if (tenant.common)
+        cells.first() = commonCaption();
+    if (!hasCommon)
+        return cells;
+    if (tenant.common)
+        return cells << QString() << QString() << QString();
+    return cells << NumberText::format(tenant.commonShare) << NumberText::format(tenant.rentable())
+                 << percent(complexShare(tenant));
 }
 
 QString ComplexSummary::tabSeparated(const Captions &captions) const
@@ -280,15 +399,15 @@ QString ComplexSummary::tabSeparated(const Captions &captions) const
         text += cells.join(u'\t') + u'\n';
     };
     line({u"По планам"_s});
-    line(planHeader(captions, hasScales));
+    line(planHeader(captions, hasScales, hasCommon));
     for (const Figures &plan : plans)
-        line(planCells(plan, hasScales));
-    line(planCells(total, hasScales));
+        line(planCells(plan, hasScales, hasCommon));
+    line(planCells(total, hasScales, hasCommon));
     text += u'\n';
-    line({u"По арендаторам"_s});
-    line(tenantHeader());
+    line(hasCommon ? QStringList{u"По арендаторам"_s, allocationText(allocation)} : QStringList{u"По арендаторам"_s});
+    line(tenantHeader(hasCommon));
     for (const Tenant &tenant : tenants)
-        line(tenantCells(tenant));
+        line(tenantRow(tenant));
     text += u'\n';
     if (!areaRooms.empty()) {
         line({u"Измеренные площади"_s});

@@ -1,7 +1,10 @@
 #include "core/reports/recordrules.h"
 
 #include "core/model/recordtable.h"
+#include "core/model/roomflags.h"
 #include "core/plan/colourkey.h"
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -39,4 +42,45 @@ std::optional<RecordRules::Problem> RecordRules::area(int row, const QString &ar
     if (area.isEmpty() || isNumber)
         return std::nullopt;
     return Problem{row, u"area"_s, u"Строка %1: площадь «%2» не число."_s.arg(QString::number(row), area)};
+}
+
+std::vector<RecordRules::Problem> RecordRules::commonAreas(const RecordTable &table, const RoomFlags &flags)
+{
+    std::vector<Problem> problems;
+    if (!flags.hasCommon())
+        return problems;
+    // Per tenant: the first common row, and whether it has a usable room at all.
+    struct Seen
+    {
+        int firstCommonRow = 0;
+        bool usable = false;
+    };
+    QHash<QString, Seen> tenants;
+    for (int r = 1; r <= table.recordCount(); ++r) {
+        const RecordTable::Row &row = table.row(r);
+        const QString &tenant = row[RecordTable::Tenant];
+        if (tenant.isEmpty())
+            continue;
+        Seen &seen = tenants[tenant];
+        if (!flags.isCommonKey(row[RecordTable::ColourKey])) {
+            seen.usable = true;
+            continue;
+        }
+        if (seen.firstCommonRow == 0)
+            seen.firstCommonRow = r;
+        problems.push_back({r, u"common-let"_s,
+                            u"Строка %1: место общего пользования сдано арендатору «%2»; его площадь "
+                            u"распределяется между всеми арендаторами."_s.arg(QString::number(r), tenant)});
+    }
+    for (auto it = tenants.cbegin(); it != tenants.cend(); ++it) {
+        if (it->usable || it->firstCommonRow == 0)
+            continue;
+        problems.push_back({it->firstCommonRow, u"tenant-all-common"_s,
+                            u"Строка %1: все помещения арендатора «%2» отмечены как места общего "
+                            u"пользования, арендуемой площади у него нет."_s.arg(QString::number(it->firstCommonRow), it.key())});
+    }
+    std::stable_sort(problems.begin(), problems.end(), [](const Problem &a, const Problem &b) {
+        return a.row != b.row ? a.row < b.row : a.kind < b.kind;
+    });
+    return problems;
 }

@@ -4,6 +4,10 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
+
+class RecordTable;
+class RoomFlags;
 
 // The rules a record's own texts must keep, with the kind and wording of each problem. The
 // summary's problem list and `metrola-cli check` both ask here, so they never disagree on what
@@ -28,6 +32,11 @@ public:
     static std::optional<Problem> type(int row, const QString &type);
     // isNumber: whether the area reads as a number (NumberText::area), which callers know already.
     static std::optional<Problem> area(int row, const QString &area, bool isNumber);
+
+    // Kinds "common-let" (a place of common use with a tenant: nobody rents a corridor, so its
+    // area is shared out and the tenant named there gets none of it) and "tenant-all-common"
+    // (a tenant whose every room is common has no rentable area at all), by row.
+    static std::vector<Problem> commonAreas(const RecordTable &table, const RoomFlags &flags);
 
 private:
     QHash<qint64, int> m_firstRowOfKey;

@@ -1,0 +1,149 @@
+#include "core/model/roomflags.h"
+
+#include "core/base/cp1251.h"
+#include "core/base/metrolaerror.h"
+#include "core/base/safefile.h"
+#include "core/model/descriptionfile.h"
+#include "core/model/planscales.h"
+#include "core/model/recordtable.h"
+#include "core/plan/colourkey.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr char kSeparator = ';';
+
+} // namespace
+
+QString RoomFlags::fileName()
+{
+    return u"metrola-rooms.csv"_s;
+}
+
+QString RoomFlags::commonWord()
+{
+    return u"МОП"_s;
+}
+
+bool RoomFlags::isCommon(quint32 key) const
+{
+    const auto it = m_flags.constFind(key);
+    return it != m_flags.cend() && it->contains(commonWord());
+}
+
+bool RoomFlags::isCommonKey(const QString &keyCell) const
+{
+    if (m_flags.isEmpty())
+        return false;
+    const auto key = parseCellNumber(keyCell);
+    return key && ColourKey::inRange(*key) && isCommon(static_cast<quint32>(*key));
+}
+
+void RoomFlags::setCommon(quint32 key, bool common)
+{
+    m_decided = true;
+    auto it = m_flags.find(key);
+    if (common) {
+        if (it == m_flags.end())
+            it = m_flags.insert(key, {});
+        if (!it->contains(commonWord()))
+            it->append(commonWord());
+        return;
+    }
+    if (it == m_flags.end())
+        return;
+    it->removeAll(commonWord());
+    if (it->isEmpty())
+        m_flags.erase(it);
+}
+
+bool RoomFlags::hasCommon() const
+{
+    for (const QStringList &words : m_flags) {
+        if (words.contains(commonWord()))
+            return true;
+    }
+    return false;
+}
+
+QList<quint32> RoomFlags::orphanKeys(const RecordTable &table) const
+{
+    QList<quint32> orphans;
+    for (auto it = m_flags.cbegin(); it != m_flags.cend(); ++it) {
+        if (table.rowOfColour(it.key()) <= 0)
+            orphans.append(it.key());
+    }
+    return orphans;
+}
+
+int RoomFlags::dropOrphans(const RecordTable &table)
+{
+    const QList<quint32> orphans = orphanKeys(table);
+    for (quint32 key : orphans)
+        m_flags.remove(key);
+    return int(orphans.size());
+}
+
+QByteArray RoomFlags::build() const
+{
+    QByteArray out;
+    for (auto it = m_flags.cbegin(); it != m_flags.cend(); ++it) {
+        out += QByteArray::number(it.key());
+        out += kSeparator;
+        Cp1251::appendEncoded(out, it->join(u','));
+        out += kSeparator;
+        out += "\r\n";
+    }
+    return out;
+}
+
+RoomFlags RoomFlags::parse(QByteArrayView data)
+{
+    RoomFlags flags;
+    flags.m_decided = true;
+    for (const QByteArrayView line : DescriptionFile::splitLines(data)) {
+        const QStringList fields = Cp1251::toUnicode(line).split(QLatin1Char(kSeparator));
+        const auto key = parseCellNumber(fields.value(0));
+        QStringList words = fields.value(1).split(u',', Qt::SkipEmptyParts);
+        for (QString &word : words)
+            word = word.trimmed();
+        words.removeAll(QString());
+        words.removeDuplicates();
+        if (!key || !ColourKey::namesRoom(*key) || words.isEmpty() || flags.m_flags.contains(quint32(*key)))
+            continue;
+        flags.m_flags.insert(quint32(*key), words);
+    }
+    return flags;
+}
+
+bool RoomFlags::write(const QString &programDir) const
+{
+    const QString path = programDir + fileName();
+    if (!m_decided) {
+        if (SafeFile::kindOf(path, false) != SafeFile::Kind::Missing && !SafeFile::removeRegular(path))
+            throw MetrolaError(u"Не удалось удалить прежний файл отметок помещений «%1»."_s.arg(path));
+        return false;
+    }
+    QString reason;
+    if (!SafeFile::writeReplacing(path, build(), &reason))
+        throw MetrolaError(u"Не удалось записать файл отметок помещений «%1»: %2"_s.arg(path, reason));
+    return true;
+}
+
+RoomFlags RoomFlags::load(const QString &programDir)
+{
+    const QString path = programDir + fileName();
+    QByteArray data;
+    QString reason;
+    if (!SafeFile::readWhole(path, kFileSizeLimit, &data, &reason))
+        throw MetrolaError(u"Не удалось прочитать файл отметок помещений «%1»: %2"_s.arg(path, reason));
+    if (data.startsWith("\xEF\xBB\xBF"))
+        data.remove(0, 3);
+    // The same judgement as for the scale file: a UTF-8 "МОП" would silently flag nothing.
+    if (const auto line = PlanScales::foreignTextLine(data)) {
+        throw MetrolaError(u"Файл отметок помещений «%1», строка %2: текст не в кодировке Windows-1251."_s.arg(path)
+                               .arg(*line));
+    }
+    return parse(data);
+}
