@@ -7,6 +7,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -35,6 +36,12 @@ double commonShareOf(const ComplexSummary::Figures &figures, double usable)
 {
     const double planUsable = figures.usableArea();
     return planUsable > 0 ? figures.commonArea * usable / planUsable : 0.0;
+}
+
+// A share worked out by division, to the 0,01 m² that areas are typed in.
+QString computedArea(double area)
+{
+    return NumberText::format(std::round(area * 100) / 100);
 }
 
 QString percent(const std::optional<double> &share)
@@ -385,7 +392,7 @@ QStringList ComplexSummary::tenantRow(const Tenant &tenant) const
         return cells;
     if (tenant.common)
         return cells << QString() << QString() << QString();
-    return cells << NumberText::format(tenant.commonShare) << NumberText::format(tenant.rentable())
+    return cells << computedArea(tenant.commonShare) << computedArea(tenant.rentable())
                  << percent(complexShare(tenant));
 }
 

@@ -5,6 +5,7 @@
 #include "core/model/descriptionfile.h"
 #include "core/model/planscales.h"
 #include "core/model/projectsession.h"
+#include "core/model/roomflags.h"
 #include "core/plan/colourkey.h"
 #include "testfiles.h"
 
@@ -151,6 +152,48 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(otherDir + PlanScales::fileName()));
         opened.removeWorkingFiles(QString());
         QVERIFY(!QFile::exists(otherDir + PlanScales::fileName()));
+    }
+
+    void roomFlagsTravelWithTheArchive()
+    {
+        QTemporaryDir work;
+        const QString dir = work.path() + u'/';
+        savePlan(dir + u"a.bmp"_s);
+        ProjectSession session(dir);
+        session.table().appendRecord(record(u"a.bmp"_s, 9502718, 10), u"d"_s);
+        session.table().appendRecord(record(u"a.bmp"_s, 9502717, 30), u"d"_s);
+        session.roomFlags().setCommon(9502717, true);
+        session.roomFlags().setCommon(9502716, true); // a room undone since: no record
+        const QString archive = work.path() + u"/f.zip"_s;
+        QCOMPARE(ProjectArchive::save(session, archive), 3);
+        QCOMPARE(ZipReader(archive).memberNames(), (QStringList{u"a.bmp"_s, u"metrola-rooms.csv"_s, u"metrola.csv"_s}));
+        QCOMPARE(readFile(dir + RoomFlags::fileName()), QByteArray("9502717;\xcc\xce\xcf;\r\n"));
+        QCOMPARE(session.roomFlags().keys(), QList<quint32>{9502717});
+
+        // Another project's flags wait in the folder; an archive without the member must not
+        // take them, nor write any.
+        QTemporaryDir other;
+        const QString otherDir = other.path() + u'/';
+        ProjectSession plain(otherDir);
+        savePlan(otherDir + u"a.bmp"_s);
+        plain.table().appendRecord(record(u"a.bmp"_s, 9502718, 10), u"d"_s);
+        const QString plainArchive = otherDir + u"plain.zip"_s;
+        ProjectArchive::save(plain, plainArchive);
+        QCOMPARE(ZipReader(plainArchive).memberNames(), (QStringList{u"a.bmp"_s, u"metrola.csv"_s}));
+        ProjectSession opened(dir);
+        QCOMPARE(ProjectArchive::open(opened, plainArchive, options()), ProjectArchive::OpenResult::Opened);
+        QVERIFY(!opened.roomFlags().isDecided());
+
+        QCOMPARE(ProjectArchive::open(opened, archive, options()), ProjectArchive::OpenResult::Opened);
+        QVERIFY(opened.roomFlags().isDecided());
+        QVERIFY(opened.roomFlags().isCommon(9502717));
+        QVERIFY(!opened.roomFlags().isCommon(9502718));
+        // Clearing the last flag still writes the (empty) member: the project has decided.
+        opened.roomFlags().setCommon(9502717, false);
+        QCOMPARE(ProjectArchive::save(opened, archive), 3);
+        QCOMPARE(ZipReader(archive).memberSize(RoomFlags::fileName()), 0);
+        opened.removeWorkingFiles(QString());
+        QVERIFY(!QFile::exists(dir + RoomFlags::fileName()));
     }
 
     void savingOverTheSourceArchive()

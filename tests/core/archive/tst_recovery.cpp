@@ -86,6 +86,7 @@ private Q_SLOTS:
             session.scales().setScale(u"a.bmp"_s, {0.0125, QDate(2026, 12, 8)});
             session.scales().setScale(u"этаж б.bmp"_s, {0.026022304833, {}});
             session.scales().setTolerance(17.5);
+            session.roomFlags().setCommon(100, true);
         }
         RecordTable::Row row = record(u"a.bmp"_s, cell, 100);
         for (int c = RecordTable::Type; c <= RecordTable::Info; ++c)
@@ -111,6 +112,8 @@ private Q_SLOTS:
         // A name that could leave the folder is never handed to the clean-up.
         QCOMPARE(back.extractedFiles, QStringList{u"a.bmp"_s});
         QCOMPARE(back.scales, session.scales());
+        // An undecided project stays undecided: the suggestion is still offered after a crash.
+        QCOMPARE(back.roomFlags, session.roomFlags());
     }
 
     void damagedSideFileStillRecoversTheTable()
@@ -268,6 +271,7 @@ private Q_SLOTS:
         recovered.archive = archive;
         recovered.planPaths = {elsewhere.path() + u"/c.bmp"_s};
         recovered.scales.setScale(u"a.bmp"_s, {0.02, QDate(2026, 12, 1)});
+        recovered.roomFlags.setCommon(7, true);
 
         ProjectSession session(m_programDir);
         session.scales().setScale(u"b.bmp"_s, {0.5, {}}); // the session's own, replaced
@@ -287,6 +291,7 @@ private Q_SLOTS:
         QCOMPARE(session.planImage().pixel(20, 15), expected);
         QCOMPARE(session.extractedFiles.contains(u"a.bmp"_s), archiveThere);
         QCOMPARE(session.scales(), recovered.scales);
+        QCOMPARE(session.roomFlags(), recovered.roomFlags);
     }
 };
 

@@ -31,7 +31,85 @@ class TestComplexSummary : public QObject
 {
     Q_OBJECT
 
+    // Two plans with common areas on each and a tenant on both:
+    //   plan a: 1 Альфа 100, 2 Бета 50, 3 vacant 50, 4 corridor 40 (common)
+    //   plan b: 5 Альфа 80, 6 vacant 20, 7 stairs 15 (common), 8 hall 15 (common, let to Гамма)
+    static ComplexSummary twoPlans(ComplexSummary::Allocation allocation)
+    {
+        RecordTable t;
+        fill(t, {u"a;офис;100;Альфа;1"_s, u"a;офис;50;Бета;2"_s, u"a;офис;50;;3"_s, u"a;проч;40;;4"_s,
+                 u"b;склд;80;Альфа;5"_s, u"b;склд;20;;6"_s, u"b;проч;15;;7"_s, u"b;проч;15;Гамма;8"_s});
+        RoomFlags flags;
+        for (quint32 key : {4u, 7u, 8u, 99u})
+            flags.setCommon(key, true);
+        return ComplexSummary::of(t, {u"a"_s, u"b"_s}, flags, allocation);
+    }
+
 private Q_SLOTS:
+    void commonAreasPerPlan()
+    {
+        const ComplexSummary s = twoPlans(ComplexSummary::Allocation::PerPlan);
+        // a: usable 200, common 40, K = 240 / 200 = 1,2; let 150, vacant 50, 75 % let.
+        // b: usable 100, common 30, K = 130 / 100 = 1,3; let 80, vacant 20, 80 % let.
+        // complex: usable 300, common 70, K = 370 / 300; let 230, vacant 70.
+        QCOMPARE(s.plans[0].usableArea(), 200.0);
+        QCOMPARE(s.plans[0].commonArea, 40.0);
+        QCOMPARE(*s.plans[0].loadFactor(), 1.2);
+        QCOMPARE(*s.plans[0].letShare(), 75.0);
+        QCOMPARE(s.plans[1].commonRooms, 2);
+        QCOMPARE(*s.plans[1].loadFactor(), 1.3);
+        QCOMPARE(s.plans[1].vacantRooms, 1); // the stairs are not free
+        QCOMPARE(s.total.vacantArea, 70.0);
+        QCOMPARE(*s.total.letShare(), 230.0 * 100 / 300);
+        QCOMPARE(ComplexSummary::planCells(s.total, false, true).mid(12),
+                 (QStringList{u"300"_s, u"70"_s, u"1,233"_s}));
+        // Альфа: 100 * 40 / 200 + 80 * 30 / 100 = 20 + 24 = 44, rentable 224 = 60,5 % of 370.
+        // Бета: 50 * 40 / 200 = 10, rentable 60. Vacant (the landlord): 50 * 0,2 + 20 * 0,3 = 16.
+        // Гамма has only a common room: no tenant line, two problems on its row.
+        QCOMPARE(s.tenants.size(), size_t(4));
+        QCOMPARE(s.tenants[0].tenant, u"Альфа"_s);
+        QCOMPARE(s.tenants[0].area, 180.0);
+        QCOMPARE(s.tenants[0].commonShare, 44.0);
+        QCOMPARE(s.tenantRow(s.tenants[0]).mid(4), (QStringList{u"44"_s, u"224"_s, u"60,5"_s}));
+        QCOMPARE(s.tenants[1].rentable(), 60.0);
+        QCOMPARE(s.tenants[2].commonShare, 16.0);
+        QVERIFY(s.tenants[3].common);
+        QCOMPARE(s.tenants[3].rows, (std::vector<int>{4, 7, 8}));
+        QCOMPARE(s.tenantRow(s.tenants[3]).first(), ComplexSummary::commonCaption());
+        QCOMPARE(s.rentableTotal(), 370.0);
+        QStringList found;
+        for (const auto &p : s.problems)
+            found << u"%1 %2"_s.arg(p.row).arg(p.kind);
+        QCOMPARE(found, (QStringList{u"8 common-let"_s, u"8 tenant-all-common"_s}));
+        QCOMPARE(s.orphanFlags, QList<quint32>{99});
+    }
+
+    void commonAreasOverTheWholeComplex()
+    {
+        const ComplexSummary s = twoPlans(ComplexSummary::Allocation::WholeComplex);
+        // K = 370 / 300: Альфа 180 * 70 / 300 = 42, Бета 50 * 70 / 300 = 11,67, vacant 70 * 70 / 300 = 16,33.
+        QCOMPARE(s.tenants[0].commonShare, 42.0);
+        QCOMPARE(s.tenantRow(s.tenants[1]).mid(4), (QStringList{u"11,67"_s, u"61,67"_s, u"16,7"_s}));
+        QCOMPARE(s.rentableTotal(), 370.0);
+    }
+
+    // A plan of stairs alone has no load factor; per plan its stairs are charged to nobody.
+    void planWithoutUsableArea()
+    {
+        RecordTable t;
+        fill(t, {u"a;офис;100;Альфа;1"_s, u"s;проч;20;;2"_s});
+        RoomFlags flags;
+        flags.setCommon(2, true);
+        const ComplexSummary perPlan = ComplexSummary::of(t, {}, flags);
+        QVERIFY(!perPlan.plans[1].loadFactor());
+        QVERIFY(!perPlan.plans[1].letShare());
+        QCOMPARE(ComplexSummary::planCells(perPlan.plans[1], false, true).last(), QString());
+        QCOMPARE(perPlan.tenants[0].rentable(), 100.0);
+        QCOMPARE(perPlan.rentableTotal(), 100.0);
+        const ComplexSummary whole = ComplexSummary::of(t, {}, flags, ComplexSummary::Allocation::WholeComplex);
+        QCOMPARE(whole.tenants[0].rentable(), 120.0);
+    }
+
     void sumsEqualTheSchedules_data()
     {
         QTest::addColumn<QStringList>("lines");
