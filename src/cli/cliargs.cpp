@@ -38,16 +38,19 @@ bool namesSameFile(const QString &a, const QString &b)
 QString CliArgs::usage()
 {
     return u"Использование:\n"
-           "  metrola-cli info ARCHIVE [--json]            сводка проекта\n"
+           "  metrola-cli info ARCHIVE [--json] [--whole-complex]\n"
+           "                                               сводка проекта\n"
            "  metrola-cli check ARCHIVE [--json] [--tolerance P]\n"
            "                                               проверка записей, планов и площадей\n"
-           "  metrola-cli schedule ARCHIVE -o OUT.xlsx     размеркация (книга Excel)\n"
+           "  metrola-cli schedule ARCHIVE [--whole-complex] -o OUT.xlsx\n"
+           "                                               размеркация (книга Excel)\n"
            "  metrola-cli picture ARCHIVE [-p PLAN] [--tenant] [--area] [--name] [--type]\n"
            "              [--unit TEXT] -o OUT.bmp         рисунок размещения арендаторов\n"
            "  metrola-cli repaint ARCHIVE [-p PLAN] -o OUT.bmp  план с закрашенными помещениями\n"
            "  metrola-cli --help | --version\n"
            "\n"
            "Коды завершения: 0 — успех, 1 — проверка нашла ошибки, 2 — ошибка запуска или архива.\n"
+           "--whole-complex: МОП распределяются по всему комплексу, а не по планам.\n"
            "METROLA_TMPDIR задаёт папку для временной распаковки архива.\n"_s;
 }
 
@@ -106,6 +109,8 @@ CliArgs CliArgs::parse(const QStringList &arguments)
             if (!percent || *percent < 0 || *percent > PlanScales::kMaxTolerance)
                 usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(text, QString::number(PlanScales::kMaxTolerance)));
             args.tolerance = percent;
+        } else if (a == u"--whole-complex"_s && (cmd == Command::Info || cmd == Command::Schedule)) {
+            args.wholeComplex = true;
         } else if (a == u"-o"_s && !report) {
             if (outputGiven)
                 usageError(u"Файл результата указан дважды."_s);

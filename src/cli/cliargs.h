@@ -18,6 +18,8 @@ struct CliArgs
     bool json = false;
     // check: the area check's tolerance in percent instead of the archive's own.
     std::optional<double> tolerance;
+    // info, schedule: common areas shared out over the whole complex instead of plan by plan.
+    bool wholeComplex = false;
     bool tenant = false;
     bool area = false;
     bool name = false;

@@ -104,6 +104,8 @@ void ProjectCheck::checkRecords(const CliProject &project)
         addRule(RecordRules::type(r, row[RecordTable::Type]));
         addRule(RecordRules::area(r, area, NumberText::area(area).has_value()));
     }
+    for (const RecordRules::Problem &problem : RecordRules::commonAreas(table, session.roomFlags()))
+        add(problem.row, problem.kind, problem.message);
     // The EntryRow is no record, but its dates and marker travel with the file as well.
     checkChars(table.entryRow());
 }

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 class CliProject;
@@ -42,7 +43,31 @@ struct ProjectSummary
     QString lastEdit;
     QString openError;
 
-    static ProjectSummary of(const CliProject &project);
+    // Places of common use, told only when some room is flagged so.
+    struct CommonPlan
+    {
+        QString name; // empty for the complex
+        double usable = 0;
+        double common = 0;
+        double let = 0;
+        std::optional<double> letShare;
+        std::optional<double> loadFactor;
+    };
+    struct Rentable
+    {
+        QString tenant; // empty for the vacant space (the landlord's share)
+        double let = 0;
+        double commonShare = 0;
+        double rentable = 0;
+        std::optional<double> complexShare;
+    };
+    bool hasCommon = false;
+    bool wholeComplex = false;
+    std::vector<CommonPlan> commonPlans; // the plans, then the complex
+    std::vector<Rentable> rentable;
+    std::vector<int> commonRows;
+
+    static ProjectSummary of(const CliProject &project, bool wholeComplex = false);
     QString text() const;
     QJsonObject json() const;
 };

@@ -20,10 +20,8 @@ void showPlan(CliProject &project, const CliArgs &args)
 
 void schedule(const CliProject &project, const CliArgs &args)
 {
-    const ProjectSession &session = project.session();
-    const AreaSchedule sheet =
-        AreaSchedule::build(session.table(), session.captions(), session.lastArchive);
-    XlsxWorkbook::write(sheet, args.output, project.folder());
+    const std::vector<AreaSchedule> sheets = AreaSchedule::workbook(project.session(), args.wholeComplex);
+    XlsxWorkbook::write(XlsxWorkbook::sheetsOf(sheets), args.output, project.folder());
 }
 
 void picture(CliProject &project, const CliArgs &args)

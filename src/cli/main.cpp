@@ -42,7 +42,7 @@ int run(const CliArgs &args)
         CliSignals::removePartialOutputOnSignal(args.output);
     switch (args.command) {
     case Command::Info: {
-        const ProjectSummary summary = ProjectSummary::of(project);
+        const ProjectSummary summary = ProjectSummary::of(project, args.wholeComplex);
         if (args.json) {
             QJsonObject json = summary.json();
             CliAreas::addToInfo(json, project);

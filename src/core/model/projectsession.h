@@ -68,6 +68,9 @@ public:
     // Which rooms are places of common use; saved beside the description file.
     RoomFlags &roomFlags() { return m_roomFlags; }
     const RoomFlags &roomFlags() const { return m_roomFlags; }
+    // The summary's choice of sharing the common areas over the whole complex rather than plan
+    // by plan; the workbook follows it. Not kept with the project.
+    bool commonOverWholeComplex = false;
     RoomAreas &roomAreas() { return m_roomAreas; }
     // Typed against measured areas of every record on a plan with a scale.
     std::vector<RoomAreaCheck> checkAreas() { return m_roomAreas.check(roomAreasProject(), m_scales); }

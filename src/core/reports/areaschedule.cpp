@@ -2,7 +2,9 @@
 
 #include "core/base/numbertext.h"
 #include "core/model/captions.h"
+#include "core/model/projectsession.h"
 #include "core/model/recordtable.h"
+#include "core/reports/complexsummary.h"
 
 #include <QByteArray>
 
@@ -250,4 +252,156 @@ AreaSchedule AreaSchedule::build(const RecordTable &table, const Captions &capti
     sheet.m_rowHeights.assign(static_cast<size_t>(HeaderRow) + 1, 0);
     sheet.m_rowHeights[HeaderRow] = headerLines * LineHeight;
     return sheet;
+}
+
+QString AreaSchedule::rentableSheetName()
+{
+    return u"Арендуемая площадь"_s;
+}
+
+std::optional<AreaSchedule> AreaSchedule::rentable(const ComplexSummary &summary, const QString &archivePath)
+{
+    if (!summary.hasCommon)
+        return std::nullopt;
+    AreaSchedule sheet;
+    sheet.m_sheetName = rentableSheetName();
+    const QString archiveName = titleFor(archivePath).mid(titleFor(QString()).size());
+    sheet.m_title = rentableSheetName() + (archiveName.isEmpty() ? QString() : u" — "_s + archiveName);
+    constexpr int kColumns = 8; // A..H
+
+    Format titleFormat;
+    titleFormat.bold = true;
+    titleFormat.centred = true;
+    titleFormat.fill = {Fill::LightGrey, Lilac, White};
+    for (int c = 0; c < kColumns; ++c)
+        sheet.at(0, c).format = titleFormat;
+    sheet.setText(0, 0, sheet.m_title);
+    sheet.m_merges.push_back({0, 0, 0, kColumns - 1});
+    sheet.setText(1, 0, ComplexSummary::allocationText(summary.allocation) + u"; коэффициент МОП = (полезная + МОП) / полезная."_s);
+    sheet.m_merges.push_back({1, 0, 1, kColumns - 1});
+
+    Format header;
+    header.centred = true;
+    header.wrap = true;
+    header.thinBorders = true;
+    header.fill = {Fill::Solid, LightYellow, 0};
+    Format text;
+    text.thinBorders = true;
+    Format area = text;
+    area.numberFormat = u"0.00"_s;
+    Format share = text;
+    share.numberFormat = u"0.0"_s;
+    Format factor = text;
+    factor.numberFormat = u"0.000"_s;
+    const auto headerRow = [&](int row, const QStringList &captions) {
+        for (int c = 0; c < int(captions.size()); ++c) {
+            sheet.setText(row, c, captions[c]);
+            sheet.at(row, c).format = header;
+        }
+    };
+    const auto number = [&](int row, int column, std::optional<double> value, const Format &format) {
+        Cell &cell = sheet.at(row, column);
+        cell.format = format;
+        if (value) {
+            cell.kind = Cell::Number;
+            cell.number = *value;
+        }
+    };
+    const auto label = [&](int row, int column, const QString &value) {
+        sheet.setText(row, column, value);
+        sheet.at(row, column).format = text;
+    };
+    const auto bold = [&](int row, int columns) {
+        for (int c = 0; c < columns; ++c)
+            sheet.at(row, c).format.bold = true;
+    };
+
+    int row = 3;
+    headerRow(row++, {u"План"_s, u"Всего"_s, u"Полезная"_s, u"МОП"_s, u"Сдано"_s, u"Свободно"_s, u"Сдано, %"_s,
+                      u"Коэффициент МОП"_s});
+    const auto planRow = [&](const ComplexSummary::Figures &f) {
+        label(row, 0, f.plan.isEmpty() ? u"Итого"_s : f.plan);
+        number(row, 1, f.area, area);
+        number(row, 2, f.usableArea(), area);
+        number(row, 3, f.commonArea, area);
+        number(row, 4, f.usableArea() - f.vacantArea, area);
+        number(row, 5, f.vacantArea, area);
+        number(row, 6, f.letShare(), share);
+        number(row, 7, f.loadFactor(), factor);
+        ++row;
+    };
+    for (const ComplexSummary::Figures &plan : summary.plans)
+        planRow(plan);
+    planRow(summary.total);
+    bold(row - 1, kColumns);
+
+    ++row;
+    constexpr int kTenantColumns = 6;
+    headerRow(row++, {u"Арендатор"_s, u"Планы"_s, u"Сдано (полезная)"_s, u"Доля МОП"_s, u"Арендуемая"_s,
+                      u"Доля комплекса, %"_s});
+    const int firstTenantRow = row;
+    for (const ComplexSummary::Tenant &tenant : summary.tenants) {
+        if (tenant.common)
+            continue;
+        label(row, 0, tenant.tenant.isEmpty() ? ComplexSummary::vacantCaption() : tenant.tenant);
+        label(row, 1, tenant.plans.join(u", "_s));
+        number(row, 2, tenant.area, area);
+        number(row, 3, tenant.commonShare, area);
+        number(row, 4, tenant.rentable(), area);
+        number(row, 5, summary.complexShare(tenant), share);
+        ++row;
+    }
+    label(row, 0, u"Итого"_s);
+    label(row, 1, QString());
+    for (int c = 2; c <= 5; ++c) {
+        Cell &cell = sheet.at(row, c);
+        cell.format = c == 5 ? share : area;
+        for (int r = firstTenantRow; r < row; ++r)
+            cell.number += sheet.cell(r, c).number;
+        if (row > firstTenantRow) {
+            cell.kind = Cell::Formula;
+            cell.text = u"=SUM(%1:%2)"_s.arg(cellName(firstTenantRow, c), cellName(row - 1, c));
+        } else {
+            cell.kind = Cell::Number;
+        }
+    }
+    bold(row, kTenantColumns);
+    ++row;
+    double first = MinColumnWidth;
+    double plans = 12;
+    for (int r = 3; r < row; ++r) {
+        first = std::max(first, textWidth(sheet.cell(r, 0).text) + CellPadding);
+        if (r >= firstTenantRow)
+            plans = std::max(plans, textWidth(sheet.cell(r, 1).text) + CellPadding);
+    }
+    sheet.m_columnWidths[0] = std::min(first, MaxColumnWidth);
+    sheet.m_columnWidths[1] = std::min(plans, MaxColumnWidth);
+    for (int c = 2; c < kColumns; ++c)
+        sheet.m_columnWidths[size_t(c)] = 13;
+    // The longest captions ("Коэффициент МОП", "Сдано (полезная)") take two lines.
+    sheet.m_rowHeights.assign(size_t(row), 0);
+    sheet.m_rowHeights[3] = sheet.m_rowHeights[size_t(firstTenantRow - 1)] = 2 * LineHeight;
+
+    // Per plan, the corridors of a plan without usable area (or of rooms on no plan) are
+    // charged to nobody; the sheet says so rather than let the sums disagree silently.
+    const double uncharged = summary.total.area - summary.rentableTotal();
+    if (std::abs(uncharged) >= 0.005) {
+        sheet.setText(row + 1, 0, u"Не распределено МОП (планы без полезной площади, помещения без плана): %1"_s.arg(
+                                      NumberText::format(std::round(uncharged * 100) / 100)));
+    }
+    return sheet;
+}
+
+std::vector<AreaSchedule> AreaSchedule::workbook(const ProjectSession &session, bool wholeComplex)
+{
+    std::vector<AreaSchedule> sheets;
+    sheets.push_back(build(session.table(), session.captions(), session.lastArchive));
+    if (session.roomFlags().hasCommon()) {
+        const ComplexSummary summary = ComplexSummary::of(
+            session.table(), session.plans().names(), session.roomFlags(),
+            wholeComplex ? ComplexSummary::Allocation::WholeComplex : ComplexSummary::Allocation::PerPlan);
+        if (auto sheet = rentable(summary, session.lastArchive))
+            sheets.push_back(std::move(*sheet));
+    }
+    return sheets;
 }

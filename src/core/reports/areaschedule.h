@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+class ComplexSummary;
+class ProjectSession;
 class RecordTable;
 struct Captions;
 
@@ -46,6 +48,7 @@ public:
         bool wrap = false;
         bool thinBorders = false; // all four sides
         Fill fill;
+        QString numberFormat; // e.g. "0.00"; empty: the general format
         bool operator==(const Format &) const = default;
     };
 
@@ -71,6 +74,15 @@ public:
     static AreaSchedule build(const RecordTable &table, const Captions &captions,
                               const QString &archivePath);
 
+    // The sheet "Арендуемая площадь": the plans' usable and common areas with their load
+    // factors, and each tenant's let, common share and rentable area, as `summary` counts
+    // them. nullopt when no room is common: such a workbook stays the one sheet it always was.
+    static std::optional<AreaSchedule> rentable(const ComplexSummary &summary, const QString &archivePath);
+    static QString rentableSheetName();
+    // The workbook's sheets for the project: the schedule, then the rentable sheet when some
+    // room is common.
+    static std::vector<AreaSchedule> workbook(const ProjectSession &session, bool wholeComplex);
+
     // "Размеркация " followed by the archive's file name.
     static QString titleFor(const QString &archivePath);
     // "C6" for row 5, column 2.
@@ -83,6 +95,8 @@ public:
     static int wrappedLines(const QString &text, double width);
 
     const QString &title() const { return m_title; }
+    // Empty: the spreadsheet's own name for the first sheet.
+    const QString &sheetName() const { return m_sheetName; }
     int rowCount() const { return static_cast<int>(m_rows.size()); }
     // An empty plain cell outside the described rows.
     const Cell &cell(int row, int column) const;
@@ -104,6 +118,7 @@ private:
     void setArea(int row, int column, const QString &area);
 
     QString m_title;
+    QString m_sheetName;
     std::vector<std::array<Cell, ColumnCount>> m_rows;
     std::vector<Range> m_merges;
     std::optional<Range> m_autoFilter;

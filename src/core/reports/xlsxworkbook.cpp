@@ -60,6 +60,8 @@ public:
             format_set_text_wrap(handle);
         if (format.thinBorders)
             format_set_border(handle, LXW_BORDER_THIN);
+        if (!format.numberFormat.isEmpty())
+            format_set_num_format(handle, format.numberFormat.toUtf8().constData());
         switch (format.fill.pattern) {
         case AreaSchedule::Fill::None:
             break;
@@ -188,7 +190,7 @@ void writeCells(lxw_worksheet *worksheet, FormatCache &formats, const AreaSchedu
 // libxlsxwriter can only write to a named file and leaves a partial one when it fails, so it
 // writes into a private scratch folder and the caller places the result. The library's own
 // temporary files go there too, never to the system's folder behind the caller's back.
-QByteArray workbookBytes(const AreaSchedule &sheet, const QString &path, const QString &scratchParent)
+QByteArray workbookBytes(const XlsxWorkbook::Sheets &sheets, const QString &path, const QString &scratchParent)
 {
     // The library prints its numbers (cell values, widths, heights) with the C library.
     const NumericLocale::CScope cNumbers;
@@ -204,11 +206,15 @@ QByteArray workbookBytes(const AreaSchedule &sheet, const QString &path, const Q
     WorkbookPtr workbook(workbook_new_opt(QFile::encodeName(scratchFile).constData(), &options));
     if (!workbook)
         fail(path, u"нет памяти для книги"_s);
-    lxw_worksheet *worksheet = workbook_add_worksheet(workbook.get(), nullptr);
-    if (!worksheet)
-        fail(path, u"нет памяти для листа"_s);
     FormatCache formats(workbook.get());
-    writeCells(worksheet, formats, sheet, path);
+    for (const AreaSchedule *sheet : sheets) {
+        // The first sheet keeps the spreadsheet's own name, as it always had.
+        const QByteArray name = sheet->sheetName().toUtf8();
+        lxw_worksheet *worksheet = workbook_add_worksheet(workbook.get(), name.isEmpty() ? nullptr : name.constData());
+        if (!worksheet)
+            fail(path, u"нет памяти для листа"_s);
+        writeCells(worksheet, formats, *sheet, path);
+    }
     // workbook_close frees the workbook whatever it returns.
     check(workbook_close(workbook.release()), path);
 
@@ -220,9 +226,22 @@ QByteArray workbookBytes(const AreaSchedule &sheet, const QString &path, const Q
 
 } // namespace
 
+XlsxWorkbook::Sheets XlsxWorkbook::sheetsOf(const std::vector<AreaSchedule> &sheets)
+{
+    Sheets pointers;
+    for (const AreaSchedule &sheet : sheets)
+        pointers.push_back(&sheet);
+    return pointers;
+}
+
 void XlsxWorkbook::write(const AreaSchedule &sheet, const QString &path, const QString &scratchParent)
 {
-    const QByteArray bytes = workbookBytes(sheet, path, scratchParent);
+    write(Sheets{&sheet}, path, scratchParent);
+}
+
+void XlsxWorkbook::write(const Sheets &sheets, const QString &path, const QString &scratchParent)
+{
+    const QByteArray bytes = workbookBytes(sheets, path, scratchParent);
     // Replaces what has the name, never writing through it: a pipe or a link given as the
     // target gets a workbook in its place.
     QString reason;
@@ -232,7 +251,12 @@ void XlsxWorkbook::write(const AreaSchedule &sheet, const QString &path, const Q
 
 QByteArray XlsxWorkbook::bytes(const AreaSchedule &sheet, const QString &name)
 {
-    return workbookBytes(sheet, name, {});
+    return workbookBytes(Sheets{&sheet}, name, {});
+}
+
+QByteArray XlsxWorkbook::bytes(const Sheets &sheets, const QString &name)
+{
+    return workbookBytes(sheets, name, {});
 }
 
 QString XlsxWorkbook::writeToTemporaryFolder(const AreaSchedule &sheet)

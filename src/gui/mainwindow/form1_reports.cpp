@@ -17,11 +17,11 @@ using namespace Qt::StringLiterals;
 void Form1::Button7Click()
 {
     guard([&] {
-        const AreaSchedule sheet = AreaSchedule::build(m_session.table(), m_session.captions(),
-                                                       m_session.lastArchive);
+        // The rentable sheet shares the common areas as the summary window does.
+        const std::vector<AreaSchedule> sheets = AreaSchedule::workbook(m_session, m_session.commonOverWholeComplex);
         const QString stem = ReportFolder::scheduleStem(m_session.lastArchive);
         const QString path = ReportFolder::saveNew(ReportFolder::documents(), stem, u".xlsx"_s,
-                                                   XlsxWorkbook::bytes(sheet, stem));
+                                                   XlsxWorkbook::bytes(XlsxWorkbook::sheetsOf(sheets), stem));
         const QString where = u"Размеркация сохранена в файле «%1»."_s.arg(QDir::toNativeSeparators(path));
         if (Dialogs::openDocument(path))
             Dialogs::message(this, Dialogs::Kind::Information, u"Размеркация"_s, where);
