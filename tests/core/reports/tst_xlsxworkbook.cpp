@@ -3,6 +3,7 @@
 #include "core/base/metrolaerror.h"
 #include "core/model/captions.h"
 #include "core/model/recordtable.h"
+#include "core/model/projectsession.h"
 #include "core/reports/areaschedule.h"
 #include "core/reports/xlsxworkbook.h"
 
@@ -157,6 +158,48 @@ private Q_SLOTS:
         }
         QVERIFY(readMember(path, u"xl/workbook.xml"_s).contains("_xlnm.Print_Titles\" localSheetId=\"0\">"));
         QVERIFY(readMember(path, u"xl/workbook.xml"_s).contains("!$2:$2</definedName>"));
+    }
+
+    // A common room adds the sheet "Арендуемая площадь" and leaves the first sheet as it was.
+    void rentableSheetFollowsTheSchedule()
+    {
+        QTemporaryDir dir;
+        ProjectSession session(dir.path() + u'/');
+        session.lastArchive = u"/x/obj.zip"_s;
+        // a: let 100 to Т, 20 vacant, corridor 30: K = 150 / 120 = 1,25; Т pays 100 * 30 / 120 = 25.
+        session.table().replaceRows({{u"a"_s, u"к"_s, u"офис"_s, u"100"_s, u"Т"_s, {}, u"5"_s, u"1"_s, u"1"_s},
+                                     {u"a"_s, u"к"_s, u"офис"_s, u"20"_s, {}, {}, u"6"_s, u"1"_s, u"1"_s},
+                                     {u"a"_s, u"коридор"_s, u"проч"_s, u"30"_s, {}, {}, u"7"_s, u"1"_s, u"1"_s},
+                                     {}});
+        session.plans().rebuild(session.table());
+        session.roomFlags().setDecided(true); // decided, nothing common: one sheet
+        QCOMPARE(AreaSchedule::workbook(session, false).size(), size_t(1));
+        const QString plain = dir.filePath(u"plain.xlsx"_s);
+        XlsxWorkbook::write(XlsxWorkbook::sheetsOf(AreaSchedule::workbook(session, false)), plain);
+
+        session.roomFlags().setCommon(7, true);
+        const std::vector<AreaSchedule> sheets = AreaSchedule::workbook(session, false);
+        QCOMPARE(sheets.size(), size_t(2));
+        const QString both = dir.filePath(u"both.xlsx"_s);
+        XlsxWorkbook::write(XlsxWorkbook::sheetsOf(sheets), both);
+        QCOMPARE(readMember(both, u"xl/worksheets/sheet1.xml"_s), readMember(plain, u"xl/worksheets/sheet1.xml"_s));
+        QVERIFY(readMember(both, u"xl/workbook.xml"_s).contains("name=\"Арендуемая площадь\""));
+
+        const Sheet sheet = parseSheet(readMember(both, u"xl/worksheets/sheet2.xml"_s));
+        const QStringList strings = parseSharedStrings(readMember(both, u"xl/sharedStrings.xml"_s));
+        const auto text = [&](const QString &ref) { return strings.value(sheet.cells.value(ref).value.toInt()); };
+        QCOMPARE(text(u"A1"_s), u"Арендуемая площадь — obj.zip"_s);
+        QCOMPARE(text(u"A5"_s), u"a"_s);
+        QCOMPARE(sheet.cells.value(u"H5"_s).value, u"1.25"_s);  // load factor
+        QCOMPARE(sheet.cells.value(u"G5"_s).value.toDouble(), 100.0 * 100 / 120); // let share
+        QCOMPARE(text(u"A9"_s), u"Т"_s);
+        QCOMPARE(sheet.cells.value(u"D9"_s).value, u"25"_s);
+        QCOMPARE(sheet.cells.value(u"E9"_s).value, u"125"_s);
+        QCOMPARE(text(u"A10"_s), u"— свободно —"_s); // the landlord's 20 * 30 / 120 = 5
+        QCOMPARE(sheet.cells.value(u"E10"_s).value, u"25"_s);
+        QCOMPARE(sheet.cells.value(u"E11"_s).formula, u"SUM(E9:E10)"_s);
+        QCOMPARE(sheet.cells.value(u"E11"_s).value, u"150"_s);
+        QVERIFY(readMember(both, u"xl/styles.xml"_s).contains("formatCode=\"0.000\""));
     }
 
     // On a Russian desktop the program's locale writes numbers with a decimal comma; the
