@@ -4,6 +4,7 @@
 #include "core/model/captions.h"
 #include "core/model/recordtable.h"
 #include "core/model/roomareas.h"
+#include "core/model/roomflags.h"
 #include "core/plan/colourkey.h"
 
 #include <QColor>
@@ -70,6 +71,12 @@ QRgb tenantColour(int n)
 
 std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString &plan, PlanView view)
 {
+    return pairs(table, plan, view, RoomFlags());
+}
+
+std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString &plan, PlanView view,
+                                         const RoomFlags &flags)
+{
     std::vector<std::pair<QRgb, QRgb>> result;
     if (view == PlanView::Keys || view == PlanView::Mismatch)
         return result;
@@ -88,7 +95,7 @@ std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString
             colour = typeColour(RecordTable::typeIndex(row[RecordTable::Type]));
             break;
         case PlanView::Vacancy:
-            colour = tenant.isEmpty() ? kVacant : kLet;
+            colour = flags.isCommonKey(row[RecordTable::ColourKey]) ? kCommon : tenant.isEmpty() ? kVacant : kLet;
             break;
         case PlanView::ByTenant:
             if (!tenant.isEmpty()) {
@@ -108,6 +115,12 @@ std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString
 std::vector<LegendItem> legend(const RecordTable &table, const Captions &captions, const QString &plan,
                                PlanView view)
 {
+    return legend(table, captions, plan, view, RoomFlags());
+}
+
+std::vector<LegendItem> legend(const RecordTable &table, const Captions &captions, const QString &plan,
+                               PlanView view, const RoomFlags &flags)
+{
     std::vector<LegendItem> items;
     if (view == PlanView::ByType) {
         for (int i = 0; i < 5; ++i)
@@ -116,6 +129,7 @@ std::vector<LegendItem> legend(const RecordTable &table, const Captions &caption
     } else if (view == PlanView::Vacancy) {
         items.push_back({kVacant, u"свободно"_s, 0, 0});
         items.push_back({kLet, u"сдано"_s, 0, 0});
+        items.push_back({kCommon, u"МОП"_s, 0, 0});
     } else {
         return items;
     }
@@ -127,13 +141,16 @@ std::vector<LegendItem> legend(const RecordTable &table, const Captions &caption
         if (view == PlanView::ByType) {
             const int type = RecordTable::typeIndex(row[RecordTable::Type]);
             slot = type < 0 ? 5 : static_cast<size_t>(type);
+        } else if (flags.isCommonKey(row[RecordTable::ColourKey])) {
+            slot = 2;
         } else {
             slot = row[RecordTable::Tenant].isEmpty() ? 0 : 1;
         }
         ++items[slot].rooms;
         items[slot].area += NumberText::area(row[RecordTable::Area]).value_or(0);
     }
-    if (view == PlanView::ByType && items.back().rooms == 0)
+    // Rooms of no known type and common areas are listed only where the plan has some.
+    if (items.back().rooms == 0)
         items.pop_back();
     return items;
 }

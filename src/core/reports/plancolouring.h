@@ -8,6 +8,7 @@
 #include <vector>
 
 class RecordTable;
+class RoomFlags;
 struct RoomAreaCheck;
 struct Captions;
 
@@ -22,6 +23,9 @@ namespace PlanColouring {
 inline constexpr QRgb kNoKind = 0xffbdbdbd;
 inline constexpr QRgb kVacant = 0xffd7301f;
 inline constexpr QRgb kLet = 0xffc6dbef;
+// Places of common use in the vacancy view: neither free nor let, so a grey lighter than that of
+// rooms of no kind, which stays for those.
+inline constexpr QRgb kCommon = 0xffe0e0e0;
 // The area check: within the tolerance pale, outside strong, red where more was typed than
 // measured, blue where less.
 inline constexpr QRgb kAgrees = 0xffc7e9c0;
@@ -35,7 +39,10 @@ QRgb tenantColour(int n);
 
 // The key -> display colour pairs of the records on the given plan. Records whose key is no
 // number are left out (their rooms keep their pixels). Keys gives an empty table.
+// In the vacancy view a room that `flags` marks common shows kCommon.
 std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString &plan, PlanView view);
+std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString &plan, PlanView view,
+                                         const RoomFlags &flags);
 
 struct LegendItem
 {
@@ -45,10 +52,12 @@ struct LegendItem
     double area = 0; // of the areas that are numbers
 };
 // The legend of ByType (the five types by their captions, then rooms of no known type when
-// there are any) and of Vacancy (vacant, then let) for the rooms on the given plan. The other
-// views have none.
+// there are any) and of Vacancy (vacant, then let, then the common areas when the plan has
+// any) for the rooms on the given plan. The other views have none.
 std::vector<LegendItem> legend(const RecordTable &table, const Captions &captions, const QString &plan,
                                PlanView view);
+std::vector<LegendItem> legend(const RecordTable &table, const Captions &captions, const QString &plan,
+                               PlanView view, const RoomFlags &flags);
 
 // The Mismatch view from the area check of the records (rooms on plans without a scale keep
 // their pixels), and its legend for the given plan.

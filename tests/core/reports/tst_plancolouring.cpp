@@ -1,5 +1,6 @@
 #include "core/model/captions.h"
 #include "core/model/recordtable.h"
+#include "core/model/roomflags.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/displaycolours.h"
 #include "core/reports/plancolouring.h"
@@ -159,6 +160,30 @@ private Q_SLOTS:
         // Without rooms of no known type, that line is left out.
         QCOMPARE(PlanColouring::legend(table, captions, u"p2"_s, PlanView::ByType).size(), size_t(5));
         QVERIFY(PlanColouring::legend(table, captions, u"p1"_s, PlanView::ByTenant).empty());
+    }
+
+    // A corridor is neither free nor let, even with a tenant typed in by mistake.
+    void commonAreasAreGreyInTheVacancyView()
+    {
+        RecordTable table;
+        table.replaceRows({record(u"p1"_s, u"офис"_s, u"Т"_s, u"10"_s, u"100"_s),
+                           record(u"p1"_s, u"проч"_s, {}, u"30"_s, u"200"_s),
+                           record(u"p1"_s, u"проч"_s, u"Т"_s, u"5"_s, u"300"_s),
+                           record(u"p1"_s, u"офис"_s, {}, u"2"_s, u"400"_s), RecordTable::Row{}});
+        RoomFlags flags;
+        flags.setCommon(200, true);
+        flags.setCommon(300, true);
+        DisplayColours colours;
+        colours.assign(PlanColouring::pairs(table, u"p1"_s, PlanView::Vacancy, flags));
+        QCOMPARE(colours.displayOf(ColourKey::toRgb(200)), PlanColouring::kCommon);
+        QCOMPARE(colours.displayOf(ColourKey::toRgb(300)), PlanColouring::kCommon);
+        QCOMPARE(colours.displayOf(ColourKey::toRgb(400)), PlanColouring::kVacant);
+        const auto legend = PlanColouring::legend(table, Captions::defaults(), u"p1"_s, PlanView::Vacancy, flags);
+        QCOMPARE(legend.size(), size_t(3));
+        QCOMPARE(legend[0].area, 2.0);
+        QCOMPARE(legend[1].area, 10.0);
+        QCOMPARE(legend[2].colour, PlanColouring::kCommon);
+        QCOMPARE(legend[2].area, 35.0);
     }
 
     void tenantColoursStayApart()
