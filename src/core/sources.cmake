@@ -39,6 +39,7 @@ set(METROLA_CORE_SOURCES
   archive/projectarchive.h archive/projectarchive.cpp
 
   
+  reports/commonareasuggestion.h reports/commonareasuggestion.cpp
   reports/areaschedule.h reports/areaschedule.cpp
   reports/xlsxworkbook.h reports/xlsxworkbook.cpp
   reports/placementpicture.h reports/placementpicture.cpp

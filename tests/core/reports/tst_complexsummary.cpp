@@ -3,6 +3,7 @@
 #include "core/model/planscales.h"
 #include "core/model/recordtable.h"
 #include "core/reports/areaschedule.h"
+#include "core/reports/commonareasuggestion.h"
 #include "core/reports/complexsummary.h"
 #include "testrecord.h"
 
@@ -46,6 +47,29 @@ class TestComplexSummary : public QObject
     }
 
 private Q_SLOTS:
+    void suggestsCommonAreasByNameOrType_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<bool>("suggested");
+        QTest::newRow("corridor") << u"Коридор"_s << u"проч"_s << true;
+        QTest::newRow("stairwell, lower case") << u"лестничная клетка"_s << u"проч"_s << true;
+        QTest::newRow("lift lobby") << u"Холл у лифтов 2"_s << QString() << true;
+        QTest::newRow("shared washroom") << u"Общий санузел"_s << QString() << true;
+        QTest::newRow("a tenant's washroom") << u"Санузел"_s << u"офис"_s << false;
+        QTest::newRow("inside a word") << u"Технолифт"_s << u"торг"_s << false;
+        QTest::newRow("a word that starts like МОП") << u"Мопед-сервис"_s << u"торг"_s << false;
+        QTest::newRow("type typed as МОП") << u"Помещение 5"_s << u"МОП"_s << true;
+        QTest::newRow("a shop") << u"Магазин 101"_s << u"торг"_s << false;
+    }
+    void suggestsCommonAreasByNameOrType()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, type);
+        QFETCH(bool, suggested);
+        QCOMPARE(CommonAreaSuggestion::suggests(name, type), suggested);
+    }
+
     void commonAreasPerPlan()
     {
         const ComplexSummary s = twoPlans(ComplexSummary::Allocation::PerPlan);
