@@ -84,6 +84,8 @@ public:
     void refreshPlanView();
     // Shows part of the plan anew after a fill.
     void refreshPlanRect(const QRect &planRect) override;
+    // The record dialog or the summary changed which rooms are common (form1_summary.cpp).
+    void roomFlagsEdited() override;
     // Repaints the rooms of the plan shown from the table and shows them, also when a record
     // that could not be painted is reported.
     void repaintRooms();
@@ -196,6 +198,8 @@ public Q_SLOTS:
 Q_SIGNALS:
     // A plan's scale or the tolerance changed.
     void scalesChanged();
+    // A room was flagged as a common area or its flag cleared.
+    void roomFlagsChanged();
 
 public:
     enum class OpenForm { Dialog, StartUp };

@@ -26,6 +26,7 @@ void Form1::setupRecovery()
     connect(m_recovery.get(), &RecoveryWriter::written, this, [this] { m_recoveryFailureShown = false; });
     // Scales and the tolerance are unsaved work as much as the records are.
     connect(this, &Form1::scalesChanged, m_recovery.get(), &RecoveryWriter::changed);
+    connect(this, &Form1::roomFlagsChanged, m_recovery.get(), &RecoveryWriter::changed);
 }
 
 bool Form1::offerRecovery()

@@ -31,6 +31,7 @@ void Form1::SummaryButtonClick()
             Summary = new SummaryWindow(m_session, *m_areaChecks);
             connect(Summary, &SummaryWindow::scalesEdited, this, &Form1::scalesEditedElsewhere);
             connect(Summary, &SummaryWindow::measureRequested, this, &Form1::measureScaleOf);
+            connect(Summary, &SummaryWindow::roomFlagsEdited, this, &Form1::roomFlagsEdited);
             connect(Summary, &SummaryWindow::roomActivated, this, [this](int row) {
                 selectRow(row);
                 StringGrid1DblClick();
@@ -45,6 +46,12 @@ void Form1::scalesEditedElsewhere()
     m_session.setModified(true);
     refreshScaleHint();
     Q_EMIT scalesChanged();
+}
+
+void Form1::roomFlagsEdited()
+{
+    m_session.setModified(true);
+    Q_EMIT roomFlagsChanged();
 }
 
 // Shows the plan and starts the Масштаб command on it.

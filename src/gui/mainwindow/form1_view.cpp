@@ -29,6 +29,7 @@ void Form1::buildViewSelector(QWidget *bottomStrip)
     connect(table, &QAbstractItemModel::rowsRemoved, this, changed);
     connect(table, &QAbstractItemModel::modelReset, this, changed);
     connect(this, &Form1::scalesChanged, this, changed);
+    connect(this, &Form1::roomFlagsChanged, this, changed);
     // Plans measured in the background: the Расхождения colours follow.
     connect(m_areaChecks.get(), &AreaCheckRunner::finished, this, [this] {
         if (m_view == PlanView::Mismatch)
@@ -66,8 +67,9 @@ void Form1::refreshColouring()
         Legend->setItems(PlanColouring::mismatchLegend(m_session.table(), checks, plan),
                          m_session.captions()[Captions::Unit]);
     } else {
-        m_displayColours.assign(PlanColouring::pairs(m_session.table(), plan, m_view));
-        Legend->setItems(PlanColouring::legend(m_session.table(), m_session.captions(), plan, m_view),
+        m_displayColours.assign(PlanColouring::pairs(m_session.table(), plan, m_view, m_session.roomFlags()));
+        Legend->setItems(PlanColouring::legend(m_session.table(), m_session.captions(), plan, m_view,
+                                               m_session.roomFlags()),
                          m_session.captions()[Captions::Unit]);
     }
     Image1->update();

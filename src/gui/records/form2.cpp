@@ -11,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QGroupBox>
@@ -178,7 +179,18 @@ void Form2::build()
     setTabOrder(Edit3, Button1);
     setTabOrder(Button1, Button2);
     setTabOrder(Button2, Edit4);
+    // Two lines of a slightly smaller font, to fit the free space the type group leaves below
+    // it, beside the buttons.
+    CommonArea = new QCheckBox(u"Место общего\nпользования (МОП)"_s, this);
+    CommonArea->setFont(windowFont(px(12)));
+    CommonArea->setObjectName(u"CommonArea"_s);
+    CommonArea->setAccessibleName(u"Место общего пользования (МОП)"_s);
+    CommonArea->setToolTip(u"Коридор, холл, лестница и т. п.: помещение никому не сдаётся, его площадь "
+                           u"распределяется между арендаторами"_s);
+    at(CommonArea, 315, 200, 144, 40);
+
     setTabOrder(Edit4, RadioItems[0]);
+    setTabOrder(RadioItems[0], CommonArea);
 
     connect(Button1, &QPushButton::clicked, this, &Form2::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &Form2::Button2Click);
@@ -257,6 +269,8 @@ void Form2::openNew(quint32 colour, QPoint labelPoint, int row, const QString &p
     setLabelPoint(labelPoint);
     setCandidatePoint(labelPoint);
     setSelectedType(-1);
+    // A new room is never common by itself, even when an undone room with its key was.
+    CommonArea->setChecked(false);
     setMode(Mode::New);
     present(Edit1);
 }
@@ -283,6 +297,7 @@ void Form2::openEdit(int row, QPoint candidatePoint)
     setLabelPoint(label);
     setCandidatePoint(candidatePoint);
     setSelectedType(RecordTable::typeIndex(texts[RecordTable::Type]));
+    CommonArea->setChecked(m_host.session().roomFlags().isCommon(colour));
     setMode(Mode::Edit);
     // The area on the dialog's very first showing, else the tenant, where every closing
     // leaves the focus; a dialog already open keeps its own.
@@ -322,7 +337,7 @@ bool Form2::holdsUncommittedText() const
     if (m_mode == Mode::New) {
         const std::initializer_list<const QLineEdit *> edits{Edit1, Edit2, Edit3, Edit4};
         const auto typed = [](const QLineEdit *e) { return !e->text().isEmpty(); };
-        return selectedType() >= 0 || std::any_of(edits.begin(), edits.end(), typed);
+        return selectedType() >= 0 || CommonArea->isChecked() || std::any_of(edits.begin(), edits.end(), typed);
     }
     const RecordTable &table = m_host.session().table();
     const int r = table.rowOfColour(m_openedColour);
@@ -337,7 +352,27 @@ bool Form2::holdsUncommittedText() const
         if (typed[static_cast<size_t>(column)] != record[static_cast<size_t>(column)])
             return true;
     }
-    return Shape1->colour() != m_openedColour;
+    return Shape1->colour() != m_openedColour
+           || CommonArea->isChecked() != m_host.session().roomFlags().isCommon(m_openedColour);
+}
+
+void Form2::commitCommonFlag(quint32 previousKey, quint32 key)
+{
+    RoomFlags &flags = m_host.session().roomFlags();
+    const bool wanted = CommonArea->isChecked();
+    // Only a change counts: opening and committing a record must not make a project that never
+    // said which rooms are common look as if it had (it would lose the suggestion).
+    bool changed = false;
+    if (previousKey != key && flags.isCommon(previousKey)) {
+        flags.setCommon(previousKey, false);
+        changed = true;
+    }
+    if (flags.isCommon(key) != wanted) {
+        flags.setCommon(key, wanted);
+        changed = true;
+    }
+    if (changed)
+        m_host.roomFlagsEdited();
 }
 
 void Form2::commit(const std::optional<QString> &date)
@@ -355,11 +390,13 @@ void Form2::commit(const std::optional<QString> &date)
         }
         table.updateRecord(r, recordTexts(table.cellText(RecordTable::Type, r)), date);
         m_row = r;
+        commitCommonFlag(m_openedColour, Shape1->colour());
         m_openedColour = Shape1->colour();
     } else {
         const int r = table.entryRow();
         table.appendRecord(recordTexts(table.cellText(RecordTable::Type, r)), date);
         m_row = r;
+        commitCommonFlag(Shape1->colour(), Shape1->colour());
     }
     Label8->setText(QString::number(m_row));
     session.setModified(true);

@@ -13,6 +13,7 @@
 
 class ColourSwatch;
 class QButtonGroup;
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -96,6 +97,8 @@ public:
     QPushButton *Button1 = nullptr;    // cancel, new-record mode
     QToolButton *SpeedButton1 = nullptr; // label move, edit mode
     QPushButton *Button2 = nullptr;    // full commit
+    // Not of the window layout: in the free space below the type group, so no control moves.
+    QCheckBox *CommonArea = nullptr; // the room is a place of common use
 
 public Q_SLOTS:
     void Button2Click();
@@ -118,6 +121,8 @@ private:
     void updateTypeTabStop();
     int selectedType() const;
     void commit(const std::optional<QString> &date);
+    // Writes the check box into the flags of `key`, moving a flag of `previousKey` along.
+    void commitCommonFlag(quint32 previousKey, quint32 key);
     void paintBack();
     void closeDialog();
     // Shows, raises and activates the dialog, the keyboard in `focus` when one is given.

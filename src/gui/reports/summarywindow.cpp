@@ -3,10 +3,13 @@
 #include "core/base/numbertext.h"
 #include "core/model/areacheckrunner.h"
 #include "core/model/projectsession.h"
+#include "core/plan/colourkey.h"
+#include "core/reports/commonareasuggestion.h"
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/scalequestion.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
@@ -22,6 +25,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -136,7 +141,38 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
 
     TenantTable = table(this, u"TenantTable"_s);
     TenantTable->setRootIsDecorated(true);
-    section(splitter, u"По арендаторам (двойной щелчок по помещению открывает запись)"_s, TenantTable);
+    TenantTable->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    QVBoxLayout *tenantSection =
+        section(splitter, u"По арендаторам (двойной щелчок по помещению открывает запись)"_s, TenantTable);
+    auto *commonRow = new QHBoxLayout;
+    MarkCommonButton = new QPushButton(u"Отметить как МОП"_s, this);
+    MarkCommonButton->setObjectName(u"MarkCommonButton"_s);
+    MarkCommonButton->setToolTip(u"Отметить выбранные помещения (строка арендатора — все его помещения) как места "
+                                 u"общего пользования"_s);
+    UnmarkCommonButton = new QPushButton(u"Снять отметку МОП"_s, this);
+    UnmarkCommonButton->setObjectName(u"UnmarkCommonButton"_s);
+    WholeComplex = new QCheckBox(u"Распределять МОП по всему комплексу"_s, this);
+    WholeComplex->setObjectName(u"WholeComplex"_s);
+    WholeComplex->setToolTip(u"Включено: доля МОП арендатора пропорциональна его площади в комплексе. Выключено: "
+                             u"МОП каждого плана делятся между арендаторами этого плана"_s);
+    WholeComplex->setChecked(m_session.commonOverWholeComplex);
+    commonRow->addWidget(MarkCommonButton);
+    commonRow->addWidget(UnmarkCommonButton);
+    commonRow->addStretch();
+    commonRow->addWidget(WholeComplex);
+    tenantSection->addLayout(commonRow);
+    auto *suggestionRow = new QHBoxLayout;
+    CommonNotice = new QLabel(this);
+    CommonNotice->setObjectName(u"CommonNotice"_s);
+    CommonNotice->setWordWrap(true);
+    AcceptSuggestionButton = new QPushButton(u"Отметить их как МОП"_s, this);
+    AcceptSuggestionButton->setObjectName(u"AcceptSuggestionButton"_s);
+    DeclineSuggestionButton = new QPushButton(u"Не отмечать"_s, this);
+    DeclineSuggestionButton->setObjectName(u"DeclineSuggestionButton"_s);
+    suggestionRow->addWidget(CommonNotice, 1);
+    suggestionRow->addWidget(AcceptSuggestionButton);
+    suggestionRow->addWidget(DeclineSuggestionButton);
+    tenantSection->insertLayout(1, suggestionRow);
     AreaTable = table(this, u"AreaTable"_s);
     AreaTable->setSortingEnabled(true);
     AreaTable->sortByColumn(0, Qt::AscendingOrder);
@@ -182,6 +218,15 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
     });
     connect(EditScaleButton, &QPushButton::clicked, this, &SummaryWindow::editScale);
     connect(RemoveScaleButton, &QPushButton::clicked, this, &SummaryWindow::removeScale);
+    connect(MarkCommonButton, &QPushButton::clicked, this, [this] { setCommon(selectedRooms(), true); });
+    connect(UnmarkCommonButton, &QPushButton::clicked, this, [this] { setCommon(selectedRooms(), false); });
+    connect(AcceptSuggestionButton, &QPushButton::clicked, this, [this] { setCommon(m_suggested, true); });
+    connect(DeclineSuggestionButton, &QPushButton::clicked, this, &SummaryWindow::declineSuggestion);
+    connect(TenantTable, &QTreeWidget::itemSelectionChanged, this, &SummaryWindow::updateCommonControls);
+    connect(WholeComplex, &QCheckBox::toggled, this, [this](bool checked) {
+        m_session.commonOverWholeComplex = checked;
+        refresh();
+    });
     connect(&m_areaChecks, &AreaCheckRunner::progress, this, &SummaryWindow::showProgress);
     connect(&m_areaChecks, &AreaCheckRunner::finished, this, &SummaryWindow::scheduleRefresh);
     RecordTable *records = &m_session.table();
@@ -252,7 +297,9 @@ void SummaryWindow::refresh()
     m_refreshTimer->stop();
     const RecordTable &records = m_session.table();
     const Captions &captions = m_session.captions();
-    m_summary = ComplexSummary::of(records, m_session.plans().names());
+    m_summary = ComplexSummary::of(records, m_session.plans().names(), m_session.roomFlags(),
+                                   m_session.commonOverWholeComplex ? ComplexSummary::Allocation::WholeComplex
+                                                                    : ComplexSummary::Allocation::PerPlan);
     // Plans that must be loaded to be measured are measured in the background; until then
     // their scales show without measured areas.
     const bool measured = m_areaChecks.request();
@@ -267,11 +314,12 @@ void SummaryWindow::refresh()
     const QString selected = selectedPlan();
     PlanTable->clear();
     const bool scaled = m_summary.hasScales;
-    const QStringList planHeader = ComplexSummary::planHeader(captions, scaled);
+    const bool common = m_summary.hasCommon;
+    const QStringList planHeader = ComplexSummary::planHeader(captions, scaled, common);
     PlanTable->setColumnCount(int(planHeader.size())); // drops the measured columns with the last scale
     PlanTable->setHeaderLabels(planHeader);
     for (const ComplexSummary::Figures &plan : m_summary.plans) {
-        QTreeWidgetItem *row = item(ComplexSummary::planCells(plan, scaled), 1, 99);
+        QTreeWidgetItem *row = item(ComplexSummary::planCells(plan, scaled, common), 1, 99);
         PlanTable->addTopLevelItem(row);
         if (plan.measured && plan.measured->rooms > plan.measured->measuredRooms) {
             row->setToolTip(row->columnCount() - 2, u"Измерено помещений: %1 из %2"_s.arg(plan.measured->measuredRooms)
@@ -281,7 +329,7 @@ void SummaryWindow::refresh()
         if (plan.plan == selected || (selected.isEmpty() && PlanTable->topLevelItemCount() == 1))
             row->setSelected(true);
     }
-    QTreeWidgetItem *total = item(ComplexSummary::planCells(m_summary.total, scaled), 1, 99);
+    QTreeWidgetItem *total = item(ComplexSummary::planCells(m_summary.total, scaled, common), 1, 99);
     QFont bold = total->font(0);
     bold.setBold(true);
     for (int c = 0; c < total->columnCount(); ++c)
@@ -295,9 +343,13 @@ void SummaryWindow::refresh()
             expanded.insert(TenantTable->topLevelItem(i)->text(0));
     }
     TenantTable->clear();
-    TenantTable->setHeaderLabels(ComplexSummary::tenantHeader());
+    const QStringList tenantHeader = ComplexSummary::tenantHeader(common);
+    TenantTable->setColumnCount(int(tenantHeader.size())); // drops the rentable columns with the last flag
+    TenantTable->setHeaderLabels(tenantHeader);
     for (const ComplexSummary::Tenant &tenant : m_summary.tenants) {
-        QTreeWidgetItem *top = item(ComplexSummary::tenantCells(tenant), 1, 2);
+        QTreeWidgetItem *top = item(m_summary.tenantRow(tenant), 1, 2);
+        for (int c = 4; c < top->columnCount(); ++c)
+            top->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         for (int row : tenant.rows)
             top->addChild(roomItem(records, row));
         TenantTable->addTopLevelItem(top);
@@ -312,6 +364,7 @@ void SummaryWindow::refresh()
         ProblemTable->addTopLevelItem(it);
     }
     fillAreaTable();
+    updateCommonControls();
     {
         const QSignalBlocker blocker(Tolerance);
         Tolerance->setValue(m_session.scales().tolerance());
@@ -424,6 +477,96 @@ void SummaryWindow::showProgress(int done, int total, const QString &plan)
 {
     MeasureStatus->setText(u"Измеряется план «%1» (%2 из %3)…"_s.arg(plan).arg(done + 1).arg(total));
     MeasureProgress->show();
+}
+
+std::vector<int> SummaryWindow::selectedRooms() const
+{
+    std::vector<int> rows;
+    for (const QTreeWidgetItem *it : TenantTable->selectedItems()) {
+        const QVariant row = it->data(0, RowRole);
+        if (row.isValid()) {
+            rows.push_back(row.toInt());
+            continue;
+        }
+        for (int i = 0; i < it->childCount(); ++i)
+            rows.push_back(it->child(i)->data(0, RowRole).toInt());
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+void SummaryWindow::setCommon(const std::vector<int> &rows, bool common)
+{
+    RoomFlags &flags = m_session.roomFlags();
+    const RecordTable &records = m_session.table();
+    QStringList unkeyed;
+    bool changed = false;
+    for (int row : rows) {
+        if (row < 1 || row > records.recordCount())
+            continue;
+        const auto key = parseCellNumber(records.cellText(RecordTable::ColourKey, row));
+        if (!key || !ColourKey::namesRoom(*key)) {
+            unkeyed << QString::number(row);
+            continue;
+        }
+        if (flags.isCommon(quint32(*key)) != common) {
+            flags.setCommon(quint32(*key), common);
+            changed = true;
+        }
+    }
+    // Accepting a suggestion whose rooms are flagged already still answers it.
+    if (!flags.isDecided() && !rows.empty()) {
+        flags.setDecided(true);
+        changed = true;
+    }
+    if (changed)
+        Q_EMIT roomFlagsEdited();
+    refresh();
+    if (!unkeyed.isEmpty()) {
+        Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
+                         u"Цветовой ключ записей в строках %1 не число: отметку МОП для них не изменить. "
+                         u"Исправьте ключи."_s.arg(unkeyed.join(u", "_s)));
+    }
+}
+
+void SummaryWindow::declineSuggestion()
+{
+    // Answered once: the project now says that none of these rooms is common.
+    m_session.roomFlags().setDecided(true);
+    Q_EMIT roomFlagsEdited();
+    refresh();
+}
+
+void SummaryWindow::updateCommonControls()
+{
+    const RoomFlags &flags = m_session.roomFlags();
+    m_suggested = flags.isDecided() ? std::vector<int>() : CommonAreaSuggestion::rows(m_session.table());
+    const std::vector<int> selected = selectedRooms();
+    MarkCommonButton->setEnabled(!selected.empty());
+    UnmarkCommonButton->setEnabled(!selected.empty() && flags.hasCommon());
+    WholeComplex->setEnabled(m_summary.hasCommon);
+    QStringList notice;
+    if (!m_suggested.empty()) {
+        constexpr size_t kNamed = 6;
+        QStringList names;
+        for (size_t i = 0; i < std::min(m_suggested.size(), kNamed); ++i) {
+            const int row = m_suggested[i];
+            names << u"«%1» (строка %2)"_s.arg(m_session.table().cellText(RecordTable::Name, row)).arg(row);
+        }
+        if (m_suggested.size() > kNamed)
+            names << u"ещё %1"_s.arg(m_suggested.size() - kNamed);
+        notice << u"Похоже на места общего пользования (МОП): %1. Их площадь сейчас считается свободной."_s.arg(
+            names.join(u", "_s));
+    }
+    if (!m_summary.orphanFlags.isEmpty()) {
+        notice << u"Отметки МОП %1 помещений без записей (удалённых или отменённых) будут сняты при сохранении."_s.arg(
+            m_summary.orphanFlags.size());
+    }
+    CommonNotice->setText(notice.join(u' '));
+    CommonNotice->setVisible(!notice.isEmpty());
+    AcceptSuggestionButton->setVisible(!m_suggested.empty());
+    DeclineSuggestionButton->setVisible(!m_suggested.empty());
 }
 
 void SummaryWindow::copyTables()

@@ -6,6 +6,7 @@
 
 class AreaCheckRunner;
 class ProjectSession;
+class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
 class QProgressBar;
@@ -45,6 +46,15 @@ public:
     QPushButton *RemoveScaleButton = nullptr;
     QLabel *MeasureStatus = nullptr;
     QProgressBar *MeasureProgress = nullptr;
+    // Common areas: flag or clear the rooms selected in TenantTable (a tenant's line stands for
+    // all its rooms), share them over the whole complex, and the suggestion offered to a
+    // project that never said which rooms are common.
+    QPushButton *MarkCommonButton = nullptr;
+    QPushButton *UnmarkCommonButton = nullptr;
+    QCheckBox *WholeComplex = nullptr;
+    QLabel *CommonNotice = nullptr;
+    QPushButton *AcceptSuggestionButton = nullptr;
+    QPushButton *DeclineSuggestionButton = nullptr;
 
     // Shows the window and brings it forward. The first showing places it beside anchor (the
     // main window), on anchor's screen; later ones leave it where the user put it.
@@ -56,6 +66,10 @@ public:
 
     // The plan of the selected row of PlanTable; empty for the total row or none.
     QString selectedPlan() const;
+    // The record rows of the items selected in TenantTable, ascending.
+    std::vector<int> selectedRooms() const;
+    // The rows the suggestion offers; empty when none is offered.
+    const std::vector<int> &suggestedRows() const { return m_suggested; }
 
 Q_SIGNALS:
     void roomActivated(int row);
@@ -63,6 +77,8 @@ Q_SIGNALS:
     void scalesEdited();
     // The user wants to measure the plan's scale with two points on it.
     void measureRequested(const QString &plan);
+    // The window flagged rooms as common areas or cleared flags in the session.
+    void roomFlagsEdited();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -76,10 +92,14 @@ private:
     void removeScale();
     void toleranceEdited(double value);
     void showProgress(int done, int total, const QString &plan);
+    void setCommon(const std::vector<int> &rows, bool common);
+    void declineSuggestion();
+    void updateCommonControls();
 
     ProjectSession &m_session;
     AreaCheckRunner &m_areaChecks;
     ComplexSummary m_summary;
+    std::vector<int> m_suggested;
     QTimer *m_refreshTimer = nullptr;
     bool m_placed = false;
 };

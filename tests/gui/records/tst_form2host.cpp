@@ -2,8 +2,10 @@
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
 #include "gui/records/form2.h"
+#include "gui/widgets/colourswatch.h"
 #include "gui/widgets/dialogs.h"
 
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QLineEdit>
 #include <QPainter>
@@ -28,8 +30,10 @@ public:
     QColorDialog *colourDialog() override { return &m_colours; }
     void refreshPlanRect(const QRect &planRect) override { refreshed.append(planRect); }
     void showGeneralError(const QString &text) override { errors.append(text); }
+    void roomFlagsEdited() override { ++flagEdits; }
 
     QList<QRect> refreshed;
+    int flagEdits = 0;
     QStringList errors;
 
 private:
@@ -112,6 +116,59 @@ private Q_SLOTS:
         QCOMPARE(m_host->refreshed.size(), 1);
         QVERIFY(m_host->refreshed.first().contains(kRoom));
         QCOMPARE(m_host->session().table().recordCount(), 0);
+    }
+
+    // The check box lies in free space: inside the dialog, over no control of the layout, and
+    // wide enough for its two lines.
+    void commonAreaBoxFitsFreeSpace()
+    {
+        QCheckBox *box = m_dialog->CommonArea;
+        QVERIFY(m_dialog->rect().contains(box->geometry()));
+        QVERIFY2(box->sizeHint().width() <= box->width(), qPrintable(QString::number(box->sizeHint().width())));
+        QVERIFY(box->sizeHint().height() <= box->height());
+        for (QWidget *other : m_dialog->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (other != box && !other->isHidden() && other->inherits("QWidget") && !other->isWindow())
+                QVERIFY2(!other->geometry().intersects(box->geometry()), qPrintable(other->objectName()));
+        }
+    }
+
+    void commonAreaFlagFollowsTheRecord()
+    {
+        ProjectSession &session = m_host->session();
+        const RoomFlags &flags = session.roomFlags();
+        // An undone room's flag does not pass to the new room given its key.
+        session.roomFlags().setCommon(kKey, true);
+        openNewRoom();
+        QVERIFY(!m_dialog->CommonArea->isChecked());
+        m_dialog->Button2->click();
+        QVERIFY(!flags.isCommon(kKey));
+
+        m_dialog->openEdit(1, kRoom);
+        QVERIFY(!m_dialog->holdsUncommittedText());
+        m_dialog->CommonArea->setChecked(true);
+        QVERIFY(m_dialog->holdsUncommittedText());
+        m_dialog->Button2->click();
+        QVERIFY(flags.isCommon(kKey));
+        m_dialog->openEdit(1, kRoom);
+        QVERIFY(m_dialog->CommonArea->isChecked());
+        // A new colour takes the flag along.
+        m_dialog->Shape1->setColour(kKey - 5);
+        m_dialog->Button2->click();
+        QCOMPARE(flags.keys(), QList<quint32>{kKey - 5});
+        QCOMPARE(m_host->flagEdits, 3);
+    }
+
+    // Committing without touching the box leaves a project that never said which rooms are
+    // common undecided, so it is still offered the suggestion.
+    void untouchedBoxDecidesNothing()
+    {
+        openNewRoom();
+        m_dialog->Button2->click();
+        m_dialog->openEdit(1, kRoom);
+        m_dialog->Edit1->setText(u"Анна"_s);
+        m_dialog->Button2->click();
+        QVERIFY(!m_host->session().roomFlags().isDecided());
+        QCOMPARE(m_host->flagEdits, 0);
     }
 
     // A failing commit is reported by the host, not thrown into the event loop, and the
