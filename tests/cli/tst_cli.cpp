@@ -435,6 +435,12 @@ private Q_SLOTS:
         broken.extraMembers = {{u"a.bmp"_s, "BM not really a bitmap"}};
         QTest::newRow("plan unreadable")
             << broken << QStringList{u"open"_s, u"plan-unreadable"_s} << 0;
+        {
+            // A common room let to a tenant who has no other room.
+            Project p;
+            p.extraMembers = {{u"metrola-rooms.csv"_s, QByteArray::number(kBlue) + ";\xcc\xce\xcf;\r\n"}};
+            QTest::newRow("common area let") << p << QStringList{u"common-let"_s, u"tenant-all-common"_s} << 3;
+        }
     }
 
     void checkFinds()
@@ -506,6 +512,31 @@ private Q_SLOTS:
         QCOMPARE(measured.size(), 2);
         QCOMPARE(measured[0][u"measured"_s].toDouble(), 6.0);
         QCOMPARE(measured[1][u"measured"_s].toDouble(), 5.7);
+    }
+
+    // a.bmp: the vacant Кабинет (7,25) is common, so usable 12,5 and K = 19,75 / 12,5; b.bmp
+    // has no common area. Per plan Ромашка rents 12,5 * 1,58 = 19,75, Петров 100; over the
+    // complex (usable 112,5) Ромашка pays 12,5 * 7,25 / 112,5 = 0,81, Петров 6,44.
+    void infoCommonAreas()
+    {
+        Project project;
+        project.extraMembers = {{u"metrola-rooms.csv"_s, QByteArray::number(kGreen) + ";\xcc\xce\xcf;\r\n"}};
+        const QString zip = archive(project);
+        const QString t = run({u"info"_s, zip}).text();
+        QVERIFY2(t.contains(u"Свободные помещения: 0, площадь 0\n"_s), qPrintable(t));
+        QVERIFY(t.contains(u"  a.bmp: полезная 12,5, МОП 7,25, сдано 12,5 (100,0 %), коэффициент МОП 1,580\n"_s));
+        QVERIFY(t.contains(u"  b.bmp: полезная 100, МОП 0, сдано 100 (100,0 %), коэффициент МОП 1,000\n"_s));
+        QVERIFY(t.contains(u"  ООО Ромашка: сдано 12,5, доля МОП 7,25, арендуемая 19,75 (16,5 % комплекса)\n"_s));
+        const QJsonObject common = run({u"info"_s, zip, u"--json"_s, u"--whole-complex"_s}).json()[u"common"_s].toObject();
+        QCOMPARE(common[u"allocation"_s].toString(), u"complex"_s);
+        QCOMPARE(common[u"rows"_s].toArray(), QJsonArray{2});
+        QCOMPARE(common[u"loadFactor"_s].toDouble(), 119.75 / 112.5);
+        const QJsonArray tenants = common[u"tenants"_s].toArray();
+        QCOMPARE(tenants[0][u"tenant"_s].toString(), u"ИП Петров"_s);
+        QCOMPARE(tenants[0][u"commonShare"_s].toDouble(), 100 * 7.25 / 112.5);
+        // Without flags nothing of this is told.
+        QVERIFY(!run({u"info"_s, archive(Project()), u"--json"_s}).json().contains(u"common"_s));
+        QCOMPARE(run({u"check"_s, zip, u"--whole-complex"_s}).exitCode, 2);
     }
 
     void schedule()
