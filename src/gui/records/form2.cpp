@@ -181,7 +181,9 @@ void Form2::build()
     setTabOrder(Button2, Edit4);
     // Two lines of a slightly smaller font, to fit the free space the type group leaves below
     // it, beside the buttons.
-    CommonArea = new QCheckBox(u"Место общего\nпользования (МОП)"_s, this);
+    // Out of the Tab chain, which keeps the order of the layout; Alt+М toggles it from the fields.
+    CommonArea = new QCheckBox(u"Место общего\nпользования (&МОП)"_s, this);
+    CommonArea->setFocusPolicy(Qt::NoFocus);
     CommonArea->setFont(windowFont(px(12)));
     CommonArea->setObjectName(u"CommonArea"_s);
     CommonArea->setAccessibleName(u"Место общего пользования (МОП)"_s);
@@ -190,7 +192,6 @@ void Form2::build()
     at(CommonArea, 315, 200, 144, 40);
 
     setTabOrder(Edit4, RadioItems[0]);
-    setTabOrder(RadioItems[0], CommonArea);
 
     connect(Button1, &QPushButton::clicked, this, &Form2::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &Form2::Button2Click);

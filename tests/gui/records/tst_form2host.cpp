@@ -151,6 +151,12 @@ private Q_SLOTS:
         QVERIFY(flags.isCommon(kKey));
         m_dialog->openEdit(1, kRoom);
         QVERIFY(m_dialog->CommonArea->isChecked());
+        // Alt+М from the fields, the box being out of the Tab chain.
+        QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
+        for (const auto action : {QTest::Press, QTest::Release})
+            QTest::sendKeyEvent(action, m_dialog->Edit1, Qt::Key(0x041C), u"М"_s, Qt::AltModifier);
+        QTRY_VERIFY(!m_dialog->CommonArea->isChecked());
+        m_dialog->CommonArea->setChecked(true);
         // A new colour takes the flag along.
         m_dialog->Shape1->setColour(kKey - 5);
         m_dialog->Button2->click();
