@@ -302,10 +302,10 @@ QStringList ComplexSummary::planHeader(const Captions &captions, bool measured, 
     for (int i = 0; i < TypeCount; ++i)
         header << captions[Captions::FirstType + i];
     header << u"Без типа"_s << u"Всего"_s << u"Свободных"_s << u"Свободно площади"_s << u"Сдано, %"_s;
-    if (measured)
-        header << u"Масштаб, м/пикс."_s << u"Измерено"_s << u"Разница, %"_s;
     if (common)
         header << u"Полезная"_s << u"МОП"_s << u"Коэффициент МОП"_s;
+    if (measured)
+        header << u"Масштаб, м/пикс."_s << u"Измерено"_s << u"Разница, %"_s;
     return header;
 }
 
@@ -360,6 +360,10 @@ QStringList ComplexSummary::planCells(const Figures &figures, bool measured, boo
     cells << NumberText::format(figures.areaUnknownType) << NumberText::format(figures.area)
           << QString::number(figures.vacantRooms) << NumberText::format(figures.vacantArea)
           << percent(figures.letShare());
+    if (common) {
+        cells << NumberText::format(figures.usableArea()) << NumberText::format(figures.commonArea)
+              << loadFactorText(figures.loadFactor());
+    }
     if (measured) {
         if (const auto &m = figures.measured) {
             const auto difference = m->difference();
@@ -369,10 +373,6 @@ QStringList ComplexSummary::planCells(const Figures &figures, bool measured, boo
         } else {
             cells << QString() << QString() << QString();
         }
-    }
-    if (common) {
-        cells << NumberText::format(figures.usableArea()) << NumberText::format(figures.commonArea)
-              << loadFactorText(figures.loadFactor());
     }
     return cells;
 }

@@ -140,7 +140,7 @@ public:
     QString tabSeparated(const Captions &captions) const;
     // Header texts of the plan and tenant tables.
     // With `measured`, the scale and measured columns follow.
-    // With `common`, the usable area, common area and load factor columns come last.
+    // With `common`, the usable area, common area and load factor columns follow the let share.
     static QStringList planHeader(const Captions &captions, bool measured = false, bool common = false);
     static QStringList tenantHeader(bool common = false);
     static QStringList problemHeader();

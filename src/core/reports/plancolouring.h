@@ -25,7 +25,7 @@ inline constexpr QRgb kVacant = 0xffd7301f;
 inline constexpr QRgb kLet = 0xffc6dbef;
 // Places of common use in the vacancy view: neither free nor let, so a grey lighter than that of
 // rooms of no kind, which stays for those.
-inline constexpr QRgb kCommon = 0xffe0e0e0;
+inline constexpr QRgb kCommon = 0xffd4d4d4;
 // The area check: within the tolerance pale, outside strong, red where more was typed than
 // measured, blue where less.
 inline constexpr QRgb kAgrees = 0xffc7e9c0;
