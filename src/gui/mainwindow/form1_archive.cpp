@@ -3,6 +3,7 @@
 #include "core/archive/projectarchive.h"
 #include "core/model/recoverywriter.h"
 #include "gui/records/form2.h"
+#include "gui/reports/summarywindow.h"
 #include "gui/widgets/colourswatch.h"
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/piegauge.h"
@@ -63,6 +64,9 @@ void Form1::SpeedButton2Click()
             throw;
         }
         Gauge1->hide();
+        // Saving drops the flags of rooms gone since; the summary stops announcing it.
+        if (Summary)
+            Summary->scheduleRefresh();
         if (packed < 1)
             Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, ProjectArchive::notPackedMessage());
         else
