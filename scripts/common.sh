@@ -7,9 +7,9 @@ METROLA_PACKAGES=(build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g
 # validators of the menu entry and metadata, what the Debian package is built with, a display
 # with a window manager and a driver for the end-to-end test, and the desktop's file
 # associations (xdg-mime), which the report hand-over asks, and the locales the users' desktops
-# run under.
+# run under, and the PDF readers the PDF output is read back with.
 METROLA_TEST_PACKAGES=(zip unzip python3 clang libclang-rt-14-dev desktop-file-utils appstream file dpkg-dev
-  xvfb openbox xdotool x11-utils xdg-utils locales)
+  xvfb openbox xdotool x11-utils xdg-utils locales poppler-utils)
 
 ensure_packages() {
   local missing=()

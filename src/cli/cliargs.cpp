@@ -47,6 +47,9 @@ QString CliArgs::usage()
            "  metrola-cli picture ARCHIVE [-p PLAN] [--tenant] [--area] [--name] [--type]\n"
            "              [--unit TEXT] -o OUT.bmp         рисунок размещения арендаторов\n"
            "  metrola-cli repaint ARCHIVE [-p PLAN] -o OUT.bmp  план с закрашенными помещениями\n"
+           "  metrola-cli pdf ARCHIVE [--mode keys|types|vacancy|tenants] [-p PLAN]... [--paper A4|A3]\n"
+           "              [--tenant] [--area] [--name] [--type] [--unit TEXT] -o OUT.pdf\n"
+           "                                               планы, этажи и сводка в PDF\n"
            "  metrola-cli --help | --version\n"
            "\n"
            "Коды завершения: 0 — успех, 1 — проверка нашла ошибки, 2 — ошибка запуска или архива.\n"
@@ -76,7 +79,7 @@ CliArgs CliArgs::parse(const QStringList &arguments)
     static const CommandName commands[] = {
         {u"info"_s, Command::Info},         {u"check"_s, Command::Check},
         {u"schedule"_s, Command::Schedule}, {u"picture"_s, Command::Picture},
-        {u"repaint"_s, Command::Repaint},
+        {u"repaint"_s, Command::Repaint},   {u"pdf"_s, Command::Pdf},
     };
     bool known = false;
     for (const CommandName &c : commands) {
@@ -91,6 +94,7 @@ CliArgs CliArgs::parse(const QStringList &arguments)
     const Command cmd = args.command;
     const bool report = cmd == Command::Info || cmd == Command::Check;
     const bool drawing = cmd == Command::Picture || cmd == Command::Repaint;
+    const bool texts = cmd == Command::Picture || cmd == Command::Pdf;
     bool outputGiven = false;
     bool planGiven = false;
 
@@ -116,20 +120,34 @@ CliArgs CliArgs::parse(const QStringList &arguments)
                 usageError(u"Файл результата указан дважды."_s);
             args.output = value();
             outputGiven = true;
+        } else if (a == u"-p"_s && cmd == Command::Pdf) {
+            const QString plan = value();
+            if (plan.isEmpty())
+                usageError(u"Пустое имя плана."_s);
+            if (!args.plans.contains(plan))
+                args.plans.append(plan);
+        } else if (a == u"--mode"_s && cmd == Command::Pdf) {
+            args.mode = value();
+            if (!QStringList{u"keys"_s, u"types"_s, u"vacancy"_s, u"tenants"_s}.contains(args.mode))
+                usageError(u"Раскраска «%1» неизвестна: keys, types, vacancy или tenants."_s.arg(args.mode));
+        } else if (a == u"--paper"_s && cmd == Command::Pdf) {
+            args.paper = value().toUpper();
+            if (args.paper != u"A4"_s && args.paper != u"A3"_s)
+                usageError(u"Формат бумаги «%1» неизвестен: A4 или A3."_s.arg(args.paper));
         } else if (a == u"-p"_s && drawing) {
             if (planGiven)
                 usageError(u"План указан дважды."_s);
             args.plan = value();
             planGiven = true;
-        } else if (cmd == Command::Picture && a == u"--tenant"_s) {
+        } else if (texts && a == u"--tenant"_s) {
             args.tenant = true;
-        } else if (cmd == Command::Picture && a == u"--area"_s) {
+        } else if (texts && a == u"--area"_s) {
             args.area = true;
-        } else if (cmd == Command::Picture && a == u"--name"_s) {
+        } else if (texts && a == u"--name"_s) {
             args.name = true;
-        } else if (cmd == Command::Picture && a == u"--type"_s) {
+        } else if (texts && a == u"--type"_s) {
             args.type = true;
-        } else if (cmd == Command::Picture && a == u"--unit"_s) {
+        } else if (texts && a == u"--unit"_s) {
             args.unit = value();
             args.unitGiven = true;
         } else if (a.startsWith(u'-') && a.size() > 1) {
@@ -158,7 +176,7 @@ CliArgs CliArgs::parse(const QStringList &arguments)
     if (!report && namesSameFile(args.output, args.archive))
         usageError(u"Файл результата «%1» — это сам архив; архив не перезаписывается."_s.arg(args.output));
     // Without a choice the picture shows the tenants, as the GUI's picture does by default.
-    if (cmd == Command::Picture && !(args.tenant || args.area || args.name || args.type))
+    if (texts && !(args.tenant || args.area || args.name || args.type))
         args.tenant = true;
     return args;
 }

@@ -9,12 +9,16 @@
 // usage error, so main() has a single way out for every failure.
 struct CliArgs
 {
-    enum class Command { Help, Version, Info, Check, Schedule, Picture, Repaint };
+    enum class Command { Help, Version, Info, Check, Schedule, Picture, Repaint, Pdf };
 
     Command command = Command::Help;
     QString archive;
     QString output;
     QString plan; // empty: the plan of the first record
+    // pdf: the plans in the order given (empty: every plan), the colouring, the paper.
+    QStringList plans;
+    QString mode = QStringLiteral("keys"); // keys, types, vacancy, tenants
+    QString paper = QStringLiteral("A4");   // A4, A3
     bool json = false;
     // check: the area check's tolerance in percent instead of the archive's own.
     std::optional<double> tolerance;

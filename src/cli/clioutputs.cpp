@@ -2,10 +2,14 @@
 
 #include "cli/cliargs.h"
 #include "cli/cliproject.h"
+#include "core/base/metrolaerror.h"
+#include "core/archive/projectarchive.h"
 #include "core/plan/planimage.h"
+#include "core/reports/projectpdf.h"
 #include "core/reports/areaschedule.h"
 #include "core/reports/placementpicture.h"
 #include "core/reports/xlsxworkbook.h"
+
 
 namespace CliOutputs {
 
@@ -43,6 +47,25 @@ void repaint(CliProject &project, const CliArgs &args)
 {
     showPlan(project, args);
     PlanImage::saveBmp(project.session().planImage(), args.output);
+}
+
+void pdf(CliProject &project, const CliArgs &args)
+{
+    ProjectPdf::Options options;
+    options.view = args.mode == QStringLiteral("types")     ? PlanView::ByType
+                   : args.mode == QStringLiteral("vacancy") ? PlanView::Vacancy
+                   : args.mode == QStringLiteral("tenants") ? PlanView::ByTenant
+                                                            : PlanView::Keys;
+    options.plans = args.plans;
+    options.paper = args.paper == QStringLiteral("A3") ? PlanPdf::Paper::A3 : PlanPdf::Paper::A4;
+    options.texts.tenant = args.tenant;
+    options.texts.area = args.area;
+    options.texts.name = args.name;
+    options.texts.type = args.type;
+    options.texts.unit = args.unitGiven ? args.unit : project.session().captions()[Captions::Unit];
+    if (!project.hasPlanFiles())
+        throw MetrolaError(ProjectArchive::plansMissingMessage());
+    ProjectPdf::write(project.session(), options, args.output);
 }
 
 } // namespace CliOutputs

@@ -10,5 +10,7 @@ namespace CliOutputs {
 void schedule(const CliProject &project, const CliArgs &args);
 void picture(CliProject &project, const CliArgs &args);
 void repaint(CliProject &project, const CliArgs &args);
+// The plans, the stacking plan and the plan table as a PDF.
+void pdf(CliProject &project, const CliArgs &args);
 
 } // namespace CliOutputs

@@ -70,6 +70,9 @@ int run(const CliArgs &args)
     case Command::Repaint:
         CliOutputs::repaint(project, args);
         return 0;
+    case Command::Pdf:
+        CliOutputs::pdf(project, args);
+        return 0;
     default:
         return 0;
     }

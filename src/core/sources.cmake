@@ -47,4 +47,7 @@ set(METROLA_CORE_SOURCES
   reports/complexsummary.h reports/complexsummary.cpp
   reports/recordrules.h reports/recordrules.cpp
   reports/reportfolder.h reports/reportfolder.cpp
+  reports/stackingplan.h reports/stackingplan.cpp
+  reports/planpdf.h reports/planpdf.cpp
+  reports/projectpdf.h reports/projectpdf.cpp
 )

@@ -17,6 +17,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -1002,6 +1004,53 @@ private Q_SLOTS:
         QVERIFY(running.waitForFinished(60000));
         QCOMPARE(running.exitStatus(), QProcess::NormalExit);
         QVERIFY(running.readAllStandardOutput().contains("a.bmp"));
+    }
+
+    // The PDF read back as its readers see it: a page per plan, then the floors and the table;
+    // the texts are text. Refusals leave nothing at -o.
+    void pdf_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("pages"); // 0: refused
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("every plan, tenants") << QStringList{u"--mode"_s, u"tenants"_s} << 4 << u"A4"_s
+                                             << QStringList{u"План «a.bmp»"_s, u"ООО Ромашка"_s, u"Этажи"_s, u"ИП Петров"_s};
+        QTest::newRow("one plan, A3, names") << QStringList{u"-p"_s, u"b.bmp"_s, u"--paper"_s, u"a3"_s, u"--name"_s}
+                                             << 3 << u"A3"_s << QStringList{u"План «b.bmp»"_s, u"Склад"_s};
+        QTest::newRow("an unknown plan") << QStringList{u"-p"_s, u"c.bmp"_s} << 0 << QString() << QStringList();
+        QTest::newRow("an unknown mode") << QStringList{u"--mode"_s, u"rainbow"_s} << 0 << QString() << QStringList();
+    }
+    void pdf()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, pages);
+        QFETCH(QString, size);
+        QFETCH(QStringList, texts);
+        if (QStandardPaths::findExecutable(u"pdfinfo"_s).isEmpty())
+            QSKIP("pdfinfo (poppler-utils) is not installed");
+        const QString out = path(u"plans.pdf"_s);
+        QFile::remove(out);
+        const Run r = run(QStringList{u"pdf"_s, archive(Project())} + options + QStringList{u"-o"_s, out});
+        if (pages == 0) {
+            expectRefused(r);
+            QVERIFY(!QFileInfo::exists(out));
+            return;
+        }
+        QCOMPARE(r.exitCode, 0);
+        QProcess info;
+        info.start(u"pdfinfo"_s, {out});
+        QVERIFY(info.waitForFinished(30000));
+        const QString facts = QString::fromUtf8(info.readAllStandardOutput());
+        QVERIFY2(facts.contains(QRegularExpression(u"Pages:\\s+%1\\n"_s.arg(pages))), qPrintable(facts));
+        QVERIFY2(facts.contains(u"(%1)"_s.arg(size)), qPrintable(facts));
+        QProcess text;
+        text.start(u"pdftotext"_s, {out, u"-"_s});
+        QVERIFY(text.waitForFinished(30000));
+        const QString all = QString::fromUtf8(text.readAllStandardOutput());
+        for (const QString &expected : texts)
+            QVERIFY2(all.contains(expected), qPrintable(expected + u" not in:\n"_s + all));
+        QFile::remove(out);
     }
 
     void demoArchive()

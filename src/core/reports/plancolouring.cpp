@@ -8,6 +8,7 @@
 #include "core/plan/colourkey.h"
 
 #include <QColor>
+#include <QHash>
 
 #include <algorithm>
 #include <array>
@@ -35,7 +36,11 @@ std::optional<QRgb> keyPixel(const QString &cell)
     return ColourKey::toRgb(static_cast<quint32>(*key));
 }
 
-std::vector<QString> sortedTenants(const RecordTable &table)
+} // namespace
+
+namespace PlanColouring {
+
+std::vector<QString> tenantOrder(const RecordTable &table)
 {
     std::vector<QString> tenants;
     tenants.reserve(static_cast<size_t>(table.recordCount()));
@@ -49,9 +54,13 @@ std::vector<QString> sortedTenants(const RecordTable &table)
     return tenants;
 }
 
-} // namespace
-
-namespace PlanColouring {
+QRgb tenantColourIn(const std::vector<QString> &order, const QString &tenant)
+{
+    const auto it = std::lower_bound(order.begin(), order.end(), tenant);
+    if (tenant.isEmpty() || it == order.end() || *it != tenant)
+        return kNoKind;
+    return tenantColour(static_cast<int>(it - order.begin()));
+}
 
 QRgb typeColour(int typeIndex)
 {
@@ -80,7 +89,7 @@ std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString
     std::vector<std::pair<QRgb, QRgb>> result;
     if (view == PlanView::Keys || view == PlanView::Mismatch)
         return result;
-    const std::vector<QString> tenants = view == PlanView::ByTenant ? sortedTenants(table) : std::vector<QString>{};
+    const std::vector<QString> tenants = view == PlanView::ByTenant ? tenantOrder(table) : std::vector<QString>{};
     for (int r = 1; r <= table.recordCount(); ++r) {
         const RecordTable::Row &row = table.row(r);
         if (row[RecordTable::PlanId] != plan)
@@ -98,10 +107,7 @@ std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString
             colour = flags.isCommonKey(row[RecordTable::ColourKey]) ? kCommon : tenant.isEmpty() ? kVacant : kLet;
             break;
         case PlanView::ByTenant:
-            if (!tenant.isEmpty()) {
-                const auto it = std::lower_bound(tenants.begin(), tenants.end(), tenant);
-                colour = tenantColour(static_cast<int>(it - tenants.begin()));
-            }
+            colour = tenantColourIn(tenants, tenant);
             break;
         case PlanView::Keys:
         case PlanView::Mismatch:
@@ -152,6 +158,35 @@ std::vector<LegendItem> legend(const RecordTable &table, const Captions &caption
     // Rooms of no known type and common areas are listed only where the plan has some.
     if (items.back().rooms == 0)
         items.pop_back();
+    return items;
+}
+
+std::vector<LegendItem> tenantLegend(const RecordTable &table, const QString &plan)
+{
+    const std::vector<QString> tenants = tenantOrder(table);
+    std::vector<LegendItem> items;
+    LegendItem vacant{kNoKind, u"свободно"_s, 0, 0};
+    QHash<QString, size_t> slot;
+    for (int r = 1; r <= table.recordCount(); ++r) {
+        const RecordTable::Row &row = table.row(r);
+        if (row[RecordTable::PlanId] != plan)
+            continue;
+        const QString &tenant = row[RecordTable::Tenant];
+        LegendItem *item = &vacant;
+        if (!tenant.isEmpty()) {
+            auto it = slot.constFind(tenant);
+            if (it == slot.cend()) {
+                it = slot.insert(tenant, items.size());
+                items.push_back({tenantColourIn(tenants, tenant), tenant, 0, 0});
+            }
+            item = &items[*it];
+        }
+        ++item->rooms;
+        item->area += NumberText::area(row[RecordTable::Area]).value_or(0);
+    }
+    std::stable_sort(items.begin(), items.end(), [](const LegendItem &a, const LegendItem &b) { return a.area > b.area; });
+    if (vacant.rooms > 0)
+        items.push_back(vacant);
     return items;
 }
 

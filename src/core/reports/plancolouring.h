@@ -37,6 +37,12 @@ QRgb typeColour(int typeIndex); // -1 for no known type
 // keeps its colour on every plan).
 QRgb tenantColour(int n);
 
+// The tenants of the whole table in the order their colours are counted in: tenant n of this
+// list has tenantColour(n) in every view that colours by tenant.
+std::vector<QString> tenantOrder(const RecordTable &table);
+// The colour of a tenant of that list (kNoKind for one not in it, or no tenant).
+QRgb tenantColourIn(const std::vector<QString> &order, const QString &tenant);
+
 // The key -> display colour pairs of the records on the given plan. Records whose key is no
 // number are left out (their rooms keep their pixels). Keys gives an empty table.
 // In the vacancy view a room that `flags` marks common shows kCommon.
@@ -58,6 +64,11 @@ std::vector<LegendItem> legend(const RecordTable &table, const Captions &caption
                                PlanView view);
 std::vector<LegendItem> legend(const RecordTable &table, const Captions &captions, const QString &plan,
                                PlanView view, const RoomFlags &flags);
+
+// The legend of ByTenant for the rooms on the given plan, which the window does without (the
+// hover names the tenant) but a printed plan needs: each tenant in its colour, largest area
+// first, then the vacant rooms.
+std::vector<LegendItem> tenantLegend(const RecordTable &table, const QString &plan);
 
 // The Mismatch view from the area check of the records (rooms on plans without a scale keep
 // their pixels), and its legend for the given plan.

@@ -34,6 +34,7 @@ class QTableView;
 class QTimer;
 class QWheelEvent;
 class QToolButton;
+class StackingWindow;
 class SummaryWindow;
 class ScaleTool;
 class RecoveryWriter;
@@ -157,9 +158,13 @@ public:
     QToolButton *ScaleButton = nullptr;
     ScaleTool *Scaler = nullptr;
 
-    // Blink state: the row to blink and the step counter (1 while idle).
+    // Blink state: the row to blink and the step counter (1 while idle), and the rows whose
+    // rooms blink with it (the rooms of a block of the stacking plan).
     int BlinkRow = 0;
     int BlinkCount = 1;
+    QList<int> BlinkAlso;
+    // The stacking plan, made when first opened.
+    StackingWindow *Stacking = nullptr;
 
 public Q_SLOTS:
     // Archive (form1_archive.cpp)
@@ -194,6 +199,11 @@ public Q_SLOTS:
     void SpeedButton5Click();
     // Summary (form1_summary.cpp)
     void SummaryButtonClick();
+    // Stacking plan and the plans as PDF (form1_stacking.cpp)
+    void showStackingPlan();
+    void printPlansPdf();
+    // Shows the plan with the rooms of these records blinking, the first one scrolled into view.
+    void showRooms(const QString &plan, const QList<int> &rows);
 
 Q_SIGNALS:
     // A plan's scale or the tolerance changed.
@@ -249,6 +259,9 @@ private:
     int px(int designPixels) const;
     bool scrollPlanByWheel(QWheelEvent &wheel);
     void placeAgainWhenFramed();
+    // One step of the blink for the rooms of BlinkAlso on the plan shown; rooms whose record
+    // changed plan or cannot be read are left alone.
+    void blinkAlsoStep();
 
     ProjectSession m_session;
     // Declared after the session, so it goes first and never outlives what it copies.

@@ -131,6 +131,7 @@ void Form1::Timer1Timer()
                 const quint32 colour = *here == k ? session().restoreColour : k;
                 refreshPlanRect(FloodFill().fill(image, p, ColourKey::toRgb(colour)));
             }
+            blinkAlsoStep();
             ++BlinkCount;
         }
         if (BlinkCount >= kBlinkEnd)
@@ -173,4 +174,25 @@ void Form1::Button1Click()
         if (Form2 *dialog = form2(); dialog && dialog->Shape1)
             dialog->Shape1->setColour(c);
     });
+}
+
+void Form1::blinkAlsoStep()
+{
+    const RecordTable &table = session().table();
+    QImage &image = session().planImage();
+    for (const int row : std::as_const(BlinkAlso)) {
+        if (row < 1 || row > table.recordCount() || table.cellText(RecordTable::PlanId, row) != session().currentPlan())
+            continue;
+        const auto key = parseCellNumber(table.cellText(RecordTable::ColourKey, row));
+        const auto x = parseCellNumber(table.cellText(RecordTable::LabelX, row));
+        const auto y = parseCellNumber(table.cellText(RecordTable::LabelY, row));
+        if (!key || !x || !y || ColourKey::isReserved(*key))
+            continue;
+        const QPoint p(*x, *y);
+        if (const auto here = keyAt(image, p)) {
+            const quint32 k = static_cast<quint32>(*key);
+            const quint32 colour = *here == k ? session().restoreColour : k;
+            refreshPlanRect(FloodFill().fill(image, p, ColourKey::toRgb(colour)));
+        }
+    }
 }

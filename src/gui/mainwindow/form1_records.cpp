@@ -31,6 +31,7 @@ void Form1::StringGrid1DblClick()
         }
         BlinkRow = r;
         BlinkCount = 1;
+        BlinkAlso.clear();
         if (session().showRowPlan(r)) {
             refreshPlanView();
             // A plan fresh from disk does not wear the colours of its rooms yet.

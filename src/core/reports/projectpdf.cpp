@@ -1,0 +1,82 @@
+#include "core/reports/projectpdf.h"
+
+#include "core/base/metrolaerror.h"
+#include "core/model/planscales.h"
+#include "core/model/projectsession.h"
+#include "core/model/roomareas.h"
+#include "core/plan/displaycolours.h"
+#include "core/plan/planimage.h"
+#include "core/plan/roommeasure.h"
+#include "core/reports/complexsummary.h"
+
+#include <QDate>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace ProjectPdf {
+
+namespace {
+
+// The plan in its keys. The plan on screen is painted already; another is read from its file
+// and painted as opening paints it, without disturbing what the session shows.
+QImage paintedPlan(const ProjectSession &session, const QString &planId)
+{
+    if (session.currentPlan() == planId && !session.planImage().isNull())
+        return session.planImage();
+    QImage image = PlanImage::loadBmp(session.planPaths().planFilePath(session.programDir(), planId));
+    const std::vector<RoomSeed> seeds = RoomAreas::seedsOf(session.table(), planId);
+    std::vector<RoomPixels> counted;
+    RoomMeasure::repaintCounting(image, seeds, counted);
+    return image;
+}
+
+} // namespace
+
+void write(const ProjectSession &session, const Options &options, const QString &path)
+{
+    const RecordTable &table = session.table();
+    const QStringList order = session.plans().names();
+    for (const QString &plan : options.plans) {
+        if (!order.contains(plan))
+            throw MetrolaError(u"План «%1» отсутствует в проекте."_s.arg(plan));
+    }
+    PlanPdf::Document document;
+    document.archive = session.lastArchive.isEmpty() ? u"Новый проект"_s : QFileInfo(session.lastArchive).fileName();
+    document.date = QDate::currentDate();
+    document.paper = options.paper;
+    document.planIds = options.plans.isEmpty() ? order : options.plans;
+    document.table = &table;
+    document.texts = options.texts;
+    const PlanView view = options.view;
+    document.planOf = [&](const QString &planId) {
+        PlanPdf::Plan plan;
+        plan.plan = planId;
+        const QImage keys = paintedPlan(session, planId);
+        DisplayColours colours;
+        colours.assign(PlanColouring::pairs(table, planId, view));
+        if (colours.isEmpty()) {
+            plan.image = keys;
+        } else {
+            plan.image = QImage(keys.size(), QImage::Format_RGB32);
+            colours.map(keys, keys.rect(), plan.image, QPoint(0, 0));
+        }
+        plan.legend = view == PlanView::ByTenant ? PlanColouring::tenantLegend(table, planId)
+                                                 : PlanColouring::legend(table, session.captions(), planId, view);
+        if (const auto scale = session.scales().scale(planId))
+            plan.metresPerPixel = scale->metresPerPixel;
+        return plan;
+    };
+    document.stacking = StackingPlan::build(table, session.captions(), order,
+                                            view == PlanView::ByType ? StackingPlan::Colouring::Types
+                                                                     : StackingPlan::Colouring::Tenants,
+                                            options.isCommon);
+    const ComplexSummary summary = ComplexSummary::of(table, order);
+    document.summaryHeader = ComplexSummary::planHeader(session.captions());
+    for (const ComplexSummary::Figures &figures : summary.plans)
+        document.summaryRows.push_back(ComplexSummary::planCells(figures));
+    document.summaryRows.push_back(ComplexSummary::planCells(summary.total));
+    PlanPdf::write(document, path);
+}
+
+} // namespace ProjectPdf

@@ -1,0 +1,83 @@
+#include "gui/mainwindow/form1.h"
+
+#include "core/reports/projectpdf.h"
+#include "gui/reports/stackingwindow.h"
+#include "gui/widgets/dialogs.h"
+#include "gui/widgets/piegauge.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+
+using namespace Qt::StringLiterals;
+
+void Form1::showStackingPlan()
+{
+    guard([&] {
+        if (!Stacking) {
+            // A window of its own, like the summary: kept above the main window it would hide
+            // the rooms it asks the main window to show. ~Form1 deletes it.
+            Stacking = new StackingWindow(m_session);
+            connect(Stacking, &StackingWindow::roomsActivated, this, &Form1::showRooms);
+            connect(&m_session.table(), &QAbstractItemModel::dataChanged, Stacking, &StackingWindow::refresh);
+            connect(&m_session.table(), &QAbstractItemModel::modelReset, Stacking, &StackingWindow::refresh);
+            connect(&m_session.table(), &QAbstractItemModel::rowsInserted, Stacking, &StackingWindow::refresh);
+            connect(&m_session.table(), &QAbstractItemModel::rowsRemoved, Stacking, &StackingWindow::refresh);
+        }
+        Stacking->refresh();
+        Stacking->show();
+        Stacking->raise();
+        Stacking->activateWindow();
+    });
+}
+
+void Form1::showRooms(const QString &plan, const QList<int> &rows)
+{
+    guard([&] {
+        if (rows.isEmpty() || m_session.table().cellText(RecordTable::PlanId, rows.first()) != plan)
+            return;
+        selectRow(rows.first());
+        StringGrid1DblClick();
+        BlinkAlso = rows.mid(1);
+    });
+}
+
+void Form1::printPlansPdf()
+{
+    guard([&] {
+        if (m_session.plans().names().isEmpty()) {
+            Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, u"В проекте нет планов для печати."_s);
+            return;
+        }
+        QFileDialog dialog(this, u"Печать в PDF"_s);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilter(u"PDF (*.pdf)"_s);
+        dialog.setDefaultSuffix(u"pdf"_s);
+        const QString path = Dialogs::chooseFile(&dialog);
+        if (path.isEmpty())
+            return;
+        ProjectPdf::Options options;
+        // The colouring on screen; the mismatch view has no meaning on paper without its check.
+        options.view = m_view == PlanView::Mismatch ? PlanView::Keys : m_view;
+        // The room texts the placement picture's check boxes choose.
+        options.texts.tenant = Arend->isChecked();
+        options.texts.area = kvm->isChecked();
+        options.texts.name = nazv->isChecked();
+        options.texts.type = Typ->isChecked();
+        options.texts.unit = edt[Captions::Unit]->text();
+        Gauge1->setProgress(0);
+        Gauge1->show();
+        // Painting every plan takes a moment on large projects; the gauge says so.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        try {
+            ProjectPdf::write(m_session, options, path);
+        } catch (...) {
+            Gauge1->hide();
+            throw;
+        }
+        Gauge1->hide();
+        Dialogs::message(this, Dialogs::Kind::Information, u"Печать в PDF"_s, u"Планы сохранены в «%1»."_s.arg(path));
+        Dialogs::openDocument(path);
+    });
+}

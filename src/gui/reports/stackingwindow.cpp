@@ -1,0 +1,186 @@
+#include "gui/reports/stackingwindow.h"
+
+#include "core/base/metrolaerror.h"
+#include "core/base/numbertext.h"
+#include "core/model/projectsession.h"
+#include "core/reports/planpdf.h"
+#include "gui/widgets/dialogs.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDate>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kMargin = 12;
+
+} // namespace
+
+StackingView::StackingView(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(u"StackingView"_s);
+    setMouseTracking(true);
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::white);
+    setPalette(p);
+}
+
+void StackingView::setPlan(StackingPlan plan, bool equalLength)
+{
+    m_plan = std::move(plan);
+    m_equalLength = equalLength;
+    updateGeometry();
+    update();
+}
+
+QRectF StackingView::drawingArea() const
+{
+    return QRectF(rect()).adjusted(kMargin, kMargin, -kMargin, -kMargin);
+}
+
+QSize StackingView::sizeHint() const
+{
+    // A row per plan and a few legend lines.
+    const int rows = int(m_plan.bars.size());
+    const int legendLines = int(m_plan.legend().size()) / 3 + 1;
+    return {760, 2 * kMargin + rows * 36 + 8 + legendLines * 16};
+}
+
+void StackingView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    m_plan.paint(painter, drawingArea(), m_equalLength);
+}
+
+void StackingView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const auto [bar, block] = m_plan.blockAt(drawingArea(), m_equalLength, event->position());
+    if (bar >= 0)
+        Q_EMIT blockClicked(bar, block);
+}
+
+bool StackingView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const auto [bar, block] = m_plan.blockAt(drawingArea(), m_equalLength, help->pos());
+        if (bar < 0) {
+            QToolTip::hideText();
+            event->ignore();
+            return true;
+        }
+        const StackingPlan::Bar &b = m_plan.bars[size_t(bar)];
+        const StackingPlan::Block &k = b.blocks[size_t(block)];
+        const double share = b.area > 0 ? k.area * 100.0 / b.area : 0;
+        QToolTip::showText(help->globalPos(),
+                           u"%1\n%2: %3 пом., %4 (%5 % плана)"_s.arg(k.caption, b.plan)
+                               .arg(k.rows.size())
+                               .arg(NumberText::format(k.area), NumberText::formatShare(share)),
+                           this);
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+StackingWindow::StackingWindow(ProjectSession &session, std::function<bool(int row)> isCommon, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_session(session)
+    , m_isCommon(std::move(isCommon))
+{
+    setObjectName(u"StackingWindow"_s);
+    setWindowTitle(u"Этажи"_s);
+    auto *layout = new QVBoxLayout(this);
+    auto *controls = new QHBoxLayout;
+    ColouringBox = new QComboBox(this);
+    ColouringBox->setObjectName(u"ColouringBox"_s);
+    ColouringBox->addItems({u"По арендаторам"_s, u"По типу"_s});
+    EqualLengthBox = new QCheckBox(u"100 %"_s, this);
+    EqualLengthBox->setObjectName(u"EqualLengthBox"_s);
+    EqualLengthBox->setToolTip(u"Все полосы одной длины: доли внутри этажа"_s);
+    CopyButton = new QPushButton(u"Копировать картинку"_s, this);
+    CopyButton->setObjectName(u"CopyButton"_s);
+    PdfButton = new QPushButton(u"Экспорт в PDF…"_s, this);
+    PdfButton->setObjectName(u"PdfButton"_s);
+    controls->addWidget(ColouringBox);
+    controls->addWidget(EqualLengthBox);
+    controls->addStretch();
+    controls->addWidget(CopyButton);
+    controls->addWidget(PdfButton);
+    layout->addLayout(controls);
+    auto *scroll = new QScrollArea(this);
+    View = new StackingView;
+    scroll->setWidget(View);
+    scroll->setWidgetResizable(true);
+    layout->addWidget(scroll, 1);
+    resize(820, 420);
+
+    connect(ColouringBox, &QComboBox::currentIndexChanged, this, &StackingWindow::refresh);
+    connect(EqualLengthBox, &QCheckBox::toggled, this, &StackingWindow::refresh);
+    connect(CopyButton, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setImage(picture()); });
+    connect(PdfButton, &QPushButton::clicked, this, &StackingWindow::exportPdf);
+    connect(View, &StackingView::blockClicked, this, [this](int bar, int block) {
+        const StackingPlan::Bar &b = View->plan().bars[size_t(bar)];
+        const std::vector<int> &rows = b.blocks[size_t(block)].rows;
+        Q_EMIT roomsActivated(b.plan, QList<int>(rows.begin(), rows.end()));
+    });
+    refresh();
+}
+
+void StackingWindow::refresh()
+{
+    const auto colouring = ColouringBox->currentIndex() == 1 ? StackingPlan::Colouring::Types
+                                                             : StackingPlan::Colouring::Tenants;
+    View->setPlan(StackingPlan::build(m_session.table(), m_session.captions(), m_session.plans().names(), colouring,
+                                      m_isCommon),
+                  EqualLengthBox->isChecked());
+}
+
+QImage StackingWindow::picture() const
+{
+    QImage image(View->size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    View->plan().paint(painter, View->drawingArea(), EqualLengthBox->isChecked());
+    return image;
+}
+
+void StackingWindow::exportPdf()
+{
+    QFileDialog dialog(this, u"Экспорт этажей в PDF"_s);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(u"PDF (*.pdf)"_s);
+    dialog.setDefaultSuffix(u"pdf"_s);
+    const QString path = Dialogs::chooseFile(&dialog);
+    if (path.isEmpty())
+        return;
+    PlanPdf::Document document;
+    document.archive = m_session.lastArchive.isEmpty() ? u"Новый проект"_s : QFileInfo(m_session.lastArchive).fileName();
+    document.date = QDate::currentDate();
+    document.stacking = View->plan();
+    try {
+        PlanPdf::write(document, path);
+    } catch (const MetrolaError &error) {
+        Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, error.message());
+        return;
+    }
+    Dialogs::message(this, Dialogs::Kind::Information, u"Этажи"_s, u"Этажи сохранены в «%1»."_s.arg(path));
+}

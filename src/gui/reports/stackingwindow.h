@@ -1,0 +1,72 @@
+#pragma once
+
+#include "core/reports/stackingplan.h"
+
+#include <QList>
+#include <QWidget>
+
+#include <functional>
+
+class ProjectSession;
+class QCheckBox;
+class QComboBox;
+class QPushButton;
+
+// The bars of the stacking plan, drawn as the PDF page draws them; a block under the pointer
+// names itself in a tooltip, a click on it is passed on.
+class StackingView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit StackingView(QWidget *parent = nullptr);
+    void setPlan(StackingPlan plan, bool equalLength);
+    const StackingPlan &plan() const { return m_plan; }
+    // The area paint() draws into: the widget less a margin.
+    QRectF drawingArea() const;
+    QSize sizeHint() const override;
+
+Q_SIGNALS:
+    void blockClicked(int bar, int block);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    StackingPlan m_plan;
+    bool m_equalLength = false;
+};
+
+// "Этажи": one bar per plan split by tenant (or by type), kept up to date with the records.
+// Clicking a block asks the main window to show that plan with the block's rooms; the picture
+// can be copied or exported as a PDF page.
+class StackingWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // isCommon tells the records of common areas; none without it.
+    explicit StackingWindow(ProjectSession &session, std::function<bool(int row)> isCommon = {},
+                            QWidget *parent = nullptr);
+
+    void refresh();
+    // The bars as a picture of the view's size.
+    QImage picture() const;
+
+    QComboBox *ColouringBox = nullptr;
+    QCheckBox *EqualLengthBox = nullptr;
+    QPushButton *CopyButton = nullptr;
+    QPushButton *PdfButton = nullptr;
+    StackingView *View = nullptr;
+
+Q_SIGNALS:
+    void roomsActivated(const QString &plan, const QList<int> &rows);
+
+private:
+    void exportPdf();
+
+    ProjectSession &m_session;
+    std::function<bool(int row)> m_isCommon;
+};
