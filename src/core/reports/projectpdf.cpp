@@ -54,7 +54,7 @@ void write(const ProjectSession &session, const Options &options, const QString 
         plan.plan = planId;
         const QImage keys = paintedPlan(session, planId);
         DisplayColours colours;
-        colours.assign(PlanColouring::pairs(table, planId, view));
+        colours.assign(PlanColouring::pairs(table, planId, view, session.roomFlags()));
         if (colours.isEmpty()) {
             plan.image = keys;
         } else {
@@ -62,20 +62,27 @@ void write(const ProjectSession &session, const Options &options, const QString 
             colours.map(keys, keys.rect(), plan.image, QPoint(0, 0));
         }
         plan.legend = view == PlanView::ByTenant ? PlanColouring::tenantLegend(table, planId)
-                                                 : PlanColouring::legend(table, session.captions(), planId, view);
+                                                 : PlanColouring::legend(table, session.captions(), planId, view,
+                                                                         session.roomFlags());
         if (const auto scale = session.scales().scale(planId))
             plan.metresPerPixel = scale->metresPerPixel;
         return plan;
     };
+    const RoomFlags &flags = session.roomFlags();
+    const std::function<bool(int)> flagged = [&](int row) {
+        return flags.isCommonKey(table.cellText(RecordTable::ColourKey, row));
+    };
     document.stacking = StackingPlan::build(table, session.captions(), order,
                                             view == PlanView::ByType ? StackingPlan::Colouring::Types
                                                                      : StackingPlan::Colouring::Tenants,
-                                            options.isCommon);
-    const ComplexSummary summary = ComplexSummary::of(table, order);
-    document.summaryHeader = ComplexSummary::planHeader(session.captions());
+                                            options.isCommon ? options.isCommon : flagged);
+    // The plan table as the summary shows it: vacancy of usable rooms, and the load factors
+    // when some room is common.
+    const ComplexSummary summary = ComplexSummary::of(table, order, flags);
+    document.summaryHeader = ComplexSummary::planHeader(session.captions(), false, summary.hasCommon);
     for (const ComplexSummary::Figures &figures : summary.plans)
-        document.summaryRows.push_back(ComplexSummary::planCells(figures));
-    document.summaryRows.push_back(ComplexSummary::planCells(summary.total));
+        document.summaryRows.push_back(ComplexSummary::planCells(figures, false, summary.hasCommon));
+    document.summaryRows.push_back(ComplexSummary::planCells(summary.total, false, summary.hasCommon));
     PlanPdf::write(document, path);
 }
 

@@ -21,7 +21,8 @@ struct Options
     QStringList plans; // in this order; empty: every plan in tab order
     PlanPdf::Paper paper = PlanPdf::Paper::A4;
     PlacementPicture::Options texts;
-    // Tells the records of common areas (the stacking plan's grey); none without it.
+    // Tells the records of common areas (the stacking plan's grey); without it, the rooms the
+    // session's flags mark common.
     std::function<bool(int row)> isCommon;
 };
 

@@ -14,7 +14,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr QRgb kCommon = 0xff969696;
+// The grey the plan's vacancy view gives common areas, so they look alike everywhere.
+constexpr QRgb kCommon = PlanColouring::kCommon;
 
 // Row geometry as paint() lays it out, in points of the paint device.
 constexpr double kRowHeight = 28;

@@ -18,7 +18,10 @@ void Form1::showStackingPlan()
         if (!Stacking) {
             // A window of its own, like the summary: kept above the main window it would hide
             // the rooms it asks the main window to show. ~Form1 deletes it.
-            Stacking = new StackingWindow(m_session);
+            Stacking = new StackingWindow(m_session, [this](int row) {
+                return m_session.roomFlags().isCommonKey(m_session.table().cellText(RecordTable::ColourKey, row));
+            });
+            connect(this, &Form1::roomFlagsChanged, Stacking, &StackingWindow::refresh);
             connect(Stacking, &StackingWindow::roomsActivated, this, &Form1::showRooms);
             connect(&m_session.table(), &QAbstractItemModel::dataChanged, Stacking, &StackingWindow::refresh);
             connect(&m_session.table(), &QAbstractItemModel::modelReset, Stacking, &StackingWindow::refresh);
