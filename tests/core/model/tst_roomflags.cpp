@@ -49,20 +49,6 @@ private Q_SLOTS:
         QCOMPARE(RoomFlags::parse(written), flags);
     }
 
-    void keyCellsAsTheTableReadsThem()
-    {
-        RoomFlags flags;
-        QVERIFY(!flags.isDecided());
-        flags.setCommon(42, true);
-        QVERIFY(flags.isDecided());
-        QVERIFY(flags.isCommonKey(u" 42"_s));
-        QVERIFY(!flags.isCommonKey(u"42x"_s));
-        QVERIFY(!flags.isCommonKey(u"-42"_s));
-        flags.setCommon(42, false);
-        QVERIFY(flags.isEmpty());
-        QVERIFY(flags.isDecided());
-    }
-
     void orphansAreDroppedByKey()
     {
         RecordTable table;
