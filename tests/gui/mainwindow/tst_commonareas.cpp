@@ -2,6 +2,7 @@
 #include "core/reports/plancolouring.h"
 #include "gui/mainwindow/form1.h"
 #include "gui/plan/plancanvas.h"
+#include "gui/reports/stackingwindow.h"
 #include "gui/reports/summarywindow.h"
 #include "messagelog.h"
 #include "testrecord.h"
@@ -110,6 +111,12 @@ private Q_SLOTS:
         QCOMPARE(tenant->text(5), u"85,71"_s);
         QCOMPARE(summary->TenantTable->topLevelItem(2)->text(0), ComplexSummary::commonCaption());
         QTRY_COMPARE(shownAt(form, kC), PlanColouring::kCommon);
+        // The stacking plan follows the flags too: Т1, the vacant office, then the corridor.
+        form.showStackingPlan();
+        const auto &blocks = form.Stacking->View->plan().bars.at(0).blocks;
+        QCOMPARE(blocks.size(), size_t(3));
+        QCOMPARE(blocks[2].kind, StackingPlan::Kind::Common);
+        QCOMPARE(blocks[2].colour, PlanColouring::kCommon);
         QVERIFY(m_log.texts.isEmpty());
     }
 
