@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTimer>
 #include <QTreeWidget>
@@ -100,6 +101,8 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
 {
     setObjectName(u"SummaryWindow"_s);
     setWindowTitle(u"Сводка"_s);
+    // A window to glance at and put away: Escape closes it, as it does a dialog.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
     auto *layout = new QVBoxLayout(this);
     auto *splitter = new QSplitter(Qt::Vertical, this);
     splitter->setChildrenCollapsible(false);
