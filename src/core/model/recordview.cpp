@@ -66,10 +66,12 @@ bool RecordView::lessThan(const QModelIndex &left, const QModelIndex &right) con
 {
     const int a = left.row() + 1;
     const int b = right.row() + 1;
+    if (a == b)
+        return false;
     // The view reverses the comparison for a descending sort; the EntryRow stays last either way.
     const bool ascending = sortOrder() == Qt::AscendingOrder;
     if (a == m_table.entryRow() || b == m_table.entryRow())
-        return (b == m_table.entryRow()) == ascending && a != b;
+        return (b == m_table.entryRow()) == ascending;
     const int column = left.column();
     const QString &x = m_table.cellText(column, a);
     const QString &y = m_table.cellText(column, b);
