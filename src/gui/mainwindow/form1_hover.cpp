@@ -149,8 +149,6 @@ void Form1::Button2Click()
         if (last >= 1 && !table.cellText(RecordTable::ColourKey, last).isEmpty())
             label = labelPoint(table, last);
         const std::optional<RecordTable::Row> removed = table.removeLastRecord();
-        if (removed)
-            session().setModified(true);
         if (!removed || (*removed)[RecordTable::PlanId] != session().currentPlan())
             return;
         refreshPlanRect(FloodFill().fill(session().planImage(), label, ColourKey::toRgb(session().restoreColour)));

@@ -59,8 +59,6 @@ void Form1::BitBtn1Click()
         if (r > 1 && r < table.tableRows() - 1) {
             table.swapRows(r, r - 1);
             followSwap(BlinkRow, r, r - 1);
-            // The description file keeps the records in this order.
-            session().setModified(true);
         }
         if (r >= 1)
             selectRow(std::max(1, r - 1));
@@ -76,7 +74,6 @@ void Form1::BitBtn2Click()
         if (r > 0 && r < table.tableRows() - 2) {
             table.swapRows(r, r + 1);
             followSwap(BlinkRow, r, r + 1);
-            session().setModified(true);
         }
         if (r >= 1)
             selectRow(std::min(table.entryRow(), r + 1));

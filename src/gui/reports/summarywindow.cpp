@@ -19,8 +19,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QKeyEvent>
 #include <QSet>
-#include <QShortcut>
 #include <QSplitter>
 #include <QTimer>
 #include <QTreeWidget>
@@ -101,8 +101,6 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
 {
     setObjectName(u"SummaryWindow"_s);
     setWindowTitle(u"Сводка"_s);
-    // A window to glance at and put away: Escape closes it, as it does a dialog.
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
     auto *layout = new QVBoxLayout(this);
     auto *splitter = new QSplitter(Qt::Vertical, this);
     splitter->setChildrenCollapsible(false);
@@ -445,4 +443,14 @@ void SummaryWindow::itemActivated(QTreeWidgetItem *it)
     const QVariant row = it ? it->data(0, RowRole) : QVariant();
     if (row.isValid() && row.toInt() > 0)
         Q_EMIT roomActivated(row.toInt());
+}
+
+void SummaryWindow::keyPressEvent(QKeyEvent *event)
+{
+    // A window to glance at and put away: Escape closes it, as it does a dialog.
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
