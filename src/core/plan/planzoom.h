@@ -36,9 +36,10 @@ public:
     // The factor that shows all of the plan in the area, never above the maximum.
     static double fitting(QSize planSize, QSize area);
     // Draws the view pixels of viewRect into target (at its top left; it must be at least
-    // viewRect's size): each view pixel takes its plan pixel's display colour, without
-    // smoothing, so pixels stay sharp when enlarged and thin walls never blur. View pixels
-    // beyond the plan are left as they are.
+    // viewRect's size) in display colours, without smoothing: enlarged, each view pixel takes
+    // its plan pixel, so pixels stay sharp; reduced, it takes the darkest plan pixel of the
+    // block it covers, so thin walls stay in view. View pixels beyond the plan are left as
+    // they are.
     void render(const QImage &plan, const DisplayColours &colours, const QRect &viewRect, QImage &target) const;
 
 private:

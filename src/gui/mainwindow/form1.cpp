@@ -144,7 +144,7 @@ void Form1::repaintRooms()
     try {
         refreshPlanRect(m_session.repaintPlanRooms());
     } catch (...) {
-        Image1->update();
+        Image1->planChanged();
         throw;
     }
 }

@@ -21,12 +21,18 @@ void PlanCanvas::setImage(const QImage *image)
 void PlanCanvas::imageReplaced()
 {
     resize(m_image && !m_image->isNull() ? m_zoom.viewSize(m_image->size()) : QSize(0, 0));
-    update();
+    planChanged();
 }
 
 void PlanCanvas::setColours(const DisplayColours *colours)
 {
     m_colours = colours;
+    planChanged();
+}
+
+void PlanCanvas::planChanged()
+{
+    m_stale = QRegion(rect());
     update();
 }
 
@@ -38,8 +44,11 @@ void PlanCanvas::setZoom(double factor)
 
 void PlanCanvas::updatePlanRect(const QRect &planRect)
 {
-    if (!planRect.isEmpty())
-        update(m_zoom.toView(planRect));
+    if (planRect.isEmpty())
+        return;
+    const QRect view = m_zoom.toView(planRect);
+    m_stale += view;
+    update(view);
 }
 
 void PlanCanvas::paintEvent(QPaintEvent *event)
@@ -56,6 +65,24 @@ void PlanCanvas::paintEvent(QPaintEvent *event)
         return;
     }
     static const DisplayColours none;
+    const DisplayColours &colours = plain ? none : *m_colours;
+    if (m_zoom.factor() < 1.0) {
+        if (m_reduced.size() != size()) {
+            m_reduced = QImage(size(), QImage::Format_RGB32);
+            m_stale = QRegion(rect());
+        }
+        const QRegion due = event->region().intersected(m_stale);
+        for (const QRect &part : due) {
+            // A view onto the part of the kept image, drawn in place.
+            QImage into(m_reduced.bits() + part.top() * m_reduced.bytesPerLine() + part.left() * 4, part.width(),
+                        part.height(), m_reduced.bytesPerLine(), QImage::Format_RGB32);
+            m_zoom.render(*m_image, colours, part, into);
+        }
+        m_stale -= due;
+        for (const QRect &part : event->region())
+            painter.drawImage(part.topLeft(), m_reduced, part);
+        return;
+    }
     // Only what is exposed is drawn: a fill or a blink costs the room's box, not the plan.
     for (const QRect &rect : event->region()) {
         const QRect part = rect.intersected(this->rect());
@@ -64,7 +91,7 @@ void PlanCanvas::paintEvent(QPaintEvent *event)
         if (m_mapped.width() < part.width() || m_mapped.height() < part.height())
             m_mapped = QImage(std::max(m_mapped.width(), part.width()), std::max(m_mapped.height(), part.height()),
                               QImage::Format_RGB32);
-        m_zoom.render(*m_image, plain ? none : *m_colours, part, m_mapped);
+        m_zoom.render(*m_image, colours, part, m_mapped);
         painter.drawImage(part.topLeft(), m_mapped, QRect(QPoint(0, 0), part.size()));
     }
 }

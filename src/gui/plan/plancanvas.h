@@ -10,8 +10,10 @@ class DisplayColours;
 // Image1: shows the plan at a zoom factor and reports mouse events in plan pixels. Every
 // conversion between plan and widget pixels goes through zoom(), so what is drawn over the
 // plan (markers, the scale line, proposals) and what the pointer hits agree at any factor.
-// It paints the image it is given, through a display colour table when one is set; callers
-// call updatePlanRect() with the changed box, and only that box is mapped again.
+// It paints the image it is given, through a display colour table when one is set. Whoever
+// changes the image's pixels calls updatePlanRect() with the changed box (only that box is
+// drawn again), or planChanged() after changing the colour table or much of the image; a plain
+// update() only repaints, for what is drawn over the plan.
 class PlanCanvas : public QWidget
 {
     Q_OBJECT
@@ -34,6 +36,7 @@ public:
     QPoint toWidget(QPoint planPoint) const { return m_zoom.toView(planPoint); }
     // Repaints the widget pixels that show part of the plan rect.
     void updatePlanRect(const QRect &planRect);
+    void planChanged();
 
 Q_SIGNALS:
     void mouseDown(Qt::MouseButton button, int x, int y);
@@ -53,4 +56,8 @@ private:
     const DisplayColours *m_colours = nullptr;
     PlanZoom m_zoom;
     QImage m_mapped; // scratch for the mapped part of a paint
+    // Reduced, a view pixel stands for a block of plan pixels, which costs more than a repaint
+    // may: the reduced view is kept, and only its stale parts are drawn again.
+    QImage m_reduced;
+    QRegion m_stale;
 };
