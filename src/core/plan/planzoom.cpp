@@ -116,22 +116,27 @@ void PlanZoom::render(const QImage &plan, const DisplayColours &colours, const Q
                 line[x] = source[columns[static_cast<size_t>(x)].first];
         } else {
             // Reduced, a view pixel covers a block of plan pixels and shows the darkest of them,
-            // so a wall one pixel thin never drops out of the view.
-            for (int x = 0; x < shown.width(); ++x) {
-                const auto [first, end] = columns[static_cast<size_t>(x)];
-                QRgb best = source[first];
-                int bestDark = darkness(best);
-                for (int r = firstRow; r < endRow; ++r) {
-                    const auto *row = reinterpret_cast<const QRgb *>(plan.constScanLine(r));
+            // so a wall one pixel thin never drops out of the view. The block's rows are read one
+            // after the other, each along its length; runs of one colour are judged once.
+            for (int x = 0; x < shown.width(); ++x)
+                line[x] = source[columns[static_cast<size_t>(x)].first];
+            for (int r = firstRow; r < endRow; ++r) {
+                const auto *row = reinterpret_cast<const QRgb *>(plan.constScanLine(r));
+                for (int x = 0; x < shown.width(); ++x) {
+                    const auto [first, end] = columns[static_cast<size_t>(x)];
+                    QRgb best = line[x];
+                    int bestDark = darkness(best);
                     for (int c = first; c < end; ++c) {
+                        if (row[c] == best)
+                            continue;
                         const int dark = darkness(row[c]);
                         if (dark > bestDark) {
                             bestDark = dark;
                             best = row[c];
                         }
                     }
+                    line[x] = best;
                 }
-                line[x] = best;
             }
         }
         // Mapped in place: the colour table reads each run before it writes it.

@@ -70,7 +70,7 @@ void Form1::refreshColouring()
         Legend->setItems(PlanColouring::legend(m_session.table(), m_session.captions(), plan, m_view),
                          m_session.captions()[Captions::Unit]);
     }
-    Image1->planChanged();
+    Image1->coloursChanged();
     if (Summary)
         Summary->scheduleRefresh(); // captions may have changed
 }

@@ -27,7 +27,7 @@ void PlanCanvas::imageReplaced()
 void PlanCanvas::setColours(const DisplayColours *colours)
 {
     m_colours = colours;
-    planChanged();
+    update();
 }
 
 void PlanCanvas::planChanged()
@@ -76,11 +76,20 @@ void PlanCanvas::paintEvent(QPaintEvent *event)
             // A view onto the part of the kept image, drawn in place.
             QImage into(m_reduced.bits() + part.top() * m_reduced.bytesPerLine() + part.left() * 4, part.width(),
                         part.height(), m_reduced.bytesPerLine(), QImage::Format_RGB32);
-            m_zoom.render(*m_image, colours, part, into);
+            m_zoom.render(*m_image, none, part, into);
         }
         m_stale -= due;
-        for (const QRect &part : event->region())
-            painter.drawImage(part.topLeft(), m_reduced, part);
+        for (const QRect &part : event->region()) {
+            if (plain) {
+                painter.drawImage(part.topLeft(), m_reduced, part);
+                continue;
+            }
+            if (m_mapped.width() < part.width() || m_mapped.height() < part.height())
+                m_mapped = QImage(std::max(m_mapped.width(), part.width()), std::max(m_mapped.height(), part.height()),
+                                  QImage::Format_RGB32);
+            colours.map(m_reduced, part, m_mapped, QPoint(0, 0));
+            painter.drawImage(part.topLeft(), m_mapped, QRect(QPoint(0, 0), part.size()));
+        }
         return;
     }
     // Only what is exposed is drawn: a fill or a blink costs the room's box, not the plan.

@@ -12,8 +12,8 @@ class DisplayColours;
 // plan (markers, the scale line, proposals) and what the pointer hits agree at any factor.
 // It paints the image it is given, through a display colour table when one is set. Whoever
 // changes the image's pixels calls updatePlanRect() with the changed box (only that box is
-// drawn again), or planChanged() after changing the colour table or much of the image; a plain
-// update() only repaints, for what is drawn over the plan.
+// drawn again), or planChanged() after changing much of the image; after changing the colour
+// table, coloursChanged(). A plain update() only repaints, for what is drawn over the plan.
 class PlanCanvas : public QWidget
 {
     Q_OBJECT
@@ -37,6 +37,7 @@ public:
     // Repaints the widget pixels that show part of the plan rect.
     void updatePlanRect(const QRect &planRect);
     void planChanged();
+    void coloursChanged() { update(); }
 
 Q_SIGNALS:
     void mouseDown(Qt::MouseButton button, int x, int y);
@@ -57,7 +58,8 @@ private:
     PlanZoom m_zoom;
     QImage m_mapped; // scratch for the mapped part of a paint
     // Reduced, a view pixel stands for a block of plan pixels, which costs more than a repaint
-    // may: the reduced view is kept, and only its stale parts are drawn again.
+    // may: the reduced view is kept in key colours, only its stale parts are reduced again, and
+    // each paint maps it to display colours.
     QImage m_reduced;
     QRegion m_stale;
 };
