@@ -157,6 +157,8 @@ public:
     QColorDialog *ColorDialog1 = nullptr;
     // Plan colouring: the view selector in the bottom strip and the legend over the plan.
     QComboBox *ViewMode = nullptr;
+    // The zoom in percent, beside the selector.
+    QLabel *ZoomLabel = nullptr;
     PlanLegend *Legend = nullptr;
     // The summary: its button on the tool panel and the window, made when first opened.
     QToolButton *SummaryButton = nullptr;
@@ -325,6 +327,7 @@ private:
     void refreshRowMoves();
     int gridExtraRoom() const;
     bool zoomByWheel(QWheelEvent &wheel);
+    void applyZoom(double factor);
     void stepZoom(int steps, QPoint anchor);
     QPoint planAreaCentre() const;
     static QSettings settings();

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSettings>
+#include <QShortcut>
 #include <QTableView>
 #include <QToolButton>
 
@@ -41,6 +42,18 @@ void Form1::buildSearch()
     menuBar()->setCornerWidget(box, Qt::TopRightCorner);
     connect(SearchField, &QLineEdit::textChanged, this, &Form1::SearchFieldChange);
     connect(SearchField, &QLineEdit::returnPressed, this, &Form1::SearchFieldEnter);
+    // Down walks from the field into the matches, where Enter or a double click shows one.
+    auto *intoGrid = new QShortcut(QKeySequence(Qt::Key_Down), SearchField, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(intoGrid, &QShortcut::activated, this, [this] {
+        if (!StringGrid1->currentIndex().isValid() && m_recordView->rowCount() > 0)
+            StringGrid1->setCurrentIndex(m_recordView->index(0, 0));
+        StringGrid1->setFocus(Qt::ShortcutFocusReason);
+    });
+    // Enter on a row of the grid shows it, as a double click does.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto *show = new QShortcut(QKeySequence(key), StringGrid1, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(show, &QShortcut::activated, this, &Form1::StringGrid1DblClick);
+    }
 
     // Sorting is for viewing: a third click on a header gives the table's own order back.
     QHeaderView *header = StringGrid1->horizontalHeader();

@@ -4,12 +4,15 @@
 
 #include "gui/plan/plancanvas.h"
 
+#include <QLabel>
 #include <QScrollBar>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -45,11 +48,17 @@ void Form1::setZoom(double factor, QPoint anchor)
     factor = std::clamp(factor, minimumZoom(), PlanZoom::kMaximum);
     // The plan point under the anchor, in plan pixels with their fractions.
     const QPointF plan = QPointF(anchor + QPoint(HorzScrollBar->value(), VertScrollBar->value())) / old;
-    Image1->setZoom(factor);
-    layoutPlanArea();
+    applyZoom(factor);
     const QPointF scroll = plan * zoomFactor() - QPointF(anchor);
     HorzScrollBar->setValue(int(std::lround(scroll.x())));
     VertScrollBar->setValue(int(std::lround(scroll.y())));
+}
+
+void Form1::applyZoom(double factor)
+{
+    Image1->setZoom(factor);
+    ZoomLabel->setText(u"%1 %"_s.arg(std::lround(zoomFactor() * 100)));
+    layoutPlanArea();
 }
 
 void Form1::stepZoom(int steps, QPoint anchor)
@@ -85,8 +94,7 @@ void Form1::zoomFit()
 {
     // Here "fit" may enlarge a small plan too, up to the maximum.
     const double fit = PlanZoom::fitting(m_session.planImage().size(), PlanArea->size());
-    Image1->setZoom(fit);
-    layoutPlanArea();
+    applyZoom(fit);
     HorzScrollBar->setValue(0);
     VertScrollBar->setValue(0);
 }
