@@ -126,6 +126,7 @@ void Form1::FormResize()
 
 void Form1::refreshPlanView()
 {
+    m_zoomAnchor.reset();
     Image1->imageReplaced();
     Label1->setText(m_session.currentPlan());
     selectShownPlanTab();

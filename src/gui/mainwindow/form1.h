@@ -354,4 +354,14 @@ private:
     int m_gridExtra = 0;
     // Ctrl+wheel turns too small to make a zoom step yet.
     int m_zoomRest = 0;
+    // The plan point a run of zoom steps keeps under the pointer, while the pointer stays and
+    // nothing else scrolls: a step that could not scroll far enough (the plan narrower than
+    // the view) must not shift the point for the steps after it.
+    struct ZoomAnchor
+    {
+        QPoint view;
+        QPointF plan;
+    };
+    std::optional<ZoomAnchor> m_zoomAnchor;
+    bool m_zooming = false;
 };

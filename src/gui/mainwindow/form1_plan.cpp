@@ -46,11 +46,15 @@ void Form1::TabSet1Change(int index)
 void Form1::HorzScrollBarChange(int position)
 {
     Image1->move(-position, Image1->y());
+    if (!m_zooming)
+        m_zoomAnchor.reset();
 }
 
 void Form1::VertScrollBarChange(int position)
 {
     Image1->move(Image1->x(), -position);
+    if (!m_zooming)
+        m_zoomAnchor.reset();
 }
 
 void Form1::SpeedButton1Click()

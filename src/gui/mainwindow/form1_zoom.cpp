@@ -47,11 +47,15 @@ void Form1::setZoom(double factor, QPoint anchor)
     const double old = zoomFactor();
     factor = std::clamp(factor, minimumZoom(), PlanZoom::kMaximum);
     // The plan point under the anchor, in plan pixels with their fractions.
-    const QPointF plan = QPointF(anchor + QPoint(HorzScrollBar->value(), VertScrollBar->value())) / old;
+    if (!m_zoomAnchor || m_zoomAnchor->view != anchor)
+        m_zoomAnchor = ZoomAnchor{anchor, QPointF(anchor + QPoint(HorzScrollBar->value(), VertScrollBar->value())) / old};
+    const QPointF plan = m_zoomAnchor->plan;
+    m_zooming = true;
     applyZoom(factor);
     const QPointF scroll = plan * zoomFactor() - QPointF(anchor);
     HorzScrollBar->setValue(int(std::lround(scroll.x())));
     VertScrollBar->setValue(int(std::lround(scroll.y())));
+    m_zooming = false;
 }
 
 void Form1::applyZoom(double factor)
@@ -97,6 +101,7 @@ void Form1::zoomFit()
     applyZoom(fit);
     HorzScrollBar->setValue(0);
     VertScrollBar->setValue(0);
+    m_zoomAnchor.reset();
 }
 
 bool Form1::zoomByWheel(QWheelEvent &wheel)
