@@ -75,7 +75,7 @@ opened_or_replace() {
   local n question
   for ((n = 0; n < 100; n++)); do
     title_has "— $(basename "$1")" && sleep 0.5 && return 0
-    question=$(xdotool search --onlyvisible --name "^Файл уже существует$" 2>/dev/null | head -n1)
+    question=$(xdotool search --onlyvisible --name "^Файл уже существует$" 2>/dev/null | head -n1 || true)
     if [ -n "$question" ]; then
       xdotool windowactivate --sync "$question" key Return
       sleep 0.3

@@ -281,6 +281,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void changeEvent(QEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
@@ -364,4 +365,6 @@ private:
     };
     std::optional<ZoomAnchor> m_zoomAnchor;
     bool m_zooming = false;
+    // The files of the drag over the window, as it entered.
+    QStringList m_draggedFiles;
 };

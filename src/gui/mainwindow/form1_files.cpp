@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSettings>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -149,17 +150,31 @@ void Form1::refreshTitle()
 
 void Form1::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!localFiles(event->mimeData()).isEmpty())
+    m_draggedFiles = localFiles(event->mimeData());
+    if (!m_draggedFiles.isEmpty())
+        event->acceptProposedAction();
+}
+
+void Form1::dragMoveEvent(QDragMoveEvent *event)
+{
+    // Told at every move, or the dragging program may take the drop as refused.
+    if (!m_draggedFiles.isEmpty())
         event->acceptProposedAction();
 }
 
 void Form1::dropEvent(QDropEvent *event)
 {
-    const QStringList paths = localFiles(event->mimeData());
+    // Some dragging programs hand the data over only once, when the drag enters.
+    QStringList paths = localFiles(event->mimeData());
+    if (paths.isEmpty())
+        paths = m_draggedFiles;
+    m_draggedFiles.clear();
     if (paths.isEmpty())
         return;
     event->acceptProposedAction();
-    openDroppedFiles(paths);
+    // After the drop is over: the opening may ask questions, and the program the files came
+    // from waits for the drop to end.
+    QTimer::singleShot(0, this, [this, paths] { openDroppedFiles(paths); });
 }
 
 void Form1::openDroppedFiles(const QStringList &paths)
