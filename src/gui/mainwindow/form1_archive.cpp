@@ -174,4 +174,7 @@ void Form1::applyFinishedLock()
     for (QWidget *w : std::initializer_list<QWidget *>{Button2, Button1, Shape1, Shape2, SpeedButton1,
                                                         Button4, Bevels[3]})
         w->setVisible(!finished);
+    // The menu's ways to the hidden commands are locked with them.
+    UndoAction->setEnabled(!finished);
+    NewPlanAction->setEnabled(!finished);
 }

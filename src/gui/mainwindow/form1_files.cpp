@@ -190,6 +190,9 @@ void Form1::openDroppedFiles(const QStringList &paths)
         if (!opened)
             return;
     }
+    // A finished project takes no new plans: its "Новый План" is hidden.
+    if (m_session.table().isFinished())
+        return;
     for (const QString &path : paths)
         if (!isArchive(path))
             guard([&] { addPlanFile(path); });

@@ -45,12 +45,12 @@ QImage wallPlan()
     return plan;
 }
 
-QString writeArchive(const QString &path, const QString &firstTenant = u"ООО Бета"_s)
+QString writeArchive(const QString &path, const QString &firstTenant = u"ООО Бета"_s, const QString &entryX = {})
 {
     const QString csv = u"Т;К;Н;Г;1;2;3;4;5;ед;;\r\nh;\r\n"
                         u"p.bmp;Зал;торг;10;"_s + firstTenant + u";;100;50;50;\r\n"
                         u"q.bmp;Склад;склд;20;ИП Альфа;;99;5;5;\r\n"
-                        u";;;;;;07.12.2026;;;\r\n"_s;
+                        u";;;;;;07.12.2026;"_s + entryX + u";;\r\n"_s;
     QImage small(30, 20, QImage::Format_RGB32);
     small.fill(Qt::white);
     ZipWriter writer(path);
@@ -218,6 +218,22 @@ private Q_SLOTS:
         QVERIFY(form->isWindowModified());
     }
 
+    // The undo and new-plan commands a finished project hides stay shut in the menu and for
+    // dropped images.
+    void finishedProjectLocksTheMenuToo()
+    {
+        Form1 form(programDir());
+        m_chosenFile = writeArchive(file(u"done.zip"_s), u"ООО Бета"_s, u"НЕРЕДАКТ"_s);
+        form.SpeedButton3Click();
+        QVERIFY(form.session().table().isFinished());
+        form.UndoAction->trigger();
+        QCOMPARE(form.session().table().recordCount(), 2);
+        QVERIFY(!form.NewPlanAction->isEnabled());
+        QVERIFY(wallPlan().save(file(u"extra.bmp"_s), "BMP"));
+        form.openDroppedFiles({file(u"extra.bmp"_s)});
+        QCOMPARE(form.session().currentPlan(), u"p.bmp"_s);
+    }
+
     void toolTipsShowTheShortcutBesideTheHint()
     {
         Form1 form(programDir());
@@ -275,6 +291,7 @@ private Q_SLOTS:
         QVERIFY(enter.isAccepted());
         QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(form.get(), &drop);
+        QCoreApplication::processEvents(); // the files are opened once the drop is over
 
         QCOMPARE(m_texts.filter(u"Сохранить изменения"_s).size(), unsaved ? 1 : 0);
         QCOMPARE(form->session().table().cellText(RecordTable::Tenant, 1),
