@@ -14,7 +14,8 @@ class DragSource : public QLabel
 {
 public:
     explicit DragSource(QList<QUrl> urls)
-        : QLabel(QStringLiteral("dragsource")), m_urls(std::move(urls))
+        : QLabel(QStringLiteral("dragsource"))
+        , m_urls(std::move(urls))
     {
         setWindowTitle(QStringLiteral("metrola-dragsource"));
         setAlignment(Qt::AlignCenter);

@@ -3,7 +3,9 @@
 #include "core/base/numbertext.h"
 
 RecordView::RecordView(RecordTable &table, const Captions &captions, QObject *parent)
-    : QSortFilterProxyModel(parent), m_table(table), m_captions(captions)
+    : QSortFilterProxyModel(parent)
+    , m_table(table)
+    , m_captions(captions)
 {
     setSourceModel(&table);
     // Rows are filtered in filterAcceptsRow, sorted in lessThan; a changed cell is placed again.

@@ -14,17 +14,18 @@ constexpr double kEpsilon = 1e-9;
 
 PlanZoom::PlanZoom(double factor)
     : m_factor(std::clamp(factor, 1.0 / 64, kMaximum))
-{
-}
+{}
 
 QPoint PlanZoom::toPlan(QPointF viewPoint) const
 {
-    return {int(std::floor(viewPoint.x() / m_factor + kEpsilon)), int(std::floor(viewPoint.y() / m_factor + kEpsilon))};
+    return {int(std::floor(viewPoint.x() / m_factor + kEpsilon)),
+            int(std::floor(viewPoint.y() / m_factor + kEpsilon))};
 }
 
 QPoint PlanZoom::toView(QPoint planPoint) const
 {
-    return {int(std::ceil(planPoint.x() * m_factor - kEpsilon)), int(std::ceil(planPoint.y() * m_factor - kEpsilon))};
+    return {int(std::ceil(planPoint.x() * m_factor - kEpsilon)),
+            int(std::ceil(planPoint.y() * m_factor - kEpsilon))};
 }
 
 QPointF PlanZoom::centreInView(QPoint planPoint) const
@@ -55,14 +56,16 @@ QSize PlanZoom::viewSize(QSize planSize) const
 {
     if (planSize.isEmpty())
         return {0, 0};
-    return {int(std::ceil(planSize.width() * m_factor - kEpsilon)), int(std::ceil(planSize.height() * m_factor - kEpsilon))};
+    return {int(std::ceil(planSize.width() * m_factor - kEpsilon)),
+            int(std::ceil(planSize.height() * m_factor - kEpsilon))};
 }
 
 double PlanZoom::fitting(QSize planSize, QSize area)
 {
     if (planSize.isEmpty() || area.isEmpty())
         return 1.0;
-    const double fit = std::min(double(area.width()) / planSize.width(), double(area.height()) / planSize.height());
+    const double fit =
+        std::min(double(area.width()) / planSize.width(), double(area.height()) / planSize.height());
     return std::min(fit, kMaximum);
 }
 
@@ -76,7 +79,8 @@ inline int darkness(QRgb p)
 
 } // namespace
 
-void PlanZoom::render(const QImage &plan, const DisplayColours &colours, const QRect &viewRect, QImage &target) const
+void PlanZoom::render(const QImage &plan, const DisplayColours &colours, const QRect &viewRect,
+                      QImage &target) const
 {
     const QRect shown = viewRect.intersected(QRect(QPoint(0, 0), viewSize(plan.size())));
     if (shown.isEmpty())
@@ -88,7 +92,8 @@ void PlanZoom::render(const QImage &plan, const DisplayColours &colours, const Q
     const bool reduced = m_factor < 1.0;
     const auto span = [this, reduced](int view, int limit) {
         const auto start = [this, reduced](int v) {
-            return reduced ? int(std::ceil(v / m_factor - kEpsilon)) : int(std::floor(v / m_factor + kEpsilon));
+            return reduced ? int(std::ceil(v / m_factor - kEpsilon))
+                           : int(std::floor(v / m_factor + kEpsilon));
         };
         const int first = std::min(limit - 1, start(view));
         const int end = reduced ? std::clamp(start(view + 1), first + 1, limit) : first + 1;

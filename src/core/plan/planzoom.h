@@ -40,7 +40,8 @@ public:
     // its plan pixel, so pixels stay sharp; reduced, it takes the darkest plan pixel of the
     // block it covers, so thin walls stay in view. View pixels beyond the plan are left as
     // they are.
-    void render(const QImage &plan, const DisplayColours &colours, const QRect &viewRect, QImage &target) const;
+    void render(const QImage &plan, const DisplayColours &colours, const QRect &viewRect,
+                QImage &target) const;
 
 private:
     double m_factor = 1.0;

@@ -7,8 +7,8 @@
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/piegauge.h"
 
-#include <QDragEnterEvent>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -101,8 +101,9 @@ void Form1::openRecent(const QString &path)
     guard([&] {
         if (!QFileInfo(path).isFile()) {
             forgetArchive(path);
-            Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
-                             u"Архив «%1» не найден; он убран из списка недавних."_s.arg(QDir::toNativeSeparators(path)));
+            Dialogs::message(
+                this, Dialogs::Kind::Warning, u"Ошибка"_s,
+                u"Архив «%1» не найден; он убран из списка недавних."_s.arg(QDir::toNativeSeparators(path)));
             return;
         }
         if (!confirmDiscardChanges())

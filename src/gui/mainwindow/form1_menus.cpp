@@ -20,8 +20,8 @@ void Form1::buildMenus()
 {
     QMenuBar *bar = menuBar();
     bar->setObjectName(u"MenuBar"_s);
-    const auto action = [this](QMenu *menu, const QString &name, const QString &text, const QKeySequence &keys,
-                               auto handler) {
+    const auto action = [this](QMenu *menu, const QString &name, const QString &text,
+                               const QKeySequence &keys, auto handler) {
         QAction *a = menu->addAction(text);
         a->setObjectName(name);
         if (!keys.isEmpty())
@@ -68,12 +68,14 @@ void Form1::buildMenus()
     ZoomOutAction = action(view, u"ZoomOutAction"_s, u"Мельче"_s, QKeySequence::ZoomOut, &Form1::zoomOut);
     ZoomActualAction = action(view, u"ZoomActualAction"_s, u"Масштаб 100 %"_s, QKeySequence(u"Ctrl+0"_s),
                               &Form1::zoomActual);
-    ZoomFitAction = action(view, u"ZoomFitAction"_s, u"План целиком"_s, QKeySequence(u"Ctrl+9"_s), &Form1::zoomFit);
+    ZoomFitAction =
+        action(view, u"ZoomFitAction"_s, u"План целиком"_s, QKeySequence(u"Ctrl+9"_s), &Form1::zoomFit);
     view->addSeparator();
     SummaryAction = action(view, u"SummaryAction"_s, u"Сводка"_s, {}, &Form1::SummaryButtonClick);
 
     QMenu *reports = bar->addMenu(u"&Отчёты"_s);
-    ScheduleAction = action(reports, u"ScheduleAction"_s, u"Размеркация (таблица площадей)"_s, {}, &Form1::Button7Click);
+    ScheduleAction =
+        action(reports, u"ScheduleAction"_s, u"Размеркация (таблица площадей)"_s, {}, &Form1::Button7Click);
     PictureAction = action(reports, u"PictureAction"_s, u"Размещение арендаторов (картинка)"_s, {},
                            &Form1::SpeedButton5Click);
 
@@ -108,7 +110,7 @@ void Form1::HelpClick()
 void Form1::AboutClick()
 {
     Dialogs::message(this, Dialogs::Kind::Information, u"О программе"_s,
-                     applicationTitle() + u"\n\nВерсия 1.8.\n\n"_s
-                         + u"Программа построена на Qt 6 (LGPL 3), zlib (лицензия zlib) и libxlsxwriter "
-                           u"(BSD 2-Clause). Лицензия самой программы в её поставке не указана."_s);
+                     applicationTitle() + u"\n\nВерсия 1.8.\n\n"_s +
+                         u"Программа построена на Qt 6 (LGPL 3), zlib (лицензия zlib) и libxlsxwriter "
+                         u"(BSD 2-Clause). Лицензия самой программы в её поставке не указана."_s);
 }

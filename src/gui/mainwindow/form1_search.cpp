@@ -43,7 +43,8 @@ void Form1::buildSearch()
     connect(SearchField, &QLineEdit::textChanged, this, &Form1::SearchFieldChange);
     connect(SearchField, &QLineEdit::returnPressed, this, &Form1::SearchFieldEnter);
     // Down walks from the field into the matches, where Enter or a double click shows one.
-    auto *intoGrid = new QShortcut(QKeySequence(Qt::Key_Down), SearchField, nullptr, nullptr, Qt::WidgetShortcut);
+    auto *intoGrid =
+        new QShortcut(QKeySequence(Qt::Key_Down), SearchField, nullptr, nullptr, Qt::WidgetShortcut);
     connect(intoGrid, &QShortcut::activated, this, [this] {
         if (!StringGrid1->currentIndex().isValid() && m_recordView->rowCount() > 0)
             StringGrid1->setCurrentIndex(m_recordView->index(0, 0));

@@ -48,7 +48,8 @@ void Form1::setZoom(double factor, QPoint anchor)
     factor = std::clamp(factor, minimumZoom(), PlanZoom::kMaximum);
     // The plan point under the anchor, in plan pixels with their fractions.
     if (!m_zoomAnchor || m_zoomAnchor->view != anchor)
-        m_zoomAnchor = ZoomAnchor{anchor, QPointF(anchor + QPoint(HorzScrollBar->value(), VertScrollBar->value())) / old};
+        m_zoomAnchor = ZoomAnchor{
+            anchor, QPointF(anchor + QPoint(HorzScrollBar->value(), VertScrollBar->value())) / old};
     const QPointF plan = m_zoomAnchor->plan;
     m_zooming = true;
     applyZoom(factor);

@@ -7,7 +7,8 @@
 using namespace Qt::StringLiterals;
 
 ShortcutHint::ShortcutHint(QWidget *control, const QKeySequence &shortcut)
-    : QObject(control), m_shortcut(shortcut)
+    : QObject(control)
+    , m_shortcut(shortcut)
 {
     control->installEventFilter(this);
 }
@@ -27,6 +28,7 @@ bool ShortcutHint::eventFilter(QObject *watched, QEvent *event)
     auto *control = qobject_cast<QWidget *>(watched);
     if (event->type() != QEvent::ToolTip || !control || control->toolTip().isEmpty())
         return false;
-    QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text(control->toolTip(), m_shortcut), control);
+    QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text(control->toolTip(), m_shortcut),
+                       control);
     return true;
 }

@@ -12,14 +12,34 @@ namespace {
 // Four records and the EntryRow; areas chosen so that text order and number order differ.
 void fill(RecordTable &table)
 {
-    table.appendRecord(roomRecord({.plan = u"etazh1.bmp"_s, .name = u"Зал"_s, .type = u"торг"_s, .area = u"9,5"_s,
-                                   .tenant = u"ООО Бета"_s, .key = u"101"_s}), {});
-    table.appendRecord(roomRecord({.plan = u"etazh2.bmp"_s, .name = u"Склад"_s, .type = u"склд"_s, .area = u"10"_s,
-                                   .tenant = u"ИП Альфа"_s, .info = u"угловой"_s, .key = u"99"_s}), {});
-    table.appendRecord(roomRecord({.plan = u"etazh1.bmp"_s, .name = u"Офис"_s, .type = u"офис"_s, .area = u"плохо"_s,
-                                   .tenant = u"ООО Бета"_s, .key = u"100"_s}), {});
-    table.appendRecord(roomRecord({.plan = u"etazh2.bmp"_s, .name = u"бета-зал"_s, .type = u"проч"_s, .area = u"2,25"_s,
-                                   .key = u"98"_s}), {});
+    table.appendRecord(roomRecord({.plan = u"etazh1.bmp"_s,
+                                   .name = u"Зал"_s,
+                                   .type = u"торг"_s,
+                                   .area = u"9,5"_s,
+                                   .tenant = u"ООО Бета"_s,
+                                   .key = u"101"_s}),
+                       {});
+    table.appendRecord(roomRecord({.plan = u"etazh2.bmp"_s,
+                                   .name = u"Склад"_s,
+                                   .type = u"склд"_s,
+                                   .area = u"10"_s,
+                                   .tenant = u"ИП Альфа"_s,
+                                   .info = u"угловой"_s,
+                                   .key = u"99"_s}),
+                       {});
+    table.appendRecord(roomRecord({.plan = u"etazh1.bmp"_s,
+                                   .name = u"Офис"_s,
+                                   .type = u"офис"_s,
+                                   .area = u"плохо"_s,
+                                   .tenant = u"ООО Бета"_s,
+                                   .key = u"100"_s}),
+                       {});
+    table.appendRecord(roomRecord({.plan = u"etazh2.bmp"_s,
+                                   .name = u"бета-зал"_s,
+                                   .type = u"проч"_s,
+                                   .area = u"2,25"_s,
+                                   .key = u"98"_s}),
+                       {});
 }
 
 QList<int> shownRows(const RecordView &view)
@@ -88,11 +108,15 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("rows");
         // Areas as numbers: 2,25 < 9,5 < 10, the unreadable one after them; the EntryRow last.
         QTest::newRow("area up") << int(RecordTable::Area) << Qt::AscendingOrder << QList<int>{4, 1, 2, 3, 5};
-        QTest::newRow("area down") << int(RecordTable::Area) << Qt::DescendingOrder << QList<int>{3, 2, 1, 4, 5};
-        QTest::newRow("key up") << int(RecordTable::ColourKey) << Qt::AscendingOrder << QList<int>{4, 2, 3, 1, 5};
+        QTest::newRow("area down") << int(RecordTable::Area) << Qt::DescendingOrder
+                                   << QList<int>{3, 2, 1, 4, 5};
+        QTest::newRow("key up") << int(RecordTable::ColourKey) << Qt::AscendingOrder
+                                << QList<int>{4, 2, 3, 1, 5};
         // Equal tenants keep the table's order both ways; the empty tenant sorts first.
-        QTest::newRow("tenant up") << int(RecordTable::Tenant) << Qt::AscendingOrder << QList<int>{4, 2, 1, 3, 5};
-        QTest::newRow("tenant down") << int(RecordTable::Tenant) << Qt::DescendingOrder << QList<int>{1, 3, 2, 4, 5};
+        QTest::newRow("tenant up") << int(RecordTable::Tenant) << Qt::AscendingOrder
+                                   << QList<int>{4, 2, 1, 3, 5};
+        QTest::newRow("tenant down") << int(RecordTable::Tenant) << Qt::DescendingOrder
+                                     << QList<int>{1, 3, 2, 4, 5};
         QTest::newRow("back to the table's order") << -1 << Qt::AscendingOrder << QList<int>{1, 2, 3, 4, 5};
     }
     void sort()

@@ -30,7 +30,7 @@ class TestPlanZoom : public QObject
             QTest::newRow(qPrintable(QString::number(f))) << f;
     }
 
-private Q_SLOTS:    // Every view pixel lies in exactly the plan pixel toPlan() names, and a plan rect's view
+private Q_SLOTS: // Every view pixel lies in exactly the plan pixel toPlan() names, and a plan rect's view
     // rect holds every view pixel that shows part of it: an update never misses a pixel.
     void mappingAgrees_data() { factors(); }
     void mappingAgrees()
@@ -71,7 +71,8 @@ private Q_SLOTS:    // Every view pixel lies in exactly the plan pixel toPlan() 
         const QSize view = zoom.viewSize(plan.size());
         QImage whole(view, QImage::Format_RGB32);
         zoom.render(plan, colours, whole.rect(), whole);
-        const QRect part(QPoint(view.width() / 3, view.height() / 4), QPoint(view.width() + 5, view.height() + 5));
+        const QRect part(QPoint(view.width() / 3, view.height() / 4),
+                         QPoint(view.width() + 5, view.height() + 5));
         QImage target(part.size(), QImage::Format_RGB32);
         target.fill(qRgb(200, 0, 200));
         zoom.render(plan, colours, part, target);
@@ -112,7 +113,8 @@ private Q_SLOTS:    // Every view pixel lies in exactly the plan pixel toPlan() 
             for (int y = 0; y < view.height(); ++y)
                 QCOMPARE(view.pixel(column, y), qRgb(0, 0, 0));
             for (int x = 0; x < view.width(); ++x)
-                QVERIFY2(view.pixel(x, row) == qRgb(0, 0, 0), qPrintable(u"wall %1 x %2 row %3"_s.arg(wall).arg(x).arg(row)));
+                QVERIFY2(view.pixel(x, row) == qRgb(0, 0, 0),
+                         qPrintable(u"wall %1 x %2 row %3"_s.arg(wall).arg(x).arg(row)));
         }
     }
 

@@ -3,10 +3,10 @@
 #include "core/archive/zipreader.h"
 #include "core/archive/zipwriter.h"
 #include "core/base/cp1251.h"
+#include "core/model/planscales.h"
 #include "core/model/recordview.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/planimage.h"
-#include "core/model/planscales.h"
 #include "gui/mainwindow/form1.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/records/form2.h"
@@ -45,12 +45,16 @@ QImage wallPlan()
     return plan;
 }
 
-QString writeArchive(const QString &path, const QString &firstTenant = u"ООО Бета"_s, const QString &entryX = {})
+QString writeArchive(const QString &path, const QString &firstTenant = u"ООО Бета"_s,
+                     const QString &entryX = {})
 {
     const QString csv = u"Т;К;Н;Г;1;2;3;4;5;ед;;\r\nh;\r\n"
-                        u"p.bmp;Зал;торг;10;"_s + firstTenant + u";;100;50;50;\r\n"
+                        u"p.bmp;Зал;торг;10;"_s +
+                        firstTenant +
+                        u";;100;50;50;\r\n"
                         u"q.bmp;Склад;склд;20;ИП Альфа;;99;5;5;\r\n"
-                        u";;;;;;07.12.2026;"_s + entryX + u";;\r\n"_s;
+                        u";;;;;;07.12.2026;"_s +
+                        entryX + u";;\r\n"_s;
     QImage small(30, 20, QImage::Format_RGB32);
     small.fill(Qt::white);
     ZipWriter writer(path);
@@ -107,17 +111,18 @@ private Q_SLOTS:
         m_texts.clear();
         m_fileDialogs.clear();
         m_answer = QMessageBox::No;
-        Dialogs::setResponder({[this](Dialogs::Kind, const QString &title, const QString &text) {
-                                   m_texts.append(title + u'|' + text);
-                                   return m_answer;
-                               },
-                               [this](QFileDialog *dialog) {
-                                   m_fileDialogs.append(dialog->objectName());
-                                   return m_chosenFile;
-                               },
-                               {},
-                               [](const QString &) { return true; },
-                               [](const QString &, const QString &) { return std::optional<QString>(u"5"_s); }});
+        Dialogs::setResponder(
+            {[this](Dialogs::Kind, const QString &title, const QString &text) {
+                 m_texts.append(title + u'|' + text);
+                 return m_answer;
+             },
+             [this](QFileDialog *dialog) {
+                 m_fileDialogs.append(dialog->objectName());
+                 return m_chosenFile;
+             },
+             {},
+             [](const QString &) { return true; },
+             [](const QString &, const QString &) { return std::optional<QString>(u"5"_s); }});
     }
     void cleanup() { Dialogs::setResponder({}); }
 
@@ -132,7 +137,9 @@ private Q_SLOTS:
 
         form->SaveAction->trigger();
         QCOMPARE(m_fileDialogs, QStringList());
-        QVERIFY(ZipReader(file(u"p.zip"_s)).readMember(u"metrola.csv"_s).contains(Cp1251::fromUnicode(u"ЗАО Новый"_s)));
+        QVERIFY(ZipReader(file(u"p.zip"_s))
+                    .readMember(u"metrola.csv"_s)
+                    .contains(Cp1251::fromUnicode(u"ЗАО Новый"_s)));
         QVERIFY(!form->isWindowModified());
 
         // Save as asks, then the new archive is the one in hand.
@@ -164,7 +171,9 @@ private Q_SLOTS:
     {
         auto form = openedWindow();
         ZipWriter broken(file(u"broken.zip"_s));
-        broken.addMember(u"metrola.csv"_s, Cp1251::fromUnicode(u"Т;К;Н;Г;1;2;3;4;5;ед;;\r\nh;\r\nx.bmp;;;;;;5;1;1;\r\n;;;;;;;;;\r\n"_s));
+        broken.addMember(
+            u"metrola.csv"_s,
+            Cp1251::fromUnicode(u"Т;К;Н;Г;1;2;3;4;5;ед;;\r\nh;\r\nx.bmp;;;;;;5;1;1;\r\n;;;;;;;;;\r\n"_s));
         broken.write();
         m_chosenFile = file(u"broken.zip"_s);
         form->SpeedButton3Click();
@@ -284,7 +293,8 @@ private Q_SLOTS:
         writeArchive(file(u"dropped.zip"_s), u"ЗАО Брошенный"_s);
         QVERIFY(wallPlan().save(file(u"extra.bmp"_s), "BMP"));
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(file(u"extra.bmp"_s)), QUrl::fromLocalFile(file(u"dropped.zip"_s))});
+        data.setUrls(
+            {QUrl::fromLocalFile(file(u"extra.bmp"_s)), QUrl::fromLocalFile(file(u"dropped.zip"_s))});
         const QPoint at = form->rect().center();
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(form.get(), &enter);
@@ -395,13 +405,14 @@ private Q_SLOTS:
         const QPoint global = form->PlanArea->mapToGlobal(pointer);
         // Two notches, one event each, as a wheel sends them.
         for (int notch = 0; notch < 2; ++notch) {
-            QWheelEvent wheel(QPointF(form->Image1->mapFrom(form->PlanArea, pointer)), QPointF(global), {}, {0, 120},
-                              Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+            QWheelEvent wheel(QPointF(form->Image1->mapFrom(form->PlanArea, pointer)), QPointF(global), {},
+                              {0, 120}, Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
             QApplication::sendEvent(form->Image1, &wheel);
         }
         QVERIFY(form->zoomFactor() > 1.0);
         const QPoint after = form->Image1->toPlan(QPointF(form->Image1->mapFrom(form->PlanArea, pointer)));
-        QVERIFY2((after - before).manhattanLength() <= 1, qPrintable(u"%1,%2"_s.arg(after.x()).arg(after.y())));
+        QVERIFY2((after - before).manhattanLength() <= 1,
+                 qPrintable(u"%1,%2"_s.arg(after.x()).arg(after.y())));
         // Out as far as the plan fits, never further.
         for (int i = 0; i < 20; ++i)
             form->zoomOut();
