@@ -12,7 +12,6 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QMenu>
 #include <QMimeData>
 #include <QSettings>
@@ -29,9 +28,10 @@ bool isArchive(const QString &path)
     return QFileInfo(path).suffix().compare(u"zip"_s, Qt::CaseInsensitive) == 0;
 }
 
+// The plans "Новый План" takes.
 bool isImage(const QString &path)
 {
-    return QImageReader::supportedImageFormats().contains(QFileInfo(path).suffix().toLower().toLatin1());
+    return QFileInfo(path).suffix().compare(u"bmp"_s, Qt::CaseInsensitive) == 0;
 }
 
 QStringList localFiles(const QMimeData *data)
