@@ -128,6 +128,11 @@ bool ScaleTool::eventFilter(QObject *watched, QEvent *event)
     if (watched != m_canvas)
         return false;
     switch (event->type()) {
+    case QEvent::Resize:
+        // Zoomed meanwhile: the line follows its plan points.
+        if (m_hasFirst)
+            moveEnd(m_end);
+        return false;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
         return true;

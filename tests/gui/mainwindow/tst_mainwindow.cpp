@@ -367,6 +367,18 @@ private Q_SLOTS:
         QCOMPARE(again.gridExtra(), height);
     }
 
+    // The maximised state is kept, and a plan opened later leaves the window maximised.
+    void maximisedStateIsKept()
+    {
+        QSettings(QSettings::UserScope, u"metrola"_s, u"metrola"_s).setValue(u"maximized"_s, true);
+        Form1 form(programDir());
+        m_chosenFile = writeArchive(file(u"p.zip"_s));
+        form.FormCreate({file(u"p.zip"_s)}, m_files->path());
+        QVERIFY(form.windowState() & Qt::WindowMaximized);
+        form.PlaceMainWindow();
+        QVERIFY(form.windowState() & Qt::WindowMaximized);
+    }
+
     void zoomedClicksHitThePlanPixel_data()
     {
         QTest::addColumn<double>("factor");
