@@ -305,6 +305,12 @@ void Form1::buildWindow()
     buildSearch();
 }
 
+int Form1::gridExtraRoom() const
+{
+    // The plan keeps a strip of its own however tall the grid is made.
+    return std::max(0, centralWidget()->height() - px(kPanelHeight) - px(kBottomStrip) - px(40));
+}
+
 void Form1::layoutPlanArea()
 {
     QWidget *client = centralWidget();

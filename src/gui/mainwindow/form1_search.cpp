@@ -109,12 +109,6 @@ void Form1::buildGridSplitter()
     m_gridExtra = std::max(0, settings().value(kGridKey, 0).toInt());
 }
 
-int Form1::gridExtraRoom() const
-{
-    // The plan keeps a strip of its own however tall the grid is made.
-    return std::max(0, centralWidget()->height() - px(137) - px(19) - px(40));
-}
-
 void Form1::setGridExtra(int pixels)
 {
     m_gridExtra = std::clamp(pixels, 0, gridExtraRoom());
