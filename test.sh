@@ -17,6 +17,7 @@ fi
 
 # The real program on a display of its own, typed into as a person does.
 tests/e2e/enter_record.sh build/release/src/metrola
+tests/e2e/main_window.sh build/release/src/metrola build/release/tests/e2e/metrola-dragsource
 
 # The core and its tests again under AddressSanitizer and UBSan.
 cmake --preset asan >/dev/null

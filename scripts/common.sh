@@ -5,11 +5,11 @@ METROLA_PACKAGES=(build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g
   libxlsxwriter-dev libbenchmark-dev fonts-liberation qt6-translations-l10n libqt6svg6)
 # What only the tests need: peers for the ZIP interoperability tests, the fuzzing compiler, the
 # validators of the menu entry and metadata, what the Debian package is built with, a display
-# with a window manager and a driver for the end-to-end test, and the desktop's file
-# associations (xdg-mime), which the report hand-over asks, and the locales the users' desktops
+# with a window manager, a driver and a window grabber (xwd) for the end-to-end tests, the
+# desktop's file associations (xdg-mime), which the report hand-over asks, and the locales the users' desktops
 # run under, and the PDF readers the PDF output is read back with.
 METROLA_TEST_PACKAGES=(zip unzip python3 clang libclang-rt-14-dev desktop-file-utils appstream file dpkg-dev
-  xvfb openbox xdotool x11-utils xdg-utils locales poppler-utils)
+  xvfb openbox xdotool x11-utils x11-apps xdg-utils locales poppler-utils)
 
 ensure_packages() {
   local missing=()

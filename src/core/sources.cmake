@@ -22,6 +22,8 @@ set(METROLA_CORE_SOURCES
   model/workfolder.h model/workfolder.cpp
   model/recoveryfile.h model/recoveryfile.cpp
   model/recoverywriter.h model/recoverywriter.cpp
+  model/recentarchives.h model/recentarchives.cpp
+  model/recordview.h model/recordview.cpp
 
   plan/colourkey.h
   plan/displaycolours.h plan/displaycolours.cpp
@@ -31,6 +33,7 @@ set(METROLA_CORE_SOURCES
   plan/bmpwriter.h plan/bmpwriter.cpp
   plan/roommeasure.h plan/roommeasure.cpp
   plan/planimage.h plan/planimage.cpp
+  plan/planzoom.h plan/planzoom.cpp
 
   archive/zipformat.h archive/zipformat.cpp
   archive/zipdeflatepool.h archive/zipdeflatepool.cpp

@@ -10,61 +10,8 @@
 set -euo pipefail
 
 program=$(realpath "$1")
-# The callers' tests run offscreen; this one needs the X display it starts.
-export QT_QPA_PLATFORM=xcb
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "e2e: $*" >&2
-  local log
-  for log in xvfb openbox metrola; do
-    [ -s "$work/$log.log" ] && sed "s/^/  $log: /" "$work/$log.log" >&2
-  done
-  exit 1
-}
-
-# Polls a command until it succeeds, for at most $1 tenths of a second.
-wait_for() {
-  local tenths=$1
-  shift
-  for ((n = 0; n < tenths; n++)); do
-    "$@" >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-# Xvfb picks a free display number itself and writes it to fd 3, so two runs at the same time
-# can never share a display.
-Xvfb -displayfd 3 -screen 0 1280x900x24 -dpi 96 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 100 grep -q '[0-9]' "$work/display" || fail "Xvfb did not start"
-display=":$(tr -dc '0-9' <"$work/display")"
-export DISPLAY=$display
-wait_for 100 xdpyinfo || fail "Xvfb did not answer on $display"
-start_wm() {
-  openbox >>"$work/openbox.log" 2>&1 &
-  pids+=($!)
-}
-wm_ready() {
-  xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"
-}
-start_wm
-if ! wait_for 100 wm_ready; then
-  # Seen once on a loaded machine: the window manager gone before it took the display.
-  kill -0 "${pids[-1]}" 2>/dev/null || start_wm
-  wait_for 200 wm_ready || fail "openbox did not start"
-fi
+source "$(dirname "$0")/common.sh"
+start_display
 
 # A project of one plan: two rooms side by side; the right one already has a record.
 python3 - "$work/project.zip" <<'PY'
@@ -91,22 +38,16 @@ mkdir "$work/program"
 METROLA_WORKDIR="$work/program" "$program" "$work/project.zip" >"$work/metrola.log" 2>&1 &
 pids+=($!)
 
-# xdotool search --sync waits for the window to appear.
-find_window() {
-  timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n1
-}
 main=$(find_window "^Metrola - программа") || fail "the main window did not appear"
 [ -n "$main" ] || fail "the main window did not appear"
 
-# Client-area origin of a window on the screen.
-origin() {
-  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF} END {print x, y}'
-}
 read -r mx my < <(origin "$main")
 
-# The plan lies below the 137-pixel tool panel at its left edge (96 dpi: design size).
-panel=137
-xdotool mousemove --sync $((mx + 60)) $((my + panel + 60))
+# The plan lies below the menu bar and the 137-pixel tool panel, at the left edge (96 dpi:
+# design size); its top wall tells where.
+top=$(wait_plan_top "$main" 298) || fail "the plan is not to be seen in the main window"
+menubar=$((top - 137))
+xdotool mousemove --sync $((mx + 60)) $((my + top + 60))
 xdotool click 3
 dialog=$(find_window "^Ввод и редактирование записи$") || fail "the record dialog did not appear"
 [ -n "$dialog" ] || fail "the record dialog did not appear"
@@ -128,8 +69,8 @@ done
 wait_for 50 sh -c "! xwininfo -id $dialog | grep -q 'Map State: IsViewable'" \
   || fail "the record dialog is still open after the last Enter"
 
-# Save through the toolbar button (its centre lies 57, 21 from the client origin).
-xdotool mousemove --sync $((mx + 57)) $((my + 21))
+# Save through the toolbar button (its centre lies 57, 21 from the tool panel's origin).
+xdotool mousemove --sync $((mx + 57)) $((my + menubar + 21))
 xdotool click 1
 save=$(find_window "^Сохранение комплекса") || fail "the save dialog did not appear"
 [ -n "$save" ] || fail "the save dialog did not appear"

@@ -17,7 +17,7 @@
 ProjectSession::ProjectSession(QString programDir)
     : m_programDir(std::move(programDir))
 {
-    const auto touched = [this] { m_modified = true; };
+    const auto touched = [this] { setModified(true); };
     QObject::connect(&m_table, &QAbstractItemModel::dataChanged, &m_table, touched);
     QObject::connect(&m_table, &QAbstractItemModel::rowsInserted, &m_table, touched);
     QObject::connect(&m_table, &QAbstractItemModel::rowsRemoved, &m_table, touched);

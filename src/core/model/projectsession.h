@@ -12,6 +12,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <utility>
+
 // The state of one running program that the window layout would otherwise keep in hidden
 // labels and swatches: the working folder, the record table and plan lists, the captions,
 // the plan shown with its image, the marking and restore colours and the last archive opened.
@@ -94,9 +97,19 @@ public:
     // at close may delete.
     QSet<QString> writtenFiles;
 
+    // The archive a plain save writes to: the one opened or saved last, empty for a project
+    // never saved. Unlike lastArchive, a failed opening leaves it as it was.
+    QString archiveFile;
+
     // Records or captions changed since the last save or open.
     bool modified() const { return m_modified; }
-    void setModified(bool modified) { m_modified = modified; }
+    void setModified(bool modified)
+    {
+        if (std::exchange(m_modified, modified) != modified && m_modifiedListener)
+            m_modifiedListener(modified);
+    }
+    // Told of every change of modified(), so a window title can follow it.
+    void setModifiedListener(std::function<void(bool)> listener) { m_modifiedListener = std::move(listener); }
 
     // The archive path of the command line: the arguments joined; a path starting with "/" is
     // taken as it stands, another is taken from the working folder, or from currentDir when no
@@ -129,4 +142,5 @@ private:
     RoomFlags m_roomFlags;
     RoomAreas m_roomAreas;
     bool m_modified = false;
+    std::function<void(bool)> m_modifiedListener;
 };

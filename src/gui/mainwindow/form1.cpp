@@ -1,6 +1,7 @@
 #include "gui/mainwindow/form1.h"
 
 #include "core/model/areacheckrunner.h"
+#include "core/model/recordview.h"
 #include "core/model/recoverywriter.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/records/form2.h"
@@ -13,7 +14,9 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
+#include <QSettings>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTableView>
@@ -54,10 +57,16 @@ Form1::Form1(const QString &programDir, QWidget *parent)
     m_form2->hide();
     setMinimumSize(647, 157);
     resize(px(1156), px(356));
+    setAcceptDrops(true);
+    m_recent = RecentArchives(settings().value(u"recent"_s).toStringList());
+    refreshRecentMenu();
+    m_session.setModifiedListener([this](bool) { refreshTitle(); });
+    refreshTitle();
 }
 
 Form1::~Form1()
 {
+    m_session.setModifiedListener({});
     // It reads the session, which goes with this window.
     delete Summary;
     delete Stacking;
@@ -65,8 +74,12 @@ Form1::~Form1()
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Wheel && (watched == PlanArea || watched == Image1))
-        return scrollPlanByWheel(*static_cast<QWheelEvent *>(event));
+    if (event->type() == QEvent::Wheel && (watched == PlanArea || watched == Image1)) {
+        auto &wheel = *static_cast<QWheelEvent *>(event);
+        if (wheel.modifiers() & Qt::ControlModifier)
+            return zoomByWheel(wheel);
+        return scrollPlanByWheel(wheel);
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -115,6 +128,7 @@ void Form1::FormResize()
 
 void Form1::refreshPlanView()
 {
+    m_zoomAnchor.reset();
     Image1->imageReplaced();
     Label1->setText(m_session.currentPlan());
     selectShownPlanTab();
@@ -125,8 +139,7 @@ void Form1::refreshPlanView()
 
 void Form1::refreshPlanRect(const QRect &planRect)
 {
-    if (!planRect.isEmpty())
-        Image1->update(planRect);
+    Image1->updatePlanRect(planRect);
 }
 
 void Form1::repaintRooms()
@@ -134,7 +147,7 @@ void Form1::repaintRooms()
     try {
         refreshPlanRect(m_session.repaintPlanRooms());
     } catch (...) {
-        Image1->update();
+        Image1->planChanged();
         throw;
     }
 }
@@ -167,15 +180,21 @@ int Form1::selectedRow() const
         top = top < 0 ? index.row() : std::min(top, index.row());
     if (top < 0)
         top = StringGrid1->currentIndex().row();
-    return top < 0 ? 0 : top + 1;
+    return top < 0 ? 0 : m_recordView->tableRow(top);
 }
 
 void Form1::selectRow(int row)
 {
     if (row < 1 || row >= m_session.table().tableRows())
         return;
+    // A record the search hides is shown again with all the others, so the selection is on it.
+    if (m_recordView->viewRow(row) < 0)
+        SearchField->clear();
+    const int viewRow = m_recordView->viewRow(row);
+    if (viewRow < 0)
+        return;
     const int column = std::max(0, StringGrid1->currentIndex().column());
-    StringGrid1->setCurrentIndex(m_session.table().index(row - 1, column));
+    StringGrid1->setCurrentIndex(m_recordView->index(viewRow, column));
 }
 
 QRect Form1::placeWindow(QSize screen, QSize image, QRect window, bool verticallyOnly)
@@ -210,8 +229,11 @@ QRect Form1::placeWindow(QSize screen, QSize image, QRect window, bool verticall
 void Form1::PlaceMainWindow(bool verticallyOnly)
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
+    // A window the user maximised stays so: the placement is for a window of its own size.
+    if (!screen || isMaximized()) {
+        m_placeWhenFramed.reset();
         return;
+    }
     const QRect frame = frameGeometry();
     const QRect placed = placeWindow(screen->geometry().size(), m_session.planImage().size(), frame,
                                      verticallyOnly);
@@ -274,6 +296,9 @@ void Form1::refreshDialogCaptions()
 
 void Form1::FormCreate(const QStringList &arguments, const QString &currentDir)
 {
+    // The one state of the window kept between runs; the placement applies otherwise.
+    if (settings().value(u"maximized"_s).toBool())
+        setWindowState(windowState() | Qt::WindowMaximized);
     BlinkCount = 1;
     Label4->setText(ProjectSession::commandLineArchive(arguments, m_session.programDir(), currentDir));
     if (offerRecovery())

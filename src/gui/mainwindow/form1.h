@@ -2,6 +2,7 @@
 
 #include "core/base/metrolaerror.h"
 #include "core/model/projectsession.h"
+#include "core/model/recentarchives.h"
 #include "core/plan/displaycolours.h"
 #include "core/reports/plancolouring.h"
 #include "gui/records/recorddialoghost.h"
@@ -39,6 +40,13 @@ class SummaryWindow;
 class ScaleTool;
 class RecoveryWriter;
 class AreaCheckRunner;
+class QAction;
+class QActionGroup;
+class QMenu;
+class QSettings;
+class RecordView;
+class DragBar;
+class HelpWindow;
 
 // The main window. Its code is split by feature, all in this folder: form1.cpp runs start-up
 // and shutdown, form1_layout.cpp builds the controls, and each form1_<feature>.cpp holds the
@@ -101,9 +109,11 @@ public:
     void selectShownPlanTab();
     // The dialog's caption texts follow edt1..edt10.
     void refreshDialogCaptions();
-    // The grid's top selected row, 0 when none.
+    // The grid's top selected row as a table row, 0 when none (the grid may show the records
+    // filtered or sorted; the handlers work on the table's own rows).
     int selectedRow() const;
     void selectRow(int row);
+    RecordView &recordView() { return *m_recordView; }
 
     // Controls (names of the window layout).
     QFrame *Panel1 = nullptr;
@@ -150,6 +160,8 @@ public:
     QColorDialog *ColorDialog1 = nullptr;
     // Plan colouring: the view selector in the bottom strip and the legend over the plan.
     QComboBox *ViewMode = nullptr;
+    // The zoom in percent, beside the selector.
+    QLabel *ZoomLabel = nullptr;
     PlanLegend *Legend = nullptr;
     // The summary: its button on the tool panel and the window, made when first opened.
     QToolButton *SummaryButton = nullptr;
@@ -157,6 +169,32 @@ public:
     // The scale command: its button on the tool panel and the two clicks on the plan.
     QToolButton *ScaleButton = nullptr;
     ScaleTool *Scaler = nullptr;
+    // The menu bar's commands, each calling the handler of its tool-panel control.
+    QAction *OpenAction = nullptr;
+    QMenu *RecentMenu = nullptr;
+    QAction *SaveAction = nullptr;
+    QAction *SaveAsAction = nullptr;
+    QAction *NewPlanAction = nullptr;
+    QAction *QuitAction = nullptr;
+    QAction *UndoAction = nullptr;
+    QAction *FindAction = nullptr;
+    QActionGroup *ViewActions = nullptr;
+    QAction *ZoomInAction = nullptr;
+    QAction *ZoomOutAction = nullptr;
+    QAction *ZoomActualAction = nullptr;
+    QAction *ZoomFitAction = nullptr;
+    QAction *SummaryAction = nullptr;
+    QAction *StackingAction = nullptr;
+    QAction *PdfAction = nullptr;
+    QAction *ScheduleAction = nullptr;
+    QAction *PictureAction = nullptr;
+    QAction *HelpAction = nullptr;
+    QAction *AboutAction = nullptr;
+    // The grid's search: the field in the menu bar's corner and its count of matches.
+    QLineEdit *SearchField = nullptr;
+    QLabel *SearchCount = nullptr;
+    // Drags the bottom edge of the tool panel, making the grid taller.
+    DragBar *GridSplitter = nullptr;
 
     // Blink state: the row to blink and the step counter (1 while idle), and the rows whose
     // rooms blink with it (the rooms of a block of the stacking plan).
@@ -204,6 +242,22 @@ public Q_SLOTS:
     void printPlansPdf();
     // Shows the plan with the rooms of these records blinking, the first one scrolled into view.
     void showRooms(const QString &plan, const QList<int> &rows);
+    // Files (form1_files.cpp): a plain save to the archive opened or saved last, asking for a
+    // name only when there is none; the save dialog's save; an archive of the recent list.
+    void SaveClick();
+    void SaveAsClick();
+    void openRecent(const QString &path);
+    // Zoom (form1_zoom.cpp): factors from fit-to-window to 800 %, about the view's centre.
+    void zoomIn();
+    void zoomOut();
+    void zoomActual();
+    void zoomFit();
+    // Search (form1_search.cpp)
+    void SearchFieldChange(const QString &text);
+    void SearchFieldEnter();
+    // Help (form1_menus.cpp)
+    void HelpClick();
+    void AboutClick();
 
 Q_SIGNALS:
     // A plan's scale or the tolerance changed.
@@ -228,8 +282,24 @@ public:
     AreaCheckRunner &areaChecks() { return *m_areaChecks; }
     void applyFinishedLock();
 
+    // The plan's zoom factor; the plan point at the anchor (in plan-area pixels) stays put.
+    void setZoom(double factor, QPoint anchor);
+    void setZoom(double factor);
+    double zoomFactor() const;
+    // The smallest zoom: the plan fits the plan area (100 % when it fits already).
+    double minimumZoom() const;
+    // Opens dropped archives and adds dropped images as plans (form1_files.cpp).
+    void openDroppedFiles(const QStringList &paths);
+    // The grid's height above its specified one, in pixels.
+    int gridExtra() const { return m_gridExtra; }
+    void setGridExtra(int pixels);
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void showEvent(QShowEvent *event) override;
     // The mouse wheel over the plan scrolls it, with Shift sideways.
@@ -262,6 +332,25 @@ private:
     // One step of the blink for the rooms of BlinkAlso on the plan shown; rooms whose record
     // changed plan or cannot be read are left alone.
     void blinkAlsoStep();
+    void buildMenus();
+    void buildSearch();
+    void buildGridSplitter();
+    void refreshViewActions();
+    void refreshTitle();
+    void refreshRecentMenu();
+    void rememberArchive(const QString &path);
+    void forgetArchive(const QString &path);
+    // The save sequence into the given archive, or into one chosen in SaveDialog1 when empty.
+    void saveProject(QString path);
+    // Adds a plan file as "Новый План" does after its dialog.
+    void addPlanFile(const QString &path);
+    void refreshRowMoves();
+    int gridExtraRoom() const;
+    bool zoomByWheel(QWheelEvent &wheel);
+    void applyZoom(double factor);
+    void stepZoom(int steps, QPoint anchor);
+    QPoint planAreaCentre() const;
+    static QSettings settings();
 
     ProjectSession m_session;
     // Declared after the session, so it goes first and never outlives what it copies.
@@ -279,4 +368,22 @@ private:
     // Wheel turns too small to scroll a pixel yet, per direction.
     QPoint m_wheelRest;
     bool m_recoveryFailureShown = false;
+    RecordView *m_recordView = nullptr;
+    HelpWindow *m_help = nullptr;
+    RecentArchives m_recent;
+    int m_gridExtra = 0;
+    // Ctrl+wheel turns too small to make a zoom step yet.
+    int m_zoomRest = 0;
+    // The plan point a run of zoom steps keeps under the pointer, while the pointer stays and
+    // nothing else scrolls: a step that could not scroll far enough (the plan narrower than
+    // the view) must not shift the point for the steps after it.
+    struct ZoomAnchor
+    {
+        QPoint view;
+        QPointF plan;
+    };
+    std::optional<ZoomAnchor> m_zoomAnchor;
+    bool m_zooming = false;
+    // The files of the drag over the window, as it entered.
+    QStringList m_draggedFiles;
 };

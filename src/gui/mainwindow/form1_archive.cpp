@@ -3,7 +3,6 @@
 #include "core/archive/projectarchive.h"
 #include "core/model/recoverywriter.h"
 #include "gui/records/form2.h"
-#include "gui/reports/summarywindow.h"
 #include "gui/widgets/colourswatch.h"
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/piegauge.h"
@@ -46,32 +45,8 @@ void Form1::UnzipperTotalPercentDone(int percent)
 
 void Form1::SpeedButton2Click()
 {
-    guard([&] {
-        if (!m_session.hasPlan())
-            return;
-        m_session.plans().rebuildKeepingUnrecorded(m_session.table());
-        fillTabs();
-        const QString path = Dialogs::chooseFile(SaveDialog1);
-        if (path.isEmpty())
-            return;
-        Gauge1->setProgress(0);
-        Gauge1->show();
-        int packed = 0;
-        try {
-            packed = ProjectArchive::save(m_session, path, [this](int p) { ZipperTotalPercentDone(p); });
-        } catch (...) {
-            Gauge1->hide();
-            throw;
-        }
-        Gauge1->hide();
-        // Saving drops the flags of rooms gone since; the summary stops announcing it.
-        if (Summary)
-            Summary->scheduleRefresh();
-        if (packed < 1)
-            Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, ProjectArchive::notPackedMessage());
-        else
-            m_recovery->discard();
-    });
+    // The save dialog every time; the menu's plain save skips it for the archive in hand.
+    guard([&] { saveProject(QString()); });
 }
 
 void Form1::SpeedButton3Click()
@@ -118,6 +93,10 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
         result = ProjectArchive::open(m_session, path, options);
     } catch (...) {
         Gauge1->hide();
+        // The table may be the new project's already; a plain save must not put it into the
+        // archive of the project left.
+        m_session.archiveFile.clear();
+        refreshTitle();
         // The PlanList may be the new project's already.
         fillTabs();
         refreshPlanView();
@@ -125,6 +104,9 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
     }
     Gauge1->hide();
     if (result != ProjectArchive::OpenResult::Opened) {
+        if (result != ProjectArchive::OpenResult::NoDescription)
+            m_session.archiveFile.clear();
+        refreshTitle();
         fillTabs();
         const QString text = result == ProjectArchive::OpenResult::NoDescription
                                  ? ProjectArchive::descriptionMissingMessage()
@@ -132,6 +114,9 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
         Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, text);
         return false;
     }
+    m_session.archiveFile = path;
+    rememberArchive(path);
+    refreshTitle();
     refreshPlanView();
     PlaceMainWindow();
     if (dialog) {
@@ -177,7 +162,7 @@ bool Form1::confirmDiscardChanges()
         return false;
     if (answer == QMessageBox::No)
         return true;
-    SpeedButton2Click();
+    SaveClick();
     // Only a completed save lets the user go on; a cancelled or failed one keeps the project.
     return !m_session.modified();
 }
@@ -189,4 +174,7 @@ void Form1::applyFinishedLock()
     for (QWidget *w : std::initializer_list<QWidget *>{Button2, Button1, Shape1, Shape2, SpeedButton1,
                                                         Button4, Bevels[3]})
         w->setVisible(!finished);
+    // The menu's ways to the hidden commands are locked with them.
+    UndoAction->setEnabled(!finished);
+    NewPlanAction->setEnabled(!finished);
 }

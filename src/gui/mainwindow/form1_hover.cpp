@@ -32,10 +32,10 @@ QPoint labelPoint(const RecordTable &table, int row)
 }
 
 // Hinter and opter are children of the central widget so they can float over the plan; plan
-// pixels therefore have to be carried through the plan area and the scroll offset.
+// pixels therefore have to be carried through the zoom, the scroll offset and the plan area.
 QPoint planToClient(const Form1 &form, QPoint planPoint)
 {
-    return form.PlanArea->pos() + form.Image1->pos() + planPoint;
+    return form.PlanArea->pos() + form.Image1->pos() + form.Image1->toWidget(planPoint);
 }
 
 } // namespace

@@ -2,10 +2,12 @@
 // again around the plan area whenever the window's size changes.
 #include "gui/mainwindow/form1.h"
 
+#include "core/model/recordview.h"
 #include "core/model/recoverywriter.h"
 #include "core/plan/colourkey.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/widgets/colourswatch.h"
+#include "gui/widgets/dragbar.h"
 #include "gui/widgets/fieldvalidator.h"
 #include "gui/widgets/piegauge.h"
 #include "gui/widgets/windowfont.h"
@@ -124,7 +126,8 @@ void Form1::buildWindow()
 
     StringGrid1 = named(new QTableView(Panel1), u"StringGrid1"_s);
     StringGrid1->setToolTip(u"Системное окно - отображает все записи"_s);
-    StringGrid1->setModel(&m_session.table());
+    m_recordView = new RecordView(m_session.table(), m_session.captions(), this);
+    StringGrid1->setModel(m_recordView);
     StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
     StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -296,6 +299,16 @@ void Form1::buildWindow()
             [this] { Label3->setText(QString::number(m_session.table().recordCounter())); });
     connect(&m_session.table(), &QAbstractItemModel::modelReset, this,
             [this] { Label3->setText(QString::number(m_session.table().recordCounter())); });
+
+    buildGridSplitter();
+    buildMenus();
+    buildSearch();
+}
+
+int Form1::gridExtraRoom() const
+{
+    // The plan keeps a strip of its own however tall the grid is made.
+    return std::max(0, centralWidget()->height() - px(kPanelHeight) - px(kBottomStrip) - px(40));
 }
 
 void Form1::layoutPlanArea()
@@ -303,10 +316,15 @@ void Form1::layoutPlanArea()
     QWidget *client = centralWidget();
     const int w = client->width();
     const int h = client->height();
-    const int panel = px(kPanelHeight);
+    const int extra = std::min(m_gridExtra, gridExtraRoom());
+    const int panel = px(kPanelHeight) + extra;
     const int strip = px(kBottomStrip);
     const int bar = px(kScrollBarWidth);
     Panel1->setGeometry(0, 0, w, panel);
+    StringGrid1->resize(StringGrid1->width(), px(89) + extra);
+    // Over the panel's bottom edge, below the grid.
+    GridSplitter->setGeometry(0, panel - px(4), w, px(4));
+    GridSplitter->raise();
     Panel2->setGeometry(0, h - strip, w, strip);
     Splitter1->setGeometry(0, 0, layoutViewSelector(w, strip), strip);
     VertScrollBar->setGeometry(w - bar, panel, bar, std::max(0, h - panel - strip));
@@ -332,6 +350,7 @@ void Form1::showPlanPoint(QPoint planPoint)
             return;
         bar->setValue(std::clamp(point - viewLength / 2, bar->minimum(), bar->maximum()));
     };
-    scrollTo(HorzScrollBar, planPoint.x(), PlanArea->width());
-    scrollTo(VertScrollBar, planPoint.y(), PlanArea->height());
+    const QPoint shown = Image1->toWidget(planPoint);
+    scrollTo(HorzScrollBar, shown.x(), PlanArea->width());
+    scrollTo(VertScrollBar, shown.y(), PlanArea->height());
 }

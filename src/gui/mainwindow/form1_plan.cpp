@@ -42,46 +42,55 @@ void Form1::TabSet1Change(int index)
 
 // Image1 lies in the plan area below the tool panel; the scroll bars' maxima are kept by
 // layoutPlanArea() so that every edge of the plan can be reached.
+// The bars count widget pixels of the plan at its zoom.
 void Form1::HorzScrollBarChange(int position)
 {
     Image1->move(-position, Image1->y());
+    if (!m_zooming)
+        m_zoomAnchor.reset();
 }
 
 void Form1::VertScrollBarChange(int position)
 {
     Image1->move(Image1->x(), -position);
+    if (!m_zooming)
+        m_zoomAnchor.reset();
 }
 
 void Form1::SpeedButton1Click()
 {
     guard([&] {
         const QString path = Dialogs::chooseFile(OpenPictureDialog1);
-        if (path.isEmpty())
-            return;
-        // The file name becomes the plan id of every record on the plan; the description file
-        // could not store it, so the plan is refused before anything changes.
-        const QString name = QFileInfo(path).fileName();
-        if (const auto c = DescriptionFile::firstUnholdable(name)) {
-            const QString shown = c->isPrint() && !c->isSpace() ? u"«"_s + *c + u"»"_s
-                                                               : u"U+%1"_s.arg(int(c->unicode()), 4, 16, QChar(u'0')).toUpper();
-            Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
-                             u"Имя файла «%1» содержит символ %2, который нельзя сохранить в описании проекта. "
-                             u"План не добавлен: переименуйте файл и добавьте его снова."_s.arg(name, shown));
-            return;
-        }
-        // The path is recorded first: a bitmap that fails to load now may be mended and chosen
-        // through its tab later.
-        m_session.planPaths().addPlanFile(path);
-        recovery().changed();
-        m_session.showPlanFile(path, name);
-        // Its tab is the way back to it once another plan is shown.
-        if (m_session.plans().indexOf(name) == 0) {
-            m_session.plans().add(name);
-            fillTabs();
-        }
-        refreshPlanView();
-        PlaceMainWindow(true);
+        if (!path.isEmpty())
+            addPlanFile(path);
     });
+}
+
+void Form1::addPlanFile(const QString &path)
+{
+    // The file name becomes the plan id of every record on the plan; the description file
+    // could not store it, so the plan is refused before anything changes.
+    const QString name = QFileInfo(path).fileName();
+    if (const auto c = DescriptionFile::firstUnholdable(name)) {
+        const QString shown = c->isPrint() && !c->isSpace() ? u"«"_s + *c + u"»"_s
+                                                           : u"U+%1"_s.arg(int(c->unicode()), 4, 16, QChar(u'0')).toUpper();
+        Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
+                         u"Имя файла «%1» содержит символ %2, который нельзя сохранить в описании проекта. "
+                         u"План не добавлен: переименуйте файл и добавьте его снова."_s.arg(name, shown));
+        return;
+    }
+    // The path is recorded first: a bitmap that fails to load now may be mended and chosen
+    // through its tab later.
+    m_session.planPaths().addPlanFile(path);
+    recovery().changed();
+    m_session.showPlanFile(path, name);
+    // Its tab is the way back to it once another plan is shown.
+    if (m_session.plans().indexOf(name) == 0) {
+        m_session.plans().add(name);
+        fillTabs();
+    }
+    refreshPlanView();
+    PlaceMainWindow(true);
 }
 
 void Form1::Button4Click()

@@ -6,6 +6,7 @@
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/piegauge.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 
 using namespace Qt::StringLiterals;
@@ -60,6 +61,10 @@ bool Form1::offerRecovery()
         }
         Gauge1->hide();
         recovered = true;
+        // The recovered work belongs to the archive it was opened from; a plain save goes there.
+        if (!m_session.lastArchive.isEmpty() && QFileInfo(m_session.lastArchive).isFile())
+            m_session.archiveFile = m_session.lastArchive;
+        refreshTitle();
         for (int i = 0; i < Captions::Count; ++i)
             edt[static_cast<size_t>(i)]->setText(m_session.captions()[i]);
         refreshDialogCaptions();

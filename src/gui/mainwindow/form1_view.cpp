@@ -6,6 +6,7 @@
 #include "gui/reports/summarywindow.h"
 
 #include <QComboBox>
+#include <QLabel>
 
 using namespace Qt::StringLiterals;
 
@@ -18,6 +19,10 @@ void Form1::buildViewSelector(QWidget *bottomStrip)
     ViewMode->setToolTip(u"Раскраска плана"_s);
     ViewMode->addItems({u"Ключи"_s, u"По типу"_s, u"Свободные"_s, u"По арендаторам"_s, u"Расхождения"_s});
     ViewMode->setFocusPolicy(Qt::NoFocus);
+    ZoomLabel = new QLabel(u"100 %"_s, bottomStrip);
+    ZoomLabel->setObjectName(u"ZoomLabel"_s);
+    ZoomLabel->setToolTip(u"Масштаб плана: Ctrl и колесо мыши, Ctrl++, Ctrl+−, Ctrl+0, Ctrl+9"_s);
+    ZoomLabel->setAlignment(Qt::AlignCenter);
     Legend = new PlanLegend(PlanArea);
     Legend->setObjectName(u"Legend"_s);
     Image1->setColours(&m_displayColours);
@@ -41,7 +46,9 @@ int Form1::layoutViewSelector(int stripWidth, int stripHeight)
 {
     const int width = std::min(ViewMode->sizeHint().width(), stripWidth / 3);
     ViewMode->setGeometry(stripWidth - width, 0, width, stripHeight);
-    return stripWidth - width;
+    const int zoom = ZoomLabel->fontMetrics().horizontalAdvance(u"8888 %"_s) + 8;
+    ZoomLabel->setGeometry(stripWidth - width - zoom, 0, zoom, stripHeight);
+    return stripWidth - width - zoom;
 }
 
 void Form1::ViewModeChange(int index)
@@ -72,7 +79,7 @@ void Form1::refreshColouring()
                                                m_session.roomFlags()),
                          m_session.captions()[Captions::Unit]);
     }
-    Image1->update();
+    Image1->coloursChanged();
     if (Summary)
         Summary->scheduleRefresh(); // captions may have changed
 }

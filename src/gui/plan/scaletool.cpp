@@ -1,5 +1,7 @@
 #include "gui/plan/scaletool.h"
 
+#include "gui/plan/plancanvas.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -7,7 +9,7 @@
 #include <QWidget>
 
 // Draws the rubber band over the plan without touching the plan image, and lets every mouse
-// event through to the widget below.
+// event through to the widget below. It is given the line in widget pixels.
 class ScaleTool::Overlay : public QWidget
 {
 public:
@@ -18,7 +20,7 @@ public:
         setAttribute(Qt::WA_NoSystemBackground);
     }
 
-    void setLine(const QLine &line)
+    void setLine(const QLineF &line)
     {
         update(area(m_line));
         m_line = line;
@@ -38,20 +40,20 @@ protected:
         painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
         painter.drawLine(m_line);
         painter.setPen(QPen(Qt::red, 2));
-        for (const QPoint p : {m_line.p1(), m_line.p2()})
-            painter.drawEllipse(p, 3, 3);
+        for (const QPointF p : {m_line.p1(), m_line.p2()})
+            painter.drawEllipse(p, 3.0, 3.0);
     }
 
 private:
-    static QRect area(const QLine &line)
+    static QRect area(const QLineF &line)
     {
-        return QRect(line.p1(), line.p2()).normalized().adjusted(-6, -6, 6, 6);
+        return QRectF(line.p1(), line.p2()).normalized().toAlignedRect().adjusted(-6, -6, 6, 6);
     }
 
-    QLine m_line;
+    QLineF m_line;
 };
 
-ScaleTool::ScaleTool(QWidget *canvas)
+ScaleTool::ScaleTool(PlanCanvas *canvas)
     : QObject(canvas), m_canvas(canvas)
 {
 }
@@ -105,7 +107,8 @@ void ScaleTool::moveEnd(QPoint to)
     if (m_overlay) {
         // The plan may have grown or shrunk since the command began.
         m_overlay->setGeometry(m_canvas->rect());
-        m_overlay->setLine(QLine(m_first, m_end));
+        const PlanZoom &zoom = m_canvas->zoom();
+        m_overlay->setLine(QLineF(zoom.centreInView(m_first), zoom.centreInView(m_end)));
     }
 }
 
@@ -125,18 +128,23 @@ bool ScaleTool::eventFilter(QObject *watched, QEvent *event)
     if (watched != m_canvas)
         return false;
     switch (event->type()) {
+    case QEvent::Resize:
+        // Zoomed meanwhile: the line follows its plan points.
+        if (m_hasFirst)
+            moveEnd(m_end);
+        return false;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
         return true;
     case QEvent::MouseMove:
         if (m_hasFirst)
-            moveEnd(static_cast<QMouseEvent *>(event)->position().toPoint());
+            moveEnd(m_canvas->toPlan(static_cast<QMouseEvent *>(event)->position()));
         return true;
     case QEvent::MouseButtonRelease: {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() != Qt::LeftButton)
             return true;
-        const QPoint p = mouse->position().toPoint();
+        const QPoint p = m_canvas->toPlan(mouse->position());
         if (!m_hasFirst) {
             m_first = p;
             m_hasFirst = true;

@@ -5,24 +5,26 @@
 #include <QPoint>
 #include <QPointer>
 
-class QWidget;
+class PlanCanvas;
 
 // The two clicks of the scale command on the plan widget. While it runs it takes the
 // widget's mouse events for itself, so neither marking nor hover sees them: the first left
 // click fixes one end, a line follows the pointer from there, the second left click fixes
-// the other end. Escape anywhere in the window, or a plan switched in between, cancels.
+// the other end. Escape anywhere in the window, or a plan switched in between, cancels. Points are
+// plan pixels, taken and drawn through the canvas's zoom.
 class ScaleTool : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit ScaleTool(QWidget *canvas);
+    explicit ScaleTool(PlanCanvas *canvas);
     ~ScaleTool() override;
 
     void start();
     void cancel();
     bool isActive() const { return m_active; }
-    // The line shown from the first point to the pointer; null before the first click.
+    // The line shown from the first point to the pointer, in plan pixels; null before the
+    // first click.
     QLine rubberBand() const;
 
 Q_SIGNALS:
@@ -37,7 +39,7 @@ private:
     void stop();
     void moveEnd(QPoint to);
 
-    QWidget *m_canvas;
+    PlanCanvas *m_canvas;
     QPointer<Overlay> m_overlay;
     bool m_active = false;
     bool m_hasFirst = false;

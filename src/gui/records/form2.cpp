@@ -506,10 +506,10 @@ void Form2::keyPressEvent(QKeyEvent *event)
             button->click();
         return;
     }
-    // Escape would leave a marked room without a record; only the buttons and the window
-    // manager's close end the dialog.
+    // Escape is "Отмена": a room filled for a new record gets its colour back.
     if (event->key() == Qt::Key_Escape) {
         event->accept();
+        Button1Click();
         return;
     }
     QDialog::keyPressEvent(event);

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QKeyEvent>
 #include <QSet>
 #include <QSplitter>
 #include <QTimer>
@@ -579,4 +580,14 @@ void SummaryWindow::itemActivated(QTreeWidgetItem *it)
     const QVariant row = it ? it->data(0, RowRole) : QVariant();
     if (row.isValid() && row.toInt() > 0)
         Q_EMIT roomActivated(row.toInt());
+}
+
+void SummaryWindow::keyPressEvent(QKeyEvent *event)
+{
+    // A window to glance at and put away: Escape closes it, as it does a dialog.
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -1,5 +1,6 @@
 #include "gui/widgets/dialogs.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -64,9 +65,22 @@ QString chooseFile(QFileDialog *dialog)
 {
     if (responder().file)
         return responder().file(dialog);
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
-        return {};
-    return dialog->selectedFiles().constFirst();
+    const bool chosen = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+    // A name typed fast and confirmed with Enter can leave the file name's completion list
+    // open after the dialog has gone; it would take every key the window gets from then on.
+    const auto ownedByDialog = [dialog](const QWidget *w) {
+        for (; w; w = w->parentWidget())
+            if (w == dialog)
+                return true;
+        return false;
+    };
+    // The completion list is a window of its own that hands its focus to the name field.
+    while (QWidget *popup = QApplication::activePopupWidget()) {
+        if (!ownedByDialog(popup) && !ownedByDialog(popup->focusProxy()))
+            break;
+        popup->close();
+    }
+    return chosen ? dialog->selectedFiles().constFirst() : QString();
 }
 
 bool chooseColour(QColorDialog *dialog)

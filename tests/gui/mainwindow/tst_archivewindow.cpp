@@ -434,7 +434,8 @@ private Q_SLOTS:
         }
         m_texts.clear();
         m_answer = answer;
-        m_chosenFile = m_files->path() + u"/saved.zip"_s;
+        // The save asks for no name: it goes into the archive the project came from.
+        m_chosenFile.clear();
 
         QCloseEvent event;
         QApplication::sendEvent(&form, &event);
@@ -449,7 +450,7 @@ private Q_SLOTS:
         QCOMPARE(table.recordCount(), !editMode && entered ? 3 : 2);
         if (entered) {
             QCOMPARE(table.cellText(RecordTable::Tenant, row), typed);
-            const QByteArray saved = ZipReader(m_chosenFile).readMember(u"metrola.csv"_s);
+            const QByteArray saved = ZipReader(m_files->path() + u"/p.zip"_s).readMember(u"metrola.csv"_s);
             QVERIFY(saved.contains(Cp1251::fromUnicode(typed)));
         }
     }

@@ -108,7 +108,9 @@ private Q_SLOTS:
     {
         Form1 form(QDir::tempPath() + u'/');
         form.FormCreate({}, QDir::tempPath());
-        QCOMPARE(form.windowTitle(), u"Metrola - программа для ведения учёта площадей в комплексах"_s);
+        // "[*]" is where the window shows "*" while there are unsaved changes.
+        QCOMPARE(form.windowTitle(), u"Metrola - программа для ведения учёта площадей в комплексах[*]"_s);
+        QVERIFY(!form.isWindowModified());
         QVERIFY(form.Arend->isChecked());
         QVERIFY(!form.kvm->isChecked());
         QCOMPARE(form.TabSet1->count(), 0);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDialog>
+
+class QTextBrowser;
+
+// The help page (F1): how marking, editing, saving and the reports work, in one window that
+// stays open beside the main window while the user tries what it says.
+class HelpWindow : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit HelpWindow(QWidget *parent = nullptr);
+
+    static QString pageHtml();
+    QTextBrowser *browser() const { return m_browser; }
+
+private:
+    QTextBrowser *m_browser = nullptr;
+};
