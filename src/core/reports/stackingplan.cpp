@@ -191,11 +191,14 @@ void StackingPlan::paint(QPainter &painter, const QRectF &area, bool equalLength
             painter.fillRect(rects[k], QColor::fromRgb(block.colour));
             painter.setPen(QPen(Qt::white, 0.8));
             painter.drawRect(rects[k]);
-            // Caption and area where both fit; a tooltip or the legend tells the rest.
-            const QString text = block.caption + u' ' + NumberText::format(block.area);
-            if (metrics.horizontalAdvance(text) + 4 <= rects[k].width()) {
-                painter.setPen(textOn(block.colour));
-                painter.drawText(rects[k], Qt::AlignCenter, text);
+            // Caption and area where both fit, else the caption alone; a tooltip or the legend
+            // tells the rest.
+            for (const QString &text : {block.caption + u' ' + NumberText::format(block.area), block.caption}) {
+                if (metrics.horizontalAdvance(text) + 4 <= rects[k].width()) {
+                    painter.setPen(textOn(block.colour));
+                    painter.drawText(rects[k], Qt::AlignCenter, text);
+                    break;
+                }
             }
         }
         painter.setPen(Qt::black);
