@@ -20,6 +20,10 @@ constexpr QRgb kCommon = PlanColouring::kCommon;
 // Row geometry as paint() lays it out, in points of the paint device.
 constexpr double kRowHeight = 28;
 constexpr double kRowGap = 8;
+// Rows shrink to fit many plans onto the area, down to this pitch.
+constexpr double kSmallestPitch = 10;
+constexpr double kLegendColumn = 170;
+constexpr double kLegendLine = 16;
 constexpr double kLabelWidth = 110;
 constexpr double kTotalWidth = 60; // the bar's area after its end
 
@@ -152,10 +156,26 @@ std::vector<QRectF> StackingPlan::blockRects(const Bar &bar, const QRectF &row, 
     return rects;
 }
 
+double StackingPlan::legendHeight(double width) const
+{
+    const int columns = std::max(1, int(width / kLegendColumn));
+    const int items = int(legend().size());
+    return kRowGap + ((items + columns - 1) / columns) * kLegendLine;
+}
+
+double StackingPlan::rowPitch(const QRectF &area) const
+{
+    if (bars.empty())
+        return kRowHeight + kRowGap;
+    const double fits = (area.height() - legendHeight(area.width())) / double(bars.size());
+    return std::clamp(fits, kSmallestPitch, kRowHeight + kRowGap);
+}
+
 QRectF StackingPlan::barRow(const QRectF &area, int index) const
 {
-    return {area.left() + kLabelWidth, area.top() + index * (kRowHeight + kRowGap),
-            std::max(0.0, area.width() - kLabelWidth - kTotalWidth), kRowHeight};
+    const double pitch = rowPitch(area);
+    return {area.left() + kLabelWidth, area.top() + index * pitch,
+            std::max(0.0, area.width() - kLabelWidth - kTotalWidth), pitch * kRowHeight / (kRowHeight + kRowGap)};
 }
 
 std::pair<int, int> StackingPlan::blockAt(const QRectF &area, bool equalLength, QPointF point) const
@@ -174,7 +194,9 @@ void StackingPlan::paint(QPainter &painter, const QRectF &area, bool equalLength
 {
     painter.save();
     QFont font = painter.font();
-    font.setPointSizeF(8);
+    // Smaller rows take smaller labels; the legend keeps its size.
+    const double rowHeight = barRow(area, 0).height();
+    font.setPointSizeF(std::min(8.0, rowHeight * 0.6));
     painter.setFont(font);
     const QFontMetricsF metrics(font, painter.device());
     for (int b = 0; b < int(bars.size()); ++b) {
@@ -192,11 +214,14 @@ void StackingPlan::paint(QPainter &painter, const QRectF &area, bool equalLength
             painter.fillRect(rects[k], QColor::fromRgb(block.colour));
             painter.setPen(QPen(Qt::white, 0.8));
             painter.drawRect(rects[k]);
-            // Caption and area where both fit; a tooltip or the legend tells the rest.
-            const QString text = block.caption + u' ' + NumberText::format(block.area);
-            if (metrics.horizontalAdvance(text) + 4 <= rects[k].width()) {
-                painter.setPen(textOn(block.colour));
-                painter.drawText(rects[k], Qt::AlignCenter, text);
+            // Caption and area where both fit, else the caption alone; a tooltip or the legend
+            // tells the rest.
+            for (const QString &text : {block.caption + u' ' + NumberText::format(block.area), block.caption}) {
+                if (metrics.horizontalAdvance(text) + 4 <= rects[k].width()) {
+                    painter.setPen(textOn(block.colour));
+                    painter.drawText(rects[k], Qt::AlignCenter, text);
+                    break;
+                }
             }
         }
         painter.setPen(Qt::black);
@@ -206,17 +231,20 @@ void StackingPlan::paint(QPainter &painter, const QRectF &area, bool equalLength
             painter.drawText(total, Qt::AlignLeft | Qt::AlignVCenter, NumberText::format(bar.area));
     }
     // The legend, in as many columns as fit.
-    const double top = area.top() + int(bars.size()) * (kRowHeight + kRowGap) + kRowGap;
-    const double columnWidth = 170;
+    font.setPointSizeF(8);
+    painter.setFont(font);
+    const QFontMetricsF legendMetrics(font, painter.device());
+    const double top = area.top() + int(bars.size()) * rowPitch(area) + kRowGap;
+    const double columnWidth = kLegendColumn;
     const int columns = std::max(1, int(area.width() / columnWidth));
     const std::vector<PlanColouring::LegendItem> items = legend();
     for (int i = 0; i < int(items.size()); ++i) {
-        const QPointF at(area.left() + (i % columns) * columnWidth, top + (i / columns) * 16);
+        const QPointF at(area.left() + (i % columns) * columnWidth, top + (i / columns) * kLegendLine);
         painter.fillRect(QRectF(at, QSizeF(12, 12)), QColor::fromRgb(items[size_t(i)].colour));
         painter.setPen(Qt::black);
         const QString text = items[size_t(i)].caption + u" — "_s + NumberText::format(items[size_t(i)].area);
         painter.drawText(QRectF(at.x() + 16, at.y() - 2, columnWidth - 20, 16), Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(text, Qt::ElideRight, columnWidth - 20));
+                         legendMetrics.elidedText(text, Qt::ElideRight, columnWidth - 20));
     }
     painter.restore();
 }

@@ -60,8 +60,12 @@ public:
     // Draws the bars, one row each with the plan id on the left, their labels (caption and area)
     // where they fit, and the legend below, into `area` of any paint device.
     void paint(QPainter &painter, const QRectF &area, bool equalLength) const;
-    // Where paint() draws the blocks of bar `index`; the same geometry, for hit tests.
+    // Where paint() draws the blocks of bar `index`; the same geometry, for hit tests. Rows
+    // get closer together when the bars and the legend would not fit the area's height.
     QRectF barRow(const QRectF &area, int index) const;
+    double rowPitch(const QRectF &area) const;
+    // The legend's height below the bars when drawn that wide.
+    double legendHeight(double width) const;
     // The bar and block under a point of `area` as paint() draws it, or {-1, -1}.
     std::pair<int, int> blockAt(const QRectF &area, bool equalLength, QPointF point) const;
 

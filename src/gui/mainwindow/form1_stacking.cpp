@@ -29,9 +29,7 @@ void Form1::showStackingPlan()
             connect(&m_session.table(), &QAbstractItemModel::rowsRemoved, Stacking, &StackingWindow::refresh);
         }
         Stacking->refresh();
-        Stacking->show();
-        Stacking->raise();
-        Stacking->activateWindow();
+        Stacking->showBeside(*this);
     });
 }
 

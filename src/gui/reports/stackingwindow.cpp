@@ -4,6 +4,7 @@
 #include "core/base/numbertext.h"
 #include "core/model/projectsession.h"
 #include "core/reports/planpdf.h"
+#include "gui/widgets/besidewindow.h"
 #include "gui/widgets/dialogs.h"
 
 #include <QApplication>
@@ -152,6 +153,11 @@ void StackingWindow::refresh()
     View->setPlan(StackingPlan::build(m_session.table(), m_session.captions(), m_session.plans().names(), colouring,
                                       m_isCommon),
                   EqualLengthBox->isChecked());
+}
+
+void StackingWindow::showBeside(const QWidget &anchor)
+{
+    BesideWindow::show(*this, anchor, QSize(900, std::min(700, View->sizeHint().height() + 90)), 520, m_placed);
 }
 
 QImage StackingWindow::picture() const

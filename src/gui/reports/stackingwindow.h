@@ -52,6 +52,8 @@ public:
                             QWidget *parent = nullptr);
 
     void refresh();
+    // Shows the window beside the main window the first time, where the user left it later.
+    void showBeside(const QWidget &anchor);
     // The bars as a picture of the view's size.
     QImage picture() const;
 
@@ -69,4 +71,5 @@ private:
 
     ProjectSession &m_session;
     std::function<bool(int row)> m_isCommon;
+    bool m_placed = false;
 };

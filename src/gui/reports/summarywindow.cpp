@@ -5,6 +5,7 @@
 #include "core/model/projectsession.h"
 #include "core/plan/colourkey.h"
 #include "core/reports/commonareasuggestion.h"
+#include "gui/widgets/besidewindow.h"
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/scalequestion.h"
 
@@ -12,10 +13,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDoubleSpinBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLocale>
-#include <QScreen>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -239,45 +238,13 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
 
 void SummaryWindow::showBeside(const QWidget &anchor)
 {
-    if (!m_placed) {
-        m_placed = true;
-        const QScreen *screen = anchor.screen() ? anchor.screen() : QGuiApplication::primaryScreen();
-        const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1300, 800);
-        // This window has no frame before its first showing; the main window's is the best guess.
-        const QSize decoration = anchor.frameGeometry().size() - anchor.size();
-        // Wide enough for the plan table's columns where the screen allows.
-        const QSize wanted(std::min(1320, available.width()), std::min(800, available.height()));
-        const int narrowest = std::max(minimumSizeHint().width() + decoration.width(), 560);
-        const QRect frame = placeBeside(anchor.frameGeometry(), wanted, narrowest, available);
-        resize(frame.size() - decoration);
-        move(frame.topLeft());
-    }
-    show();
-    raise();
-    activateWindow();
+    // Wide enough for the plan table's columns where the screen allows.
+    BesideWindow::show(*this, anchor, QSize(1320, 800), 560, m_placed);
 }
 
 QRect SummaryWindow::placeBeside(const QRect &anchor, QSize wanted, int minimumWidth, const QRect &available)
 {
-    const QSize size = wanted.boundedTo(available.size());
-    const int roomRight = available.right() - anchor.right();
-    const int roomLeft = anchor.left() - available.left();
-    const bool rightIsWider = roomRight >= roomLeft;
-    int width = size.width();
-    int left = 0;
-    if (roomRight >= width) {
-        left = anchor.right() + 1;
-    } else if (roomLeft >= width) {
-        left = anchor.left() - width;
-    } else if (std::max(roomLeft, roomRight) >= minimumWidth) {
-        width = std::max(roomLeft, roomRight);
-        left = rightIsWider ? anchor.right() + 1 : available.left();
-    } else {
-        // No gap is wide enough: the window covers as little of the anchor as it can.
-        left = rightIsWider ? available.right() + 1 - width : available.left();
-    }
-    const int top = std::clamp(anchor.top(), available.top(), available.bottom() + 1 - size.height());
-    return QRect(left, top, width, size.height());
+    return BesideWindow::place(anchor, wanted, minimumWidth, available);
 }
 
 void SummaryWindow::scheduleRefresh()
