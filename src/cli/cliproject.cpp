@@ -6,6 +6,7 @@
 #include "core/base/metrolaerror.h"
 #include "core/base/safefile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +24,14 @@ const QString kFolderPrefix = u"metrola-cli-"_s;
 QString lockOf(const QString &folder)
 {
     return folder + u".lock"_s;
+}
+
+// A tool that has just made its lock file may not hold the lock yet: a lock file younger than
+// this is never taken for a dead tool's.
+bool isFresh(const QString &lock)
+{
+    constexpr int kSeconds = 10;
+    return QFileInfo(lock).lastModified().secsTo(QDateTime::currentDateTime()) < kSeconds;
 }
 
 QString temporaryParent()
@@ -54,7 +63,7 @@ int CliProject::removeStaleFolders(const QString &parent)
         // Only a folder with a lock file, free now: an older tool's folder, without one, may
         // still be in use.
         const QString lock = lockOf(folder);
-        if (SafeFile::kindOf(lock, false) != SafeFile::Kind::Regular || FolderLock::isHeld(lock))
+        if (SafeFile::kindOf(lock, false) != SafeFile::Kind::Regular || isFresh(lock) || FolderLock::isHeld(lock))
             continue;
         if (QDir(folder).removeRecursively()) {
             SafeFile::removeRegular(lock);
@@ -67,7 +76,8 @@ int CliProject::removeStaleFolders(const QString &parent)
         const QString lock = QDir(parent).filePath(name);
         struct stat st {};
         if (::lstat(QFile::encodeName(lock).constData(), &st) == 0 && st.st_uid == ::getuid()
-            && SafeFile::kindOf(lock.chopped(5), false) == SafeFile::Kind::Missing && !FolderLock::isHeld(lock))
+            && SafeFile::kindOf(lock.chopped(5), false) == SafeFile::Kind::Missing && !isFresh(lock)
+            && !FolderLock::isHeld(lock))
             SafeFile::removeRegular(lock);
     }
     return removed;
