@@ -28,6 +28,12 @@ set(METROLA_CORE_SOURCES
   plan/bmpwriter.h plan/bmpwriter.cpp
   plan/roommeasure.h plan/roommeasure.cpp
   plan/planimage.h plan/planimage.cpp
+  plan/plansource.h plan/plansource.cpp
+  plan/cvplan.h plan/cvplan.cpp
+  plan/planpreparation.h plan/planpreparation.cpp
+  plan/closingline.h plan/closingline.cpp
+  plan/openingfinder.h plan/openingfinder.cpp
+  plan/roomfinder.h plan/roomfinder.cpp
 
   archive/zipformat.h archive/zipformat.cpp
   archive/zipdeflatepool.h archive/zipdeflatepool.cpp

@@ -1,0 +1,116 @@
+#include "core/plan/cvplan.h"
+
+#include "core/base/metrolaerror.h"
+#include "core/plan/planimage.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace {
+
+// The 24 colour bits of each pixel compared with one colour; the alpha byte is padding.
+cv::Mat exactColour(const QImage &plan, uchar level)
+{
+    if (plan.format() != QImage::Format_RGB32 && plan.format() != QImage::Format_ARGB32)
+        throw MetrolaError(QStringLiteral("План должен быть 32-битным рисунком."));
+    cv::Mat mask;
+    cv::inRange(CvPlan::view(plan), cv::Scalar(level, level, level, 0), cv::Scalar(level, level, level, 255),
+                mask);
+    return mask;
+}
+
+} // namespace
+
+cv::Mat CvPlan::blackMask(const QImage &plan)
+{
+    return exactColour(plan, 0);
+}
+
+cv::Mat CvPlan::whiteMask(const QImage &plan)
+{
+    return exactColour(plan, 255);
+}
+
+QImage CvPlan::fromInk(const cv::Mat &ink)
+{
+    QImage plan = PlanImage::allocate(ink.cols, ink.rows);
+    if (plan.isNull())
+        throw MetrolaError(QStringLiteral("Не хватает памяти для подготовленного плана."));
+    cv::Mat paper;
+    cv::bitwise_not(ink, paper);
+    cv::Mat out = view(plan);
+    // Grey to BGRA writes alpha 255: the pixels come out exactly 0xff000000 and 0xffffffff.
+    cv::cvtColor(paper, out, cv::COLOR_GRAY2BGRA);
+    return plan;
+}
+
+// Run lengths across the strokes, in both directions: most runs across a stroke are as long
+// as it is wide, while runs along it are long and of every length, so the commonest short
+// lengths are the stroke widths. Counting runs is no image-processing primitive OpenCV has.
+CvPlan::StrokeWidths CvPlan::strokeWidths(const cv::Mat &ink)
+{
+    constexpr int kLongest = 128;
+    std::array<qint64, kLongest + 1> runs{};
+    std::vector<int> down(size_t(ink.cols), 0);
+    for (int y = 0; y < ink.rows; ++y) {
+        const uchar *p = ink.ptr<uchar>(y);
+        const bool sampleRow = y % 2 == 0;
+        int across = 0;
+        for (int x = 0; x < ink.cols; ++x) {
+            if (p[x]) {
+                ++across;
+                ++down[size_t(x)];
+                continue;
+            }
+            if (across && sampleRow)
+                ++runs[size_t(std::min(across, kLongest))];
+            across = 0;
+            if (down[size_t(x)] && x % 2 == 0)
+                ++runs[size_t(std::min(down[size_t(x)], kLongest))];
+            down[size_t(x)] = 0;
+        }
+        if (across && sampleRow)
+            ++runs[size_t(std::min(across, kLongest))];
+    }
+    for (int x = 0; x < ink.cols; x += 2)
+        if (down[size_t(x)])
+            ++runs[size_t(std::min(down[size_t(x)], kLongest))];
+
+    StrokeWidths widths;
+    qint64 total = 0;
+    for (int l = 1; l < kLongest; ++l) {
+        total += runs[size_t(l)];
+        if (runs[size_t(l)] > runs[size_t(widths.line)])
+            widths.line = l;
+    }
+    widths.wall = widths.line;
+    if (total == 0)
+        return widths;
+    const int firstThick = std::max(2 * widths.line, widths.line + 3);
+    int thick = 0;
+    for (int l = firstThick; l < kLongest; ++l)
+        if (thick == 0 || runs[size_t(l)] > runs[size_t(thick)])
+            thick = l;
+    // Walls count when their runs are a noticeable share; a few thick blobs (a filled column,
+    // a logo) are no walls.
+    if (thick > 0 && runs[size_t(thick)] * 50 >= total) {
+        qint64 thinInk = 0, allInk = 0;
+        for (int l = 1; l < kLongest; ++l) {
+            allInk += runs[size_t(l)] * l;
+            if (l < firstThick)
+                thinInk += runs[size_t(l)] * l;
+        }
+        widths.wall = thick;
+        widths.thinBesideThick = thinInk * 10 >= allInk;
+    }
+    return widths;
+}
+
+
+int CvPlan::wallKernel(int lineWidth, int wallThickness)
+{
+    return std::max(lineWidth + 2, (lineWidth + wallThickness + 1) / 2);
+}

@@ -1,0 +1,210 @@
+#include "core/plan/planpreparation.h"
+
+#include "core/base/metrolaerror.h"
+#include "core/plan/cvplan.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace {
+
+// A pixel whose strongest and weakest colour channels differ by more than this is coloured:
+// JPEG chroma noise on grey lines stays well below it, pen ink and tints lie above.
+constexpr int kColourSpread = 48;
+// The paper's brightness (white after the drawing is taken out) may vary by this much across
+// the sheet before the threshold follows it locally.
+constexpr int kUnevenPaper = 40;
+// The background is estimated on a picture this many times smaller, and its maximum filter
+// reaches over kBackgroundReach small pixels: walls narrower than their product vanish from it.
+constexpr int kBackgroundScale = 8;
+constexpr int kBackgroundReach = 9;
+// Anti-aliased one-pixel lines come out a mid grey; a threshold a third of the way from the
+// ink/paper split towards the paper keeps them whole without thickening lines much.
+constexpr double kTowardsPaper = 0.35;
+
+QImage asRgb32(const QImage &source)
+{
+    if (source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32)
+        return source;
+    return source.convertToFormat(QImage::Format_RGB32);
+}
+
+// Removes the connected regions of `mask` (255) up to `maxPixels` by giving them `value`.
+// When `outside` is given, it becomes 255 on the regions that touch the sheet's edge.
+void dropSmall(cv::Mat &mask, int maxPixels, int connectivity, uchar value, cv::Mat *outside = nullptr)
+{
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(mask, labels, stats, centroids, connectivity, CV_32S);
+    std::vector<uchar> small(size_t(count), 0);
+    std::vector<uchar> edge(size_t(count), 0);
+    bool anySmall = false;
+    for (int i = 1; i < count; ++i) {
+        small[size_t(i)] = stats.at<int>(i, cv::CC_STAT_AREA) <= maxPixels;
+        anySmall = anySmall || small[size_t(i)];
+        const int x = stats.at<int>(i, cv::CC_STAT_LEFT), y = stats.at<int>(i, cv::CC_STAT_TOP);
+        const int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
+        edge[size_t(i)] = x == 0 || y == 0 || x + w == mask.cols || y + h == mask.rows;
+    }
+    if (outside)
+        *outside = cv::Mat::zeros(mask.size(), CV_8U);
+    if (!anySmall && !outside)
+        return;
+    for (int y = 0; y < mask.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        uchar *m = mask.ptr<uchar>(y);
+        uchar *o = outside ? outside->ptr<uchar>(y) : nullptr;
+        for (int x = 0; x < mask.cols; ++x) {
+            const size_t l = size_t(label[x]);
+            if (small[l])
+                m[x] = value;
+            else if (o && edge[l])
+                o[x] = 255;
+        }
+    }
+}
+
+} // namespace
+
+struct PlanPreparation::Data
+{
+    cv::Mat grey;       // the brightness the threshold applies to (evened out when local)
+    cv::Mat colourMask; // 255 on coloured pixels
+    QSize size;
+};
+
+PlanPreparation::PlanPreparation(const QImage &source) : m_data(std::make_unique<Data>())
+{
+    if (source.isNull())
+        throw MetrolaError(QStringLiteral("План пуст: подготавливать нечего."));
+    const QImage plan = asRgb32(source);
+    m_data->size = plan.size();
+    m_traits.clean = isClean(plan);
+    const cv::Mat bgra = CvPlan::view(plan);
+    cv::cvtColor(bgra, m_data->grey, cv::COLOR_BGRA2GRAY);
+
+    std::vector<cv::Mat> channels;
+    cv::split(bgra, channels);
+    cv::Mat high, low;
+    cv::max(channels[0], channels[1], high);
+    cv::max(high, channels[2], high);
+    cv::min(channels[0], channels[1], low);
+    cv::min(low, channels[2], low);
+    channels.clear();
+    cv::subtract(high, low, high);
+    cv::threshold(high, m_data->colourMask, kColourSpread, 255, cv::THRESH_BINARY);
+    m_traits.hasColour = qint64(cv::countNonZero(m_data->colourMask)) * 500 >= qint64(plan.width()) * plan.height();
+
+    // The paper's brightness: the drawing taken out by a maximum filter on a small copy.
+    cv::Mat small, paper;
+    cv::resize(m_data->grey, small,
+               cv::Size(std::max(1, plan.width() / kBackgroundScale), std::max(1, plan.height() / kBackgroundScale)), 0,
+               0, cv::INTER_AREA);
+    cv::dilate(small, paper, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kBackgroundReach, kBackgroundReach)));
+    double darkest = 0, brightest = 0;
+    cv::minMaxLoc(paper, &darkest, &brightest);
+    m_traits.localThreshold = brightest - darkest > kUnevenPaper;
+    if (m_traits.localThreshold) {
+        cv::Mat paperFull;
+        cv::resize(paper, paperFull, m_data->grey.size(), 0, 0, cv::INTER_LINEAR);
+        cv::max(paperFull, 1, paperFull);
+        cv::divide(m_data->grey, paperFull, m_data->grey, 255.0);
+    }
+
+    cv::Mat ink;
+    const double split = cv::threshold(m_data->grey, ink, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+    // The paper level: the commonest brightness above the split.
+    const int channelsUsed[] = {0};
+    const int bins[] = {256};
+    const float range[] = {0, 256};
+    const float *ranges[] = {range};
+    cv::Mat histogram;
+    cv::calcHist(&m_data->grey, 1, channelsUsed, cv::Mat(), histogram, 1, bins, ranges);
+    int paperLevel = 255;
+    for (int level = int(split) + 1; level < 256; ++level)
+        if (histogram.at<float>(level) > histogram.at<float>(paperLevel))
+            paperLevel = level;
+    const int level = int(split + kTowardsPaper * (paperLevel - split) + 0.5);
+    m_traits.autoThreshold = std::clamp(level, 32, 240);
+
+    cv::threshold(m_data->grey, ink, m_traits.autoThreshold - 1, 255, cv::THRESH_BINARY_INV);
+    const CvPlan::StrokeWidths widths = CvPlan::strokeWidths(ink);
+    m_traits.lineWidth = widths.line;
+    m_traits.wallThickness = widths.wall;
+    m_traits.hasThinDrawing = widths.thinBesideThick;
+}
+
+PlanPreparation::~PlanPreparation() = default;
+
+bool PlanPreparation::isClean(const QImage &plan)
+{
+    const QImage image = asRgb32(plan);
+    QRgb first = 0, second = 0;
+    int found = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = row[x] & 0xffffffu;
+            if (found > 0 && c == first)
+                continue;
+            if (found > 1 && c == second)
+                continue;
+            if (found == 2)
+                return false;
+            (found == 0 ? first : second) = c;
+            ++found;
+        }
+    }
+    return true;
+}
+
+PreparationOptions PlanPreparation::defaults() const
+{
+    PreparationOptions options;
+    options.threshold = m_traits.autoThreshold;
+    options.wallsOnly = m_traits.hasThinDrawing;
+    options.speckPixels = std::max(4, 2 * m_traits.lineWidth * m_traits.lineWidth);
+    return options;
+}
+
+QImage PlanPreparation::prepare(const PreparationOptions &options) const
+{
+    const int threshold = options.threshold > 0 ? std::min(options.threshold, 255) : m_traits.autoThreshold;
+    const int speck = options.speckPixels > 0 ? options.speckPixels
+                                              : std::max(4, 2 * m_traits.lineWidth * m_traits.lineWidth);
+    cv::Mat grey = m_data->grey;
+    if (options.colourAsFloor) {
+        grey = m_data->grey.clone();
+        grey.setTo(255, m_data->colourMask);
+    }
+    cv::Mat ink;
+    cv::threshold(grey, ink, threshold - 1, 255, cv::THRESH_BINARY_INV);
+    dropSmall(ink, speck, 8, 0);
+    cv::Mat floor;
+    cv::bitwise_not(ink, floor);
+    cv::Mat outside;
+    dropSmall(floor, speck, 4, 0, options.wallsOnly ? &outside : nullptr);
+    cv::bitwise_not(floor, ink);
+
+    if (options.wallsOnly) {
+        const int k = CvPlan::wallKernel(m_traits.lineWidth, m_traits.wallThickness);
+        cv::Mat walls;
+        cv::morphologyEx(ink, walls, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
+        // The outer contour stays even where it is drawn thin (windows, a thin outline):
+        // without it every room by an outer wall would run out into the street.
+        cv::dilate(outside, outside, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)), cv::Point(-1, -1),
+                   std::max(1, m_traits.lineWidth));
+        cv::bitwise_and(ink, outside, outside);
+        cv::bitwise_or(walls, outside, ink);
+    }
+    return CvPlan::fromInk(ink);
+}
+
+void PlanPreparation::measureStrokes(const QImage &preparedPlan, int &lineWidth, int &wallThickness)
+{
+    const CvPlan::StrokeWidths widths = CvPlan::strokeWidths(CvPlan::blackMask(asRgb32(preparedPlan)));
+    lineWidth = widths.line;
+    wallThickness = widths.wall;
+}
