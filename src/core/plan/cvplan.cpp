@@ -89,7 +89,9 @@ CvPlan::StrokeWidths CvPlan::strokeWidths(const cv::Mat &ink)
     widths.wall = widths.line;
     if (total == 0)
         return widths;
-    const int firstThick = std::max(2 * widths.line, widths.line + 3);
+    // Thin drawing is a third of a wall's thickness at most; a plan of walls alone has inner
+    // and outer walls closer than that, and both are walls.
+    const int firstThick = std::max(3 * widths.line, widths.line + 3);
     int thick = 0;
     for (int l = firstThick; l < kLongest; ++l)
         if (thick == 0 || runs[size_t(l)] > runs[size_t(thick)])
@@ -103,12 +105,13 @@ CvPlan::StrokeWidths CvPlan::strokeWidths(const cv::Mat &ink)
             if (l < firstThick)
                 thinInk += runs[size_t(l)] * l;
         }
-        widths.wall = thick;
-        widths.thinBesideThick = thinInk * 10 >= allInk;
+        if (thinInk * 10 >= allInk) {
+            widths.wall = thick;
+            widths.thinBesideThick = true;
+        }
     }
     return widths;
 }
-
 
 int CvPlan::wallKernel(int lineWidth, int wallThickness)
 {

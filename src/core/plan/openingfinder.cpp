@@ -2,7 +2,7 @@
 
 #include "core/plan/cvplan.h"
 
-#include <opencv2/imgproc.hpp>
+#include <opencv2/core.hpp>
 
 #include <algorithm>
 #include <cstdlib>
@@ -29,46 +29,119 @@ struct Limits
     int maxGap;
     int minDepth;
     int maxDepth;
+    int thinStroke; // black runs up to this long are drawing across the floor, not wall
+    int wallEnd;    // a side of an opening is wall this deep at least: not a letter, not a line
 };
 
-bool isFloor(const cv::Mat &walls, int x, int y)
+// How far the wall runs from (x, y) in steps of dx, up to `enough`.
+int wallDepth(const cv::Mat &walls, int x, int y, int dx, int enough)
 {
-    return y >= 0 && y < walls.rows && walls.at<uchar>(y, x) == 0;
+    int depth = 0;
+    while (depth < enough && x >= 0 && x < walls.cols && walls.at<uchar>(y, x)) {
+        ++depth;
+        x += dx;
+    }
+    return depth;
 }
 
-// An opening is floor on both of its sides: a band closed at one side is a niche.
+// The floor run of row y through x, thin strokes across it looked through: its first and
+// last pixel, or -1 and -1 when x is wall.
+std::pair<int, int> floorRunAt(const cv::Mat &walls, int x, int y, int thinStroke)
+{
+    if (y < 0 || y >= walls.rows || walls.at<uchar>(y, x))
+        return {-1, -1};
+    const uchar *p = walls.ptr<uchar>(y);
+    const auto reach = [&](int from, int step) {
+        int at = from;
+        for (;;) {
+            int next = at + step;
+            if (next < 0 || next >= walls.cols)
+                return at;
+            if (!p[next]) {
+                at = next;
+                continue;
+            }
+            int end = next, black = 0;
+            while (end >= 0 && end < walls.cols && p[end] && black <= thinStroke) {
+                ++black;
+                end += step;
+            }
+            if (black > thinStroke || end < 0 || end >= walls.cols)
+                return at;
+            at = end;
+        }
+    };
+    return {reach(x, -1), reach(x, 1)};
+}
+
+// An opening leads from floor into floor that is wider than the opening on both of its sides:
+// a band closed at one side is a niche, and a band whose floor goes on as narrow is a stretch
+// of a corridor. Door leaves and arcs may lie across one point of that floor, so three are
+// looked at.
 void finish(const Band &band, const cv::Mat &walls, const Limits &limits, std::vector<ClosingLine> &lines)
 {
     const int depth = band.lastRow - band.firstRow + 1;
     if (depth < limits.minDepth || depth > limits.maxDepth)
         return;
-    const int middle = (band.minLeft + band.maxRight) / 2;
-    if (!isFloor(walls, middle, band.firstRow - 1) || !isFloor(walls, middle, band.lastRow + 1))
+    const auto widens = [&](int y) {
+        for (int part = 1; part <= 3; ++part) {
+            const auto [left, right] = floorRunAt(walls, band.minLeft + (band.maxRight - band.minLeft) * part / 4, y,
+                                                  limits.thinStroke);
+            if (left >= 0 && (left <= band.minLeft - limits.wallEnd || right >= band.maxRight + limits.wallEnd))
+                return true;
+        }
+        return false;
+    };
+    if (!widens(band.firstRow - 1) || !widens(band.lastRow + 1))
         return;
     const int row = (band.firstRow + band.lastRow) / 2;
+    if (wallDepth(walls, band.minLeft - 1, row, -1, limits.wallEnd) < limits.wallEnd
+        || wallDepth(walls, band.maxRight + 1, row, 1, limits.wallEnd) < limits.wallEnd)
+        return;
     lines.push_back({QPoint(band.minLeft - 1, row), QPoint(band.maxRight + 1, row), depth});
 }
 
-// Openings whose closing line runs along the rows of `walls` (255 on walls).
+// The floor runs of one row that lie between two walls: runs of wall pixels, thin drawing
+// across the floor taken as floor.
+void floorBetweenWalls(const uchar *p, int width, int thinStroke, std::vector<std::pair<int, int>> &runs)
+{
+    runs.clear();
+    int x = 0;
+    while (x < width && !p[x])
+        ++x;
+    // x is on a wall (or past the row); gather floor up to the next wall run longer than thin.
+    while (x < width) {
+        while (x < width && p[x])
+            ++x;
+        const int left = x;
+        int right = -1;
+        while (x < width) {
+            while (x < width && !p[x])
+                ++x;
+            right = x - 1;
+            int end = x;
+            while (end < width && p[end])
+                ++end;
+            if (end - x > thinStroke || end >= width)
+                break;
+            x = end;
+        }
+        if (x >= width)
+            return;
+        runs.emplace_back(left, right);
+    }
+}
+
+// Openings whose closing line runs along the rows of `walls` (255 on walls and lines).
 std::vector<ClosingLine> alongRows(const cv::Mat &walls, const Limits &limits)
 {
     std::vector<ClosingLine> lines;
     std::vector<Band> open, next;
+    std::vector<std::pair<int, int>> runs;
     for (int y = 0; y < walls.rows; ++y) {
-        const uchar *p = walls.ptr<uchar>(y);
+        floorBetweenWalls(walls.ptr<uchar>(y), walls.cols, limits.thinStroke, runs);
         next.clear();
-        int x = 0;
-        while (x < walls.cols && !p[x])
-            ++x;
-        while (x < walls.cols) {
-            while (x < walls.cols && p[x])
-                ++x;
-            const int left = x;
-            while (x < walls.cols && !p[x])
-                ++x;
-            if (x >= walls.cols)
-                break;
-            const int right = x - 1;
+        for (const auto &[left, right] : runs) {
             if (right - left + 1 > limits.maxGap)
                 continue;
             Band band{left, right, left, right, y, y};
@@ -107,19 +180,14 @@ std::vector<ClosingLine> OpeningFinder::find(const QImage &plan, const Options &
     const int line = options.lineWidth > 0 ? options.lineWidth : widths.line;
     const int wall = options.wallThickness > 0 ? options.wallThickness : widths.wall;
 
-    // Door leaves, arcs and furniture would cut an opening's floor run; opening the mask
-    // leaves the walls alone.
-    cv::Mat walls = black;
-    if (wall >= line + 3) {
-        const int k = CvPlan::wallKernel(line, wall);
-        cv::morphologyEx(black, walls, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
-    }
-    // Outer walls are commonly two or three times the inner ones.
-    const Limits limits{options.maxGap > 0 ? options.maxGap : 10 * wall, std::max(2, (2 * wall) / 5), 4 * wall + 2};
-
-    std::vector<ClosingLine> lines = alongRows(walls, limits);
+    // Door leaves and arcs cross an opening's floor; strokes as thin as the drawing's lines
+    // are looked through where the walls are distinctly thicker. Outer walls are commonly two
+    // or three times the inner ones.
+    const Limits limits{options.maxGap > 0 ? options.maxGap : 10 * wall, std::max(2, (2 * wall) / 5),
+                        4 * wall + 2, wall >= line + 3 ? line + 1 : 0, std::max(2, (3 * wall) / 5)};
+    std::vector<ClosingLine> lines = alongRows(black, limits);
     cv::Mat turned;
-    cv::transpose(walls, turned);
+    cv::transpose(black, turned);
     for (const ClosingLine &l : alongRows(turned, limits))
         lines.push_back({QPoint(l.from.y(), l.from.x()), QPoint(l.to.y(), l.to.x()), l.width});
     return lines;

@@ -2,6 +2,7 @@
 
 #include "core/base/metrolaerror.h"
 #include "core/plan/cvplan.h"
+#include "core/plan/openingfinder.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -24,6 +25,8 @@ constexpr int kBackgroundReach = 9;
 // Anti-aliased one-pixel lines come out a mid grey; a threshold a third of the way from the
 // ink/paper split towards the paper keeps them whole without thickening lines much.
 constexpr double kTowardsPaper = 0.35;
+// Windows up to about 3,6 m, in thicknesses of an inner wall.
+constexpr int kWidestWindow = 30;
 
 QImage asRgb32(const QImage &source)
 {
@@ -33,36 +36,24 @@ QImage asRgb32(const QImage &source)
 }
 
 // Removes the connected regions of `mask` (255) up to `maxPixels` by giving them `value`.
-// When `outside` is given, it becomes 255 on the regions that touch the sheet's edge.
-void dropSmall(cv::Mat &mask, int maxPixels, int connectivity, uchar value, cv::Mat *outside = nullptr)
+void dropSmall(cv::Mat &mask, int maxPixels, int connectivity, uchar value)
 {
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(mask, labels, stats, centroids, connectivity, CV_32S);
     std::vector<uchar> small(size_t(count), 0);
-    std::vector<uchar> edge(size_t(count), 0);
     bool anySmall = false;
     for (int i = 1; i < count; ++i) {
         small[size_t(i)] = stats.at<int>(i, cv::CC_STAT_AREA) <= maxPixels;
         anySmall = anySmall || small[size_t(i)];
-        const int x = stats.at<int>(i, cv::CC_STAT_LEFT), y = stats.at<int>(i, cv::CC_STAT_TOP);
-        const int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
-        edge[size_t(i)] = x == 0 || y == 0 || x + w == mask.cols || y + h == mask.rows;
     }
-    if (outside)
-        *outside = cv::Mat::zeros(mask.size(), CV_8U);
-    if (!anySmall && !outside)
+    if (!anySmall)
         return;
     for (int y = 0; y < mask.rows; ++y) {
         const int *label = labels.ptr<int>(y);
         uchar *m = mask.ptr<uchar>(y);
-        uchar *o = outside ? outside->ptr<uchar>(y) : nullptr;
-        for (int x = 0; x < mask.cols; ++x) {
-            const size_t l = size_t(label[x]);
-            if (small[l])
+        for (int x = 0; x < mask.cols; ++x)
+            if (small[size_t(label[x])])
                 m[x] = value;
-            else if (o && edge[l])
-                o[x] = 255;
-        }
     }
 }
 
@@ -184,20 +175,26 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
     dropSmall(ink, speck, 8, 0);
     cv::Mat floor;
     cv::bitwise_not(ink, floor);
-    cv::Mat outside;
-    dropSmall(floor, speck, 4, 0, options.wallsOnly ? &outside : nullptr);
+    dropSmall(floor, speck, 4, 0);
     cv::bitwise_not(floor, ink);
 
     if (options.wallsOnly) {
         const int k = CvPlan::wallKernel(m_traits.lineWidth, m_traits.wallThickness);
         cv::Mat walls;
         cv::morphologyEx(ink, walls, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
-        // The outer contour stays even where it is drawn thin (windows, a thin outline):
-        // without it every room by an outer wall would run out into the street.
-        cv::dilate(outside, outside, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)), cv::Point(-1, -1),
-                   std::max(1, m_traits.lineWidth));
-        cv::bitwise_and(ink, outside, outside);
-        cv::bitwise_or(walls, outside, ink);
+        // What is drawn thin inside a wall's own line stays: windows are gaps between wall
+        // ends bridged by thin lines, and without those every room by an outer wall would run
+        // out into the street. Such gaps are found as openings are, up to a wide window.
+        const std::vector<ClosingLine> gaps = OpeningFinder::find(
+            CvPlan::fromInk(walls), {m_traits.wallThickness, m_traits.wallThickness, kWidestWindow * m_traits.wallThickness});
+        const cv::Rect sheet(0, 0, ink.cols, ink.rows);
+        for (const ClosingLine &gap : gaps) {
+            const QRect box = gap.bounds();
+            const cv::Rect r = cv::Rect(box.x(), box.y(), box.width(), box.height()) & sheet;
+            cv::Mat part = walls(r);
+            cv::bitwise_or(part, ink(r), part);
+        }
+        ink = walls;
     }
     return CvPlan::fromInk(ink);
 }

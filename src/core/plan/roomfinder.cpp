@@ -47,27 +47,89 @@ QPoint seedOf(const cv::Mat &labels, int label, const QRect &box, double cx, dou
 
 } // namespace
 
+namespace {
+
+// The 4-connected regions of white floor, as the fill sees them.
+struct FloorRegions
+{
+    cv::Mat labels, stats, centroids;
+    int count = 0;
+
+    explicit FloorRegions(const QImage &plan)
+    {
+        count = cv::connectedComponentsWithStats(CvPlan::whiteMask(plan), labels, stats, centroids, 4, CV_32S);
+    }
+
+    QRect box(int i) const
+    {
+        return QRect(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
+                     stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+    }
+
+    bool outside(int i) const
+    {
+        const QRect b = box(i);
+        return b.left() == 0 || b.top() == 0 || b.right() == labels.cols - 1 || b.bottom() == labels.rows - 1;
+    }
+
+    int at(QPointF p) const
+    {
+        const int x = int(std::floor(p.x())), y = int(std::floor(p.y()));
+        return x >= 0 && y >= 0 && x < labels.cols && y < labels.rows ? labels.at<int>(y, x) : 0;
+    }
+
+    std::vector<RoomProposal> rooms(qint64 minPixels) const
+    {
+        std::vector<RoomProposal> result;
+        for (int i = 1; i < count; ++i) {
+            const qint64 area = stats.at<int>(i, cv::CC_STAT_AREA);
+            if (area < minPixels || outside(i))
+                continue;
+            const QRect b = box(i);
+            result.push_back({seedOf(labels, i, b, centroids.at<double>(i, 0), centroids.at<double>(i, 1)), area, b});
+        }
+        std::sort(result.begin(), result.end(), [](const RoomProposal &a, const RoomProposal &b) {
+            return std::pair(a.box.top(), a.box.left()) < std::pair(b.box.top(), b.box.left());
+        });
+        return result;
+    }
+};
+
+// The region on each side of a drawn line, 0 where the side is drawing: a line is worth
+// keeping when it parts a room from another region (a room or the outside).
+bool separates(const FloorRegions &regions, const ClosingLine &line, qint64 minPixels)
+{
+    const QPointF a(line.from), b(line.to);
+    QPointF along = b - a;
+    const double length = std::hypot(along.x(), along.y());
+    if (length == 0)
+        return false;
+    along /= length;
+    const QPointF normal(-along.y(), along.x());
+    const double reach = line.width / 2.0 + 1.5;
+    int sides[2] = {0, 0};
+    for (int side = 0; side < 2; ++side) {
+        for (double t : {0.5, 0.25, 0.75, 0.1, 0.9}) {
+            const QPointF p = a + (b - a) * t + normal * (side ? reach : -reach) + QPointF(0.5, 0.5);
+            if (const int label = regions.at(p)) {
+                sides[side] = label;
+                break;
+            }
+        }
+    }
+    if (sides[0] == 0 || sides[1] == 0 || sides[0] == sides[1])
+        return false;
+    const auto room = [&](int label) {
+        return !regions.outside(label) && regions.stats.at<int>(label, cv::CC_STAT_AREA) >= minPixels;
+    };
+    return room(sides[0]) || room(sides[1]);
+}
+
+} // namespace
+
 std::vector<RoomProposal> RoomFinder::regions(const QImage &plan, qint64 minPixels)
 {
-    const cv::Mat floor = CvPlan::whiteMask(plan);
-    cv::Mat labels, stats, centroids;
-    // 4-connected, as the fill is: a region is exactly what one fill paints.
-    const int count = cv::connectedComponentsWithStats(floor, labels, stats, centroids, 4, CV_32S);
-    std::vector<RoomProposal> rooms;
-    for (int i = 1; i < count; ++i) {
-        const QRect box(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
-                        stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
-        const qint64 area = stats.at<int>(i, cv::CC_STAT_AREA);
-        if (area < minPixels || box.left() == 0 || box.top() == 0 || box.right() == plan.width() - 1
-            || box.bottom() == plan.height() - 1)
-            continue;
-        const QPoint seed = seedOf(labels, i, box, centroids.at<double>(i, 0), centroids.at<double>(i, 1));
-        rooms.push_back({seed, area, box});
-    }
-    std::sort(rooms.begin(), rooms.end(), [](const RoomProposal &a, const RoomProposal &b) {
-        return std::pair(a.box.top(), a.box.left()) < std::pair(b.box.top(), b.box.left());
-    });
-    return rooms;
+    return FloorRegions(plan).rooms(minPixels);
 }
 
 RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
@@ -93,9 +155,20 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         result.rooms = regions(plan, minPixels);
         return result;
     }
-    result.lines = OpeningFinder::find(plan, openings);
+    const std::vector<ClosingLine> candidates = OpeningFinder::find(plan, openings);
     QImage closed = plan.copy();
-    ClosingLine::draw(closed, result.lines);
-    result.rooms = regions(closed, minPixels);
+    ClosingLine::draw(closed, candidates);
+    FloorRegions regions(closed);
+    for (const ClosingLine &line : candidates)
+        if (separates(regions, line, minPixels))
+            result.lines.push_back(line);
+    // Lines that part nothing (between furniture and a wall, around a text) only clutter the
+    // plan; without them the regions gain the lines' pixels and are counted again.
+    if (result.lines.size() != candidates.size()) {
+        closed = plan.copy();
+        ClosingLine::draw(closed, result.lines);
+        regions = FloorRegions(closed);
+    }
+    result.rooms = regions.rooms(minPixels);
     return result;
 }
