@@ -285,6 +285,14 @@ std::vector<SyntheticTraits> syntheticTraitSets()
     scan.furniture = false;
     sets.push_back(scan);
 
+    SyntheticTraits photo;
+    photo.name = u"снимок плана телефоном: сильное сжатие, тень, поворот на 1,5°, мебель и двери"_s;
+    photo.jpegQuality = 40;
+    photo.unevenPaper = true;
+    photo.rotation = -1.5;
+    photo.tintedFloors = true;
+    sets.push_back(photo);
+
     SyntheticTraits drawing;
     drawing.name = u"чертёж из PDF: проёмы без дверей, тонкие линии без сжатия"_s;
     drawing.doorLeaves = false;

@@ -1,6 +1,7 @@
 #include "core/plan/planpreparation.h"
 
 #include "core/base/metrolaerror.h"
+#include "core/plan/closingline.h"
 #include "core/plan/cvplan.h"
 #include "core/plan/openingfinder.h"
 
@@ -55,6 +56,37 @@ void dropSmall(cv::Mat &mask, int maxPixels, int connectivity, uchar value)
             if (small[size_t(label[x])])
                 m[x] = value;
     }
+}
+
+// The drawing along the outside of the building, `lineWidth` deep and a little more. The
+// outside is what the sheet's edge reaches with the openings closed, so that a doorway
+// without a leaf does not let it into the rooms.
+cv::Mat outerRim(const cv::Mat &ink, const std::vector<ClosingLine> &openings, int lineWidth)
+{
+    QImage closed = CvPlan::fromInk(ink);
+    ClosingLine::draw(closed, openings);
+    cv::Mat floor;
+    cv::bitwise_not(CvPlan::blackMask(closed), floor);
+    closed = QImage();
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(floor, labels, stats, centroids, 4, CV_32S);
+    std::vector<uchar> edge(size_t(count), 0);
+    for (int i = 1; i < count; ++i) {
+        const int x = stats.at<int>(i, cv::CC_STAT_LEFT), y = stats.at<int>(i, cv::CC_STAT_TOP);
+        edge[size_t(i)] = x == 0 || y == 0 || x + stats.at<int>(i, cv::CC_STAT_WIDTH) == ink.cols
+                          || y + stats.at<int>(i, cv::CC_STAT_HEIGHT) == ink.rows;
+    }
+    cv::Mat outside(ink.size(), CV_8U);
+    for (int y = 0; y < ink.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        uchar *o = outside.ptr<uchar>(y);
+        for (int x = 0; x < ink.cols; ++x)
+            o[x] = edge[size_t(label[x])] ? 255 : 0;
+    }
+    const int rim = lineWidth + 1;
+    cv::dilate(outside, outside, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * rim + 1, 2 * rim + 1)));
+    cv::bitwise_and(outside, ink, outside);
+    return outside;
 }
 
 } // namespace
@@ -182,9 +214,13 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
         const int k = CvPlan::wallKernel(m_traits.lineWidth, m_traits.wallThickness);
         cv::Mat walls;
         cv::morphologyEx(ink, walls, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
+        // Bold letters and symbols keep blobs as thick as the kernel; free-standing pieces of
+        // wall (a column) are several times larger than a wall's square.
+        dropSmall(walls, 3 * m_traits.wallThickness * m_traits.wallThickness, 8, 0);
         // What is drawn thin inside a wall's own line stays: windows are gaps between wall
         // ends bridged by thin lines, and without those every room by an outer wall would run
-        // out into the street. Such gaps are found as openings are, up to a wide window.
+        // out into the street. Such gaps are found as openings are, up to a wide window; the
+        // thin outer contour (windows in slanting walls too) is kept as the rim of the outside.
         const std::vector<ClosingLine> gaps = OpeningFinder::find(
             CvPlan::fromInk(walls), {m_traits.wallThickness, m_traits.wallThickness, kWidestWindow * m_traits.wallThickness});
         const cv::Rect sheet(0, 0, ink.cols, ink.rows);
@@ -194,7 +230,7 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
             cv::Mat part = walls(r);
             cv::bitwise_or(part, ink(r), part);
         }
-        ink = walls;
+        cv::bitwise_or(walls, outerRim(ink, gaps, m_traits.lineWidth), ink);
     }
     return CvPlan::fromInk(ink);
 }

@@ -32,8 +32,6 @@ void TestRealPlans::figures()
             const QString stem = out + u'/' + QString::number(rooms / plan.rooms);
             plan.image.save(stem + QStringLiteral("-source.png"));
             closed.save(stem + QStringLiteral("-closed.png"));
-            for (const ClosingLine &l : search.lines)
-                qInfo() << l.from << l.to << l.width;
         }
 
         int planRaw = 0, planClean = 0, planFound = 0, planRight = 0;
