@@ -17,6 +17,7 @@ set(METROLA_CORE_SOURCES
   model/roomareas.h model/roomareas.cpp
   model/areacheckrunner.h model/areacheckrunner.cpp
   model/workfolder.h model/workfolder.cpp
+  model/planimport.h model/planimport.cpp
   model/recoveryfile.h model/recoveryfile.cpp
   model/recoverywriter.h model/recoverywriter.cpp
 

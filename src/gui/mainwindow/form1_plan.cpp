@@ -4,6 +4,7 @@
 #include "core/model/recoverywriter.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
+#include "core/plan/plansource.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/records/form2.h"
 #include "gui/widgets/colourswatch.h"
@@ -58,6 +59,10 @@ void Form1::SpeedButton1Click()
         const QString path = Dialogs::chooseFile(OpenPictureDialog1);
         if (path.isEmpty())
             return;
+        if (PlanSource::kindOf(path) != PlanSource::Kind::Bmp) {
+            addConvertedPlan(path);
+            return;
+        }
         // The file name becomes the plan id of every record on the plan; the description file
         // could not store it, so the plan is refused before anything changes.
         const QString name = QFileInfo(path).fileName();
@@ -81,6 +86,7 @@ void Form1::SpeedButton1Click()
         }
         refreshPlanView();
         PlaceMainWindow(true);
+        offerPreparation();
     });
 }
 
