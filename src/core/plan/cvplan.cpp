@@ -79,37 +79,38 @@ CvPlan::StrokeWidths CvPlan::strokeWidths(const cv::Mat &ink)
         if (down[size_t(x)])
             ++runs[size_t(std::min(down[size_t(x)], kLongest))];
 
-    StrokeWidths widths;
     qint64 total = 0;
+    int commonest = 1;
     for (int l = 1; l < kLongest; ++l) {
         total += runs[size_t(l)];
-        if (runs[size_t(l)] > runs[size_t(widths.line)])
-            widths.line = l;
+        if (runs[size_t(l)] > runs[size_t(commonest)])
+            commonest = l;
     }
-    widths.wall = widths.line;
+    StrokeWidths widths{commonest, commonest, false};
     if (total == 0)
         return widths;
+    const auto peak = [&](int from, int to) {
+        int best = 0;
+        for (int l = std::max(1, from); l <= std::min(to, kLongest - 1); ++l)
+            if (best == 0 || runs[size_t(l)] > runs[size_t(best)])
+                best = l;
+        return best;
+    };
     // Thin drawing is a third of a wall's thickness at most; a plan of walls alone has inner
     // and outer walls closer than that, and both are walls.
-    const int firstThick = std::max(3 * widths.line, widths.line + 3);
-    int thick = 0;
-    for (int l = firstThick; l < kLongest; ++l)
-        if (thick == 0 || runs[size_t(l)] > runs[size_t(thick)])
-            thick = l;
-    // Walls count when their runs are a noticeable share; a few thick blobs (a filled column,
-    // a logo) are no walls.
-    if (thick > 0 && runs[size_t(thick)] * 50 >= total) {
-        qint64 thinInk = 0, allInk = 0;
-        for (int l = 1; l < kLongest; ++l) {
-            allInk += runs[size_t(l)] * l;
-            if (l < firstThick)
-                thinInk += runs[size_t(l)] * l;
-        }
-        if (thinInk * 10 >= allInk) {
-            widths.wall = thick;
-            widths.thinBesideThick = true;
-        }
-    }
+    const auto apart = [](int line) { return std::max(3 * line, line + 3); };
+    // Thin lines and walls are both real when each holds a noticeable share of the runs: a
+    // few thick blobs (a filled column, a logo) are no walls, the runs along a wall (on a small
+    // plan all equally long) are no walls either, and a few specks are no drawing.
+    const auto both = [&](int line, int wall) {
+        return line > 0 && wall > 0 && runs[size_t(line)] * 50 >= total && runs[size_t(wall)] * 50 >= total
+               && runs[size_t(wall)] * 10 >= runs[size_t(line)] && runs[size_t(line)] * 10 >= runs[size_t(wall)];
+    };
+    // Usually the thin lines are the commonest runs; on a plan with little furniture the walls are.
+    if (const int wall = peak(apart(commonest), kLongest - 1); both(commonest, wall))
+        widths = {commonest, wall, true};
+    else if (const int line = peak(1, commonest / 3); line > 0 && apart(line) <= commonest && both(line, commonest))
+        widths = {line, commonest, true};
     return widths;
 }
 

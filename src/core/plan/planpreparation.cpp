@@ -153,6 +153,8 @@ PlanPreparation::PlanPreparation(const QImage &source) : m_data(std::make_unique
     m_traits.autoThreshold = std::clamp(level, 32, 240);
 
     cv::threshold(m_data->grey, ink, m_traits.autoThreshold - 1, 255, cv::THRESH_BINARY_INV);
+    // Noise specks would pass for thin drawing.
+    dropSmall(ink, 4, 8, 0);
     const CvPlan::StrokeWidths widths = CvPlan::strokeWidths(ink);
     m_traits.lineWidth = widths.line;
     m_traits.wallThickness = widths.wall;

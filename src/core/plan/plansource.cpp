@@ -58,8 +58,13 @@ QImage onWhite(QImage image, const QString &path)
     return plan;
 }
 
+void ignorePopplerChatter(const QString &, const QVariant &) {}
+
 std::unique_ptr<Poppler::Document> openPdf(const QString &path)
 {
+    // Poppler reports every repair of a damaged file on stderr; what matters reaches the user
+    // as the one message below, and the batch tool keeps its one-line error contract.
+    Poppler::setDebugErrorFunction(ignorePopplerChatter, QVariant());
     std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
     if (!document)
         refuse(u"Файл «%1» не удалось прочитать как документ PDF."_s.arg(shownName(path)));
