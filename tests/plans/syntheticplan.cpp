@@ -3,6 +3,7 @@
 #include "core/plan/floodfill.h"
 
 #include <QBuffer>
+#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRandomGenerator>
@@ -183,6 +184,8 @@ QImage throughJpeg(const QImage &image, int quality)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "JPG", quality);
     QImage back;
+    // Plans of 7000 x 5000 points exceed Qt's default limit for decoded pictures.
+    QImageReader::setAllocationLimit(1024);
     back.loadFromData(bytes, "JPG");
     return back.convertToFormat(QImage::Format_RGB32);
 }

@@ -54,6 +54,12 @@ CvPlan::StrokeWidths CvPlan::strokeWidths(const cv::Mat &ink)
 {
     constexpr int kLongest = 128;
     std::array<qint64, kLongest + 1> runs{};
+    // Runs longer than any stroke is wide lie along strokes; counted, they would pile up as one
+    // false width.
+    const auto count = [&runs](int length) {
+        if (length < kLongest)
+            ++runs[size_t(length)];
+    };
     std::vector<int> down(size_t(ink.cols), 0);
     for (int y = 0; y < ink.rows; ++y) {
         const uchar *p = ink.ptr<uchar>(y);
@@ -66,51 +72,67 @@ CvPlan::StrokeWidths CvPlan::strokeWidths(const cv::Mat &ink)
                 continue;
             }
             if (across && sampleRow)
-                ++runs[size_t(std::min(across, kLongest))];
+                count(across);
             across = 0;
             if (down[size_t(x)] && x % 2 == 0)
-                ++runs[size_t(std::min(down[size_t(x)], kLongest))];
+                count(down[size_t(x)]);
             down[size_t(x)] = 0;
         }
         if (across && sampleRow)
-            ++runs[size_t(std::min(across, kLongest))];
+            count(across);
     }
     for (int x = 0; x < ink.cols; x += 2)
         if (down[size_t(x)])
-            ++runs[size_t(std::min(down[size_t(x)], kLongest))];
+            count(down[size_t(x)]);
 
-    qint64 total = 0;
-    int commonest = 1;
+    // Anti-aliasing and compression spread one stroke width over neighbouring lengths.
+    std::array<qint64, kLongest + 1> near{};
+    qint64 total = 0, highest = 0;
     for (int l = 1; l < kLongest; ++l) {
         total += runs[size_t(l)];
-        if (runs[size_t(l)] > runs[size_t(commonest)])
-            commonest = l;
+        near[size_t(l)] = runs[size_t(l - 1)] + runs[size_t(l)] + runs[size_t(l + 1)];
+        highest = std::max(highest, near[size_t(l)]);
     }
-    StrokeWidths widths{commonest, commonest, false};
+    StrokeWidths widths;
     if (total == 0)
         return widths;
-    const auto peak = [&](int from, int to) {
-        int best = 0;
-        for (int l = std::max(1, from); l <= std::min(to, kLongest - 1); ++l)
-            if (best == 0 || runs[size_t(l)] > runs[size_t(best)])
-                best = l;
-        return best;
-    };
-    // Thin drawing is a third of a wall's thickness at most; a plan of walls alone has inner
-    // and outer walls closer than that, and both are walls.
-    const auto apart = [](int line) { return std::max(3 * line, line + 3); };
-    // Thin lines and walls are both real when each holds a noticeable share of the runs: a
-    // few thick blobs (a filled column, a logo) are no walls, the runs along a wall (on a small
-    // plan all equally long) are no walls either, and a few specks are no drawing.
-    const auto both = [&](int line, int wall) {
-        return line > 0 && wall > 0 && runs[size_t(line)] * 50 >= total && runs[size_t(wall)] * 50 >= total
-               && runs[size_t(wall)] * 10 >= runs[size_t(line)] && runs[size_t(line)] * 10 >= runs[size_t(wall)];
-    };
-    // Usually the thin lines are the commonest runs; on a plan with little furniture the walls are.
-    if (const int wall = peak(apart(commonest), kLongest - 1); both(commonest, wall))
-        widths = {commonest, wall, true};
-    else if (const int line = peak(1, commonest / 3); line > 0 && apart(line) <= commonest && both(line, commonest))
-        widths = {line, commonest, true};
+    // The stroke widths of the plan: lengths more common than their neighbours and than a
+    // twenty-fifth of the commonest (thin drawing can outnumber walls by that much). Runs
+    // along strokes are of every length and make no such peak.
+    std::vector<int> peaks;
+    for (int l = 1; l < kLongest; ++l) {
+        const qint64 n = near[size_t(l)];
+        if (n * 25 >= highest && n > near[size_t(l - 1)] && n >= near[size_t(l + 1)])
+            peaks.push_back(l);
+    }
+    if (peaks.empty())
+        return widths;
+    // The walls are the thinnest strong width (a quarter of the commonest at least) that has
+    // thin drawing beside it: a width of 2/5 or less that is common too (the ragged edges of a
+    // prepared scan count, which is harmless: they only make the walls' own width certain).
+    // Without such a pair the thinnest strong width is the walls. A plan of walls alone whose
+    // outer walls are over two and a half times its inner ones and without a speck of thin
+    // drawing is taken for thin drawing beside outer walls; preparation never makes one.
+    const auto strong = [&](int l) { return near[size_t(l)] * 4 >= highest; };
+    for (int wall : peaks) {
+        if (!strong(wall))
+            continue;
+        int line = 0;
+        for (int l : peaks)
+            if (std::max((5 * l + 1) / 2, l + 3) <= wall && near[size_t(l)] * 8 >= highest
+                && (line == 0 || near[size_t(l)] > near[size_t(line)]))
+                line = l;
+        if (line > 0) {
+            widths = {line, wall, true};
+            return widths;
+        }
+    }
+    for (int wall : peaks) {
+        if (strong(wall)) {
+            widths.line = widths.wall = wall;
+            break;
+        }
+    }
     return widths;
 }
 

@@ -10,8 +10,12 @@
 namespace {
 
 // Rows of a scan whose floor runs between two wall ends stay one opening while their ends move
-// by at most this much from row to row: ragged scanned edges and a sheet turned by a degree or two.
-constexpr int kEndDrift = 2;
+// by at most a quarter of a wall's thickness (two points at least) from row to row: ragged
+// scanned and compressed edges, and a sheet turned by a degree or two.
+int endDrift(int wall)
+{
+    return std::max(2, wall / 4);
+}
 
 // One run of floor across an opening, gathered over consecutive rows.
 struct Band
@@ -31,6 +35,8 @@ struct Limits
     int maxDepth;
     int thinStroke; // black runs up to this long are drawing across the floor, not wall
     int wallEnd;    // a side of an opening is wall this deep at least: not a letter, not a line
+    int drift;      // how far an opening's ends may move from row to row
+    int probe;      // how far from an opening its sides are looked at
 };
 
 // How far the wall runs from (x, y) in steps of dx, up to `enough`.
@@ -74,25 +80,32 @@ std::pair<int, int> floorRunAt(const cv::Mat &walls, int x, int y, int thinStrok
     return {reach(x, -1), reach(x, 1)};
 }
 
-// An opening leads from floor into floor that is wider than the opening on both of its sides:
-// a band closed at one side is a niche, and a band whose floor goes on as narrow is a stretch
-// of a corridor. Door leaves and arcs may lie across one point of that floor, so three are
-// looked at.
+// An opening leads from floor into floor that is wider than the opening on both of its sides,
+// and wider past the same end (past both, for a door in the middle of a wall): a band closed
+// at one side is a niche, a band whose floor goes on as narrow is a stretch of a corridor, and
+// one widening past opposite ends is the corridor between two doors across it. Door leaves
+// and arcs may lie across one point of that floor, so three are looked at.
 void finish(const Band &band, const cv::Mat &walls, const Limits &limits, std::vector<ClosingLine> &lines)
 {
     const int depth = band.lastRow - band.firstRow + 1;
     if (depth < limits.minDepth || depth > limits.maxDepth)
         return;
     const auto widens = [&](int y) {
+        int ends = 0;
         for (int part = 1; part <= 3; ++part) {
             const auto [left, right] = floorRunAt(walls, band.minLeft + (band.maxRight - band.minLeft) * part / 4, y,
                                                   limits.thinStroke);
-            if (left >= 0 && (left <= band.minLeft - limits.wallEnd || right >= band.maxRight + limits.wallEnd))
-                return true;
+            if (left < 0)
+                continue;
+            if (left <= band.minLeft - limits.wallEnd)
+                ends |= 1;
+            if (right >= band.maxRight + limits.wallEnd)
+                ends |= 2;
         }
-        return false;
+        return ends;
     };
-    if (!widens(band.firstRow - 1) || !widens(band.lastRow + 1))
+    // Looked at half a wall away, past the slant of a sheet turned a degree or two.
+    if ((widens(band.firstRow - 1 - limits.probe) & widens(band.lastRow + 1 + limits.probe)) == 0)
         return;
     const int row = (band.firstRow + band.lastRow) / 2;
     if (wallDepth(walls, band.minLeft - 1, row, -1, limits.wallEnd) < limits.wallEnd
@@ -146,8 +159,8 @@ std::vector<ClosingLine> alongRows(const cv::Mat &walls, const Limits &limits)
                 continue;
             Band band{left, right, left, right, y, y};
             for (Band &o : open) {
-                if (o.lastRow == y - 1 && std::abs(o.left - left) <= kEndDrift
-                    && std::abs(o.right - right) <= kEndDrift) {
+                if (o.lastRow == y - 1 && std::abs(o.left - left) <= limits.drift
+                    && std::abs(o.right - right) <= limits.drift) {
                     band = o;
                     band.left = left;
                     band.right = right;
@@ -184,7 +197,8 @@ std::vector<ClosingLine> OpeningFinder::find(const QImage &plan, const Options &
     // are looked through where the walls are distinctly thicker. Outer walls are commonly two
     // or three times the inner ones.
     const Limits limits{options.maxGap > 0 ? options.maxGap : 10 * wall, std::max(2, (2 * wall) / 5),
-                        4 * wall + 2, wall >= line + 3 ? line + 1 : 0, std::max(2, (3 * wall) / 5)};
+                        4 * wall + 2, wall >= line + 3 ? line + 1 : 0, std::max(2, (3 * wall) / 5),
+                        endDrift(wall), wall / 2};
     std::vector<ClosingLine> lines = alongRows(black, limits);
     cv::Mat turned;
     cv::transpose(black, turned);

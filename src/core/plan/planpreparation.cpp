@@ -19,10 +19,12 @@ constexpr int kColourSpread = 48;
 // The paper's brightness (white after the drawing is taken out) may vary by this much across
 // the sheet before the threshold follows it locally.
 constexpr int kUnevenPaper = 40;
-// The background is estimated on a picture this many times smaller, and its maximum filter
-// reaches over kBackgroundReach small pixels: walls narrower than their product vanish from it.
+// The background is estimated on a picture at most kBackgroundSide points long (at least
+// kBackgroundScale times smaller), and its maximum filter reaches over kBackgroundReach small
+// points: walls narrower than that vanish from it, rooms are larger.
+constexpr int kBackgroundSide = 512;
 constexpr int kBackgroundScale = 8;
-constexpr int kBackgroundReach = 9;
+constexpr int kBackgroundReach = 15;
 // Anti-aliased one-pixel lines come out a mid grey; a threshold a third of the way from the
 // ink/paper split towards the paper keeps them whole without thickening lines much.
 constexpr double kTowardsPaper = 0.35;
@@ -89,6 +91,32 @@ cv::Mat outerRim(const cv::Mat &ink, const std::vector<ClosingLine> &openings, i
     return outside;
 }
 
+// The rim's strokes that hang on a wall (window lines, a thin outline between walls); texts,
+// titles and dimensions outside the building go.
+cv::Mat onWalls(const cv::Mat &rim, const cv::Mat &walls)
+{
+    cv::Mat both, labels;
+    cv::bitwise_or(rim, walls, both);
+    const int count = cv::connectedComponents(both, labels, 8, CV_32S);
+    std::vector<uchar> keep(size_t(count), 0);
+    for (int y = 0; y < walls.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        const uchar *w = walls.ptr<uchar>(y);
+        for (int x = 0; x < walls.cols; ++x)
+            if (w[x])
+                keep[size_t(label[x])] = 1;
+    }
+    cv::Mat kept(rim.size(), CV_8U);
+    for (int y = 0; y < rim.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        const uchar *r = rim.ptr<uchar>(y);
+        uchar *k = kept.ptr<uchar>(y);
+        for (int x = 0; x < rim.cols; ++x)
+            k[x] = r[x] && keep[size_t(label[x])] ? 255 : 0;
+    }
+    return kept;
+}
+
 } // namespace
 
 struct PlanPreparation::Data
@@ -122,8 +150,8 @@ PlanPreparation::PlanPreparation(const QImage &source) : m_data(std::make_unique
 
     // The paper's brightness: the drawing taken out by a maximum filter on a small copy.
     cv::Mat small, paper;
-    cv::resize(m_data->grey, small,
-               cv::Size(std::max(1, plan.width() / kBackgroundScale), std::max(1, plan.height() / kBackgroundScale)), 0,
+    const int factor = std::max(kBackgroundScale, (std::max(plan.width(), plan.height()) + kBackgroundSide - 1) / kBackgroundSide);
+    cv::resize(m_data->grey, small, cv::Size(std::max(1, plan.width() / factor), std::max(1, plan.height() / factor)), 0,
                0, cv::INTER_AREA);
     cv::dilate(small, paper, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kBackgroundReach, kBackgroundReach)));
     double darkest = 0, brightest = 0;
@@ -232,7 +260,7 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
             cv::Mat part = walls(r);
             cv::bitwise_or(part, ink(r), part);
         }
-        cv::bitwise_or(walls, outerRim(ink, gaps, m_traits.lineWidth), ink);
+        cv::bitwise_or(walls, onWalls(outerRim(ink, gaps, m_traits.lineWidth), walls), ink);
     }
     return CvPlan::fromInk(ink);
 }

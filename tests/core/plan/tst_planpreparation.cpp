@@ -174,7 +174,8 @@ void TestPlanPreparation::colourAsFloorOnlyWhenAsked()
 void TestPlanPreparation::wallsOnlyDropsThinDrawingKeepsWindows()
 {
     PlanPreparation preparation(draw({.jpeg = true, .furniture = true}));
-    QCOMPARE(preparation.traits().wallThickness, 8);
+    // Compression thins the 8-point walls by a point or so.
+    QVERIFY(qAbs(preparation.traits().wallThickness - 8) <= 1);
     QVERIFY(preparation.traits().hasThinDrawing);
     PreparationOptions options = preparation.defaults();
     QVERIFY(options.wallsOnly);

@@ -19,9 +19,13 @@ private Q_SLOTS:
 
 void TestRealPlans::figures()
 {
+    // METROLA_PLANS_SIZE=7000x5000 measures the same plans at another size.
+    QSize size(1190, 910);
+    if (const QStringList wh = qEnvironmentVariable("METROLA_PLANS_SIZE").split(u'x'); wh.size() == 2)
+        size = QSize(wh[0].toInt(), wh[1].toInt());
     int rooms = 0, cleanRaw = 0, cleanPrepared = 0, found = 0, proposals = 0, rightProposals = 0;
     for (const SyntheticTraits &traits : syntheticTraitSets()) {
-        const SyntheticPlan plan = makeSyntheticPlan(traits, QSize(1190, 910));
+        const SyntheticPlan plan = makeSyntheticPlan(traits, size);
         PlanPreparation preparation(plan.image);
         const QImage prepared = preparation.prepare(preparation.defaults());
         const RoomFinder::Result search = RoomFinder::find(prepared, {});
