@@ -1,8 +1,14 @@
 #pragma once
 
+#include "core/plan/closingline.h"
+#include "core/plan/openingfinder.h"
+
 #include <QImage>
 
 #include <opencv2/core.hpp>
+
+#include <span>
+#include <vector>
 
 // The plan's pixels seen by OpenCV without a copy. Only the plan folder's .cpp files include
 // this, so OpenCV's headers never reach the rest of the program.
@@ -37,5 +43,11 @@ struct StrokeWidths
 StrokeWidths strokeWidths(const cv::Mat &ink);
 // The side of the square whose opening erases strokes of the line width and keeps the walls.
 int wallKernel(int lineWidth, int wallThickness);
+
+// OpeningFinder::find on a mask whose walls and lines are 255, for callers that have one.
+std::vector<ClosingLine> openings(const cv::Mat &black, const OpeningFinder::Options &options);
+// The lines drawn into such a mask (255), covering what ClosingLine::draw covers give or take
+// a point at the ends: for working masks, never for the plan itself.
+void drawLines(cv::Mat &mask, std::span<const ClosingLine> lines);
 
 } // namespace CvPlan

@@ -184,12 +184,11 @@ std::vector<ClosingLine> alongRows(const cv::Mat &walls, const Limits &limits)
 
 } // namespace
 
-std::vector<ClosingLine> OpeningFinder::find(const QImage &plan, const Options &options)
+std::vector<ClosingLine> CvPlan::openings(const cv::Mat &black, const OpeningFinder::Options &options)
 {
-    const cv::Mat black = CvPlan::blackMask(plan);
-    CvPlan::StrokeWidths widths;
+    StrokeWidths widths;
     if (options.wallThickness <= 0 || options.lineWidth <= 0)
-        widths = CvPlan::strokeWidths(black);
+        widths = strokeWidths(black);
     const int line = options.lineWidth > 0 ? options.lineWidth : widths.line;
     const int wall = options.wallThickness > 0 ? options.wallThickness : widths.wall;
 
@@ -205,4 +204,9 @@ std::vector<ClosingLine> OpeningFinder::find(const QImage &plan, const Options &
     for (const ClosingLine &l : alongRows(turned, limits))
         lines.push_back({QPoint(l.from.y(), l.from.x()), QPoint(l.to.y(), l.to.x()), l.width});
     return lines;
+}
+
+std::vector<ClosingLine> OpeningFinder::find(const QImage &plan, const Options &options)
+{
+    return CvPlan::openings(CvPlan::blackMask(plan), options);
 }

@@ -65,11 +65,9 @@ void dropSmall(cv::Mat &mask, int maxPixels, int connectivity, uchar value)
 // without a leaf does not let it into the rooms.
 cv::Mat outerRim(const cv::Mat &ink, const std::vector<ClosingLine> &openings, int lineWidth)
 {
-    QImage closed = CvPlan::fromInk(ink);
-    ClosingLine::draw(closed, openings);
-    cv::Mat floor;
-    cv::bitwise_not(CvPlan::blackMask(closed), floor);
-    closed = QImage();
+    cv::Mat floor = ink.clone();
+    CvPlan::drawLines(floor, openings);
+    cv::bitwise_not(floor, floor);
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(floor, labels, stats, centroids, 4, CV_32S);
     std::vector<uchar> edge(size_t(count), 0);
@@ -117,12 +115,28 @@ cv::Mat onWalls(const cv::Mat &rim, const cv::Mat &walls)
     return kept;
 }
 
+// 255 where the strongest and weakest colour channels of a BGRA picture differ by more than
+// kColourSpread.
+cv::Mat colourMask(const cv::Mat &bgra)
+{
+    std::vector<cv::Mat> channels;
+    cv::split(bgra, channels);
+    cv::Mat high, low, mask;
+    cv::max(channels[0], channels[1], high);
+    cv::max(high, channels[2], high);
+    cv::min(channels[0], channels[1], low);
+    cv::min(low, channels[2], low);
+    cv::subtract(high, low, high);
+    cv::threshold(high, mask, kColourSpread, 255, cv::THRESH_BINARY);
+    return mask;
+}
+
 } // namespace
 
 struct PlanPreparation::Data
 {
     cv::Mat grey;       // the brightness the threshold applies to (evened out when local)
-    cv::Mat colourMask; // 255 on coloured pixels
+    QImage source; // shared with the caller's image, not a copy
     QSize size;
 };
 
@@ -136,17 +150,13 @@ PlanPreparation::PlanPreparation(const QImage &source) : m_data(std::make_unique
     const cv::Mat bgra = CvPlan::view(plan);
     cv::cvtColor(bgra, m_data->grey, cv::COLOR_BGRA2GRAY);
 
-    std::vector<cv::Mat> channels;
-    cv::split(bgra, channels);
-    cv::Mat high, low;
-    cv::max(channels[0], channels[1], high);
-    cv::max(high, channels[2], high);
-    cv::min(channels[0], channels[1], low);
-    cv::min(low, channels[2], low);
-    channels.clear();
-    cv::subtract(high, low, high);
-    cv::threshold(high, m_data->colourMask, kColourSpread, 255, cv::THRESH_BINARY);
-    m_traits.hasColour = qint64(cv::countNonZero(m_data->colourMask)) * 500 >= qint64(plan.width()) * plan.height();
+    m_data->source = plan;
+    // Whether colour is worth offering is told by every other point; the full mask is made
+    // only when colour is to become floor.
+    cv::Mat sample;
+    cv::resize(bgra, sample, cv::Size(std::max(1, plan.width() / 2), std::max(1, plan.height() / 2)), 0, 0,
+               cv::INTER_NEAREST);
+    m_traits.hasColour = qint64(cv::countNonZero(colourMask(sample))) * 500 >= qint64(sample.cols) * sample.rows;
 
     // The paper's brightness: the drawing taken out by a maximum filter on a small copy.
     cv::Mat small, paper;
@@ -230,7 +240,7 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
     cv::Mat grey = m_data->grey;
     if (options.colourAsFloor) {
         grey = m_data->grey.clone();
-        grey.setTo(255, m_data->colourMask);
+        grey.setTo(255, colourMask(CvPlan::view(m_data->source)));
     }
     cv::Mat ink;
     cv::threshold(grey, ink, threshold - 1, 255, cv::THRESH_BINARY_INV);
@@ -251,8 +261,8 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
         // ends bridged by thin lines, and without those every room by an outer wall would run
         // out into the street. Such gaps are found as openings are, up to a wide window; the
         // thin outer contour (windows in slanting walls too) is kept as the rim of the outside.
-        const std::vector<ClosingLine> gaps = OpeningFinder::find(
-            CvPlan::fromInk(walls), {m_traits.wallThickness, m_traits.wallThickness, kWidestWindow * m_traits.wallThickness});
+        const std::vector<ClosingLine> gaps = CvPlan::openings(
+            walls, {m_traits.wallThickness, m_traits.wallThickness, kWidestWindow * m_traits.wallThickness});
         const cv::Rect sheet(0, 0, ink.cols, ink.rows);
         for (const ClosingLine &gap : gaps) {
             const QRect box = gap.bounds();

@@ -138,8 +138,9 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         throw MetrolaError(QStringLiteral("План должен быть 32-битным рисунком."));
     Result result;
     OpeningFinder::Options openings = options.openings;
+    const cv::Mat black = CvPlan::blackMask(plan);
     if (openings.wallThickness <= 0 || openings.lineWidth <= 0) {
-        const CvPlan::StrokeWidths widths = CvPlan::strokeWidths(CvPlan::blackMask(plan));
+        const CvPlan::StrokeWidths widths = CvPlan::strokeWidths(black);
         openings.wallThickness = widths.wall;
         openings.lineWidth = widths.line;
     }
@@ -155,7 +156,7 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         result.rooms = regions(plan, minPixels);
         return result;
     }
-    const std::vector<ClosingLine> candidates = OpeningFinder::find(plan, openings);
+    const std::vector<ClosingLine> candidates = CvPlan::openings(black, openings);
     QImage closed = plan.copy();
     ClosingLine::draw(closed, candidates);
     FloorRegions regions(closed);
