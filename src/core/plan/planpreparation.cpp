@@ -39,9 +39,11 @@ QImage asRgb32(const QImage &source)
 }
 
 // Removes the connected regions of `mask` (255) up to `maxPixels` by giving them `value`.
-void dropSmall(cv::Mat &mask, int maxPixels, int connectivity, uchar value)
+// `labels` is scratch space handed from call to call: a label image of a large plan is
+// 140 MB, and fresh memory of that size costs more to fault in than the labelling itself.
+void dropSmall(cv::Mat &mask, int maxPixels, int connectivity, uchar value, cv::Mat &labels)
 {
-    cv::Mat labels, stats, centroids;
+    cv::Mat stats, centroids;
     const int count = cv::connectedComponentsWithStats(mask, labels, stats, centroids, connectivity, CV_32S);
     std::vector<uchar> small(size_t(count), 0);
     bool anySmall = false;
@@ -63,12 +65,12 @@ void dropSmall(cv::Mat &mask, int maxPixels, int connectivity, uchar value)
 // The drawing along the outside of the building, `lineWidth` deep and a little more. The
 // outside is what the sheet's edge reaches with the openings closed, so that a doorway
 // without a leaf does not let it into the rooms.
-cv::Mat outerRim(const cv::Mat &ink, const std::vector<ClosingLine> &openings, int lineWidth)
+cv::Mat outerRim(const cv::Mat &ink, const std::vector<ClosingLine> &openings, int lineWidth, cv::Mat &labels)
 {
     cv::Mat floor = ink.clone();
     CvPlan::drawLines(floor, openings);
     cv::bitwise_not(floor, floor);
-    cv::Mat labels, stats, centroids;
+    cv::Mat stats, centroids;
     const int count = cv::connectedComponentsWithStats(floor, labels, stats, centroids, 4, CV_32S);
     std::vector<uchar> edge(size_t(count), 0);
     for (int i = 1; i < count; ++i) {
@@ -91,9 +93,9 @@ cv::Mat outerRim(const cv::Mat &ink, const std::vector<ClosingLine> &openings, i
 
 // The rim's strokes that hang on a wall (window lines, a thin outline between walls); texts,
 // titles and dimensions outside the building go.
-cv::Mat onWalls(const cv::Mat &rim, const cv::Mat &walls)
+cv::Mat onWalls(const cv::Mat &rim, const cv::Mat &walls, cv::Mat &labels)
 {
-    cv::Mat both, labels;
+    cv::Mat both;
     cv::bitwise_or(rim, walls, both);
     const int count = cv::connectedComponents(both, labels, 8, CV_32S);
     std::vector<uchar> keep(size_t(count), 0);
@@ -192,7 +194,8 @@ PlanPreparation::PlanPreparation(const QImage &source) : m_data(std::make_unique
 
     cv::threshold(m_data->grey, ink, m_traits.autoThreshold - 1, 255, cv::THRESH_BINARY_INV);
     // Noise specks would pass for thin drawing.
-    dropSmall(ink, 4, 8, 0);
+    cv::Mat labels;
+    dropSmall(ink, 4, 8, 0, labels);
     const CvPlan::StrokeWidths widths = CvPlan::strokeWidths(ink);
     m_traits.lineWidth = widths.line;
     m_traits.wallThickness = widths.wall;
@@ -244,10 +247,11 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
     }
     cv::Mat ink;
     cv::threshold(grey, ink, threshold - 1, 255, cv::THRESH_BINARY_INV);
-    dropSmall(ink, speck, 8, 0);
+    cv::Mat labels;
+    dropSmall(ink, speck, 8, 0, labels);
     cv::Mat floor;
     cv::bitwise_not(ink, floor);
-    dropSmall(floor, speck, 4, 0);
+    dropSmall(floor, speck, 4, 0, labels);
     cv::bitwise_not(floor, ink);
 
     if (options.wallsOnly) {
@@ -256,7 +260,7 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
         cv::morphologyEx(ink, walls, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
         // Bold letters and symbols keep blobs as thick as the kernel; free-standing pieces of
         // wall (a column) are several times larger than a wall's square.
-        dropSmall(walls, 3 * m_traits.wallThickness * m_traits.wallThickness, 8, 0);
+        dropSmall(walls, 3 * m_traits.wallThickness * m_traits.wallThickness, 8, 0, labels);
         // What is drawn thin inside a wall's own line stays: windows are gaps between wall
         // ends bridged by thin lines, and without those every room by an outer wall would run
         // out into the street. Such gaps are found as openings are, up to a wide window; the
@@ -270,7 +274,7 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
             cv::Mat part = walls(r);
             cv::bitwise_or(part, ink(r), part);
         }
-        cv::bitwise_or(walls, onWalls(outerRim(ink, gaps, m_traits.lineWidth), walls), ink);
+        cv::bitwise_or(walls, onWalls(outerRim(ink, gaps, m_traits.lineWidth, labels), walls, labels), ink);
     }
     return CvPlan::fromInk(ink);
 }

@@ -55,7 +55,10 @@ struct FloorRegions
     cv::Mat labels, stats, centroids;
     int count = 0;
 
-    explicit FloorRegions(const QImage &plan)
+    explicit FloorRegions(const QImage &plan) { recount(plan); }
+
+    // Into the same label image: a second one of a large plan costs more to fault in than to fill.
+    void recount(const QImage &plan)
     {
         count = cv::connectedComponentsWithStats(CvPlan::whiteMask(plan), labels, stats, centroids, 4, CV_32S);
     }
@@ -168,7 +171,7 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
     if (result.lines.size() != candidates.size()) {
         closed = plan.copy();
         ClosingLine::draw(closed, result.lines);
-        regions = FloorRegions(closed);
+        regions.recount(closed);
     }
     result.rooms = regions.rooms(minPixels);
     return result;
