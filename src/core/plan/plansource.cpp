@@ -131,10 +131,13 @@ PlanSource::Kind PlanSource::kindOf(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         refuse(u"Файл «%1» не открывается: %2."_s.arg(path, file.errorString()));
     const QByteArray head = file.read(5);
-    if (head.startsWith("BM"))
-        return Kind::Bmp;
     if (head.startsWith("%PDF-"))
         return Kind::Pdf;
+    // What no reader recognises is left to the BMP reader, whose refusal names the form
+    // plans have always had.
+    file.seek(0);
+    if (head.startsWith("BM") || QImageReader::imageFormat(&file).isEmpty())
+        return Kind::Bmp;
     return Kind::Picture;
 }
 

@@ -17,7 +17,8 @@ public:
 
     enum class Kind { Bmp, Picture, Pdf };
 
-    // Decided from the file's first bytes, so a misnamed file is still read for what it is.
+    // Decided from the file's first bytes, so a misnamed file is still read for what it is; a
+    // file no reader recognises counts as a (broken) BMP.
     static Kind kindOf(const QString &path);
     static int pdfPageCount(const QString &path);
 

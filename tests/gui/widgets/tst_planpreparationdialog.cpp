@@ -18,7 +18,7 @@ private Q_SLOTS:
     {
         SyntheticTraits traits;
         traits.jpegQuality = 60;
-        const QImage source = makeSyntheticPlan(traits, QSize(595, 455)).image;
+        const QImage source = makeSyntheticPlan(traits, QSize(1190, 910)).image;
         PlanPreparation reference(source);
         PlanPreparationDialog dialog(source, u"почему"_s);
         QCOMPARE(dialog.options(), reference.defaults());
