@@ -108,26 +108,26 @@ CvPlan::StrokeWidths CvPlan::strokeWidths(const cv::Mat &ink)
     }
     if (peaks.empty())
         return widths;
-    // The walls are the thinnest strong width (a quarter of the commonest at least) that has
-    // thin drawing beside it: a width of 2/5 or less that is common too (the ragged edges of a
-    // prepared scan count, which is harmless: they only make the walls' own width certain).
-    // Without such a pair the thinnest strong width is the walls. A plan of walls alone whose
+    // The walls are the commonest width that has thin drawing beside it: a width of 2/5 or
+    // less that is common too (an eighth of the commonest run at least, as the walls are; the
+    // ragged edges of a prepared scan count, which only makes the walls' own width certain).
+    // Without such a pair the thinnest common width is the walls. A plan of walls alone whose
     // outer walls are over two and a half times its inner ones and without a speck of thin
     // drawing is taken for thin drawing beside outer walls; preparation never makes one.
-    const auto strong = [&](int l) { return near[size_t(l)] * 4 >= highest; };
+    const auto strong = [&](int l) { return near[size_t(l)] * 8 >= highest; };
     for (int wall : peaks) {
-        if (!strong(wall))
+        if (!strong(wall) || (widths.thinBesideThick && near[size_t(wall)] <= near[size_t(widths.wall)]))
             continue;
         int line = 0;
         for (int l : peaks)
-            if (std::max((5 * l + 1) / 2, l + 3) <= wall && near[size_t(l)] * 8 >= highest
+            if (std::max((5 * l + 1) / 2, l + 3) <= wall && strong(l)
                 && (line == 0 || near[size_t(l)] > near[size_t(line)]))
                 line = l;
-        if (line > 0) {
+        if (line > 0)
             widths = {line, wall, true};
-            return widths;
-        }
     }
+    if (widths.thinBesideThick)
+        return widths;
     for (int wall : peaks) {
         if (strong(wall)) {
             widths.line = widths.wall = wall;
