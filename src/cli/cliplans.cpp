@@ -26,9 +26,9 @@ void prepare(const CliArgs &args)
     PlanImage::saveBmp(preparation.prepare(options), args.output);
     const PlanTraits &traits = preparation.traits();
     CliText::out(u"Порог %1%2; линии %3 точ., стены %4 точ.; %5%6\n"_s.arg(options.threshold)
-                     .arg(args.threshold > 0 ? u" (задан)"_s
-                                             : traits.localThreshold ? u" (автоматический, по участкам)"_s
-                                                                     : u" (автоматический)"_s)
+                     .arg(args.threshold > 0      ? u" (задан)"_s
+                          : traits.localThreshold ? u" (автоматический, по участкам)"_s
+                                                  : u" (автоматический)"_s)
                      .arg(traits.lineWidth)
                      .arg(traits.wallThickness)
                      .arg(options.wallsOnly ? u"оставлены только стены"_s : u"оставлен весь рисунок"_s)
@@ -70,7 +70,8 @@ void rooms(const CliArgs &args)
                                        {u"lines"_s, lines}});
         return;
     }
-    QString text = u"План %1: %2 × %3 точек; помещений %4, линий замыкания %5.\n"_s.arg(QFileInfo(args.archive).fileName())
+    QString text = u"План %1: %2 × %3 точек; помещений %4, линий замыкания %5.\n"_s
+                       .arg(QFileInfo(args.archive).fileName())
                        .arg(plan.width())
                        .arg(plan.height())
                        .arg(found.rooms.size())

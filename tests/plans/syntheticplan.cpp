@@ -52,11 +52,11 @@ QPainterPath walls(std::vector<QRectF> &windows)
 {
     QPainterPath path;
     path.setFillRule(Qt::WindingFill);
-    for (const QRectF &r : {span(-kOuter, -kOuter, 14 + kOuter, 0), span(-kOuter, 10, 14 + kOuter, 10 + kOuter),
-                            span(-kOuter, -kOuter, 0, 10 + kOuter), span(14, -kOuter, 14 + kOuter, 10 + kOuter),
-                            span(0, 4.5, 14, 4.62), span(0, 6.0, 14, 6.12), span(5.0, 0, 5.12, 4.5),
-                            span(9.5, 0, 9.62, 4.5), span(4.0, 6.12, 4.12, 10), span(6.5, 6.12, 6.62, 10),
-                            span(10.0, 6.12, 10.12, 10)})
+    for (const QRectF &r :
+         {span(-kOuter, -kOuter, 14 + kOuter, 0), span(-kOuter, 10, 14 + kOuter, 10 + kOuter),
+          span(-kOuter, -kOuter, 0, 10 + kOuter), span(14, -kOuter, 14 + kOuter, 10 + kOuter),
+          span(0, 4.5, 14, 4.62), span(0, 6.0, 14, 6.12), span(5.0, 0, 5.12, 4.5), span(9.5, 0, 9.62, 4.5),
+          span(4.0, 6.12, 4.12, 10), span(6.5, 6.12, 6.62, 10), span(10.0, 6.12, 10.12, 10)})
         path.addRect(r);
     QPainterPath gaps;
     // Doors 0,9 m, the kitchen's open passage 1,1 m, the entrance 1 m.
@@ -64,8 +64,8 @@ QPainterPath walls(std::vector<QRectF> &windows)
                             span(1.0, 5.9, 1.9, 6.2), span(4.8, 5.9, 5.7, 6.2), span(7.5, 5.9, 8.4, 6.2),
                             span(11.0, 5.9, 12.1, 6.2), span(-0.5, 4.8, 0.05, 5.8)})
         gaps.addRect(r);
-    windows = {span(1.5, -kOuter, 3.5, 0),  span(6.3, -kOuter, 8.3, 0),    span(11, -kOuter, 13, 0),
-               span(1, 10, 3, 10 + kOuter), span(7.3, 10, 9.3, 10 + kOuter), span(11, 10, 13, 10 + kOuter),
+    windows = {span(1.5, -kOuter, 3.5, 0),   span(6.3, -kOuter, 8.3, 0),      span(11, -kOuter, 13, 0),
+               span(1, 10, 3, 10 + kOuter),  span(7.3, 10, 9.3, 10 + kOuter), span(11, 10, 13, 10 + kOuter),
                span(14, 1.5, 14 + kOuter, 3)};
     for (const QRectF &w : windows)
         gaps.addRect(w);
@@ -79,9 +79,11 @@ void drawWindows(QPainter &p, const std::vector<QRectF> &windows)
         const bool across = w.width() > w.height();
         for (double t : {0.0, 0.5, 1.0}) {
             if (across)
-                p.drawLine(QPointF(w.left(), w.top() + t * w.height()), QPointF(w.right(), w.top() + t * w.height()));
+                p.drawLine(QPointF(w.left(), w.top() + t * w.height()),
+                           QPointF(w.right(), w.top() + t * w.height()));
             else
-                p.drawLine(QPointF(w.left() + t * w.width(), w.top()), QPointF(w.left() + t * w.width(), w.bottom()));
+                p.drawLine(QPointF(w.left() + t * w.width(), w.top()),
+                           QPointF(w.left() + t * w.width(), w.bottom()));
         }
     }
 }
@@ -112,8 +114,11 @@ void drawFurniture(QPainter &p)
                             span(9.0, 6.5, 9.8, 8.5), span(13.4, 6.3, 14.0, 8.8), span(10.5, 8.5, 11.7, 9.5)})
         p.drawRect(r);
     p.drawRoundedRect(span(4.45, 8.75, 6.15, 9.65), 0.2, 0.2);
-    for (const auto &[c, r] : std::vector<std::pair<QPointF, double>>{
-             {{7.3, 1.2}, 0.5}, {{13.1, 1.3}, 0.25}, {{6.0, 6.6}, 0.22}, {{13.7, 7.0}, 0.18}, {{13.7, 7.6}, 0.18}})
+    for (const auto &[c, r] : std::vector<std::pair<QPointF, double>>{{{7.3, 1.2}, 0.5},
+                                                                      {{13.1, 1.3}, 0.25},
+                                                                      {{6.0, 6.6}, 0.22},
+                                                                      {{13.7, 7.0}, 0.18},
+                                                                      {{13.7, 7.6}, 0.18}})
         p.drawEllipse(c, r, r);
 }
 
@@ -127,7 +132,8 @@ void drawTexts(QPainter &p, double scale)
     p.scale(1 / scale, 1 / scale);
     for (const Room &room : flat()) {
         const QPointF c = room.floor.center() * scale;
-        const QString area = QString::number(room.floor.width() * room.floor.height(), 'f', 1).replace(u'.', u',');
+        const QString area =
+            QString::number(room.floor.width() * room.floor.height(), 'f', 1).replace(u'.', u',');
         QRectF box(c.x() - 2 * scale, c.y() - em * scale, 4 * scale, em * scale * 1.2);
         p.drawText(box, Qt::AlignCenter, room.name);
         p.drawText(box.translated(0, em * scale * 1.2), Qt::AlignCenter, area + u" м²"_s);

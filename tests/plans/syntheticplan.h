@@ -25,8 +25,8 @@ struct SyntheticTraits
 
 struct SyntheticPlan
 {
-    QImage image;             // Format_RGB32, what the user opens
-    QImage truth;             // Format_RGB32: room i's floor has the value i + 1, the rest 0
+    QImage image;               // Format_RGB32, what the user opens
+    QImage truth;               // Format_RGB32: room i's floor has the value i + 1, the rest 0
     std::vector<QPoint> clicks; // a point on free floor of each room, where a user clicks
     int rooms = 0;
     double pixelsPerMetre = 0;

@@ -11,8 +11,8 @@ namespace PlanImport {
 
 bool nameTaken(const ProjectSession &session, const QString &name)
 {
-    return QFileInfo::exists(session.programDir() + name) || session.plans().indexOf(name) > 0
-           || session.planPaths().planFileIndex(name) > 0;
+    return QFileInfo::exists(session.programDir() + name) || session.plans().indexOf(name) > 0 ||
+           session.planPaths().planFileIndex(name) > 0;
 }
 
 QString freeName(const ProjectSession &session, const QString &name)

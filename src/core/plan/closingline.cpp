@@ -21,7 +21,8 @@ QPolygonF outline(const ClosingLine &line)
     const QPointF across(-along.y(), along.x());
     const double half = std::max(1, line.width) / 2.0;
     const QPointF start = a - along * 0.5, end = b + along * 0.5;
-    return QPolygonF({start + across * half, end + across * half, end - across * half, start - across * half});
+    return QPolygonF(
+        {start + across * half, end + across * half, end - across * half, start - across * half});
 }
 
 } // namespace

@@ -6,8 +6,8 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -120,8 +120,8 @@ CvPlan::StrokeWidths CvPlan::strokeWidths(const cv::Mat &ink)
             continue;
         int line = 0;
         for (int l : peaks)
-            if (std::max((5 * l + 1) / 2, l + 3) <= wall && strong(l)
-                && (line == 0 || near[size_t(l)] > near[size_t(line)]))
+            if (std::max((5 * l + 1) / 2, l + 3) <= wall && strong(l) &&
+                (line == 0 || near[size_t(l)] > near[size_t(line)]))
                 line = l;
         if (line > 0)
             widths = {line, wall, true};
@@ -152,10 +152,9 @@ void CvPlan::drawLines(cv::Mat &mask, std::span<const ClosingLine> lines)
         const double nx = -ay * half, ny = ax * half;
         const cv::Point2d a(line.from.x() - ax * 0.5, line.from.y() - ay * 0.5);
         const cv::Point2d b(line.to.x() + ax * 0.5, line.to.y() + ay * 0.5);
-        const cv::Point corners[4] = {cv::Point(cvRound(a.x + nx), cvRound(a.y + ny)),
-                                      cv::Point(cvRound(b.x + nx), cvRound(b.y + ny)),
-                                      cv::Point(cvRound(b.x - nx), cvRound(b.y - ny)),
-                                      cv::Point(cvRound(a.x - nx), cvRound(a.y - ny))};
+        const cv::Point corners[4] = {
+            cv::Point(cvRound(a.x + nx), cvRound(a.y + ny)), cv::Point(cvRound(b.x + nx), cvRound(b.y + ny)),
+            cv::Point(cvRound(b.x - nx), cvRound(b.y - ny)), cv::Point(cvRound(a.x - nx), cvRound(a.y - ny))};
         cv::fillConvexPoly(mask, corners, 4, cv::Scalar(255));
     }
 }

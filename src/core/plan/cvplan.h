@@ -35,8 +35,8 @@ QImage fromInk(const cv::Mat &ink);
 
 struct StrokeWidths
 {
-    int line = 1;             // the commonest stroke width
-    int wall = 1;             // the walls: strokes beside thin drawing, else `line`
+    int line = 1;                 // the commonest stroke width
+    int wall = 1;                 // the walls: strokes beside thin drawing, else `line`
     bool thinBesideThick = false; // thin drawing is a noticeable share beside such walls
 };
 // Measured on a mask whose drawing is 255.

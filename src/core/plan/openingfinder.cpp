@@ -93,8 +93,8 @@ void finish(const Band &band, const cv::Mat &walls, const Limits &limits, std::v
     const auto widens = [&](int y) {
         int ends = 0;
         for (int part = 1; part <= 3; ++part) {
-            const auto [left, right] = floorRunAt(walls, band.minLeft + (band.maxRight - band.minLeft) * part / 4, y,
-                                                  limits.thinStroke);
+            const auto [left, right] = floorRunAt(
+                walls, band.minLeft + (band.maxRight - band.minLeft) * part / 4, y, limits.thinStroke);
             if (left < 0)
                 continue;
             if (left <= band.minLeft - limits.wallEnd)
@@ -108,8 +108,8 @@ void finish(const Band &band, const cv::Mat &walls, const Limits &limits, std::v
     if ((widens(band.firstRow - 1 - limits.probe) & widens(band.lastRow + 1 + limits.probe)) == 0)
         return;
     const int row = (band.firstRow + band.lastRow) / 2;
-    if (wallDepth(walls, band.minLeft - 1, row, -1, limits.wallEnd) < limits.wallEnd
-        || wallDepth(walls, band.maxRight + 1, row, 1, limits.wallEnd) < limits.wallEnd)
+    if (wallDepth(walls, band.minLeft - 1, row, -1, limits.wallEnd) < limits.wallEnd ||
+        wallDepth(walls, band.maxRight + 1, row, 1, limits.wallEnd) < limits.wallEnd)
         return;
     lines.push_back({QPoint(band.minLeft - 1, row), QPoint(band.maxRight + 1, row), depth});
 }
@@ -159,8 +159,8 @@ std::vector<ClosingLine> alongRows(const cv::Mat &walls, const Limits &limits)
                 continue;
             Band band{left, right, left, right, y, y};
             for (Band &o : open) {
-                if (o.lastRow == y - 1 && std::abs(o.left - left) <= limits.drift
-                    && std::abs(o.right - right) <= limits.drift) {
+                if (o.lastRow == y - 1 && std::abs(o.left - left) <= limits.drift &&
+                    std::abs(o.right - right) <= limits.drift) {
                     band = o;
                     band.left = left;
                     band.right = right;
@@ -195,9 +195,13 @@ std::vector<ClosingLine> CvPlan::openings(const cv::Mat &black, const OpeningFin
     // Door leaves and arcs cross an opening's floor; strokes as thin as the drawing's lines
     // are looked through where the walls are distinctly thicker. Outer walls are commonly two
     // or three times the inner ones.
-    const Limits limits{options.maxGap > 0 ? options.maxGap : 10 * wall, std::max(2, (2 * wall) / 5),
-                        4 * wall + 2, wall >= line + 3 ? line + 1 : 0, std::max(2, (3 * wall) / 5),
-                        endDrift(wall), wall / 2};
+    const Limits limits{options.maxGap > 0 ? options.maxGap : 10 * wall,
+                        std::max(2, (2 * wall) / 5),
+                        4 * wall + 2,
+                        wall >= line + 3 ? line + 1 : 0,
+                        std::max(2, (3 * wall) / 5),
+                        endDrift(wall),
+                        wall / 2};
     std::vector<ClosingLine> lines = alongRows(black, limits);
     cv::Mat turned;
     cv::transpose(black, turned);

@@ -75,8 +75,8 @@ cv::Mat outerRim(const cv::Mat &ink, const std::vector<ClosingLine> &openings, i
     std::vector<uchar> edge(size_t(count), 0);
     for (int i = 1; i < count; ++i) {
         const int x = stats.at<int>(i, cv::CC_STAT_LEFT), y = stats.at<int>(i, cv::CC_STAT_TOP);
-        edge[size_t(i)] = x == 0 || y == 0 || x + stats.at<int>(i, cv::CC_STAT_WIDTH) == ink.cols
-                          || y + stats.at<int>(i, cv::CC_STAT_HEIGHT) == ink.rows;
+        edge[size_t(i)] = x == 0 || y == 0 || x + stats.at<int>(i, cv::CC_STAT_WIDTH) == ink.cols ||
+                          y + stats.at<int>(i, cv::CC_STAT_HEIGHT) == ink.rows;
     }
     cv::Mat outside(ink.size(), CV_8U);
     for (int y = 0; y < ink.rows; ++y) {
@@ -86,7 +86,8 @@ cv::Mat outerRim(const cv::Mat &ink, const std::vector<ClosingLine> &openings, i
             o[x] = edge[size_t(label[x])] ? 255 : 0;
     }
     const int rim = lineWidth + 1;
-    cv::dilate(outside, outside, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * rim + 1, 2 * rim + 1)));
+    cv::dilate(outside, outside,
+               cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * rim + 1, 2 * rim + 1)));
     cv::bitwise_and(outside, ink, outside);
     return outside;
 }
@@ -137,12 +138,13 @@ cv::Mat colourMask(const cv::Mat &bgra)
 
 struct PlanPreparation::Data
 {
-    cv::Mat grey;       // the brightness the threshold applies to (evened out when local)
+    cv::Mat grey;  // the brightness the threshold applies to (evened out when local)
     QImage source; // shared with the caller's image, not a copy
     QSize size;
 };
 
-PlanPreparation::PlanPreparation(const QImage &source) : m_data(std::make_unique<Data>())
+PlanPreparation::PlanPreparation(const QImage &source)
+    : m_data(std::make_unique<Data>())
 {
     if (source.isNull())
         throw MetrolaError(QStringLiteral("План пуст: подготавливать нечего."));
@@ -158,14 +160,18 @@ PlanPreparation::PlanPreparation(const QImage &source) : m_data(std::make_unique
     cv::Mat sample;
     cv::resize(bgra, sample, cv::Size(std::max(1, plan.width() / 2), std::max(1, plan.height() / 2)), 0, 0,
                cv::INTER_NEAREST);
-    m_traits.hasColour = qint64(cv::countNonZero(colourMask(sample))) * 500 >= qint64(sample.cols) * sample.rows;
+    m_traits.hasColour =
+        qint64(cv::countNonZero(colourMask(sample))) * 500 >= qint64(sample.cols) * sample.rows;
 
     // The paper's brightness: the drawing taken out by a maximum filter on a small copy.
     cv::Mat small, paper;
-    const int factor = std::max(kBackgroundScale, (std::max(plan.width(), plan.height()) + kBackgroundSide - 1) / kBackgroundSide);
-    cv::resize(m_data->grey, small, cv::Size(std::max(1, plan.width() / factor), std::max(1, plan.height() / factor)), 0,
-               0, cv::INTER_AREA);
-    cv::dilate(small, paper, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kBackgroundReach, kBackgroundReach)));
+    const int factor = std::max(
+        kBackgroundScale, (std::max(plan.width(), plan.height()) + kBackgroundSide - 1) / kBackgroundSide);
+    cv::resize(m_data->grey, small,
+               cv::Size(std::max(1, plan.width() / factor), std::max(1, plan.height() / factor)), 0, 0,
+               cv::INTER_AREA);
+    cv::dilate(small, paper,
+               cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kBackgroundReach, kBackgroundReach)));
     double darkest = 0, brightest = 0;
     cv::minMaxLoc(paper, &darkest, &brightest);
     m_traits.localThreshold = brightest - darkest > kUnevenPaper;
@@ -257,7 +263,8 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
     if (options.wallsOnly) {
         const int k = CvPlan::wallKernel(m_traits.lineWidth, m_traits.wallThickness);
         cv::Mat walls;
-        cv::morphologyEx(ink, walls, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
+        cv::morphologyEx(ink, walls, cv::MORPH_OPEN,
+                         cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
         // Bold letters and symbols keep blobs as thick as the kernel; free-standing pieces of
         // wall (a column) are several times larger than a wall's square.
         dropSmall(walls, 3 * m_traits.wallThickness * m_traits.wallThickness, 8, 0, labels);

@@ -30,8 +30,7 @@ void checkSize(qint64 width, qint64 height, const QString &path)
 {
     if (width <= 0 || height <= 0)
         refuse(u"Файл «%1» не содержит рисунка."_s.arg(shownName(path)));
-    if (width > PlanImage::kMaxSide || height > PlanImage::kMaxSide
-        || width * height > PlanImage::kMaxPixels)
+    if (width > PlanImage::kMaxSide || height > PlanImage::kMaxSide || width * height > PlanImage::kMaxPixels)
         refuse(u"План из файла «%1» слишком велик (%2 × %3 точек); наибольший план — %4 точек."_s
                    .arg(shownName(path))
                    .arg(width)
@@ -58,7 +57,8 @@ QImage onWhite(QImage image, const QString &path)
     return plan;
 }
 
-void ignorePopplerChatter(const QString &, const QVariant &) {}
+void ignorePopplerChatter(const QString &, const QVariant &)
+{}
 
 std::unique_ptr<Poppler::Document> openPdf(const QString &path)
 {
@@ -69,8 +69,8 @@ std::unique_ptr<Poppler::Document> openPdf(const QString &path)
     if (!document)
         refuse(u"Файл «%1» не удалось прочитать как документ PDF."_s.arg(shownName(path)));
     if (document->isLocked())
-        refuse(u"Документ PDF «%1» защищён паролем; откройте его без пароля и сохраните заново."_s
-                   .arg(shownName(path)));
+        refuse(u"Документ PDF «%1» защищён паролем; откройте его без пароля и сохраните заново."_s.arg(
+            shownName(path)));
     return document;
 }
 
@@ -99,12 +99,14 @@ QImage loadPicture(const QString &path)
 QImage loadPdfPage(const QString &path, int page, int dpi)
 {
     if (dpi < PlanSource::kMinDpi || dpi > PlanSource::kMaxDpi)
-        refuse(u"Разрешение %1 точек на дюйм вне пределов от %2 до %3."_s.arg(dpi).arg(
-            PlanSource::kMinDpi).arg(PlanSource::kMaxDpi));
+        refuse(u"Разрешение %1 точек на дюйм вне пределов от %2 до %3."_s.arg(dpi)
+                   .arg(PlanSource::kMinDpi)
+                   .arg(PlanSource::kMaxDpi));
     const std::unique_ptr<Poppler::Document> document = openPdf(path);
     const int pages = document->numPages();
     if (page < 1 || page > pages)
-        refuse(u"В документе «%1» нет страницы %2 (страниц: %3)."_s.arg(shownName(path)).arg(page).arg(pages));
+        refuse(
+            u"В документе «%1» нет страницы %2 (страниц: %3)."_s.arg(shownName(path)).arg(page).arg(pages));
     const std::unique_ptr<Poppler::Page> pdfPage = document->page(page - 1);
     if (!pdfPage)
         refuse(u"Страница %2 документа «%1» не читается."_s.arg(shownName(path)).arg(page));

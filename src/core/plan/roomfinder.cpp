@@ -60,7 +60,8 @@ struct FloorRegions
     // Into the same label image: a second one of a large plan costs more to fault in than to fill.
     void recount(const QImage &plan)
     {
-        count = cv::connectedComponentsWithStats(CvPlan::whiteMask(plan), labels, stats, centroids, 4, CV_32S);
+        count =
+            cv::connectedComponentsWithStats(CvPlan::whiteMask(plan), labels, stats, centroids, 4, CV_32S);
     }
 
     QRect box(int i) const
@@ -89,7 +90,8 @@ struct FloorRegions
             if (area < minPixels || outside(i))
                 continue;
             const QRect b = box(i);
-            result.push_back({seedOf(labels, i, b, centroids.at<double>(i, 0), centroids.at<double>(i, 1)), area, b});
+            result.push_back(
+                {seedOf(labels, i, b, centroids.at<double>(i, 0), centroids.at<double>(i, 1)), area, b});
         }
         std::sort(result.begin(), result.end(), [](const RoomProposal &a, const RoomProposal &b) {
             return std::pair(a.box.top(), a.box.left()) < std::pair(b.box.top(), b.box.left());
@@ -151,9 +153,10 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         openings.maxGap = int(std::lround(kMaxDoorMetres * options.pixelsPerMetre));
     qint64 minPixels = options.minPixels;
     if (minPixels <= 0) {
-        minPixels = options.pixelsPerMetre > 0
-                        ? qint64(std::llround(kMinRoomSquareMetres * options.pixelsPerMetre * options.pixelsPerMetre))
-                        : std::max<qint64>(64, 40 * qint64(openings.wallThickness) * openings.wallThickness);
+        minPixels =
+            options.pixelsPerMetre > 0
+                ? qint64(std::llround(kMinRoomSquareMetres * options.pixelsPerMetre * options.pixelsPerMetre))
+                : std::max<qint64>(64, 40 * qint64(openings.wallThickness) * openings.wallThickness);
     }
     if (!options.closeOpenings) {
         result.rooms = regions(plan, minPixels);

@@ -31,15 +31,16 @@ public:
 
 std::optional<int> askNumber(QWidget *parent, const QString &label, int initial, int low, int high)
 {
-    const std::optional<QString> text = Dialogs::askText(parent, u"Добавление нового поэтажного плана"_s, label,
-                                                         QString::number(initial));
+    const std::optional<QString> text =
+        Dialogs::askText(parent, u"Добавление нового поэтажного плана"_s, label, QString::number(initial));
     if (!text)
         return std::nullopt;
     bool ok = false;
     const int value = text->trimmed().toInt(&ok);
     if (!ok || value < low || value > high) {
-        Dialogs::message(parent, Dialogs::Kind::Warning, u"Ошибка"_s,
-                         u"«%1» — не целое число от %2 до %3. План не добавлен."_s.arg(*text).arg(low).arg(high));
+        Dialogs::message(
+            parent, Dialogs::Kind::Warning, u"Ошибка"_s,
+            u"«%1» — не целое число от %2 до %3. План не добавлен."_s.arg(*text).arg(low).arg(high));
         return std::nullopt;
     }
     return value;
@@ -70,13 +71,15 @@ void Form1::addConvertedPlan(const QString &path)
     if (PlanSource::kindOf(path) == PlanSource::Kind::Pdf) {
         const int pages = PlanSource::pdfPageCount(path);
         if (pages > 1) {
-            const auto chosen = askNumber(this, u"Страница документа (от 1 до %1):"_s.arg(pages), 1, 1, pages);
+            const auto chosen =
+                askNumber(this, u"Страница документа (от 1 до %1):"_s.arg(pages), 1, 1, pages);
             if (!chosen)
                 return;
             page = *chosen;
         }
         const auto chosen = askNumber(
-            this, u"Разрешение, точек на дюйм (от %1 до %2):"_s.arg(PlanSource::kMinDpi).arg(PlanSource::kMaxDpi),
+            this,
+            u"Разрешение, точек на дюйм (от %1 до %2):"_s.arg(PlanSource::kMinDpi).arg(PlanSource::kMaxDpi),
             PlanSource::kDefaultDpi, PlanSource::kMinDpi, PlanSource::kMaxDpi);
         if (!chosen)
             return;
@@ -91,9 +94,10 @@ void Form1::addConvertedPlan(const QString &path)
     QString name = PlanSource::bmpNameFor(path);
     while (true) {
         if (const auto c = unholdable(name)) {
-            Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
-                             u"Имя плана «%1» содержит символ «%2», который нельзя сохранить в описании проекта. "
-                             u"План не добавлен: переименуйте файл и добавьте его снова."_s.arg(name, *c));
+            Dialogs::message(
+                this, Dialogs::Kind::Warning, u"Ошибка"_s,
+                u"Имя плана «%1» содержит символ «%2», который нельзя сохранить в описании проекта. "
+                u"План не добавлен: переименуйте файл и добавьте его снова."_s.arg(name, *c));
             return;
         }
         if (!PlanImport::nameTaken(m_session, name))
@@ -106,8 +110,8 @@ void Form1::addConvertedPlan(const QString &path)
             break;
         if (answer != QMessageBox::No)
             return;
-        const std::optional<QString> other =
-            Dialogs::askText(this, u"Новый План"_s, u"Имя плана (файл BMP):"_s, PlanImport::freeName(m_session, name));
+        const std::optional<QString> other = Dialogs::askText(
+            this, u"Новый План"_s, u"Имя плана (файл BMP):"_s, PlanImport::freeName(m_session, name));
         if (!other || other->trimmed().isEmpty())
             return;
         name = other->trimmed();
@@ -136,9 +140,10 @@ void Form1::offerPreparation()
 {
     if (!m_session.hasPlan() || PlanPreparation::isClean(m_session.planImage()))
         return;
-    preparePlanShown(u"На плане больше двух цветов: полутона, шум сжатия, цветные пометки. Заливка помещения "
-                     u"остановится на них. Подготовленный план — белый пол и чёрные стены — размечается одним "
-                     u"щелчком."_s);
+    preparePlanShown(
+        u"На плане больше двух цветов: полутона, шум сжатия, цветные пометки. Заливка помещения "
+        u"остановится на них. Подготовленный план — белый пол и чёрные стены — размечается одним "
+        u"щелчком."_s);
 }
 
 bool Form1::preparePlanShown(const QString &reason)
@@ -172,10 +177,11 @@ void Form1::PrepareButtonClick()
         if (m_preparedUndo && !m_session.modified())
             m_preparedUndo.reset();
         if (m_preparedUndo && m_preparedUndo->plan == m_session.currentPlan()) {
-            const auto answer = Dialogs::message(
-                this, Dialogs::Kind::QuestionWithCancel, u"Подготовить план"_s,
-                u"План «%1» уже подготовлен. Вернуть его к виду до подготовки?\n"
-                u"Да — вернуть, Нет — подготовить заново, Отмена — оставить как есть."_s.arg(m_preparedUndo->plan));
+            const auto answer =
+                Dialogs::message(this, Dialogs::Kind::QuestionWithCancel, u"Подготовить план"_s,
+                                 u"План «%1» уже подготовлен. Вернуть его к виду до подготовки?\n"
+                                 u"Да — вернуть, Нет — подготовить заново, Отмена — оставить как есть."_s.arg(
+                                     m_preparedUndo->plan));
             if (answer == QMessageBox::Cancel)
                 return;
             if (answer == QMessageBox::Yes) {
@@ -194,8 +200,9 @@ void Form1::PrepareButtonClick()
                 return;
             }
         }
-        preparePlanShown(PlanPreparation::isClean(m_session.planImage())
-                             ? u"План уже чёрно-белый; подготовка может убрать мебель и надписи внутри помещений."_s
-                             : QString());
+        preparePlanShown(
+            PlanPreparation::isClean(m_session.planImage())
+                ? u"План уже чёрно-белый; подготовка может убрать мебель и надписи внутри помещений."_s
+                : QString());
     });
 }

@@ -23,7 +23,8 @@ constexpr int kPreviewHeight = 360;
 } // namespace
 
 PlanPreparationDialog::PlanPreparationDialog(const QImage &source, const QString &reason, QWidget *parent)
-    : QDialog(parent), m_source(source)
+    : QDialog(parent)
+    , m_source(source)
 {
     setObjectName(u"PlanPreparationDialog"_s);
     setWindowTitle(u"Подготовка плана"_s);
@@ -62,8 +63,9 @@ PlanPreparationDialog::PlanPreparationDialog(const QImage &source, const QString
     m_thresholdValue = new QLabel(this);
     m_thresholdValue->setMinimumWidth(fontMetrics().horizontalAdvance(u"255"_s) + 4);
     m_automatic = new QPushButton(u"Как определено"_s, this);
-    m_automatic->setToolTip(traits.localThreshold ? u"Порог подобран по участкам: яркость бумаги на плане неровная"_s
-                                                  : u"Порог подобран по всему плану"_s);
+    m_automatic->setToolTip(traits.localThreshold
+                                ? u"Порог подобран по участкам: яркость бумаги на плане неровная"_s
+                                : u"Порог подобран по всему плану"_s);
     thresholdRow->addWidget(m_threshold, 1);
     thresholdRow->addWidget(m_thresholdValue);
     thresholdRow->addWidget(m_automatic);
@@ -156,9 +158,10 @@ void PlanPreparationDialog::updatePreview()
     m_resultValid = true;
     showScaled(m_after, m_result);
     const PlanTraits &traits = m_preparation->traits();
-    m_status->setText(u"Линии %1 точ., стены %2 точ.%3"_s.arg(traits.lineWidth)
-                          .arg(traits.wallThickness)
-                          .arg(traits.hasThinDrawing ? u"; внутри помещений есть тонкий рисунок"_s : QString()));
+    m_status->setText(
+        u"Линии %1 точ., стены %2 точ.%3"_s.arg(traits.lineWidth)
+            .arg(traits.wallThickness)
+            .arg(traits.hasThinDrawing ? u"; внутри помещений есть тонкий рисунок"_s : QString()));
 }
 
 void PlanPreparationDialog::showScaled(QLabel *label, const QImage &image)

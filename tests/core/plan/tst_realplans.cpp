@@ -55,21 +55,24 @@ void TestRealPlans::figures()
             planRight += right;
         }
         planFound = int(std::count(roomFound.begin(), roomFound.end(), true));
-        qInfo().noquote() << traits.name << QStringLiteral(": порог %1%7, линии %4, стены %5%6, только стены %2, линий %3;")
-                                                .arg(preparation.defaults().threshold)
-                                                .arg(preparation.defaults().wallsOnly)
-                                                .arg(search.lines.size())
-                                                .arg(preparation.traits().lineWidth)
-                                                .arg(preparation.traits().wallThickness)
-                                                .arg(preparation.traits().hasColour ? QStringLiteral(", цвет") : QString())
-                                                .arg(preparation.traits().localThreshold ? QStringLiteral(" местный") : QString())
-                          << QStringLiteral("чисто до подготовки %1/%2, после %3/%2; найдено %4/%2, предложений верных %5/%6")
-                                 .arg(planRaw)
-                                 .arg(plan.rooms)
-                                 .arg(planClean)
-                                 .arg(planFound)
-                                 .arg(planRight)
-                                 .arg(search.rooms.size());
+        qInfo().noquote()
+            << traits.name
+            << QStringLiteral(": порог %1%7, линии %4, стены %5%6, только стены %2, линий %3;")
+                   .arg(preparation.defaults().threshold)
+                   .arg(preparation.defaults().wallsOnly)
+                   .arg(search.lines.size())
+                   .arg(preparation.traits().lineWidth)
+                   .arg(preparation.traits().wallThickness)
+                   .arg(preparation.traits().hasColour ? QStringLiteral(", цвет") : QString())
+                   .arg(preparation.traits().localThreshold ? QStringLiteral(" местный") : QString())
+            << QStringLiteral(
+                   "чисто до подготовки %1/%2, после %3/%2; найдено %4/%2, предложений верных %5/%6")
+                   .arg(planRaw)
+                   .arg(plan.rooms)
+                   .arg(planClean)
+                   .arg(planFound)
+                   .arg(planRight)
+                   .arg(search.rooms.size());
         rooms += plan.rooms;
         cleanRaw += planRaw;
         cleanPrepared += planClean;
@@ -80,11 +83,13 @@ void TestRealPlans::figures()
     const double share = double(cleanPrepared) / rooms;
     const double recall = double(found) / rooms;
     const double precision = proposals ? double(rightProposals) / proposals : 0;
-    qInfo().noquote() << QStringLiteral("Итого: чисто одним щелчком до подготовки %1 %, после %2 %; полнота %3 %, точность %4 %")
-                             .arg(100.0 * cleanRaw / rooms, 0, 'f', 1)
-                             .arg(100 * share, 0, 'f', 1)
-                             .arg(100 * recall, 0, 'f', 1)
-                             .arg(100 * precision, 0, 'f', 1);
+    qInfo().noquote()
+        << QStringLiteral(
+               "Итого: чисто одним щелчком до подготовки %1 %, после %2 %; полнота %3 %, точность %4 %")
+               .arg(100.0 * cleanRaw / rooms, 0, 'f', 1)
+               .arg(100 * share, 0, 'f', 1)
+               .arg(100 * recall, 0, 'f', 1)
+               .arg(100 * precision, 0, 'f', 1);
     QVERIFY2(share >= 0.9, "fewer than 90 % of the rooms are marked cleanly");
     QVERIFY2(recall >= 0.9, "the proposals find fewer than 90 % of the rooms");
     QVERIFY2(precision >= 0.9, "fewer than 90 % of the proposals are rooms");

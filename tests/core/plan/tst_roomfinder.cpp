@@ -92,7 +92,8 @@ void TestRoomFinder::rooms_data()
     // A corridor as narrow as a door runs along; it is not cut into pieces.
     QTest::newRow("narrow corridor") << flat().wall(26, 100, 248, 6).wall(26, 140, 248, 6).image << 3 << 0;
     // Closed off from the flat but smaller than forty wall squares: a shaft, not a room.
-    QTest::newRow("small shaft") << flat().wall(200, 26, 6, 30).wall(200, 50, 30, 6).wall(224, 26, 6, 30).image << 1 << 0;
+    QTest::newRow("small shaft")
+        << flat().wall(200, 26, 6, 30).wall(200, 50, 30, 6).wall(224, 26, 6, 30).image << 1 << 0;
 }
 
 void TestRoomFinder::rooms()

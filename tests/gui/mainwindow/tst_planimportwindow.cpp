@@ -1,7 +1,7 @@
 // "Новый План" with pictures and PDF documents, the offer to prepare, and "Подготовить план".
-#include "gui/mainwindow/form1.h"
 #include "core/plan/planimage.h"
 #include "core/plan/planpreparation.h"
+#include "gui/mainwindow/form1.h"
 #include "messagelog.h"
 
 #include <QLabel>
@@ -23,8 +23,8 @@ QImage scan()
     image.fill(Qt::white);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    for (const QRect &r : {QRect(5, 5, 110, 4), QRect(5, 71, 110, 4), QRect(5, 5, 4, 70), QRect(111, 5, 4, 70),
-                           QRect(58, 5, 4, 70)})
+    for (const QRect &r : {QRect(5, 5, 110, 4), QRect(5, 71, 110, 4), QRect(5, 5, 4, 70),
+                           QRect(111, 5, 4, 70), QRect(58, 5, 4, 70)})
         p.fillRect(r, QColor(60, 60, 60));
     p.setPen(QPen(QColor(90, 90, 90), 1.5));
     p.drawLine(QPointF(15.3, 20.2), QPointF(50.7, 60.9));
@@ -34,10 +34,10 @@ QImage scan()
 struct Answers
 {
     QString file;
-    QStringList texts;              // askText answers in turn; an empty entry cancels
+    QStringList texts;                          // askText answers in turn; an empty entry cancels
     QList<QMessageBox::StandardButton> buttons; // question answers in turn
-    bool prepare = true;            // the preparation dialog's choice
-    QStringList asked;              // every question, warning and text prompt
+    bool prepare = true;                        // the preparation dialog's choice
+    QStringList asked;                          // every question, warning and text prompt
     int prepareOffers = 0;
 };
 
@@ -46,7 +46,8 @@ void answerWith(Answers &a)
     Dialogs::Responder r;
     r.message = [&a](Dialogs::Kind kind, const QString &, const QString &text) {
         a.asked.append(text);
-        if ((kind == Dialogs::Kind::Question || kind == Dialogs::Kind::QuestionWithCancel) && !a.buttons.isEmpty())
+        if ((kind == Dialogs::Kind::Question || kind == Dialogs::Kind::QuestionWithCancel) &&
+            !a.buttons.isEmpty())
             return a.buttons.takeFirst();
         return QMessageBox::Ok;
     };
@@ -146,7 +147,8 @@ private Q_SLOTS:
         form.SpeedButton1Click();
         QCOMPARE(form.Label1->text(), shown);
         QVERIFY(a.asked.first().contains(u"«plan.bmp» уже есть"_s));
-        QCOMPARE(stored(work.filePath(u"plan.bmp"_s)).size(), answer == QMessageBox::Yes ? QSize(120, 80) : QSize(10, 10));
+        QCOMPARE(stored(work.filePath(u"plan.bmp"_s)).size(),
+                 answer == QMessageBox::Yes ? QSize(120, 80) : QSize(10, 10));
     }
 
     void pdfAsksPageAndResolution_data()
@@ -157,7 +159,8 @@ private Q_SLOTS:
         // A5 at 50 dpi: 291 x 413 points.
         QTest::newRow("page 2 at 50 dpi") << QStringList{u"2"_s, u"50"_s} << QSize(291, 413) << QString();
         QTest::newRow("page 3 of 2") << QStringList{u"3"_s} << QSize() << u"«3» — не целое число от 1 до 2"_s;
-        QTest::newRow("resolution not a number") << QStringList{u"1"_s, u"много"_s} << QSize() << u"«много»"_s;
+        QTest::newRow("resolution not a number")
+            << QStringList{u"1"_s, u"много"_s} << QSize() << u"«много»"_s;
         QTest::newRow("cancelled") << QStringList{u"1"_s, QString()} << QSize() << QString();
     }
     void pdfAsksPageAndResolution()
