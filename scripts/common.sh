@@ -1,8 +1,11 @@
-# Shared by run.sh and test.sh: Debian packages and the release build.
+# Shared by run.sh and test.sh: Debian packages and the release build. Plan preparation takes
+# OpenCV's imgproc module alone (the libopencv-dev meta package pulls in every module down to
+# VTK), PDF plans poppler's Qt 6 binding, TIFF plans Qt's image format plugins.
 # shellcheck shell=bash
 
 METROLA_PACKAGES=(build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g-dev
-  libxlsxwriter-dev libbenchmark-dev fonts-liberation qt6-translations-l10n libqt6svg6)
+  libxlsxwriter-dev libbenchmark-dev fonts-liberation qt6-translations-l10n libqt6svg6
+  libopencv-imgproc-dev libpoppler-qt6-dev qt6-image-formats-plugins)
 # What only the tests need: peers for the ZIP interoperability tests, the fuzzing compiler, the
 # validators of the menu entry and metadata, what the Debian package is built with, a display
 # with a window manager, a driver and a window grabber (xwd) for the end-to-end tests, the

@@ -4,6 +4,7 @@
 #include "core/base/numbertext.h"
 #include "core/base/safefile.h"
 #include "core/model/planscales.h"
+#include "core/plan/plansource.h"
 
 #include <QFile>
 
@@ -33,6 +34,61 @@ bool namesSameFile(const QString &a, const QString &b)
                                        error);
 }
 
+int wholeNumber(const QString &option, const QString &text, int low, int high)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < low || value > high)
+        usageError(u"Значение %1 «%2» — не целое число от %3 до %4."_s.arg(option, text).arg(low).arg(high));
+    return value;
+}
+
+// prepare and rooms take a plan file instead of an archive.
+CliArgs parsePlanCommand(CliArgs args, const QStringList &arguments)
+{
+    const bool prepare = args.command == CliArgs::Command::Prepare;
+    bool outputGiven = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        const auto value = [&]() -> QString {
+            if (i + 1 >= arguments.size())
+                usageError(u"После %1 нужно значение."_s.arg(a));
+            return arguments[++i];
+        };
+        if (a == u"-o"_s) {
+            if (outputGiven)
+                usageError(u"Файл результата указан дважды."_s);
+            args.output = value();
+            outputGiven = true;
+        } else if (prepare && a == u"--page"_s) {
+            args.page = wholeNumber(a, value(), 1, 100000);
+        } else if (prepare && a == u"--dpi"_s) {
+            args.dpi = wholeNumber(a, value(), PlanSource::kMinDpi, PlanSource::kMaxDpi);
+        } else if (prepare && a == u"--threshold"_s) {
+            args.threshold = wholeNumber(a, value(), 1, 255);
+        } else if (!prepare && a == u"--json"_s) {
+            args.json = true;
+        } else if (!prepare && a == u"--close"_s) {
+            args.close = true;
+        } else if (a.startsWith(u'-') && a.size() > 1) {
+            usageError(u"Команда %1 не знает параметра «%2»."_s.arg(arguments.first(), a));
+        } else if (args.archive.isEmpty()) {
+            args.archive = a;
+        } else {
+            usageError(u"Лишний аргумент «%1»."_s.arg(a));
+        }
+    }
+    if (args.archive.isEmpty())
+        usageError(u"Не указан файл плана."_s);
+    if ((prepare || args.close) && args.output.isEmpty())
+        usageError(u"Не указан файл результата (-o)."_s);
+    if (!prepare && !args.close && outputGiven)
+        usageError(u"Файл результата (-o) пишется только с --close."_s);
+    if (outputGiven && namesSameFile(args.output, args.archive))
+        usageError(u"Файл результата «%1» — это сам план; исходный план не перезаписывается."_s.arg(args.output));
+    return args;
+}
+
 } // namespace
 
 QString CliArgs::usage()
@@ -50,6 +106,10 @@ QString CliArgs::usage()
            "  metrola-cli pdf ARCHIVE [--mode keys|types|vacancy|tenants] [-p PLAN]... [--paper A4|A3]\n"
            "              [--tenant] [--area] [--name] [--type] [--unit TEXT] -o OUT.pdf\n"
            "                                               планы, этажи и сводка в PDF\n"
+           "  metrola-cli prepare PLAN -o OUT.bmp [--page N] [--dpi D] [--threshold T]\n"
+           "                                               подготовка плана (BMP, PNG, JPEG, TIFF, PDF)\n"
+           "  metrola-cli rooms PLAN.bmp [--json] [--close -o OUT.bmp]\n"
+           "                                               предлагаемые помещения и линии замыкания\n"
            "  metrola-cli --help | --version\n"
            "\n"
            "Коды завершения: 0 — успех, 1 — проверка нашла ошибки, 2 — ошибка запуска или архива.\n"
@@ -80,6 +140,7 @@ CliArgs CliArgs::parse(const QStringList &arguments)
         {u"info"_s, Command::Info},         {u"check"_s, Command::Check},
         {u"schedule"_s, Command::Schedule}, {u"picture"_s, Command::Picture},
         {u"repaint"_s, Command::Repaint},   {u"pdf"_s, Command::Pdf},
+        {u"prepare"_s, Command::Prepare},   {u"rooms"_s, Command::Rooms},
     };
     bool known = false;
     for (const CommandName &c : commands) {
@@ -92,6 +153,8 @@ CliArgs CliArgs::parse(const QStringList &arguments)
         usageError(u"Неизвестная команда «%1»."_s.arg(first));
 
     const Command cmd = args.command;
+    if (cmd == Command::Prepare || cmd == Command::Rooms)
+        return parsePlanCommand(args, arguments);
     const bool report = cmd == Command::Info || cmd == Command::Check;
     const bool drawing = cmd == Command::Picture || cmd == Command::Repaint;
     const bool texts = cmd == Command::Picture || cmd == Command::Pdf;

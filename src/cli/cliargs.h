@@ -9,10 +9,10 @@
 // usage error, so main() has a single way out for every failure.
 struct CliArgs
 {
-    enum class Command { Help, Version, Info, Check, Schedule, Picture, Repaint, Pdf };
+    enum class Command { Help, Version, Info, Check, Schedule, Picture, Repaint, Pdf, Prepare, Rooms };
 
     Command command = Command::Help;
-    QString archive;
+    QString archive; // the archive, or for prepare and rooms the plan file
     QString output;
     QString plan; // empty: the plan of the first record
     // pdf: the plans in the order given (empty: every plan), the colouring, the paper.
@@ -30,6 +30,12 @@ struct CliArgs
     bool type = false;
     bool unitGiven = false;
     QString unit;
+    // prepare: the PDF page (from 1) and resolution, and a threshold instead of the automatic one.
+    int page = 1;
+    int dpi = 200;
+    int threshold = 0;
+    // rooms: write the plan with the proposed closing lines drawn.
+    bool close = false;
 
     // arguments without the program name
     static CliArgs parse(const QStringList &arguments);

@@ -1,4 +1,4 @@
-// metrola-cli: reports of project archives for servers without a display.
+// metrola-cli: reports of project archives, and plan preparation, for servers without a display.
 
 #include "cli/cliareas.h"
 #include "cli/cliargs.h"
@@ -6,6 +6,7 @@
 #include "cli/cliinfo.h"
 #include "cli/clioutputs.h"
 #include "cli/clirawnames.h"
+#include "cli/cliplans.h"
 #include "cli/cliproject.h"
 #include "cli/clisignals.h"
 #include "cli/clitext.h"
@@ -32,6 +33,15 @@ int run(const CliArgs &args)
         return 0;
     case Command::Version:
         CliText::out(u"metrola-cli "_s + QStringLiteral(METROLA_CLI_VERSION) + u'\n');
+        return 0;
+    case Command::Prepare:
+        CliSignals::removePartialOutputOnSignal(args.output);
+        CliPlans::prepare(args);
+        return 0;
+    case Command::Rooms:
+        if (!args.output.isEmpty())
+            CliSignals::removePartialOutputOnSignal(args.output);
+        CliPlans::rooms(args);
         return 0;
     default:
         break;

@@ -20,6 +20,7 @@ set(METROLA_CORE_SOURCES
   model/roomareas.h model/roomareas.cpp
   model/areacheckrunner.h model/areacheckrunner.cpp
   model/workfolder.h model/workfolder.cpp
+  model/planimport.h model/planimport.cpp
   model/recoveryfile.h model/recoveryfile.cpp
   model/recoverywriter.h model/recoverywriter.cpp
   model/recentarchives.h model/recentarchives.cpp
@@ -34,6 +35,12 @@ set(METROLA_CORE_SOURCES
   plan/roommeasure.h plan/roommeasure.cpp
   plan/planimage.h plan/planimage.cpp
   plan/planzoom.h plan/planzoom.cpp
+  plan/plansource.h plan/plansource.cpp
+  plan/cvplan.h plan/cvplan.cpp
+  plan/planpreparation.h plan/planpreparation.cpp
+  plan/closingline.h plan/closingline.cpp
+  plan/openingfinder.h plan/openingfinder.cpp
+  plan/roomfinder.h plan/roomfinder.cpp
 
   archive/zipformat.h archive/zipformat.cpp
   archive/zipdeflatepool.h archive/zipdeflatepool.cpp

@@ -6,6 +6,8 @@
 #include "core/base/safefile.h"
 #include "testfiles.h"
 
+#include "core/plan/closingline.h"
+#include "core/plan/floodfill.h"
 #include "core/plan/planimage.h"
 
 #include <QDateTime>
@@ -17,6 +19,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -1068,6 +1072,97 @@ private Q_SLOTS:
         const Run r = run({u"info"_s, demo, u"--json"_s});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.json()[u"records"_s].toInt() > 0);
+    }
+
+    // A scanned-looking plan: two rooms parted by a wall with a door, JPEG-compressed.
+    QString jpegPlan() const
+    {
+        QImage image(200, 140, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            for (const QRect &r : {QRect(10, 10, 180, 6), QRect(10, 124, 180, 6), QRect(10, 10, 6, 120),
+                                   QRect(184, 10, 6, 120), QRect(97, 10, 6, 120)})
+                p.fillRect(r, QColor(30, 30, 30));
+            p.fillRect(97, 55, 6, 30, Qt::white);
+        }
+        const QString file = path(u"scan.jpg"_s);
+        image.save(file, "JPG", 60);
+        return file;
+    }
+
+    void prepareThenRooms()
+    {
+        const QString prepared = path(u"prepared.bmp"_s);
+        const Run prepare = run({u"prepare"_s, jpegPlan(), u"-o"_s, prepared});
+        QCOMPARE(prepare.exitCode, 0);
+        QVERIFY(prepare.text().startsWith(u"Порог"_s));
+        QImage plan(prepared);
+        plan.convertTo(QImage::Format_RGB32);
+        QCOMPARE(plan.size(), QSize(200, 140));
+
+        const Run rooms = run({u"rooms"_s, prepared, u"--json"_s});
+        QCOMPARE(rooms.exitCode, 0);
+        const QJsonObject json = rooms.json();
+        const QJsonArray lines = json[u"lines"_s].toArray();
+        QCOMPARE(lines.size(), 1);
+        for (const QJsonValue &v : lines) {
+            const QJsonObject l = v.toObject();
+            const ClosingLine line{QPoint(l[u"x1"_s].toInt(), l[u"y1"_s].toInt()),
+                                   QPoint(l[u"x2"_s].toInt(), l[u"y2"_s].toInt()), l[u"width"_s].toInt()};
+            ClosingLine::draw(plan, {&line, 1});
+        }
+        // The promise of the listing: with its lines drawn, the fill from each point is the room.
+        const QJsonArray found = json[u"rooms"_s].toArray();
+        QCOMPARE(found.size(), 2);
+        for (const QJsonValue &v : found) {
+            const QJsonObject room = v.toObject();
+            QImage copy = plan.copy();
+            qint64 pixels = 0;
+            FloodFill().fillCounting(copy, QPoint(room[u"x"_s].toInt(), room[u"y"_s].toInt()), qRgb(1, 2, 3), pixels);
+            QCOMPARE(pixels, qint64(room[u"pixels"_s].toInteger()));
+        }
+
+        const QString closed = path(u"closed.bmp"_s);
+        const Run close = run({u"rooms"_s, prepared, u"--close"_s, u"-o"_s, closed});
+        QCOMPARE(close.exitCode, 0);
+        QVERIFY(close.text().contains(u"помещений 2, линий замыкания 1"_s));
+        QImage drawn(closed);
+        QCOMPARE(drawn.convertToFormat(QImage::Format_RGB32), plan);
+        for (const QString &f : {prepared, closed})
+            QFile::remove(f);
+    }
+
+    void planCommandsRefused_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("prepare without -o") << QStringList{u"prepare"_s, u"@"_s};
+        QTest::newRow("rooms -o without --close") << QStringList{u"rooms"_s, u"@"_s, u"-o"_s, u"x.bmp"_s};
+        QTest::newRow("dpi too low") << QStringList{u"prepare"_s, u"@"_s, u"--dpi"_s, u"10"_s, u"-o"_s, u"x.bmp"_s};
+        QTest::newRow("threshold zero") << QStringList{u"prepare"_s, u"@"_s, u"--threshold"_s, u"0"_s, u"-o"_s, u"x.bmp"_s};
+        QTest::newRow("output is the plan") << QStringList{u"prepare"_s, u"@"_s, u"-o"_s, u"@"_s};
+        QTest::newRow("not a picture") << QStringList{u"prepare"_s, u"#"_s, u"-o"_s, u"x.bmp"_s};
+        QTest::newRow("missing plan") << QStringList{u"rooms"_s, u"/nonexistent/plan.bmp"_s};
+        QTest::newRow("page past the end") << QStringList{u"prepare"_s, u"%"_s, u"--page"_s, u"2"_s, u"-o"_s, u"x.bmp"_s};
+    }
+
+    void planCommandsRefused()
+    {
+        QFETCH(QStringList, arguments);
+        const QString text = path(u"notes.txt"_s);
+        QVERIFY(writeFile(text, "no plan here"));
+        const QString pdf = path(u"one.pdf"_s);
+        {
+            QPdfWriter writer(pdf);
+            QPainter(&writer).drawLine(0, 0, 100, 100);
+        }
+        arguments.replaceInStrings(u"@"_s, jpegPlan());
+        arguments.replaceInStrings(u"#"_s, text);
+        arguments.replaceInStrings(u"%"_s, pdf);
+        arguments.replaceInStrings(u"x.bmp"_s, path(u"x.bmp"_s));
+        expectRefused(run(arguments));
+        QVERIFY(!QFileInfo::exists(path(u"x.bmp"_s)));
     }
 };
 

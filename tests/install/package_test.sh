@@ -32,7 +32,7 @@ version=$(dpkg-deb -f "$deb" Version)
 [ "$(basename "$deb")" = "metrola_${version}_amd64.deb" ] || fail "package file name $(basename "$deb")"
 [ "$(dpkg-deb -f "$deb" Section)" = misc ] || fail "section is not misc"
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in fonts-liberation libqt6widgets6 libqt6core6 libxlsxwriter; do
+for dep in fonts-liberation libqt6widgets6 libqt6core6 libxlsxwriter libopencv-imgproc libpoppler-qt6 qt6-image-formats-plugins; do
   [[ $depends == *"$dep"* ]] || fail "Depends lacks $dep: $depends"
 done
 description=$(dpkg-deb -f "$deb" Description)

@@ -85,6 +85,16 @@ void PlanPathTable::addPlanFile(const QString &fullPath)
     m_names[slot] = QFileInfo(fullPath).fileName();
 }
 
+void PlanPathTable::forget(const QString &fileName)
+{
+    for (size_t i = 0; i < m_paths.size(); ++i) {
+        if (m_names[i] == fileName) {
+            m_paths[i].clear();
+            m_names[i].clear();
+        }
+    }
+}
+
 int PlanPathTable::planFileIndex(const QString &fileName) const
 {
     if (fileName.isEmpty())

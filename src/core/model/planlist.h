@@ -48,6 +48,9 @@ public:
 
     // Takes the lowest slot without a path, or slot 1 when all are taken.
     void addPlanFile(const QString &fullPath);
+    // Empties every slot of that file name: a plan the program rewrote into the working
+    // folder is then read (and at close removed) from there, not from the file the user chose.
+    void forget(const QString &fileName);
     // The last slot whose file name equals the name, 0 when none (or for an empty name).
     int planFileIndex(const QString &fileName) const;
     const QString &path(int slot) const { return m_paths[static_cast<size_t>(slot - 1)]; }

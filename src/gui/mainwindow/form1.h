@@ -195,6 +195,16 @@ public:
     QLabel *SearchCount = nullptr;
     // Drags the bottom edge of the tool panel, making the grid taller.
     DragBar *GridSplitter = nullptr;
+    // Plan preparation: its button on the tool panel, and the plan as it was before the last
+    // preparation, kept until the next save.
+    QPushButton *PrepareButton = nullptr;
+    struct PreparedUndo
+    {
+        QString plan;
+        QImage before;
+        QString addedFrom; // the file the user added it from; empty when in the working folder
+    };
+    std::optional<PreparedUndo> m_preparedUndo;
 
     // Blink state: the row to blink and the step counter (1 while idle), and the rows whose
     // rooms blink with it (the rooms of a block of the stacking plan).
@@ -258,6 +268,7 @@ public Q_SLOTS:
     // Help (form1_menus.cpp)
     void HelpClick();
     void AboutClick();
+    void PrepareButtonClick();
 
 Q_SIGNALS:
     // A plan's scale or the tolerance changed.
@@ -314,6 +325,13 @@ private:
     void showPlanPoint(QPoint planPoint);
     void buildViewSelector(QWidget *bottomStrip);
     void buildSummaryButton();
+    void buildPrepareButton();
+    // Adds a PNG, JPEG, TIFF or PDF plan as a BMP in the working folder.
+    void addConvertedPlan(const QString &path);
+    // Offers the preparation of the plan shown when it has more than two colours.
+    void offerPreparation();
+    // Prepares the plan shown as stored (without room colours); true when it was replaced.
+    bool preparePlanShown(const QString &reason);
     // Places the selector at the strip's right end; returns the width left for the tabs.
     int layoutViewSelector(int stripWidth, int stripHeight);
     void buildScaleButton();

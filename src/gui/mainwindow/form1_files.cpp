@@ -29,10 +29,11 @@ bool isArchive(const QString &path)
     return QFileInfo(path).suffix().compare(u"zip"_s, Qt::CaseInsensitive) == 0;
 }
 
-// The plans "Новый План" takes.
+// The plans "Новый План" takes: bitmaps, pictures and PDF pages.
 bool isImage(const QString &path)
 {
-    return QFileInfo(path).suffix().compare(u"bmp"_s, Qt::CaseInsensitive) == 0;
+    static const QStringList suffixes = {u"bmp"_s, u"png"_s, u"jpg"_s, u"jpeg"_s, u"tif"_s, u"tiff"_s, u"pdf"_s};
+    return suffixes.contains(QFileInfo(path).suffix().toLower());
 }
 
 QStringList localFiles(const QMimeData *data)

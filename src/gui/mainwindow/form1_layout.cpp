@@ -5,6 +5,7 @@
 #include "core/model/recordview.h"
 #include "core/model/recoverywriter.h"
 #include "core/plan/colourkey.h"
+#include "core/plan/plansource.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/widgets/colourswatch.h"
 #include "gui/widgets/dragbar.h"
@@ -123,6 +124,7 @@ void Form1::buildWindow()
                               QStyle::SP_FileDialogContentsView);
     at(SpeedButton5, 818, 4, 34, 34);
     buildSummaryButton();
+    buildPrepareButton();
 
     StringGrid1 = named(new QTableView(Panel1), u"StringGrid1"_s);
     StringGrid1->setToolTip(u"Системное окно - отображает все записи"_s);
@@ -265,7 +267,7 @@ void Form1::buildWindow()
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1Timer);
 
     OpenPictureDialog1 = named(new QFileDialog(this, u"Добавление нового поэтажного плана"_s), u"OpenPictureDialog1"_s);
-    OpenPictureDialog1->setNameFilter(u"Bitmaps (*.bmp)"_s);
+    OpenPictureDialog1->setNameFilters(PlanSource::dialogFilter().split(u";;"_s));
     OpenPictureDialog1->setDefaultSuffix(u"bmp"_s);
     OpenPictureDialog1->setFileMode(QFileDialog::ExistingFile);
     OpenDialog1 = named(new QFileDialog(this, u"открытие архива Metrola"_s), u"OpenDialog1"_s);

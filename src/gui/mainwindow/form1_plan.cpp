@@ -4,6 +4,7 @@
 #include "core/model/recoverywriter.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
+#include "core/plan/plansource.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/records/form2.h"
 #include "gui/widgets/colourswatch.h"
@@ -68,6 +69,11 @@ void Form1::SpeedButton1Click()
 
 void Form1::addPlanFile(const QString &path)
 {
+    // Pictures and PDF pages become BMP plans in the working folder first.
+    if (PlanSource::kindOf(path) != PlanSource::Kind::Bmp) {
+        addConvertedPlan(path);
+        return;
+    }
     // The file name becomes the plan id of every record on the plan; the description file
     // could not store it, so the plan is refused before anything changes.
     const QString name = QFileInfo(path).fileName();
@@ -91,6 +97,7 @@ void Form1::addPlanFile(const QString &path)
     }
     refreshPlanView();
     PlaceMainWindow(true);
+    offerPreparation();
 }
 
 void Form1::Button4Click()

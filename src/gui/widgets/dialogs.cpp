@@ -1,5 +1,7 @@
 #include "gui/widgets/dialogs.h"
 
+#include "gui/widgets/planpreparationdialog.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -129,6 +131,16 @@ bool hasDesktopHandler(const QString &path)
         return true;
     }
     return query.exitStatus() == QProcess::NormalExit && !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
+std::optional<QImage> preparePlan(QWidget *parent, const QImage &source, const QString &reason)
+{
+    if (responder().prepare)
+        return responder().prepare(source);
+    PlanPreparationDialog dialog(source, reason, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.result();
 }
 
 } // namespace Dialogs

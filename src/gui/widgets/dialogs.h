@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QMessageBox>
 #include <QString>
 
@@ -43,6 +44,10 @@ bool openDocument(const QString &path);
 // asked, so that the hand-over itself decides.
 bool hasDesktopHandler(const QString &path);
 
+// Offers the preparation of a plan (PlanPreparationDialog); the prepared plan, or nullopt when
+// the user keeps the plan as it is.
+std::optional<QImage> preparePlan(QWidget *parent, const QImage &source, const QString &reason);
+
 struct Responder
 {
     std::function<QMessageBox::StandardButton(Kind, const QString &title, const QString &text)> message;
@@ -51,6 +56,7 @@ struct Responder
     // Last and defaulted, so responders that only answer boxes and dialogs need not name it.
     std::function<bool(const QString &path)> open = {};
     std::function<std::optional<QString>(const QString &title, const QString &label)> text = {};
+    std::function<std::optional<QImage>(const QImage &source)> prepare = {};
 };
 // Installs a responder (tests); an empty one restores the real dialogs.
 void setResponder(Responder responder);

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "core/plan/closingline.h"
+#include "core/plan/openingfinder.h"
+
+#include <QImage>
+
+#include <opencv2/core.hpp>
+
+#include <span>
+#include <vector>
+
+// The plan's pixels seen by OpenCV without a copy. Only the plan folder's .cpp files include
+// this, so OpenCV's headers never reach the rest of the program.
+namespace CvPlan {
+
+// A Format_RGB32 image is B, G, R, A in memory: OpenCV's CV_8UC4 "BGRA".
+inline cv::Mat view(QImage &image)
+{
+    return cv::Mat(image.height(), image.width(), CV_8UC4, image.bits(), size_t(image.bytesPerLine()));
+}
+
+inline const cv::Mat view(const QImage &image)
+{
+    return cv::Mat(image.height(), image.width(), CV_8UC4, const_cast<uchar *>(image.constBits()),
+                   size_t(image.bytesPerLine()));
+}
+
+// 255 where the plan is exactly black (the walls and lines of a prepared plan), else 0.
+cv::Mat blackMask(const QImage &plan);
+// 255 where the plan is exactly white (unmarked floor), else 0.
+cv::Mat whiteMask(const QImage &plan);
+// A plan image that is black where `ink` is set and white elsewhere.
+QImage fromInk(const cv::Mat &ink);
+
+struct StrokeWidths
+{
+    int line = 1;                 // the commonest stroke width
+    int wall = 1;                 // the walls: strokes beside thin drawing, else `line`
+    bool thinBesideThick = false; // thin drawing is a noticeable share beside such walls
+};
+// Measured on a mask whose drawing is 255.
+StrokeWidths strokeWidths(const cv::Mat &ink);
+// The side of the square whose opening erases strokes of the line width and keeps the walls.
+int wallKernel(int lineWidth, int wallThickness);
+
+// OpeningFinder::find on a mask whose walls and lines are 255, for callers that have one.
+std::vector<ClosingLine> openings(const cv::Mat &black, const OpeningFinder::Options &options);
+// The lines drawn into such a mask (255), covering what ClosingLine::draw covers give or take
+// a point at the ends: for working masks, never for the plan itself.
+void drawLines(cv::Mat &mask, std::span<const ClosingLine> lines);
+
+} // namespace CvPlan

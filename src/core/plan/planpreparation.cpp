@@ -1,0 +1,294 @@
+#include "core/plan/planpreparation.h"
+
+#include "core/base/metrolaerror.h"
+#include "core/plan/closingline.h"
+#include "core/plan/cvplan.h"
+#include "core/plan/openingfinder.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace {
+
+// A pixel whose strongest and weakest colour channels differ by more than this is coloured:
+// JPEG chroma noise on grey lines stays well below it, pen ink and tints lie above.
+constexpr int kColourSpread = 48;
+// The paper's brightness (white after the drawing is taken out) may vary by this much across
+// the sheet before the threshold follows it locally.
+constexpr int kUnevenPaper = 40;
+// The background is estimated on a picture at most kBackgroundSide points long (at least
+// kBackgroundScale times smaller), and its maximum filter reaches over kBackgroundReach small
+// points: walls narrower than that vanish from it, rooms are larger.
+constexpr int kBackgroundSide = 512;
+constexpr int kBackgroundScale = 8;
+constexpr int kBackgroundReach = 15;
+// Anti-aliased one-pixel lines come out a mid grey; a threshold a third of the way from the
+// ink/paper split towards the paper keeps them whole without thickening lines much.
+constexpr double kTowardsPaper = 0.35;
+// Windows up to about 3,6 m, in thicknesses of an inner wall.
+constexpr int kWidestWindow = 30;
+
+QImage asRgb32(const QImage &source)
+{
+    if (source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32)
+        return source;
+    return source.convertToFormat(QImage::Format_RGB32);
+}
+
+// Removes the connected regions of `mask` (255) up to `maxPixels` by giving them `value`.
+// `labels` is scratch space handed from call to call: a label image of a large plan is
+// 140 MB, and fresh memory of that size costs more to fault in than the labelling itself.
+void dropSmall(cv::Mat &mask, int maxPixels, int connectivity, uchar value, cv::Mat &labels)
+{
+    cv::Mat stats, centroids;
+    const int count = cv::connectedComponentsWithStats(mask, labels, stats, centroids, connectivity, CV_32S);
+    std::vector<uchar> small(size_t(count), 0);
+    bool anySmall = false;
+    for (int i = 1; i < count; ++i) {
+        small[size_t(i)] = stats.at<int>(i, cv::CC_STAT_AREA) <= maxPixels;
+        anySmall = anySmall || small[size_t(i)];
+    }
+    if (!anySmall)
+        return;
+    for (int y = 0; y < mask.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        uchar *m = mask.ptr<uchar>(y);
+        for (int x = 0; x < mask.cols; ++x)
+            if (small[size_t(label[x])])
+                m[x] = value;
+    }
+}
+
+// The drawing along the outside of the building, `lineWidth` deep and a little more. The
+// outside is what the sheet's edge reaches with the openings closed, so that a doorway
+// without a leaf does not let it into the rooms.
+cv::Mat outerRim(const cv::Mat &ink, const std::vector<ClosingLine> &openings, int lineWidth, cv::Mat &labels)
+{
+    cv::Mat floor = ink.clone();
+    CvPlan::drawLines(floor, openings);
+    cv::bitwise_not(floor, floor);
+    cv::Mat stats, centroids;
+    const int count = cv::connectedComponentsWithStats(floor, labels, stats, centroids, 4, CV_32S);
+    std::vector<uchar> edge(size_t(count), 0);
+    for (int i = 1; i < count; ++i) {
+        const int x = stats.at<int>(i, cv::CC_STAT_LEFT), y = stats.at<int>(i, cv::CC_STAT_TOP);
+        edge[size_t(i)] = x == 0 || y == 0 || x + stats.at<int>(i, cv::CC_STAT_WIDTH) == ink.cols ||
+                          y + stats.at<int>(i, cv::CC_STAT_HEIGHT) == ink.rows;
+    }
+    cv::Mat outside(ink.size(), CV_8U);
+    for (int y = 0; y < ink.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        uchar *o = outside.ptr<uchar>(y);
+        for (int x = 0; x < ink.cols; ++x)
+            o[x] = edge[size_t(label[x])] ? 255 : 0;
+    }
+    const int rim = lineWidth + 1;
+    cv::dilate(outside, outside,
+               cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * rim + 1, 2 * rim + 1)));
+    cv::bitwise_and(outside, ink, outside);
+    return outside;
+}
+
+// The rim's strokes that hang on a wall (window lines, a thin outline between walls); texts,
+// titles and dimensions outside the building go.
+cv::Mat onWalls(const cv::Mat &rim, const cv::Mat &walls, cv::Mat &labels)
+{
+    cv::Mat both;
+    cv::bitwise_or(rim, walls, both);
+    const int count = cv::connectedComponents(both, labels, 8, CV_32S);
+    std::vector<uchar> keep(size_t(count), 0);
+    for (int y = 0; y < walls.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        const uchar *w = walls.ptr<uchar>(y);
+        for (int x = 0; x < walls.cols; ++x)
+            if (w[x])
+                keep[size_t(label[x])] = 1;
+    }
+    cv::Mat kept(rim.size(), CV_8U);
+    for (int y = 0; y < rim.rows; ++y) {
+        const int *label = labels.ptr<int>(y);
+        const uchar *r = rim.ptr<uchar>(y);
+        uchar *k = kept.ptr<uchar>(y);
+        for (int x = 0; x < rim.cols; ++x)
+            k[x] = r[x] && keep[size_t(label[x])] ? 255 : 0;
+    }
+    return kept;
+}
+
+// 255 where the strongest and weakest colour channels of a BGRA picture differ by more than
+// kColourSpread.
+cv::Mat colourMask(const cv::Mat &bgra)
+{
+    std::vector<cv::Mat> channels;
+    cv::split(bgra, channels);
+    cv::Mat high, low, mask;
+    cv::max(channels[0], channels[1], high);
+    cv::max(high, channels[2], high);
+    cv::min(channels[0], channels[1], low);
+    cv::min(low, channels[2], low);
+    cv::subtract(high, low, high);
+    cv::threshold(high, mask, kColourSpread, 255, cv::THRESH_BINARY);
+    return mask;
+}
+
+} // namespace
+
+struct PlanPreparation::Data
+{
+    cv::Mat grey;  // the brightness the threshold applies to (evened out when local)
+    QImage source; // shared with the caller's image, not a copy
+    QSize size;
+};
+
+PlanPreparation::PlanPreparation(const QImage &source)
+    : m_data(std::make_unique<Data>())
+{
+    if (source.isNull())
+        throw MetrolaError(QStringLiteral("План пуст: подготавливать нечего."));
+    const QImage plan = asRgb32(source);
+    m_data->size = plan.size();
+    m_traits.clean = isClean(plan);
+    const cv::Mat bgra = CvPlan::view(plan);
+    cv::cvtColor(bgra, m_data->grey, cv::COLOR_BGRA2GRAY);
+
+    m_data->source = plan;
+    // Whether colour is worth offering is told by every other point; the full mask is made
+    // only when colour is to become floor.
+    cv::Mat sample;
+    cv::resize(bgra, sample, cv::Size(std::max(1, plan.width() / 2), std::max(1, plan.height() / 2)), 0, 0,
+               cv::INTER_NEAREST);
+    m_traits.hasColour =
+        qint64(cv::countNonZero(colourMask(sample))) * 500 >= qint64(sample.cols) * sample.rows;
+
+    // The paper's brightness: the drawing taken out by a maximum filter on a small copy.
+    cv::Mat small, paper;
+    const int factor = std::max(
+        kBackgroundScale, (std::max(plan.width(), plan.height()) + kBackgroundSide - 1) / kBackgroundSide);
+    cv::resize(m_data->grey, small,
+               cv::Size(std::max(1, plan.width() / factor), std::max(1, plan.height() / factor)), 0, 0,
+               cv::INTER_AREA);
+    cv::dilate(small, paper,
+               cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kBackgroundReach, kBackgroundReach)));
+    double darkest = 0, brightest = 0;
+    cv::minMaxLoc(paper, &darkest, &brightest);
+    m_traits.localThreshold = brightest - darkest > kUnevenPaper;
+    if (m_traits.localThreshold) {
+        cv::Mat paperFull;
+        cv::resize(paper, paperFull, m_data->grey.size(), 0, 0, cv::INTER_LINEAR);
+        cv::max(paperFull, 1, paperFull);
+        cv::divide(m_data->grey, paperFull, m_data->grey, 255.0);
+    }
+
+    cv::Mat ink;
+    const double split = cv::threshold(m_data->grey, ink, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+    // The paper level: the commonest brightness above the split.
+    const int channelsUsed[] = {0};
+    const int bins[] = {256};
+    const float range[] = {0, 256};
+    const float *ranges[] = {range};
+    cv::Mat histogram;
+    cv::calcHist(&m_data->grey, 1, channelsUsed, cv::Mat(), histogram, 1, bins, ranges);
+    int paperLevel = 255;
+    for (int level = int(split) + 1; level < 256; ++level)
+        if (histogram.at<float>(level) > histogram.at<float>(paperLevel))
+            paperLevel = level;
+    const int level = int(split + kTowardsPaper * (paperLevel - split) + 0.5);
+    m_traits.autoThreshold = std::clamp(level, 32, 240);
+
+    cv::threshold(m_data->grey, ink, m_traits.autoThreshold - 1, 255, cv::THRESH_BINARY_INV);
+    // Noise specks would pass for thin drawing.
+    cv::Mat labels;
+    dropSmall(ink, 4, 8, 0, labels);
+    const CvPlan::StrokeWidths widths = CvPlan::strokeWidths(ink);
+    m_traits.lineWidth = widths.line;
+    m_traits.wallThickness = widths.wall;
+    m_traits.hasThinDrawing = widths.thinBesideThick;
+}
+
+PlanPreparation::~PlanPreparation() = default;
+
+bool PlanPreparation::isClean(const QImage &plan)
+{
+    const QImage image = asRgb32(plan);
+    QRgb first = 0, second = 0;
+    int found = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = row[x] & 0xffffffu;
+            if (found > 0 && c == first)
+                continue;
+            if (found > 1 && c == second)
+                continue;
+            if (found == 2)
+                return false;
+            (found == 0 ? first : second) = c;
+            ++found;
+        }
+    }
+    return true;
+}
+
+PreparationOptions PlanPreparation::defaults() const
+{
+    PreparationOptions options;
+    options.threshold = m_traits.autoThreshold;
+    options.wallsOnly = m_traits.hasThinDrawing;
+    options.speckPixels = std::max(4, 2 * m_traits.lineWidth * m_traits.lineWidth);
+    return options;
+}
+
+QImage PlanPreparation::prepare(const PreparationOptions &options) const
+{
+    const int threshold = options.threshold > 0 ? std::min(options.threshold, 255) : m_traits.autoThreshold;
+    const int speck = options.speckPixels > 0 ? options.speckPixels
+                                              : std::max(4, 2 * m_traits.lineWidth * m_traits.lineWidth);
+    cv::Mat grey = m_data->grey;
+    if (options.colourAsFloor) {
+        grey = m_data->grey.clone();
+        grey.setTo(255, colourMask(CvPlan::view(m_data->source)));
+    }
+    cv::Mat ink;
+    cv::threshold(grey, ink, threshold - 1, 255, cv::THRESH_BINARY_INV);
+    cv::Mat labels;
+    dropSmall(ink, speck, 8, 0, labels);
+    cv::Mat floor;
+    cv::bitwise_not(ink, floor);
+    dropSmall(floor, speck, 4, 0, labels);
+    cv::bitwise_not(floor, ink);
+
+    if (options.wallsOnly) {
+        const int k = CvPlan::wallKernel(m_traits.lineWidth, m_traits.wallThickness);
+        cv::Mat walls;
+        cv::morphologyEx(ink, walls, cv::MORPH_OPEN,
+                         cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
+        // Bold letters and symbols keep blobs as thick as the kernel; free-standing pieces of
+        // wall (a column) are several times larger than a wall's square.
+        dropSmall(walls, 3 * m_traits.wallThickness * m_traits.wallThickness, 8, 0, labels);
+        // What is drawn thin inside a wall's own line stays: windows are gaps between wall
+        // ends bridged by thin lines, and without those every room by an outer wall would run
+        // out into the street. Such gaps are found as openings are, up to a wide window; the
+        // thin outer contour (windows in slanting walls too) is kept as the rim of the outside.
+        const std::vector<ClosingLine> gaps = CvPlan::openings(
+            walls, {m_traits.wallThickness, m_traits.wallThickness, kWidestWindow * m_traits.wallThickness});
+        const cv::Rect sheet(0, 0, ink.cols, ink.rows);
+        for (const ClosingLine &gap : gaps) {
+            const QRect box = gap.bounds();
+            const cv::Rect r = cv::Rect(box.x(), box.y(), box.width(), box.height()) & sheet;
+            cv::Mat part = walls(r);
+            cv::bitwise_or(part, ink(r), part);
+        }
+        cv::bitwise_or(walls, onWalls(outerRim(ink, gaps, m_traits.lineWidth, labels), walls, labels), ink);
+    }
+    return CvPlan::fromInk(ink);
+}
+
+void PlanPreparation::measureStrokes(const QImage &preparedPlan, int &lineWidth, int &wallThickness)
+{
+    const CvPlan::StrokeWidths widths = CvPlan::strokeWidths(CvPlan::blackMask(asRgb32(preparedPlan)));
+    lineWidth = widths.line;
+    wallThickness = widths.wall;
+}

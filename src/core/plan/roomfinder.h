@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/plan/closingline.h"
+#include "core/plan/openingfinder.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+
+#include <vector>
+
+// A room proposed on a plan: the exact-colour fill from `seed`, on the plan with the proposed
+// closing lines drawn, paints exactly these pixels.
+struct RoomProposal
+{
+    QPoint seed;
+    qint64 pixels = 0;
+    QRect box;
+};
+
+// Proposes the rooms of a prepared plan: every region of white floor, after the closing lines
+// across openings are drawn, that does not reach the sheet's edge (the outside) and is larger
+// than a minimum. Floor already painted in a room's colour is no longer white, so marked rooms
+// are not proposed again.
+class RoomFinder
+{
+public:
+    struct Options
+    {
+        bool closeOpenings = true;
+        // Plan pixels per metre, 0 when the plan has no scale: then openings and the smallest
+        // room are measured in wall thicknesses.
+        double pixelsPerMetre = 0;
+        qint64 minPixels = 0; // 0: 1 m² with a scale, else forty squares of a wall's thickness
+        OpeningFinder::Options openings;
+    };
+
+    struct Result
+    {
+        std::vector<ClosingLine> lines;
+        std::vector<RoomProposal> rooms; // top to bottom, then left to right
+    };
+
+    static Result find(const QImage &plan, const Options &options);
+    // The regions of a plan as it is, lines already drawn.
+    static std::vector<RoomProposal> regions(const QImage &plan, qint64 minPixels);
+
+    // The widest door opening and the smallest room with a scale.
+    static constexpr double kMaxDoorMetres = 1.2;
+    static constexpr double kMinRoomSquareMetres = 1.0;
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core/plan/planpreparation.h"
+
+#include <QDialog>
+#include <QImage>
+
+#include <memory>
+#include <optional>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+class QTimer;
+
+// Before and after of a plan's preparation, side by side, with the threshold and the options;
+// it starts at the automatic choices. "Подготовить" gives the prepared plan, "Оставить как
+// есть" nothing. The window asks it through Dialogs::preparePlan, so tests answer instead.
+class PlanPreparationDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // `reason` is shown above the pictures (why the dialog is offered); empty for none.
+    PlanPreparationDialog(const QImage &source, const QString &reason, QWidget *parent = nullptr);
+    ~PlanPreparationDialog() override;
+
+    PreparationOptions options() const;
+    void setOptions(const PreparationOptions &options);
+    // The plan prepared with the options shown (made now when the preview is behind).
+    QImage result();
+
+private:
+    void schedulePreview();
+    void updatePreview();
+    void showScaled(QLabel *label, const QImage &image);
+
+    QImage m_source;
+    std::unique_ptr<PlanPreparation> m_preparation;
+    QImage m_result;
+    PreparationOptions m_resultOptions;
+    bool m_resultValid = false;
+
+    QLabel *m_before = nullptr;
+    QLabel *m_after = nullptr;
+    QSlider *m_threshold = nullptr;
+    QLabel *m_thresholdValue = nullptr;
+    QPushButton *m_automatic = nullptr;
+    QCheckBox *m_colourAsFloor = nullptr;
+    QCheckBox *m_wallsOnly = nullptr;
+    QSpinBox *m_speck = nullptr;
+    QLabel *m_status = nullptr;
+    QTimer *m_timer = nullptr;
+};

@@ -1,0 +1,205 @@
+#include "core/plan/planpreparation.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <QTest>
+
+#include <random>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Scene
+{
+    bool jpeg = false;      // compressed, as estate agents' plans are
+    bool greyWalls = false; // a rendered plan
+    bool tint = false;      // a pastel floor in the right room
+    bool penMark = false;   // a blue ballpoint stroke across the left room
+    bool furniture = false; // a thin-lined table in the left room
+    bool specks = false;    // dust of a scan: single dark points on the floor
+};
+
+// Two rooms side by side, 200 x 120 points on a sheet with a margin of 10, walls 8 points thick:
+//   ##########################
+//   #  room A   #   room B   #
+//   ##########################
+// A window in the top wall of room B, drawn as two thin lines in a gap of the wall; the
+// furniture of room A is a table, a bed, a chair, a wardrobe and the room's name.
+QImage draw(const Scene &scene)
+{
+    QImage image(220, 140, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(10, 10); // the sheet's margin
+    if (scene.tint)
+        p.fillRect(104, 8, 88, 104, QColor(238, 222, 200));
+    const QColor wall = scene.greyWalls ? QColor(120, 120, 120) : Qt::black;
+    p.fillRect(0, 0, 200, 8, wall);
+    p.fillRect(0, 112, 200, 8, wall);
+    p.fillRect(0, 0, 8, 120, wall);
+    p.fillRect(192, 0, 8, 120, wall);
+    p.fillRect(96, 0, 8, 120, wall);
+    p.fillRect(130, 0, 40, 8, Qt::white);
+    p.setPen(QPen(wall, 1));
+    p.drawLine(130, 1, 170, 1);
+    p.drawLine(130, 6, 170, 6);
+    if (scene.furniture) {
+        p.setPen(QPen(Qt::black, 1));
+        p.drawRect(30, 30, 30, 20);
+        p.drawRect(14, 14, 20, 10);
+        p.drawRect(66, 60, 24, 44);
+        p.drawEllipse(QPointF(45, 80), 10, 10);
+        p.drawText(QRectF(20, 52, 60, 14), Qt::AlignCenter, u"Спальня 15,2"_s);
+    }
+    if (scene.penMark) {
+        p.setPen(QPen(QColor(30, 60, 200), 2));
+        p.drawLine(20, 60, 80, 64);
+    }
+    p.end();
+    if (scene.specks) {
+        std::mt19937 random(7);
+        for (int i = 0; i < 60; ++i)
+            image.setPixel(22 + int(random() % 80), 22 + int(random() % 96), qRgb(40, 40, 40));
+    }
+    if (scene.jpeg) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "JPG", 50);
+        image.loadFromData(bytes, "JPG");
+        image.convertTo(QImage::Format_RGB32);
+    }
+    return image;
+}
+
+bool isBlack(const QImage &image, int x, int y)
+{
+    return image.pixel(x, y) == qRgb(0, 0, 0);
+}
+
+// Points of the floor that are not exactly white inside the box.
+int dirt(const QImage &image, QRect box)
+{
+    int count = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            count += image.pixel(x, y) != qRgb(255, 255, 255);
+    return count;
+}
+
+} // namespace
+
+class TestPlanPreparation : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void clean_data();
+    void clean();
+    void resultIsBlackAndWhite_data();
+    void resultIsBlackAndWhite();
+    void colourAsFloorOnlyWhenAsked();
+    void wallsOnlyDropsThinDrawingKeepsWindows();
+    void thresholdDecidesGreyWalls();
+};
+
+void TestPlanPreparation::clean_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<bool>("clean");
+    QImage twoColours(4, 4, QImage::Format_RGB32);
+    twoColours.fill(qRgb(10, 20, 30));
+    twoColours.setPixel(1, 1, qRgb(200, 0, 0));
+    QTest::newRow("two colours, neither black nor white") << twoColours << true;
+    QImage three = twoColours;
+    three.setPixel(3, 3, qRgb(200, 0, 1));
+    QTest::newRow("a third colour one step off") << three << false;
+    // The alpha byte of RGB32 is padding: two pixels that differ only there are one colour.
+    QImage alpha(2, 1, QImage::Format_ARGB32);
+    alpha.setPixel(0, 0, qRgba(1, 2, 3, 255));
+    alpha.setPixel(1, 0, qRgba(1, 2, 3, 0));
+    QTest::newRow("alpha differs only") << alpha << true;
+    QTest::newRow("jpeg plan") << draw({.jpeg = true}) << false;
+}
+
+void TestPlanPreparation::clean()
+{
+    QFETCH(QImage, image);
+    QFETCH(bool, clean);
+    QCOMPARE(PlanPreparation::isClean(image), clean);
+}
+
+void TestPlanPreparation::resultIsBlackAndWhite_data()
+{
+    QTest::addColumn<Scene>("scene");
+    QTest::newRow("jpeg") << Scene{.jpeg = true};
+    QTest::newRow("grey walls, tinted floor") << Scene{.greyWalls = true, .tint = true};
+    QTest::newRow("scan dust") << Scene{.specks = true};
+    QTest::newRow("everything") << Scene{true, true, true, false, true, true};
+}
+
+void TestPlanPreparation::resultIsBlackAndWhite()
+{
+    QFETCH(Scene, scene);
+    const QImage source = draw(scene);
+    PlanPreparation preparation(source);
+    QVERIFY(!preparation.traits().clean);
+    const QImage plan = preparation.prepare(preparation.defaults());
+    QCOMPARE(plan.size(), source.size());
+    QCOMPARE(plan.format(), QImage::Format_RGB32);
+    QVERIFY(PlanPreparation::isClean(plan));
+    // Walls stay whole, both floors are spotless (furniture aside).
+    QVERIFY(isBlack(plan, 110, 70) && isBlack(plan, 13, 70) && isBlack(plan, 70, 125));
+    QCOMPARE(dirt(plan, QRect(120, 24, 76, 92)), 0);
+    if (!scene.furniture)
+        QCOMPARE(dirt(plan, QRect(22, 22, 80, 96)), 0);
+}
+
+void TestPlanPreparation::colourAsFloorOnlyWhenAsked()
+{
+    PlanPreparation preparation(draw({.penMark = true}));
+    QVERIFY(preparation.traits().hasColour);
+    PreparationOptions options = preparation.defaults();
+    options.wallsOnly = false;
+    options.colourAsFloor = false;
+    QVERIFY(isBlack(preparation.prepare(options), 60, 72));
+    options.colourAsFloor = true;
+    const QImage plan = preparation.prepare(options);
+    QCOMPARE(dirt(plan, QRect(22, 22, 80, 96)), 0);
+    QVERIFY(isBlack(plan, 110, 70));
+}
+
+void TestPlanPreparation::wallsOnlyDropsThinDrawingKeepsWindows()
+{
+    PlanPreparation preparation(draw({.jpeg = true, .furniture = true}));
+    // Compression thins the 8-point walls by a point or so.
+    QVERIFY(qAbs(preparation.traits().wallThickness - 8) <= 1);
+    QVERIFY(preparation.traits().hasThinDrawing);
+    PreparationOptions options = preparation.defaults();
+    QVERIFY(options.wallsOnly);
+    const QImage plan = preparation.prepare(options);
+    QCOMPARE(dirt(plan, QRect(22, 22, 80, 96)), 0);
+    // The window's thin lines are the outer wall there: room B stays closed.
+    int windowInk = 0;
+    for (int y = 10; y < 18; ++y)
+        windowInk += isBlack(plan, 160, y);
+    QVERIFY(windowInk > 0);
+    options.wallsOnly = false;
+    QVERIFY(dirt(preparation.prepare(options), QRect(22, 22, 80, 96)) > 0);
+}
+
+void TestPlanPreparation::thresholdDecidesGreyWalls()
+{
+    PlanPreparation preparation(draw({.greyWalls = true}));
+    PreparationOptions options = preparation.defaults();
+    QVERIFY(options.threshold > 120);
+    options.threshold = 100;
+    QVERIFY(!isBlack(preparation.prepare(options), 110, 70));
+    options.threshold = 0; // automatic
+    QVERIFY(isBlack(preparation.prepare(options), 110, 70));
+}
+
+QTEST_MAIN(TestPlanPreparation)
+#include "tst_planpreparation.moc"

@@ -1,0 +1,165 @@
+#include "core/plan/closingline.h"
+#include "core/plan/floodfill.h"
+#include "core/plan/roomfinder.h"
+
+#include <QPainter>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Prepared plans (exact black on white) built from wall rectangles on a sheet of 300 x 200
+// with a margin; walls are 6 points thick, thin lines 1.
+struct Sheet
+{
+    QImage image{300, 200, QImage::Format_RGB32};
+    Sheet() { image.fill(Qt::white); }
+    Sheet &wall(int x, int y, int w, int h)
+    {
+        QPainter(&image).fillRect(x, y, w, h, Qt::black);
+        return *this;
+    }
+    Sheet &gap(int x, int y, int w, int h)
+    {
+        QPainter(&image).fillRect(x, y, w, h, Qt::white);
+        return *this;
+    }
+    Sheet &line(QPoint a, QPoint b)
+    {
+        QPainter p(&image);
+        p.setPen(QPen(Qt::black, 1));
+        p.drawLine(a, b);
+        return *this;
+    }
+};
+
+// The outer walls of a flat from (20, 20) to (280, 180), inside 26..274 x 26..174.
+Sheet flat()
+{
+    Sheet s;
+    s.wall(20, 20, 260, 6).wall(20, 174, 260, 6).wall(20, 20, 6, 160).wall(274, 20, 6, 160);
+    return s;
+}
+
+// Two rooms parted by a wall at x 147..152 with a door 40 points wide at y 80..119.
+Sheet twoRoomsWithDoor()
+{
+    return flat().wall(147, 26, 6, 148).gap(147, 80, 6, 40);
+}
+
+qint64 fillCount(const QImage &plan, QPoint seed)
+{
+    QImage copy = plan.copy();
+    qint64 pixels = 0;
+    FloodFill().fillCounting(copy, seed, qRgb(1, 2, 3), pixels);
+    return pixels;
+}
+
+} // namespace
+
+class TestRoomFinder : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void rooms_data();
+    void rooms();
+    void seedsFillExactlyTheirRooms();
+    void markedRoomIsNotProposed();
+    void scaleLimitsTheOpening();
+    void closingLineCoversItsEnds();
+};
+
+void TestRoomFinder::rooms_data()
+{
+    QTest::addColumn<QImage>("plan");
+    QTest::addColumn<int>("rooms");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("one room, nothing to close") << flat().image << 1 << 0;
+    QTest::newRow("door between two rooms") << twoRoomsWithDoor().image << 2 << 1;
+    // The leaf and its arc cross the opening; thin strokes are looked through.
+    QTest::newRow("door with leaf and arc")
+        << twoRoomsWithDoor().line({153, 80}, {193, 80}).line({193, 80}, {153, 120}).image << 2 << 1;
+    // An entrance in the outer wall: the room would be the outside without its line.
+    QTest::newRow("entrance") << flat().gap(20, 90, 6, 30).image << 1 << 1;
+    // A gap wider than ten walls is a room of its own, not a door.
+    QTest::newRow("opening too wide") << flat().wall(147, 26, 6, 148).gap(147, 40, 6, 100).image << 1 << 0;
+    // A wall ending in the room, farther from the next wall than a door is wide.
+    QTest::newRow("free wall end") << flat().wall(26, 100, 100, 6).image << 1 << 0;
+    // A wall end beside a corner: the room behind it is entered through that opening.
+    QTest::newRow("door by a corner") << flat().wall(26, 100, 100, 6).wall(120, 60, 6, 40).image << 2 << 1;
+    // A corridor as narrow as a door runs along; it is not cut into pieces.
+    QTest::newRow("narrow corridor") << flat().wall(26, 100, 248, 6).wall(26, 140, 248, 6).image << 3 << 0;
+    // Closed off from the flat but smaller than forty wall squares: a shaft, not a room.
+    QTest::newRow("small shaft")
+        << flat().wall(200, 26, 6, 30).wall(200, 50, 30, 6).wall(224, 26, 6, 30).image << 1 << 0;
+}
+
+void TestRoomFinder::rooms()
+{
+    QFETCH(QImage, plan);
+    QFETCH(int, rooms);
+    QFETCH(int, lines);
+    const RoomFinder::Result found = RoomFinder::find(plan, {});
+    QCOMPARE(int(found.rooms.size()), rooms);
+    QCOMPARE(int(found.lines.size()), lines);
+}
+
+void TestRoomFinder::seedsFillExactlyTheirRooms()
+{
+    // The left room is L-shaped, so its centroid lies in the right room's corner of it.
+    Sheet sheet = twoRoomsWithDoor();
+    sheet.wall(90, 26, 6, 60).wall(26, 80, 70, 6);
+    const RoomFinder::Result found = RoomFinder::find(sheet.image, {});
+    QImage closed = sheet.image;
+    ClosingLine::draw(closed, found.lines);
+    QCOMPARE(int(found.rooms.size()), 3);
+    for (const RoomProposal &room : found.rooms) {
+        QCOMPARE(fillCount(closed, room.seed), room.pixels);
+        QVERIFY(room.box.contains(room.seed));
+    }
+    // Top to bottom, then left to right.
+    QVERIFY(found.rooms[0].box.top() <= found.rooms[1].box.top());
+}
+
+void TestRoomFinder::markedRoomIsNotProposed()
+{
+    QImage plan = twoRoomsWithDoor().image;
+    const RoomFinder::Result before = RoomFinder::find(plan, {});
+    ClosingLine::draw(plan, before.lines);
+    FloodFill().fill(plan, before.rooms.front().seed, qRgb(255, 255, 200));
+    const RoomFinder::Result after = RoomFinder::find(plan, {});
+    QCOMPARE(int(after.rooms.size()), 1);
+    QCOMPARE(after.rooms.front().pixels, before.rooms.back().pixels);
+}
+
+void TestRoomFinder::scaleLimitsTheOpening()
+{
+    // 40 points of door: 1 m at 40 points a metre is a door, at 30 a metre it is 1,33 m.
+    const QImage plan = twoRoomsWithDoor().image;
+    RoomFinder::Options options;
+    options.pixelsPerMetre = 40;
+    QCOMPARE(int(RoomFinder::find(plan, options).lines.size()), 1);
+    options.pixelsPerMetre = 30;
+    QCOMPARE(int(RoomFinder::find(plan, options).lines.size()), 0);
+}
+
+void TestRoomFinder::closingLineCoversItsEnds()
+{
+    QImage plan(20, 20, QImage::Format_RGB32);
+    plan.fill(Qt::white);
+    const ClosingLine lines[] = {{QPoint(3, 5), QPoint(12, 5), 3}, {QPoint(15, 2), QPoint(15, 2), 1}};
+    ClosingLine::draw(plan, lines);
+    for (int x = 3; x <= 12; ++x)
+        for (int y = 4; y <= 6; ++y)
+            QCOMPARE(plan.pixel(x, y), qRgb(0, 0, 0));
+    QCOMPARE(plan.pixel(2, 5), qRgb(255, 255, 255));
+    QCOMPARE(plan.pixel(13, 5), qRgb(255, 255, 255));
+    QCOMPARE(plan.pixel(5, 3), qRgb(255, 255, 255));
+    QCOMPARE(plan.pixel(15, 2), qRgb(0, 0, 0));
+    QVERIFY(lines[0].bounds().contains(QRect(3, 4, 10, 3)));
+}
+
+QTEST_MAIN(TestRoomFinder)
+#include "tst_roomfinder.moc"
