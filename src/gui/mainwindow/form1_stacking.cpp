@@ -7,7 +7,6 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QFileDialog>
 #include <QLineEdit>
 
 using namespace Qt::StringLiterals;
@@ -51,11 +50,7 @@ void Form1::printPlansPdf()
             Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, u"В проекте нет планов для печати."_s);
             return;
         }
-        QFileDialog dialog(this, u"Печать в PDF"_s);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilter(u"PDF (*.pdf)"_s);
-        dialog.setDefaultSuffix(u"pdf"_s);
-        const QString path = Dialogs::chooseFile(&dialog);
+        const QString path = Dialogs::choosePdfFile(this, u"Печать в PDF"_s);
         if (path.isEmpty())
             return;
         ProjectPdf::Options options;

@@ -12,7 +12,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDate>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHelpEvent>
@@ -171,11 +170,7 @@ QImage StackingWindow::picture() const
 
 void StackingWindow::exportPdf()
 {
-    QFileDialog dialog(this, u"Экспорт этажей в PDF"_s);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(u"PDF (*.pdf)"_s);
-    dialog.setDefaultSuffix(u"pdf"_s);
-    const QString path = Dialogs::chooseFile(&dialog);
+    const QString path = Dialogs::choosePdfFile(this, u"Экспорт этажей в PDF"_s);
     if (path.isEmpty())
         return;
     PlanPdf::Document document;

@@ -85,6 +85,15 @@ QString chooseFile(QFileDialog *dialog)
     return chosen ? dialog->selectedFiles().constFirst() : QString();
 }
 
+QString choosePdfFile(QWidget *parent, const QString &title)
+{
+    QFileDialog dialog(parent, title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(u"PDF (*.pdf)"_s);
+    dialog.setDefaultSuffix(u"pdf"_s);
+    return chooseFile(&dialog);
+}
+
 bool chooseColour(QColorDialog *dialog)
 {
     if (responder().colour)

@@ -31,6 +31,8 @@ QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &t
 
 // Returns the chosen path, or an empty string when the dialog was cancelled.
 QString chooseFile(QFileDialog *dialog);
+// Asks where to save a PDF (a save dialog for *.pdf with that title); empty when cancelled.
+QString choosePdfFile(QWidget *parent, const QString &title);
 // Returns whether a colour was confirmed.
 bool chooseColour(QColorDialog *dialog);
 
