@@ -182,15 +182,21 @@ void summaryPage(QPainter &painter, const QRectF &page, const PlanPdf::Document 
         return;
     const double width = (page.width() - 2 * kMargin) / columns;
     double top = kMargin + kTitleHeight + 8;
-    const auto row = [&](const QStringList &cells, bool bold) {
-        painter.setFont(font(7, bold));
+    // The header wraps its words over two lines ("Коэффициент МОП" is wider than its numbers);
+    // the cells keep one line each.
+    const auto row = [&](const QStringList &cells, bool header) {
+        painter.setFont(font(7, header));
         const QFontMetricsF metrics(painter.font(), painter.device());
+        const double height = header ? 22 : 14;
         for (int c = 0; c < columns && c < cells.size(); ++c) {
-            const QRectF cell(kMargin + c * width, top, width - 2, 14);
-            painter.drawText(cell, (c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter,
-                             metrics.elidedText(cells[c], Qt::ElideRight, cell.width()));
+            const QRectF cell(kMargin + c * width, top, width - 2, height);
+            const Qt::Alignment align = (c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter;
+            if (header)
+                painter.drawText(cell, align | Qt::TextWordWrap, cells[c]);
+            else
+                painter.drawText(cell, align, metrics.elidedText(cells[c], Qt::ElideRight, cell.width()));
         }
-        top += 14;
+        top += height;
         painter.setPen(QPen(Qt::lightGray, 0.4));
         painter.drawLine(QPointF(kMargin, top), QPointF(page.width() - kMargin, top));
         painter.setPen(Qt::black);
