@@ -73,7 +73,7 @@ Snapshot take(const ProjectSession &session)
     s.extractedFiles = session.extractedFiles.values();
     s.extractedFiles.sort();
     s.scales = session.scales().build(session.scales().planIds());
-    if (session.roomFlags().isDecided())
+    if (session.roomFlags().hasContent())
         s.roomFlags = session.roomFlags().build();
     return s;
 }

@@ -2,6 +2,7 @@
 
 #include "core/base/cp1251.h"
 #include "core/base/metrolaerror.h"
+#include "core/base/namerule.h"
 #include "core/base/safefile.h"
 #include "core/model/descriptionfile.h"
 #include "core/model/planscales.h"
@@ -24,6 +25,32 @@ QString RoomFlags::fileName()
 QString RoomFlags::commonWord()
 {
     return u"МОП"_s;
+}
+
+QString RoomFlags::floorOrderWord()
+{
+    return u"этажи"_s;
+}
+
+void RoomFlags::setFloorOrder(QStringList planIds)
+{
+    planIds.removeDuplicates();
+    planIds.removeIf([](const QString &id) { return id.isEmpty() || !NameRule::isBareFileName(id); });
+    m_floorOrder = std::move(planIds);
+}
+
+QStringList RoomFlags::orderedFloors(const QStringList &tabOrder) const
+{
+    QStringList ordered;
+    for (const QString &plan : m_floorOrder) {
+        if (tabOrder.contains(plan))
+            ordered.append(plan);
+    }
+    for (const QString &plan : tabOrder) {
+        if (!ordered.contains(plan))
+            ordered.append(plan);
+    }
+    return ordered;
 }
 
 bool RoomFlags::isCommon(quint32 key) const
@@ -95,15 +122,29 @@ QByteArray RoomFlags::build() const
         out += kSeparator;
         out += "\r\n";
     }
+    if (!m_floorOrder.isEmpty()) {
+        Cp1251::appendEncoded(out, floorOrderWord());
+        out += kSeparator;
+        for (const QString &plan : m_floorOrder) {
+            Cp1251::appendEncoded(out, plan);
+            out += kSeparator;
+        }
+        out += "\r\n";
+    }
     return out;
 }
 
 RoomFlags RoomFlags::parse(QByteArrayView data)
 {
     RoomFlags flags;
-    flags.m_decided = true;
+    bool onlyOrder = false;
     for (const QByteArrayView line : DescriptionFile::splitLines(data)) {
         const QStringList fields = Cp1251::toUnicode(line).split(QLatin1Char(kSeparator));
+        if (fields.value(0) == floorOrderWord() && flags.m_floorOrder.isEmpty()) {
+            flags.setFloorOrder(fields.mid(1));
+            onlyOrder = true;
+            continue;
+        }
         const auto key = parseCellNumber(fields.value(0));
         QStringList words = fields.value(1).split(u',', Qt::SkipEmptyParts);
         for (QString &word : words)
@@ -114,13 +155,16 @@ RoomFlags RoomFlags::parse(QByteArrayView data)
             continue;
         flags.m_flags.insert(quint32(*key), words);
     }
+    // A file says which rooms are common (none, when it is empty), unless all it holds is
+    // an order of floors.
+    flags.m_decided = !onlyOrder || !flags.m_flags.isEmpty();
     return flags;
 }
 
 bool RoomFlags::write(const QString &programDir) const
 {
     const QString path = programDir + fileName();
-    if (!m_decided) {
+    if (!hasContent()) {
         if (SafeFile::kindOf(path, false) != SafeFile::Kind::Missing && !SafeFile::removeRegular(path))
             throw MetrolaError(u"Не удалось удалить прежний файл отметок помещений «%1»."_s.arg(path));
         return false;

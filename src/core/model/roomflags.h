@@ -17,6 +17,9 @@ class RecordTable;
 // e.g. "9502718;МОП;". The flags are words joined by ","; "МОП" marks a place of common use
 // (corridor, hall, stairs), which is no one's to let. Words this copy does not know are kept
 // as read, so a newer copy's flags survive a save by an older one. Lines end in CR LF.
+// One more line may give the order of the floors in the stacking plan:
+//     этажи;plan id;plan id;...;
+// Its first field is no colour key, so a copy that knows only flags skips it.
 // A copy of the program that knows nothing of flags ignores the file and sees every room as
 // usable, which is what the project was before.
 class RoomFlags
@@ -41,6 +44,15 @@ public:
     bool isDecided() const { return m_decided; }
     void setDecided(bool decided) { m_decided = decided; }
 
+    // The floors' order the user chose in the stacking plan; empty for the tab order.
+    const QStringList &floorOrder() const { return m_floorOrder; }
+    void setFloorOrder(QStringList planIds);
+    // The plans of tabOrder, those of floorOrder() first in that order, then the rest.
+    QStringList orderedFloors(const QStringList &tabOrder) const;
+    static QString floorOrderWord();
+    // Whether there is anything to write: a decision on common areas or an order of floors.
+    bool hasContent() const { return m_decided || !m_floorOrder.isEmpty(); }
+
     // Flagged keys that no record of the table has: a room undone or removed since. Saving
     // drops them; the summary says so beforehand.
     QList<quint32> orphanKeys(const RecordTable &table) const;
@@ -52,7 +64,7 @@ public:
     // floor's white), without a flag, or repeating a key are skipped. The result is decided.
     static RoomFlags parse(QByteArrayView data);
 
-    // Writes programDir + fileName() when decided, or removes a file left there when not;
+    // Writes programDir + fileName() when it has content, or removes a file left there when not;
     // returns whether the file was written. Throws MetrolaError.
     bool write(const QString &programDir) const;
     // Reads programDir + fileName(); throws MetrolaError when it cannot be read, is far larger
@@ -65,5 +77,6 @@ public:
 
 private:
     QMap<quint32, QStringList> m_flags;
+    QStringList m_floorOrder;
     bool m_decided = false;
 };

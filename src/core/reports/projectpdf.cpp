@@ -72,7 +72,7 @@ void write(const ProjectSession &session, const Options &options, const QString 
     const std::function<bool(int)> flagged = [&](int row) {
         return flags.isCommonKey(table.cellText(RecordTable::ColourKey, row));
     };
-    document.stacking = StackingPlan::build(table, session.captions(), order,
+    document.stacking = StackingPlan::build(table, session.captions(), session.roomFlags().orderedFloors(order),
                                             view == PlanView::ByType ? StackingPlan::Colouring::Types
                                                                      : StackingPlan::Colouring::Tenants,
                                             options.isCommon ? options.isCommon : flagged);

@@ -22,6 +22,8 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -69,10 +71,40 @@ void StackingView::paintEvent(QPaintEvent *)
     m_plan.paint(painter, drawingArea(), m_equalLength);
 }
 
+int StackingView::rowAt(QPointF point) const
+{
+    for (int b = 0; b < int(m_plan.bars.size()); ++b) {
+        const QRectF row = m_plan.barRow(drawingArea(), b);
+        const double pitch = m_plan.rowPitch(drawingArea());
+        if (point.y() >= row.top() - (pitch - row.height()) / 2 && point.y() < row.top() + pitch - (pitch - row.height()) / 2)
+            return b;
+    }
+    return -1;
+}
+
+void StackingView::mousePressEvent(QMouseEvent *event)
+{
+    // A press on a floor's name starts moving that floor; anywhere else it is a click.
+    m_dragged = -1;
+    if (event->button() == Qt::LeftButton && event->position().x() < m_plan.barRow(drawingArea(), 0).left()) {
+        m_dragged = rowAt(event->position());
+        if (m_dragged >= 0)
+            setCursor(Qt::ClosedHandCursor);
+    }
+}
+
 void StackingView::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    if (m_dragged >= 0) {
+        unsetCursor();
+        const int from = std::exchange(m_dragged, -1);
+        const int to = rowAt(event->position());
+        if (to >= 0 && to != from)
+            Q_EMIT floorMoved(from, to);
+        return;
+    }
     const auto [bar, block] = m_plan.blockAt(drawingArea(), m_equalLength, event->position());
     if (bar >= 0)
         Q_EMIT blockClicked(bar, block);
@@ -116,6 +148,7 @@ StackingWindow::StackingWindow(ProjectSession &session, std::function<bool(int r
     EqualLengthBox = new QCheckBox(u"100 %"_s, this);
     EqualLengthBox->setObjectName(u"EqualLengthBox"_s);
     EqualLengthBox->setToolTip(u"Все полосы одной длины: доли внутри этажа"_s);
+    setToolTip(u"Порядок этажей меняется перетаскиванием имени плана"_s);
     CopyButton = new QPushButton(u"Копировать картинку"_s, this);
     CopyButton->setObjectName(u"CopyButton"_s);
     PdfButton = new QPushButton(u"Экспорт в PDF…"_s, this);
@@ -137,6 +170,15 @@ StackingWindow::StackingWindow(ProjectSession &session, std::function<bool(int r
     connect(EqualLengthBox, &QCheckBox::toggled, this, &StackingWindow::refresh);
     connect(CopyButton, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setImage(picture()); });
     connect(PdfButton, &QPushButton::clicked, this, &StackingWindow::exportPdf);
+    connect(View, &StackingView::floorMoved, this, [this](int from, int to) {
+        QStringList floors;
+        for (const StackingPlan::Bar &bar : View->plan().bars)
+            floors << bar.plan;
+        floors.move(from, to);
+        m_session.roomFlags().setFloorOrder(floors);
+        refresh();
+        Q_EMIT floorsReordered();
+    });
     connect(View, &StackingView::blockClicked, this, [this](int bar, int block) {
         const StackingPlan::Bar &b = View->plan().bars[size_t(bar)];
         const std::vector<int> &rows = b.blocks[size_t(block)].rows;
@@ -149,7 +191,8 @@ void StackingWindow::refresh()
 {
     const auto colouring = ColouringBox->currentIndex() == 1 ? StackingPlan::Colouring::Types
                                                              : StackingPlan::Colouring::Tenants;
-    View->setPlan(StackingPlan::build(m_session.table(), m_session.captions(), m_session.plans().names(), colouring,
+    View->setPlan(StackingPlan::build(m_session.table(), m_session.captions(),
+                                      m_session.roomFlags().orderedFloors(m_session.plans().names()), colouring,
                                       m_isCommon),
                   EqualLengthBox->isChecked());
 }

@@ -26,22 +26,29 @@ public:
     QRectF drawingArea() const;
     QSize sizeHint() const override;
 
+    // The bar whose row (its name, bars and the gap around them) holds the point, or -1.
+    int rowAt(QPointF point) const;
+
 Q_SIGNALS:
     void blockClicked(int bar, int block);
+    // A floor's name was dragged onto another floor's row.
+    void floorMoved(int from, int to);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     bool event(QEvent *event) override;
 
 private:
     StackingPlan m_plan;
     bool m_equalLength = false;
+    int m_dragged = -1;
 };
 
 // "Этажи": one bar per plan split by tenant (or by type), kept up to date with the records.
-// Clicking a block asks the main window to show that plan with the block's rooms; the picture
-// can be copied or exported as a PDF page.
+// Clicking a block asks the main window to show that plan with the block's rooms; dragging a
+// floor's name moves the floor; the picture can be copied or exported as a PDF page.
 class StackingWindow : public QWidget
 {
     Q_OBJECT
@@ -65,6 +72,8 @@ public:
 
 Q_SIGNALS:
     void roomsActivated(const QString &plan, const QList<int> &rows);
+    // The user moved a floor: the order is in the session's room flags, saved with them.
+    void floorsReordered();
 
 private:
     void exportPdf();

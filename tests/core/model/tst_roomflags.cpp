@@ -49,6 +49,27 @@ private Q_SLOTS:
         QCOMPARE(RoomFlags::parse(written), flags);
     }
 
+    // The stacking plan's order of floors travels in the same file, on a line a copy that knows
+    // only flags skips; an order alone decides nothing about common areas.
+    void floorOrder()
+    {
+        const QByteArray mop = "\xcc\xce\xcf";
+        const QByteArray floors = "\xfd\xf2\xe0\xe6\xe8;"; // "этажи;"
+        RoomFlags flags = RoomFlags::parse(floors + "b.bmp;a.bmp;b.bmp;../x.bmp;\r\n");
+        QVERIFY(!flags.isDecided());
+        QVERIFY(flags.hasContent());
+        QCOMPARE(flags.floorOrder(), (QStringList{u"b.bmp"_s, u"a.bmp"_s}));
+        // Plans gone from the project are left out, new ones follow in tab order.
+        QCOMPARE(flags.orderedFloors({u"a.bmp"_s, u"c.bmp"_s, u"b.bmp"_s}),
+                 (QStringList{u"b.bmp"_s, u"a.bmp"_s, u"c.bmp"_s}));
+        flags.setCommon(7, true);
+        const QByteArray written = flags.build();
+        QCOMPARE(written, "7;" + mop + ";\r\n" + floors + "b.bmp;a.bmp;\r\n");
+        QCOMPARE(RoomFlags::parse(written), flags);
+        QVERIFY(RoomFlags::parse(written).isDecided());
+        QCOMPARE(RoomFlags().orderedFloors({u"a.bmp"_s}), QStringList{u"a.bmp"_s});
+    }
+
     void orphansAreDroppedByKey()
     {
         RecordTable table;

@@ -107,6 +107,31 @@ private Q_SLOTS:
         QCOMPARE(window->View->plan().bars[0].blocks.size(), size_t(1));
     }
 
+    // A floor's name dragged onto another row moves the floor; the order is unsaved work.
+    void dragMovesAFloor()
+    {
+        QTemporaryDir dir;
+        Form1 form(dir.path() + u'/');
+        project(form, dir.path() + u'/');
+        form.session().setModified(false);
+        form.showStackingPlan();
+        StackingView *view = form.Stacking->View;
+        view->resize(800, 200);
+        const StackingPlan &plan = view->plan();
+        const QPointF name0 = plan.barRow(view->drawingArea(), 0).topLeft() + QPointF(-20, 4);
+        const QPointF name1 = plan.barRow(view->drawingArea(), 1).topLeft() + QPointF(-20, 4);
+        QTest::mousePress(view, Qt::LeftButton, {}, name0.toPoint());
+        QTest::mouseRelease(view, Qt::LeftButton, {}, name1.toPoint());
+        QCOMPARE(view->plan().bars[0].plan, u"b.bmp"_s);
+        QCOMPARE(form.session().roomFlags().floorOrder(), (QStringList{u"b.bmp"_s, u"a.bmp"_s}));
+        QVERIFY(form.session().modified());
+        // A press and release on the same name is no move, and no block was clicked.
+        QTest::mousePress(view, Qt::LeftButton, {}, name0.toPoint());
+        QTest::mouseRelease(view, Qt::LeftButton, {}, name0.toPoint());
+        QCOMPARE(view->plan().bars[0].plan, u"b.bmp"_s);
+        QVERIFY(!form.Timer1->isActive());
+    }
+
     void printsEveryPlanToPdf()
     {
         QTemporaryDir dir;
