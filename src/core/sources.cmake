@@ -15,6 +15,7 @@ set(METROLA_CORE_SOURCES
   model/planlist.h model/planlist.cpp
   model/descriptionfile.h model/descriptionfile.cpp
   model/planscales.h model/planscales.cpp
+  model/sidefile.h model/sidefile.cpp
   model/roomflags.h model/roomflags.cpp
   model/projectsession.h model/projectsession.cpp
   model/roomareas.h model/roomareas.cpp

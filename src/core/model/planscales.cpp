@@ -6,11 +6,10 @@
 #include "core/base/numbertext.h"
 #include "core/base/safefile.h"
 #include "core/model/descriptionfile.h"
+#include "core/model/sidefile.h"
 
 #include <QFile>
-#include <QStringDecoder>
 
-#include <algorithm>
 
 namespace {
 
@@ -127,41 +126,7 @@ bool PlanScales::write(const QString &programDir, const QStringList &plans) cons
     return true;
 }
 
-std::optional<int> PlanScales::foreignTextLine(QByteArrayView data)
-{
-    int number = 0;
-    for (const QByteArrayView line : DescriptionFile::splitLines(data)) {
-        ++number;
-        const bool plain = std::all_of(line.begin(), line.end(), [](char c) { return uchar(c) < 0x80; });
-        if (plain)
-            continue;
-        // Cyrillic in Windows-1251 almost never forms valid UTF-8 (its letters are lead bytes
-        // followed by more letters), so a line that decodes as UTF-8 was written as UTF-8: its
-        // plan ids would match nothing and the line would be lost without a word. 0x98 is no
-        // character of the code page.
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = utf8(line);
-        Q_UNUSED(decoded)
-        if (!utf8.hasError() || line.contains('\x98'))
-            return number;
-    }
-    return std::nullopt;
-}
-
 PlanScales PlanScales::load(const QString &programDir)
 {
-    const QString path = programDir + fileName();
-    QByteArray data;
-    QString reason;
-    if (!SafeFile::readWhole(path, kFileSizeLimit, &data, &reason))
-        throw MetrolaError(QStringLiteral("Не удалось прочитать файл масштабов «%1»: %2").arg(path, reason));
-    // A mark of UTF-8 put in front by an editor says nothing about the lines themselves.
-    if (data.startsWith("\xEF\xBB\xBF"))
-        data.remove(0, 3);
-    if (const auto line = foreignTextLine(data)) {
-        throw MetrolaError(QStringLiteral("Файл масштабов «%1», строка %2: текст не в кодировке Windows-1251.")
-                               .arg(path)
-                               .arg(*line));
-    }
-    return parse(data);
+    return parse(SideFile::readCp1251(programDir + fileName(), kFileSizeLimit, QStringLiteral("файл масштабов")));
 }

@@ -68,8 +68,6 @@ public:
     // A mark of UTF-8 at its start is skipped; a line that is not Windows-1251 text refuses the
     // file, naming the line.
     static PlanScales load(const QString &programDir);
-    // The first line (from 1) whose bytes are UTF-8 text or no text of the code page.
-    static std::optional<int> foreignTextLine(QByteArrayView data);
     // One line per plan; anything far larger is no file of ours.
     static constexpr qint64 kFileSizeLimit = qint64(1) << 20;
 

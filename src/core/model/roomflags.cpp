@@ -5,7 +5,7 @@
 #include "core/base/namerule.h"
 #include "core/base/safefile.h"
 #include "core/model/descriptionfile.h"
-#include "core/model/planscales.h"
+#include "core/model/sidefile.h"
 #include "core/model/recordtable.h"
 #include "core/plan/colourkey.h"
 
@@ -177,17 +177,6 @@ bool RoomFlags::write(const QString &programDir) const
 
 RoomFlags RoomFlags::load(const QString &programDir)
 {
-    const QString path = programDir + fileName();
-    QByteArray data;
-    QString reason;
-    if (!SafeFile::readWhole(path, kFileSizeLimit, &data, &reason))
-        throw MetrolaError(u"Не удалось прочитать файл отметок помещений «%1»: %2"_s.arg(path, reason));
-    if (data.startsWith("\xEF\xBB\xBF"))
-        data.remove(0, 3);
     // The same judgement as for the scale file: a UTF-8 "МОП" would silently flag nothing.
-    if (const auto line = PlanScales::foreignTextLine(data)) {
-        throw MetrolaError(u"Файл отметок помещений «%1», строка %2: текст не в кодировке Windows-1251."_s.arg(path)
-                               .arg(*line));
-    }
-    return parse(data);
+    return parse(SideFile::readCp1251(programDir + fileName(), kFileSizeLimit, u"файл отметок помещений"_s));
 }

@@ -1,6 +1,7 @@
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
 #include "core/plan/roomrepaint.h"
+#include "textplan.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -9,45 +10,7 @@
 
 namespace {
 
-// Plans are drawn as text, one character a pixel:
-//   '#' wall (black)   '.' floor (white)   '~' floor one step off white
-//   'a' 'b' 'c' 'd' room keys, here drawn into the plan file itself
-constexpr std::uint32_t kKeyA = 0x00102030;
-constexpr std::uint32_t kKeyB = 0x00405060;
-constexpr std::uint32_t kKeyC = 0x00708090;
-constexpr std::uint32_t kKeyD = 0x00a0b0c0;
-
-QRgb colourOf(QChar c)
-{
-    switch (c.unicode()) {
-    case '#':
-        return 0xff000000;
-    case '.':
-        return 0xffffffff;
-    case '~':
-        return 0xfffffffe;
-    case 'a':
-        return ColourKey::toRgb(kKeyA);
-    case 'b':
-        return ColourKey::toRgb(kKeyB);
-    case 'c':
-        return ColourKey::toRgb(kKeyC);
-    case 'd':
-        return ColourKey::toRgb(kKeyD);
-    }
-    qFatal("no colour for this character");
-}
-
-QImage draw(const QStringList &rows)
-{
-    QImage image(int(rows.first().size()), int(rows.size()), QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            line[x] = colourOf(rows[y][x]);
-    }
-    return image;
-}
+using namespace TextPlan;
 
 struct Outcome
 {
