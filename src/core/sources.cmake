@@ -22,6 +22,8 @@ set(METROLA_CORE_SOURCES
   model/areacheckrunner.h model/areacheckrunner.cpp
   model/workfolder.h model/workfolder.cpp
   model/planimport.h model/planimport.cpp
+  model/planedits.h model/planedits.cpp
+  model/roomacceptance.h model/roomacceptance.cpp
   model/recoveryfile.h model/recoveryfile.cpp
   model/recoverywriter.h model/recoverywriter.cpp
   model/recentarchives.h model/recentarchives.cpp
@@ -42,6 +44,7 @@ set(METROLA_CORE_SOURCES
   plan/closingline.h plan/closingline.cpp
   plan/openingfinder.h plan/openingfinder.cpp
   plan/roomfinder.h plan/roomfinder.cpp
+  plan/roomproposals.h plan/roomproposals.cpp
 
   archive/zipformat.h archive/zipformat.cpp
   archive/zipdeflatepool.h archive/zipdeflatepool.cpp

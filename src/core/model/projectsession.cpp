@@ -32,6 +32,12 @@ void ProjectSession::showPlanFile(const QString &path, const QString &planId)
     ++m_planGeneration;
 }
 
+quint32 ProjectSession::nextRoomKey()
+{
+    markingColour = ColourKey::below(markingColour);
+    return ColourKey::freeKeyFrom(markingColour, [this](quint32 k) { return m_table.colourInUse(k); });
+}
+
 void ProjectSession::setShownPlan(QImage image, const QString &planId)
 {
     m_planImage = image.convertToFormat(QImage::Format_RGB32);

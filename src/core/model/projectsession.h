@@ -84,6 +84,9 @@ public:
     }
 
     quint32 markingColour = kInitialMarkingColour;
+    // The key of a room about to be marked: the marking colour steps one below, and the key is
+    // the first from there that no record uses and that is neither floor nor wall.
+    quint32 nextRoomKey();
     quint32 restoreColour = kWhite;
     // The colour dialog opens with the colour chosen last.
     quint32 colourDialogColour = kInitialMarkingColour;

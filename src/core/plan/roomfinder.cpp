@@ -158,6 +158,7 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
                 ? qint64(std::llround(kMinRoomSquareMetres * options.pixelsPerMetre * options.pixelsPerMetre))
                 : std::max<qint64>(64, 40 * qint64(openings.wallThickness) * openings.wallThickness);
     }
+    result.minPixels = minPixels;
     if (!options.closeOpenings) {
         result.rooms = regions(plan, minPixels);
         return result;

@@ -39,6 +39,7 @@ public:
     {
         std::vector<ClosingLine> lines;
         std::vector<RoomProposal> rooms; // top to bottom, then left to right
+        qint64 minPixels = 0;            // the smallest room, as chosen from the options
     };
 
     static Result find(const QImage &plan, const Options &options);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/base/metrolaerror.h"
+#include "core/model/planedits.h"
 #include "core/model/projectsession.h"
 #include "core/model/recentarchives.h"
 #include "core/plan/displaycolours.h"
+#include "core/plan/roomproposals.h"
 #include "core/reports/plancolouring.h"
 #include "gui/records/recorddialoghost.h"
 #include "gui/widgets/guarded.h"
@@ -47,6 +49,7 @@ class QSettings;
 class RecordView;
 class DragBar;
 class HelpWindow;
+class ProposalView;
 
 // The main window. Its code is split by feature, all in this folder: form1.cpp runs start-up
 // and shutdown, form1_layout.cpp builds the controls, and each form1_<feature>.cpp holds the
@@ -205,6 +208,20 @@ public:
         QString addedFrom; // the file the user added it from; empty when in the working folder
     };
     std::optional<PreparedUndo> m_preparedUndo;
+    // Real plans (form1_rooms.cpp): the proposed rooms and closing lines of the plan shown, the
+    // wall tool's two clicks, and the bar over the plan while proposals are shown.
+    QPushButton *FindRoomsButton = nullptr;
+    QPushButton *WallButton = nullptr;
+    ScaleTool *Waller = nullptr;
+    QFrame *ProposalBar = nullptr;
+    QLabel *ProposalText = nullptr;
+    QPushButton *AcceptAllButton = nullptr;
+    QPushButton *UndoPlanButton = nullptr;
+    QPushButton *CloseProposalsButton = nullptr;
+    QAction *PrepareAction = nullptr;
+    QAction *FindRoomsAction = nullptr;
+    QAction *WallAction = nullptr;
+    QAction *UndoPlanAction = nullptr;
 
     // Blink state: the row to blink and the step counter (1 while idle), and the rows whose
     // rooms blink with it (the rooms of a block of the stacking plan).
@@ -269,6 +286,13 @@ public Q_SLOTS:
     void HelpClick();
     void AboutClick();
     void PrepareButtonClick();
+    // Real plans (form1_rooms.cpp)
+    void FindRoomsClick();
+    void WallButtonClick();
+    void acceptAllProposals();
+    void closeProposals();
+    // Takes back the latest line or rooms accepted on a plan.
+    void undoPlanEdit();
 
 Q_SIGNALS:
     // A plan's scale or the tolerance changed.
@@ -332,6 +356,20 @@ private:
     void offerPreparation();
     // Prepares the plan shown as stored (without room colours); true when it was replaced.
     bool preparePlanShown(const QString &reason);
+    void buildRoomTools();
+    // The right-click's marking: fills the unmarked room at the point with a new key and
+    // opens the record dialog for it. Returns the key.
+    quint32 markNewRoom(QPoint point);
+    bool refusedWhenFinished();
+    void proposedRoomClicked(int room, bool reject);
+    void proposedLineClicked(int line, bool reject);
+    void wallDrawn(QPoint from, QPoint to);
+    // Lines drawn into the plan shown as one step that can be taken back.
+    void drawPlanLines(const std::vector<ClosingLine> &lines, const QString &label);
+    void refreshProposalBar();
+    void refreshPlanUndo();
+    // Another project or plan: the proposals and the wall tool belong to the one left.
+    void endPlanTools();
     // Places the selector at the strip's right end; returns the width left for the tabs.
     int layoutViewSelector(int stripWidth, int stripHeight);
     void buildScaleButton();
@@ -402,6 +440,10 @@ private:
     };
     std::optional<ZoomAnchor> m_zoomAnchor;
     bool m_zooming = false;
+    std::unique_ptr<RoomProposals> m_proposals;
+    ProposalView *m_proposalView = nullptr;
+    PlanEdits m_planEdits;
+    int m_wallWidth = 1;
     // The files of the drag over the window, as it entered.
     QStringList m_draggedFiles;
 };

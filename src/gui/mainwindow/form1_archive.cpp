@@ -79,6 +79,7 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
         // project as it was). A new room waiting in the dialog and a running blink belong to
         // the project being left; both act on the old plan, still shown.
         m_form2->abandon();
+        endPlanTools();
         Timer1->stop();
         BlinkCount = 1;
         for (int i = 0; i < Captions::Count; ++i)
@@ -177,4 +178,12 @@ void Form1::applyFinishedLock()
     // The menu's ways to the hidden commands are locked with them.
     UndoAction->setEnabled(!finished);
     NewPlanAction->setEnabled(!finished);
+    // Lines and accepted rooms would change the areas of a finished project.
+    for (QWidget *w : std::initializer_list<QWidget *>{PrepareButton, FindRoomsButton, WallButton})
+        w->setVisible(!finished);
+    for (QAction *a : {PrepareAction, FindRoomsAction, WallAction})
+        a->setEnabled(!finished);
+    if (finished)
+        endPlanTools();
+    refreshPlanUndo();
 }

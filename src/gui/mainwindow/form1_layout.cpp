@@ -259,6 +259,7 @@ void Form1::buildWindow()
             TabSet1Change(index);
     });
     buildScaleButton();
+    buildRoomTools();
     connect(HorzScrollBar, &QScrollBar::valueChanged, this, &Form1::HorzScrollBarChange);
     connect(VertScrollBar, &QScrollBar::valueChanged, this, &Form1::VertScrollBarChange);
 

@@ -45,6 +45,8 @@ void Form1::buildMenus()
     QMenu *edit = bar->addMenu(u"&Правка"_s);
     UndoAction = action(edit, u"UndoAction"_s, u"Удалить последнюю запись"_s, QKeySequence::Undo,
                         &Form1::Button2Click);
+    UndoPlanAction = action(edit, u"UndoPlanAction"_s, u"Отменить на плане"_s, QKeySequence(u"Ctrl+Alt+Z"_s),
+                            &Form1::undoPlanEdit);
     FindAction = action(edit, u"FindAction"_s, u"Найти"_s, QKeySequence::Find, [this] {
         SearchField->setFocus(Qt::ShortcutFocusReason);
         SearchField->selectAll();
@@ -74,6 +76,12 @@ void Form1::buildMenus()
     SummaryAction = action(view, u"SummaryAction"_s, u"Сводка"_s, {}, &Form1::SummaryButtonClick);
     StackingAction = action(view, u"StackingAction"_s, u"Этажи"_s, {}, &Form1::showStackingPlan);
 
+    QMenu *plan = bar->addMenu(u"П&лан"_s);
+    PrepareAction = action(plan, u"PrepareAction"_s, u"Подготовить план…"_s, {}, &Form1::PrepareButtonClick);
+    FindRoomsAction =
+        action(plan, u"FindRoomsAction"_s, u"Найти комнаты"_s, QKeySequence(u"Ctrl+R"_s), &Form1::FindRoomsClick);
+    WallAction = action(plan, u"WallAction"_s, u"Стена"_s, QKeySequence(u"Ctrl+L"_s), &Form1::WallButtonClick);
+
     QMenu *reports = bar->addMenu(u"&Отчёты"_s);
     ScheduleAction =
         action(reports, u"ScheduleAction"_s, u"Размеркация (таблица площадей)"_s, {}, &Form1::Button7Click);
@@ -89,6 +97,9 @@ void Form1::buildMenus()
     ShortcutHint::attach(SpeedButton3, OpenAction->shortcut());
     ShortcutHint::attach(SpeedButton2, SaveAsAction->shortcut());
     ShortcutHint::attach(Button2, UndoAction->shortcut());
+    ShortcutHint::attach(FindRoomsButton, FindRoomsAction->shortcut());
+    ShortcutHint::attach(WallButton, WallAction->shortcut());
+    refreshPlanUndo();
 }
 
 void Form1::refreshViewActions()

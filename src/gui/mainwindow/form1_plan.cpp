@@ -165,14 +165,20 @@ void Form1::Image1MouseUp(Qt::MouseButton button, int x, int y)
         }
         if (button != Qt::RightButton)
             return;
-
-        m_session.markingColour = ColourKey::below(m_session.markingColour);
-        Shape1->setColour(m_session.markingColour);
-        const quint32 key = ColourKey::freeKeyFrom(m_session.markingColour,
-                                                   [&table](quint32 k) { return table.colourInUse(k); });
-        m_session.restoreColour = found;
-        Shape2->setColour(found);
-        refreshPlanRect(FloodFill().fill(image, point, ColourKey::toRgb(key)));
-        m_form2->openNew(key, point, table.entryRow(), m_session.currentPlan());
+        markNewRoom(point);
     });
+}
+
+quint32 Form1::markNewRoom(QPoint point)
+{
+    QImage &image = m_session.planImage();
+    RecordTable &table = m_session.table();
+    const quint32 found = ColourKey::fromRgb(image.pixel(point));
+    const quint32 key = m_session.nextRoomKey();
+    Shape1->setColour(m_session.markingColour);
+    m_session.restoreColour = found;
+    Shape2->setColour(found);
+    refreshPlanRect(FloodFill().fill(image, point, ColourKey::toRgb(key)));
+    m_form2->openNew(key, point, table.entryRow(), m_session.currentPlan());
+    return key;
 }

@@ -8,6 +8,7 @@
 #include "core/plan/planimage.h"
 #include "core/plan/planpreparation.h"
 #include "core/plan/plansource.h"
+#include "gui/widgets/busycursor.h"
 #include "gui/widgets/dialogs.h"
 
 #include <QApplication>
@@ -18,16 +19,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Converting and preparing a large plan takes a moment; the pointer says so.
-class BusyCursor
-{
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
 
 std::optional<int> askNumber(QWidget *parent, const QString &label, int initial, int low, int high)
 {
@@ -56,11 +47,11 @@ std::optional<QChar> unholdable(const QString &name)
 void Form1::buildPrepareButton()
 {
     // Free space of the tool panel, right of the grid's move buttons.
-    PrepareButton = new QPushButton(u"Подготовить\nплан"_s, Panel1);
+    PrepareButton = new QPushButton(u"Подготовить"_s, Panel1);
     PrepareButton->setObjectName(u"PrepareButton"_s);
     PrepareButton->setToolTip(u"Сделать пол плана белым, а стены чёрными, чтобы заливка помещений "
                               u"не останавливалась на шуме и полутонах"_s);
-    PrepareButton->setGeometry(px(772), px(46), px(88), px(40));
+    PrepareButton->setGeometry(px(772), px(44), px(88), px(28));
     connect(PrepareButton, &QPushButton::clicked, this, &Form1::PrepareButtonClick);
 }
 
@@ -160,6 +151,10 @@ bool Form1::preparePlanShown(const QString &reason)
     const BusyCursor busy;
     const QString stored = PlanImport::store(m_session, *prepared, plan);
     m_preparedUndo = std::move(undo);
+    // The lines drawn before are part of the plan prepared now; their pixels are gone.
+    closeProposals();
+    m_planEdits.clear();
+    refreshPlanUndo();
     m_session.showPlanFile(stored, plan);
     m_session.setModified(true);
     recovery().changed();
@@ -187,6 +182,9 @@ void Form1::PrepareButtonClick()
             if (answer == QMessageBox::Yes) {
                 const PreparedUndo undo = std::move(*m_preparedUndo);
                 m_preparedUndo.reset();
+                closeProposals();
+                m_planEdits.clear();
+                refreshPlanUndo();
                 if (undo.addedFrom.isEmpty()) {
                     m_session.showPlanFile(PlanImport::store(m_session, undo.before, undo.plan), undo.plan);
                 } else {
