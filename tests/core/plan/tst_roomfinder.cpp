@@ -1,6 +1,7 @@
 #include "core/plan/closingline.h"
 #include "core/plan/floodfill.h"
 #include "core/plan/roomfinder.h"
+#include "core/plan/roomproposals.h"
 
 #include <QPainter>
 #include <QTest>
@@ -69,6 +70,8 @@ private Q_SLOTS:
     void markedRoomIsNotProposed();
     void scaleLimitsTheOpening();
     void closingLineCoversItsEnds();
+    void proposalsAcceptedOneAtATime();
+    void rejectedLineJoinsTheRooms();
 };
 
 void TestRoomFinder::rooms_data()
@@ -159,6 +162,60 @@ void TestRoomFinder::closingLineCoversItsEnds()
     QCOMPARE(plan.pixel(5, 3), qRgb(255, 255, 255));
     QCOMPARE(plan.pixel(15, 2), qRgb(0, 0, 0));
     QVERIFY(lines[0].bounds().contains(QRect(3, 4, 10, 3)));
+}
+
+void TestRoomFinder::proposalsAcceptedOneAtATime()
+{
+    // Three rooms in a row with a door each between them: a room accepted with only the lines
+    // around it drawn fills exactly its proposed region, in any order.
+    Sheet sheet = twoRoomsWithDoor();
+    sheet.wall(210, 26, 6, 148).gap(210, 60, 6, 40);
+    QImage plan = sheet.image;
+    RoomProposals proposals(plan, {});
+    QCOMPARE(int(proposals.rooms().size()), 3);
+    QCOMPARE(int(proposals.lines().size()), 2);
+    QCOMPARE(int(proposals.linesAround(1).size()), 2);
+    for (const int room : {1, 0, 2}) {
+        const RoomProposal &proposal = proposals.rooms()[size_t(room)];
+        QCOMPARE(proposals.roomAt(proposal.seed), room);
+        qint64 mapped = 0;
+        for (int y = 0; y < plan.height(); ++y)
+            for (int x = 0; x < plan.width(); ++x)
+                mapped += reinterpret_cast<const quint16 *>(proposals.regionMap().constScanLine(y))[x] == room + 1;
+        QCOMPARE(mapped, proposal.pixels);
+        std::vector<ClosingLine> lines;
+        for (const int l : proposals.linesAround(room)) {
+            lines.push_back(proposals.lines()[size_t(l)]);
+            proposals.lineDrawn(l);
+        }
+        ClosingLine::draw(plan, lines);
+        qint64 filled = 0;
+        FloodFill().fillCounting(plan, proposal.seed, qRgb(10, 20, 30 + room), filled);
+        QCOMPARE(filled, proposal.pixels);
+        proposals.closeRoom(room);
+        QCOMPARE(proposals.roomAt(proposal.seed), -1);
+    }
+    QCOMPARE(proposals.openLines(), 0);
+}
+
+void TestRoomFinder::rejectedLineJoinsTheRooms()
+{
+    const QImage plan = twoRoomsWithDoor().image;
+    RoomProposals proposals(plan, {});
+    QCOMPARE(int(proposals.rooms().size()), 2);
+    const qint64 both = proposals.rooms()[0].pixels + proposals.rooms()[1].pixels;
+    const QPointF door(150, 100);
+    QCOMPARE(proposals.lineAt(door, 1), 0);
+    QCOMPARE(proposals.lineAt(QPointF(150, 60), 1), -1);
+    // A room rejected before the recount is not the joined region: that one is offered.
+    proposals.closeRoom(0);
+    proposals.rejectLine(0, plan);
+    QCOMPARE(int(proposals.rooms().size()), 1);
+    QVERIFY(proposals.roomOpen(0));
+    QCOMPARE(proposals.rooms()[0].pixels, fillCount(plan, proposals.rooms()[0].seed));
+    QVERIFY(proposals.rooms()[0].pixels > both);
+    QCOMPARE(proposals.lineAt(door, 1), -1);
+    QVERIFY(proposals.linesAround(0).empty());
 }
 
 QTEST_MAIN(TestRoomFinder)
