@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTableView>
 
 #include <algorithm>
 
@@ -35,6 +36,17 @@ QString roomsText(int count)
                          : (ones >= 2 && ones <= 4) ? u"помещения"_s
                                                     : u"помещений"_s;
     return u"%1 %2"_s.arg(count).arg(word);
+}
+
+// The panel's free space is narrow: a caption that does not fit in the window's font is set
+// smaller rather than cut.
+void fitCaption(QPushButton *button)
+{
+    QFont font = button->font();
+    const int room = button->width() - 8;
+    while (font.pointSizeF() > 6 && QFontMetrics(font).horizontalAdvance(button->text()) > room)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    button->setFont(font);
 }
 
 } // namespace
@@ -57,6 +69,8 @@ void Form1::buildRoomTools()
                         u"Провести стену двумя щелчками по плану, например через открытый проход; "
                         u"Esc — отмена"_s,
                         104);
+    for (QPushButton *b : {PrepareButton, FindRoomsButton, WallButton})
+        fitCaption(b);
     connect(FindRoomsButton, &QPushButton::clicked, this, &Form1::FindRoomsClick);
     connect(WallButton, &QPushButton::clicked, this, &Form1::WallButtonClick);
 
@@ -87,6 +101,12 @@ void Form1::buildRoomTools()
     connect(UndoPlanButton, &QPushButton::clicked, this, &Form1::undoPlanEdit);
     connect(CloseProposalsButton, &QPushButton::clicked, this, &Form1::closeProposals);
     connect(TabSet1, &QTabBar::currentChanged, this, &Form1::closeProposals);
+    // A room marked by hand or taken back leaves or rejoins the proposals.
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(&m_session.table(), signal, this, [this] {
+            if (m_proposalView)
+                refreshProposalBar();
+        });
 }
 
 bool Form1::refusedWhenFinished()
@@ -134,6 +154,9 @@ void Form1::FindRoomsClick()
 
 void Form1::closeProposals()
 {
+    // The keyboard stays with the window, not with the next field after the bar's buttons.
+    if (ProposalBar && ProposalBar->isAncestorOf(QApplication::focusWidget()))
+        StringGrid1->setFocus();
     delete m_proposalView;
     m_proposalView = nullptr;
     m_proposals.reset();
