@@ -5,16 +5,22 @@
 // from its proposed point) under 2 s.
 // The plan is the synthetic estate agent's JPEG plan of tests/plans at full size.
 
+#include "core/model/planedits.h"
+#include "core/model/projectsession.h"
+#include "core/model/roomacceptance.h"
 #include "core/plan/closingline.h"
+#include "core/plan/planimage.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
 #include "core/plan/planpreparation.h"
 #include "core/plan/roomfinder.h"
+#include "core/plan/roomproposals.h"
 #include "plans/syntheticplan.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
+#include <QTemporaryDir>
 
 #include <opencv2/imgproc.hpp>
 
@@ -81,6 +87,15 @@ void BM_PreparationAndProposals(benchmark::State &state)
 }
 BENCHMARK(BM_PreparationAndProposals)->Unit(benchmark::kMillisecond);
 
+// "Найти комнаты" in the window: the proposals plus the region map the hatching and the clicks
+// read, and the lines around each room.
+void BM_WindowProposals(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(RoomProposals(prepared(), {}).openRooms());
+}
+BENCHMARK(BM_WindowProposals)->Unit(benchmark::kMillisecond);
+
 // What "accept all" does to the plan: draw the lines, then fill every proposed room.
 void BM_AcceptWholeFloor(benchmark::State &state)
 {
@@ -97,6 +112,31 @@ void BM_AcceptWholeFloor(benchmark::State &state)
     state.counters["rooms"] = double(found.rooms.size());
 }
 BENCHMARK(BM_AcceptWholeFloor)->Unit(benchmark::kMillisecond);
+
+// "Принять все" in a project, as the window does it: the lines drawn into the plan's working
+// copy (read, drawn, written, shown again), the marked rooms painted, then every proposed room
+// filled and given its record. Taken back between runs, outside the clock.
+void BM_AcceptWholeFloorInProject(benchmark::State &state)
+{
+    QTemporaryDir work;
+    ProjectSession session(work.path() + u'/');
+    const QString name = QStringLiteral("floor.bmp");
+    PlanImage::saveBmp(prepared(), work.filePath(name));
+    session.plans().add(name);
+    session.showPlanFile(work.filePath(name), name);
+    const RoomFinder::Result found = RoomFinder::find(session.planImage(), {});
+    PlanEdits edits;
+    for (auto _ : state) {
+        edits.drawLines(session, found.lines, QStringLiteral("all"));
+        session.repaintPlanRooms();
+        edits.addKeys(RoomAcceptance::acceptAll(session, found.rooms));
+        state.PauseTiming();
+        edits.undo(session);
+        state.ResumeTiming();
+    }
+    state.counters["rooms"] = double(found.rooms.size());
+}
+BENCHMARK(BM_AcceptWholeFloorInProject)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
