@@ -2,6 +2,8 @@
 
 #include "core/plan/displaycolours.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -129,4 +131,12 @@ void PlanCanvas::mouseDoubleClickEvent(QMouseEvent *event)
         Q_EMIT doubleClicked();
     else
         mousePressEvent(event);
+}
+
+bool PlanCanvas::isEscapeInItsWindow(QObject *watched, const QEvent *event) const
+{
+    if (event->type() != QEvent::KeyPress || static_cast<const QKeyEvent *>(event)->key() != Qt::Key_Escape)
+        return false;
+    const auto *widget = qobject_cast<const QWidget *>(watched);
+    return widget && widget->window() == window() && !QApplication::activePopupWidget();
 }

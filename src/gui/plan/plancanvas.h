@@ -38,6 +38,9 @@ public:
     void updatePlanRect(const QRect &planRect);
     void planChanged();
     void coloursChanged() { update(); }
+    // Escape pressed in any widget of the plan's window (not in another window's dialog): the
+    // key that ends the tools working on the plan.
+    bool isEscapeInItsWindow(QObject *watched, const QEvent *event) const;
 
 Q_SIGNALS:
     void mouseDown(Qt::MouseButton button, int x, int y);

@@ -191,13 +191,9 @@ ProposalView::Hit ProposalView::hitAt(QPointF widgetPoint) const
 
 bool ProposalView::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
-        auto *widget = qobject_cast<QWidget *>(watched);
-        if (widget && widget->window() == m_canvas->window() && !QApplication::activePopupWidget()) {
-            Q_EMIT closeRequested();
-            return true;
-        }
-        return false;
+    if (m_canvas->isEscapeInItsWindow(watched, event)) {
+        Q_EMIT closeRequested();
+        return true;
     }
     if (watched != m_canvas)
         return false;

@@ -116,14 +116,9 @@ bool ScaleTool::eventFilter(QObject *watched, QEvent *event)
 {
     if (!m_active)
         return false;
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
-        // Escape in any widget of the plan's window, but not in another window's dialog.
-        auto *widget = qobject_cast<QWidget *>(watched);
-        if (widget && widget->window() == m_canvas->window()) {
-            cancel();
-            return true;
-        }
-        return false;
+    if (m_canvas->isEscapeInItsWindow(watched, event)) {
+        cancel();
+        return true;
     }
     if (watched != m_canvas)
         return false;

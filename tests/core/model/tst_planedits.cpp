@@ -7,9 +7,9 @@
 #include "core/model/roomareas.h"
 #include "core/plan/planimage.h"
 #include "core/plan/roomproposals.h"
+#include "wallplan.h"
 
 #include <QFile>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,13 +20,8 @@ namespace {
 // A prepared plan of two rooms, walls 6 points thick, with a door 40 points wide between them.
 QImage twoRooms()
 {
-    QImage image(300, 200, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter p(&image);
-    for (const QRect &r : {QRect(20, 20, 260, 6), QRect(20, 174, 260, 6), QRect(20, 20, 6, 160),
-                           QRect(274, 20, 6, 160), QRect(147, 26, 6, 54), QRect(147, 120, 6, 54)})
-        p.fillRect(r, Qt::black);
-    return image;
+    return WallPlan::draw({300, 200}, {QRect(20, 20, 260, 6), QRect(20, 174, 260, 6), QRect(20, 20, 6, 160),
+                                       QRect(274, 20, 6, 160), QRect(147, 26, 6, 54), QRect(147, 120, 6, 54)});
 }
 
 RecordTable::Row record(const QString &plan, const QString &name, quint32 key)

@@ -7,12 +7,12 @@
 #include "gui/plan/plancanvas.h"
 #include "gui/records/form2.h"
 #include "gui/widgets/dialogs.h"
+#include "wallplan.h"
 
 #include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,14 +25,9 @@ namespace {
 // points in each inner wall (x 147..152 at y 80..119, x 210..215 at y 60..99).
 QImage threeRooms()
 {
-    QImage image(300, 200, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter p(&image);
-    for (const QRect &r : {QRect(20, 20, 260, 6), QRect(20, 174, 260, 6), QRect(20, 20, 6, 160),
-                           QRect(274, 20, 6, 160), QRect(147, 26, 6, 54), QRect(147, 120, 6, 54),
-                           QRect(210, 26, 6, 34), QRect(210, 100, 6, 74)})
-        p.fillRect(r, Qt::black);
-    return image;
+    return WallPlan::draw({300, 200}, {QRect(20, 20, 260, 6), QRect(20, 174, 260, 6), QRect(20, 20, 6, 160),
+                                       QRect(274, 20, 6, 160), QRect(147, 26, 6, 54), QRect(147, 120, 6, 54),
+                                       QRect(210, 26, 6, 34), QRect(210, 100, 6, 74)});
 }
 
 qint64 pixelsOf(const QImage &image, QRgb colour)
