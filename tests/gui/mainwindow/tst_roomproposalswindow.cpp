@@ -1,5 +1,7 @@
 // "Найти комнаты", its proposals accepted and rejected with the mouse, "Принять все", the
 // "Стена" tool, and taking their steps back.
+#include "core/archive/projectarchive.h"
+#include "core/archive/zipreader.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/planimage.h"
 #include "core/plan/roomproposals.h"
@@ -10,6 +12,7 @@
 #include "wallplan.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -152,6 +155,19 @@ private Q_SLOTS:
         m_form->UndoPlanButton->click();
         QCOMPARE(PlanImage::loadBmp(storedPath()), threeRooms());
         QVERIFY(m_form->ProposalText->text().contains(u"линий 2"_s));
+
+        // The wall is saved with the plan in the archive.
+        m_form->WallButton->click();
+        clickPlan({150, 78});
+        clickPlan({150, 121});
+        m_form->FindRoomsButton->click();
+        m_form->AcceptAllButton->click();
+        const QString archive = m_files.filePath(u"проект.zip"_s);
+        ProjectArchive::save(m_form->session(), archive);
+        QByteArray member = ZipReader(archive).readMember(u"этаж.bmp"_s);
+        QBuffer bytes(&member);
+        QVERIFY(bytes.open(QIODevice::ReadOnly));
+        QCOMPARE(PlanImage::readBmp(bytes, u"этаж.bmp"_s).pixel(150, 100), qRgb(0, 0, 0));
     }
 };
 
