@@ -23,10 +23,10 @@ void Form1::showStackingPlan()
             connect(this, &Form1::roomFlagsChanged, Stacking, &StackingWindow::refresh);
             connect(Stacking, &StackingWindow::roomsActivated, this, &Form1::showRooms);
             connect(Stacking, &StackingWindow::floorsReordered, this, &Form1::roomFlagsEdited);
-            connect(&m_session.table(), &QAbstractItemModel::dataChanged, Stacking, &StackingWindow::refresh);
-            connect(&m_session.table(), &QAbstractItemModel::modelReset, Stacking, &StackingWindow::refresh);
-            connect(&m_session.table(), &QAbstractItemModel::rowsInserted, Stacking, &StackingWindow::refresh);
-            connect(&m_session.table(), &QAbstractItemModel::rowsRemoved, Stacking, &StackingWindow::refresh);
+            connect(&m_session.table(), &QAbstractItemModel::dataChanged, Stacking, &StackingWindow::scheduleRefresh);
+            connect(&m_session.table(), &QAbstractItemModel::modelReset, Stacking, &StackingWindow::scheduleRefresh);
+            connect(&m_session.table(), &QAbstractItemModel::rowsInserted, Stacking, &StackingWindow::scheduleRefresh);
+            connect(&m_session.table(), &QAbstractItemModel::rowsRemoved, Stacking, &StackingWindow::scheduleRefresh);
         }
         Stacking->refresh();
         Stacking->showBeside(*this);

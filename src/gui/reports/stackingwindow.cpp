@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QTimer>
 #include <QScrollArea>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -166,6 +167,10 @@ StackingWindow::StackingWindow(ProjectSession &session, std::function<bool(int r
     layout->addWidget(scroll, 1);
     resize(820, 420);
 
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setSingleShot(true);
+    m_refreshTimer->setInterval(0);
+    connect(m_refreshTimer, &QTimer::timeout, this, &StackingWindow::refresh);
     connect(ColouringBox, &QComboBox::currentIndexChanged, this, &StackingWindow::refresh);
     connect(EqualLengthBox, &QCheckBox::toggled, this, &StackingWindow::refresh);
     connect(CopyButton, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setImage(picture()); });
@@ -187,8 +192,21 @@ StackingWindow::StackingWindow(ProjectSession &session, std::function<bool(int r
     refresh();
 }
 
+void StackingWindow::scheduleRefresh()
+{
+    if (isVisible())
+        m_refreshTimer->start();
+}
+
+void StackingWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    refresh();
+}
+
 void StackingWindow::refresh()
 {
+    m_refreshTimer->stop();
     const auto colouring = ColouringBox->currentIndex() == 1 ? StackingPlan::Colouring::Types
                                                              : StackingPlan::Colouring::Tenants;
     View->setPlan(StackingPlan::build(m_session.table(), m_session.captions(),

@@ -49,6 +49,8 @@ private:
 // "Этажи": one bar per plan split by tenant (or by type), kept up to date with the records.
 // Clicking a block asks the main window to show that plan with the block's rooms; dragging a
 // floor's name moves the floor; the picture can be copied or exported as a PDF page.
+class QTimer;
+
 class StackingWindow : public QWidget
 {
     Q_OBJECT
@@ -59,6 +61,10 @@ public:
                             QWidget *parent = nullptr);
 
     void refresh();
+    // A refresh once the events now waiting are done: a run of table changes (a whole floor
+    // accepted at once, a project opened) draws the bars once. A hidden window catches up
+    // when it is shown.
+    void scheduleRefresh();
     // Shows the window beside the main window the first time, where the user left it later.
     void showBeside(const QWidget &anchor);
     // The bars as a picture of the view's size.
@@ -75,8 +81,13 @@ Q_SIGNALS:
     // The user moved a floor: the order is in the session's room flags, saved with them.
     void floorsReordered();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void exportPdf();
+
+    QTimer *m_refreshTimer = nullptr;
 
     ProjectSession &m_session;
     std::function<bool(int row)> m_isCommon;

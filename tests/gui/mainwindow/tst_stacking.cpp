@@ -102,7 +102,7 @@ private Q_SLOTS:
         QVERIFY(form.session().planImage().pixel(250, 50) != before);
 
         form.session().table().setCell(RecordTable::Tenant, 3, u"Б"_s);
-        QCOMPARE(window->View->plan().legend().size(), size_t(2));
+        QTRY_COMPARE(window->View->plan().legend().size(), size_t(2));
         window->ColouringBox->setCurrentIndex(1);
         QCOMPARE(window->View->plan().bars[0].blocks.size(), size_t(1));
     }
