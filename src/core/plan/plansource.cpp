@@ -168,8 +168,26 @@ QString PlanSource::bmpNameFor(const QString &sourcePath)
     return (base.isEmpty() ? info.fileName() : base) + u".bmp"_s;
 }
 
+namespace {
+
+const QStringList &planSuffixes()
+{
+    static const QStringList suffixes = {u"bmp"_s, u"png"_s, u"jpg"_s, u"jpeg"_s, u"tif"_s, u"tiff"_s, u"pdf"_s};
+    return suffixes;
+}
+
+} // namespace
+
 QString PlanSource::dialogFilter()
 {
-    return u"Планы (*.bmp *.png *.jpg *.jpeg *.tif *.tiff *.pdf);;Рисунки BMP (*.bmp);;"
-           "Рисунки PNG, JPEG, TIFF (*.png *.jpg *.jpeg *.tif *.tiff);;Документы PDF (*.pdf)"_s;
+    QStringList patterns;
+    for (const QString &suffix : planSuffixes())
+        patterns.append(u"*."_s + suffix);
+    return u"Планы (%1);;Рисунки BMP (*.bmp);;"
+           "Рисунки PNG, JPEG, TIFF (*.png *.jpg *.jpeg *.tif *.tiff);;Документы PDF (*.pdf)"_s.arg(patterns.join(u' '));
+}
+
+bool PlanSource::hasPlanSuffix(const QString &path)
+{
+    return planSuffixes().contains(QFileInfo(path).suffix().toLower());
 }

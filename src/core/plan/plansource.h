@@ -29,4 +29,7 @@ public:
     static QString bmpNameFor(const QString &sourcePath);
     // The file dialog's filter for every form load() reads.
     static QString dialogFilter();
+    // The name ends in one of the suffixes of that filter: a file dropped on the window is
+    // taken as a plan.
+    static bool hasPlanSuffix(const QString &path);
 };

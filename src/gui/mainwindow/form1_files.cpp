@@ -4,6 +4,7 @@
 
 #include "core/archive/projectarchive.h"
 #include "core/model/recoverywriter.h"
+#include "core/plan/plansource.h"
 #include "gui/reports/summarywindow.h"
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/piegauge.h"
@@ -30,19 +31,13 @@ bool isArchive(const QString &path)
 }
 
 // The plans "Новый План" takes: bitmaps, pictures and PDF pages.
-bool isImage(const QString &path)
-{
-    static const QStringList suffixes = {u"bmp"_s, u"png"_s, u"jpg"_s, u"jpeg"_s, u"tif"_s, u"tiff"_s, u"pdf"_s};
-    return suffixes.contains(QFileInfo(path).suffix().toLower());
-}
-
 QStringList localFiles(const QMimeData *data)
 {
     QStringList paths;
     if (!data)
         return paths;
     for (const QUrl &url : data->urls())
-        if (url.isLocalFile() && (isArchive(url.toLocalFile()) || isImage(url.toLocalFile())))
+        if (url.isLocalFile() && (isArchive(url.toLocalFile()) || PlanSource::hasPlanSuffix(url.toLocalFile())))
             paths.append(url.toLocalFile());
     return paths;
 }
