@@ -5,6 +5,7 @@
 // from its proposed point) under 2 s.
 // The plan is the synthetic estate agent's JPEG plan of tests/plans at full size.
 
+#include "core/base/largebuffers.h"
 #include "core/model/planedits.h"
 #include "core/model/projectsession.h"
 #include "core/model/roomacceptance.h"
@@ -142,6 +143,8 @@ BENCHMARK(BM_AcceptWholeFloorInProject)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
+    // As the program and the tool run: large buffers reused rather than faulted in afresh.
+    LargeBuffers::keepForReuse();
     // Room names are drawn into the test plan: text needs a GUI application, not a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

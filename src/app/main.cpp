@@ -1,3 +1,4 @@
+#include "core/base/largebuffers.h"
 #include "core/base/metrolaerror.h"
 #include "core/base/numericlocale.h"
 #include "core/base/qttranslation.h"
@@ -46,6 +47,7 @@ void duringStart(QtMsgType type, const QMessageLogContext &context, const QStrin
 } // namespace
 int main(int argc, char **argv)
 {
+    LargeBuffers::keepForReuse();
     const QtMessageHandler previous = qInstallMessageHandler(duringStart);
     QApplication app(argc, argv);
     NumericLocale::useC();

@@ -10,6 +10,7 @@
 #include "cli/cliproject.h"
 #include "cli/clisignals.h"
 #include "cli/clitext.h"
+#include "core/base/largebuffers.h"
 #include "core/base/metrolaerror.h"
 #include "core/base/numericlocale.h"
 #include "core/base/qttranslation.h"
@@ -102,6 +103,7 @@ void startupMessage(QtMsgType type, const QMessageLogContext &, const QString &m
 int main(int argc, char **argv)
 {
     CliSignals::install();
+    LargeBuffers::keepForReuse();
 
     // Text rendering needs a platform, and the tool must run alike with a display, without one
     // or with a QT_QPA_PLATFORM meant for other programs: it always takes the offscreen one.

@@ -9,6 +9,7 @@ set(METROLA_CORE_SOURCES
   base/qttranslation.h base/qttranslation.cpp
   base/safefile.h base/safefile.cpp
   base/folderlock.h base/folderlock.cpp
+  base/largebuffers.h base/largebuffers.cpp
 
   model/recordtable.h model/recordtable.cpp
   model/captions.h model/captions.cpp
