@@ -97,7 +97,7 @@ void BM_WindowProposals(benchmark::State &state)
     for (auto _ : state)
         benchmark::DoNotOptimize(RoomProposals(prepared(), {}).openRooms());
 }
-BENCHMARK(BM_WindowProposals)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowProposals)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 // What "accept all" does to the plan: draw the lines, then fill every proposed room.
 void BM_AcceptWholeFloor(benchmark::State &state)
@@ -139,7 +139,7 @@ void BM_AcceptWholeFloorInProject(benchmark::State &state)
     }
     state.counters["rooms"] = double(found.rooms.size());
 }
-BENCHMARK(BM_AcceptWholeFloorInProject)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AcceptWholeFloorInProject)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 } // namespace
 

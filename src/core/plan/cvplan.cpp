@@ -35,6 +35,25 @@ cv::Mat CvPlan::whiteMask(const QImage &plan)
     return exactColour(plan, 255);
 }
 
+void CvPlan::whiteMask(const QImage &plan, cv::Mat &white, const QRect &area)
+{
+    const QRect r = area & plan.rect();
+    if (r.isEmpty())
+        return;
+    const cv::Rect part(r.x(), r.y(), r.width(), r.height());
+    cv::Mat target = white(part);
+    cv::inRange(view(plan)(part), cv::Scalar(255, 255, 255, 0), cv::Scalar(255, 255, 255, 255), target);
+}
+
+void CvPlan::closeFloor(cv::Mat &white, std::span<const ClosingLine> lines)
+{
+    CV_Assert(white.type() == CV_8U);
+    // The painter covers the same pixels whatever the image's format, so the mask is painted
+    // as a grey image over its own memory.
+    QImage mask(white.data, white.cols, white.rows, qsizetype(white.step), QImage::Format_Grayscale8);
+    ClosingLine::draw(mask, lines);
+}
+
 QImage CvPlan::fromInk(const cv::Mat &ink)
 {
     QImage plan = PlanImage::allocate(ink.cols, ink.rows);

@@ -30,6 +30,13 @@ inline const cv::Mat view(const QImage &image)
 cv::Mat blackMask(const QImage &plan);
 // 255 where the plan is exactly white (unmarked floor), else 0.
 cv::Mat whiteMask(const QImage &plan);
+// whiteMask() again within `area` only, into the mask made of the same plan: undoes what was
+// drawn into that part of the mask.
+void whiteMask(const QImage &plan, cv::Mat &white, const QRect &area);
+// The lines drawn into a mask of white floor exactly as ClosingLine::draw draws them into the
+// plan, pixel for pixel: where they lie the mask becomes 0, as the plan becomes black. Spares
+// the copy of the whole plan that drawing into the plan itself would need.
+void closeFloor(cv::Mat &white, std::span<const ClosingLine> lines);
 // A plan image that is black where `ink` is set and white elsewhere.
 QImage fromInk(const cv::Mat &ink);
 

@@ -55,13 +55,12 @@ struct FloorRegions
     cv::Mat labels, stats, centroids;
     int count = 0;
 
-    explicit FloorRegions(const QImage &plan) { recount(plan); }
+    explicit FloorRegions(const cv::Mat &white) { recount(white); }
 
     // Into the same label image: a second one of a large plan costs more to fault in than to fill.
-    void recount(const QImage &plan)
+    void recount(const cv::Mat &white)
     {
-        count =
-            cv::connectedComponentsWithStats(CvPlan::whiteMask(plan), labels, stats, centroids, 4, CV_32S);
+        count = cv::connectedComponentsWithStats(white, labels, stats, centroids, 4, CV_32S);
     }
 
     QRect box(int i) const
@@ -82,20 +81,38 @@ struct FloorRegions
         return x >= 0 && y >= 0 && x < labels.cols && y < labels.rows ? labels.at<int>(y, x) : 0;
     }
 
-    std::vector<RoomProposal> rooms(qint64 minPixels) const
+    std::vector<RoomProposal> rooms(qint64 minPixels, QImage *regionMap) const
     {
-        std::vector<RoomProposal> result;
+        std::vector<std::pair<RoomProposal, int>> found;
         for (int i = 1; i < count; ++i) {
             const qint64 area = stats.at<int>(i, cv::CC_STAT_AREA);
             if (area < minPixels || outside(i))
                 continue;
             const QRect b = box(i);
-            result.push_back(
-                {seedOf(labels, i, b, centroids.at<double>(i, 0), centroids.at<double>(i, 1)), area, b});
+            found.push_back(
+                {{seedOf(labels, i, b, centroids.at<double>(i, 0), centroids.at<double>(i, 1)), area, b}, i});
         }
-        std::sort(result.begin(), result.end(), [](const RoomProposal &a, const RoomProposal &b) {
-            return std::pair(a.box.top(), a.box.left()) < std::pair(b.box.top(), b.box.left());
+        std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) {
+            return std::pair(a.first.box.top(), a.first.box.left()) < std::pair(b.first.box.top(), b.first.box.left());
         });
+        // More rooms than the map can tell apart are not offered.
+        if (regionMap && found.size() > 65535)
+            found.resize(65535);
+        std::vector<RoomProposal> result;
+        std::vector<quint16> roomOfLabel(size_t(count), 0);
+        for (const auto &[room, label] : found) {
+            roomOfLabel[size_t(label)] = quint16(result.size() + 1);
+            result.push_back(room);
+        }
+        if (regionMap) {
+            *regionMap = QImage(labels.cols, labels.rows, QImage::Format_Grayscale16);
+            for (int y = 0; y < labels.rows; ++y) {
+                const int *from = labels.ptr<int>(y);
+                auto *to = reinterpret_cast<quint16 *>(regionMap->scanLine(y));
+                for (int x = 0; x < labels.cols; ++x)
+                    to[x] = roomOfLabel[size_t(from[x])];
+            }
+        }
         return result;
     }
 };
@@ -132,9 +149,9 @@ bool separates(const FloorRegions &regions, const ClosingLine &line, qint64 minP
 
 } // namespace
 
-std::vector<RoomProposal> RoomFinder::regions(const QImage &plan, qint64 minPixels)
+std::vector<RoomProposal> RoomFinder::regions(const QImage &plan, qint64 minPixels, QImage *regionMap)
 {
-    return FloorRegions(plan).rooms(minPixels);
+    return FloorRegions(CvPlan::whiteMask(plan)).rooms(minPixels, regionMap);
 }
 
 RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
@@ -160,23 +177,25 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
     }
     result.minPixels = minPixels;
     if (!options.closeOpenings) {
-        result.rooms = regions(plan, minPixels);
+        result.rooms = FloorRegions(CvPlan::whiteMask(plan)).rooms(minPixels, options.regionMap);
         return result;
     }
     const std::vector<ClosingLine> candidates = CvPlan::openings(black, openings);
-    QImage closed = plan.copy();
-    ClosingLine::draw(closed, candidates);
-    FloorRegions regions(closed);
+    // The floor is closed in its mask, not in a copy of the plan four times its size.
+    cv::Mat white = CvPlan::whiteMask(plan);
+    CvPlan::closeFloor(white, candidates);
+    FloorRegions regions(white);
     for (const ClosingLine &line : candidates)
         if (separates(regions, line, minPixels))
             result.lines.push_back(line);
     // Lines that part nothing (between furniture and a wall, around a text) only clutter the
     // plan; without them the regions gain the lines' pixels and are counted again.
     if (result.lines.size() != candidates.size()) {
-        closed = plan.copy();
-        ClosingLine::draw(closed, result.lines);
-        regions.recount(closed);
+        for (const ClosingLine &line : candidates)
+            CvPlan::whiteMask(plan, white, line.bounds());
+        CvPlan::closeFloor(white, result.lines);
+        regions.recount(white);
     }
-    result.rooms = regions.rooms(minPixels);
+    result.rooms = regions.rooms(minPixels, options.regionMap);
     return result;
 }

@@ -33,6 +33,9 @@ public:
         double pixelsPerMetre = 0;
         qint64 minPixels = 0; // 0: 1 m² with a scale, else forty squares of a wall's thickness
         OpeningFinder::Options openings;
+        // When given, becomes the rooms' region map (Grayscale16): room i's pixels hold i + 1,
+        // every other pixel 0.
+        QImage *regionMap = nullptr;
     };
 
     struct Result
@@ -43,8 +46,8 @@ public:
     };
 
     static Result find(const QImage &plan, const Options &options);
-    // The regions of a plan as it is, lines already drawn.
-    static std::vector<RoomProposal> regions(const QImage &plan, qint64 minPixels);
+    // The regions of a plan as it is, lines already drawn; the map as in Options.
+    static std::vector<RoomProposal> regions(const QImage &plan, qint64 minPixels, QImage *regionMap = nullptr);
 
     // The widest door opening and the smallest room with a scale.
     static constexpr double kMaxDoorMetres = 1.2;

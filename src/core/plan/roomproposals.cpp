@@ -1,9 +1,5 @@
 #include "core/plan/roomproposals.h"
 
-#include "core/plan/cvplan.h"
-
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <cmath>
 
@@ -22,35 +18,24 @@ double distanceToSegment(QPointF p, QPointF a, QPointF b)
 
 RoomProposals::RoomProposals(const QImage &plan, const RoomFinder::Options &options)
 {
-    RoomFinder::Result found = RoomFinder::find(plan, options);
+    RoomFinder::Options withMap = options;
+    withMap.regionMap = &m_map;
+    RoomFinder::Result found = RoomFinder::find(plan, withMap);
     m_minPixels = found.minPixels;
-    rebuild(plan, std::move(found.lines));
+    adopt(plan, std::move(found.rooms), std::move(found.lines));
 }
 
 void RoomProposals::rebuild(const QImage &plan, std::vector<ClosingLine> lines)
 {
     QImage closed = plan.convertToFormat(QImage::Format_RGB32);
     ClosingLine::draw(closed, lines);
-    std::vector<RoomProposal> rooms = RoomFinder::regions(closed, m_minPixels);
+    std::vector<RoomProposal> rooms = RoomFinder::regions(closed, m_minPixels, &m_map);
+    adopt(plan, std::move(rooms), std::move(lines));
+}
 
-    // Each room's region by the label under its point: the regions are the ones the finder
-    // counted, so the label of a point is its room.
-    cv::Mat labels;
-    const int count = cv::connectedComponents(CvPlan::whiteMask(closed), labels, 4, CV_32S);
-    std::vector<quint16> roomOfLabel(size_t(std::max(count, 1)), 0);
-    // More rooms than the map can tell apart are not offered.
-    if (rooms.size() > 65534)
-        rooms.resize(65534);
-    for (size_t i = 0; i < rooms.size(); ++i)
-        roomOfLabel[size_t(labels.at<int>(rooms[i].seed.y(), rooms[i].seed.x()))] = quint16(i + 1);
-    m_map = QImage(plan.size(), QImage::Format_Grayscale16);
-    for (int y = 0; y < labels.rows; ++y) {
-        const int *from = labels.ptr<int>(y);
-        auto *to = reinterpret_cast<quint16 *>(m_map.scanLine(y));
-        for (int x = 0; x < labels.cols; ++x)
-            to[x] = roomOfLabel[size_t(from[x])];
-    }
-
+void RoomProposals::adopt(const QImage &plan, std::vector<RoomProposal> rooms, std::vector<ClosingLine> lines)
+{
+    rooms.resize(std::min<size_t>(rooms.size(), 65535));
     std::vector<bool> open(rooms.size(), true);
     for (size_t i = 0; i < rooms.size(); ++i) {
         for (const RoomProposal &rejected : m_rejected)

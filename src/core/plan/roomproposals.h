@@ -51,6 +51,8 @@ public:
 
 private:
     void rebuild(const QImage &plan, std::vector<ClosingLine> lines);
+    // Takes the rooms (their regions in m_map) and lines as the proposals.
+    void adopt(const QImage &plan, std::vector<RoomProposal> rooms, std::vector<ClosingLine> lines);
 
     std::vector<RoomProposal> m_rooms;
     std::vector<ClosingLine> m_lines;

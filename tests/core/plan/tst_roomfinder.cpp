@@ -1,4 +1,5 @@
 #include "core/plan/closingline.h"
+#include "core/plan/cvplan.h"
 #include "core/plan/floodfill.h"
 #include "core/plan/roomfinder.h"
 #include "core/plan/roomproposals.h"
@@ -72,6 +73,7 @@ private Q_SLOTS:
     void closingLineCoversItsEnds();
     void proposalsAcceptedOneAtATime();
     void rejectedLineJoinsTheRooms();
+    void closingTheMaskIsDrawingThePlan();
 };
 
 void TestRoomFinder::rooms_data()
@@ -216,6 +218,26 @@ void TestRoomFinder::rejectedLineJoinsTheRooms()
     QVERIFY(proposals.rooms()[0].pixels > both);
     QCOMPARE(proposals.lineAt(door, 1), -1);
     QVERIFY(proposals.linesAround(0).empty());
+}
+
+void TestRoomFinder::closingTheMaskIsDrawingThePlan()
+{
+    // The proposals count regions in the floor mask; the fill runs on the plan. Every slope,
+    // width and end of a line must cover the same pixels in both, and a part undone in the
+    // mask must read as the plan there again.
+    QImage plan = twoRoomsWithDoor().image;
+    std::vector<ClosingLine> lines;
+    for (int i = 0; i < 24; ++i)
+        lines.push_back({QPoint(10 + 11 * i, 30 + (i * 7) % 50), QPoint(40 + 9 * i, 190 - (i * 13) % 90), 1 + i % 7});
+    lines.push_back({QPoint(-3, 5), QPoint(305, 8), 4}); // beyond the sheet at both ends
+    cv::Mat white = CvPlan::whiteMask(plan);
+    CvPlan::closeFloor(white, lines);
+    const cv::Mat before = CvPlan::whiteMask(plan);
+    ClosingLine::draw(plan, lines);
+    QCOMPARE(cv::countNonZero(white != CvPlan::whiteMask(plan)), 0);
+    for (const ClosingLine &line : lines)
+        CvPlan::whiteMask(twoRoomsWithDoor().image, white, line.bounds());
+    QCOMPARE(cv::countNonZero(white != before), 0);
 }
 
 QTEST_MAIN(TestRoomFinder)
