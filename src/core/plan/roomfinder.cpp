@@ -2,6 +2,7 @@
 
 #include "core/base/metrolaerror.h"
 #include "core/plan/cvplan.h"
+#include "core/plan/wallends.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -163,7 +164,10 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         result.rooms = regions(plan, minPixels);
         return result;
     }
-    const std::vector<ClosingLine> candidates = CvPlan::openings(black, openings);
+    std::vector<ClosingLine> candidates = CvPlan::openings(black, openings);
+    // Window gaps and doors in slanting walls, which the row and column search does not see.
+    const std::vector<ClosingLine> slanted = WallEnds::openings(black, openings, candidates);
+    candidates.insert(candidates.end(), slanted.begin(), slanted.end());
     QImage closed = plan.copy();
     ClosingLine::draw(closed, candidates);
     FloorRegions regions(closed);

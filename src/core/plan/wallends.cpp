@@ -1,0 +1,174 @@
+#include "core/plan/wallends.h"
+
+#include "core/plan/cvplan.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Walking the outline of a stroke a distance k both ways from a point of its end leads around
+// the end and back along its two sides: the two points reached lie across the stroke from each
+// other, as far apart as it is thick and far behind the end. Along a side or round a corner
+// they lie nearly 2k or k·√2 apart. Outer walls are two or three times as thick as inner ones,
+// so the walk is tried at lengths growing by half, each end kept at the shortest one that
+// shows it (the one that measures its own thickness, not that of the wall it stands on); a
+// short piece of outer wall between a window and a corner shows at no longer one.
+constexpr float kChordShare = 0.8f; // an end: the two points at most 0.8 k apart
+constexpr float kDepthShare = 0.4f; // and its point at least 0.4 k out beyond their middle
+
+// Ends facing each other: each one's direction within about 35° of the line to the other.
+constexpr float kFacing = 0.82f;
+
+float length(cv::Point2f v)
+{
+    return std::hypot(v.x, v.y);
+}
+
+// Whether the straight way from `a` to `b` leaves a's drawing, crosses only floor and then
+// stays in b's drawing.
+bool clearBetween(const cv::Mat &black, cv::Point a, cv::Point b)
+{
+    cv::LineIterator it(black, a, b, 8);
+    int state = 0; // 0: in a's drawing, 1: on the floor, 2: in b's drawing
+    for (int i = 0; i < it.count; ++i, ++it) {
+        const bool drawn = **it != 0;
+        if (state == 0 && !drawn)
+            state = 1;
+        else if (state == 1 && drawn)
+            state = 2;
+        else if (state == 2 && !drawn)
+            return false;
+    }
+    return state == 2;
+}
+
+} // namespace
+
+std::vector<WallEnds::End> WallEnds::find(const cv::Mat &walls, int wallThickness)
+{
+    std::vector<std::vector<cv::Point>> contours;
+    cv::findContours(walls, contours, cv::RETR_LIST, cv::CHAIN_APPROX_NONE);
+    const float thickness = float(std::max(1, wallThickness));
+    std::vector<End> ends;
+    for (const float scale : {1.5f, 2.25f, 3.4f, 5.1f}) {
+        const int k = std::max(3, int(std::lround(scale * thickness)));
+        const size_t found = ends.size();
+        for (const std::vector<cv::Point> &contour : contours) {
+            const int n = int(contour.size());
+            if (n < 4 * k)
+                continue;
+            const auto at = [&](int i) { return cv::Point2f(contour[size_t(((i % n) + n) % n)]); };
+            std::vector<float> chord(static_cast<size_t>(n));
+            for (int i = 0; i < n; ++i)
+                chord[size_t(i)] = length(at(i - k) - at(i + k));
+            for (int i = 0; i < n; ++i) {
+                const float c = chord[size_t(i)];
+                if (c > kChordShare * float(k) || c < 0.5f * thickness)
+                    continue;
+                // The middle of the end: the narrowest chord near it, the first of equals.
+                bool least = true;
+                for (int j = -k / 2; j <= k / 2 && least; ++j) {
+                    const float other = chord[size_t((((i + j) % n) + n) % n)];
+                    least = j < 0 ? other > c : j == 0 || other >= c;
+                }
+                if (!least)
+                    continue;
+                const cv::Point2f tip = at(i), behind = (at(i - k) + at(i + k)) * 0.5f;
+                const float depth = length(tip - behind);
+                if (depth < kDepthShare * float(k))
+                    continue;
+                // The bottom of a slot of floor between two walls looks the same from inside
+                // the walls; an end has floor ahead of it.
+                const cv::Point2f direction = (tip - behind) / depth;
+                const cv::Point ahead(cvRound(tip.x + 2 * direction.x), cvRound(tip.y + 2 * direction.y));
+                if (!cv::Rect(0, 0, walls.cols, walls.rows).contains(ahead) || walls.at<uchar>(ahead))
+                    continue;
+                bool known = false;
+                for (size_t e = 0; e < found && !known; ++e)
+                    known = length(ends[e].tip - tip) <= std::max(ends[e].width, c);
+                if (!known)
+                    ends.push_back({tip, direction, c});
+            }
+        }
+    }
+    return ends;
+}
+
+std::vector<ClosingLine> WallEnds::facingEnds(const cv::Mat &walls, const cv::Mat &black, int wallThickness,
+                                              int maxGap, std::span<const ClosingLine> known)
+{
+    const std::vector<End> ends = find(walls, wallThickness);
+    // Each end's nearest partner; a pair is a line when each is the other's.
+    std::vector<int> partner(ends.size(), -1);
+    std::vector<float> distance(ends.size(), 0);
+    for (size_t a = 0; a < ends.size(); ++a) {
+        for (size_t b = 0; b < ends.size(); ++b) {
+            const cv::Point2f gap = ends[b].tip - ends[a].tip;
+            const float d = length(gap);
+            if (b == a || d < 2 || d > float(maxGap))
+                continue;
+            const cv::Point2f u = gap / d;
+            if (ends[a].direction.dot(u) < kFacing || -ends[b].direction.dot(u) < kFacing)
+                continue;
+            if (partner[a] >= 0 && d >= distance[a])
+                continue;
+            if (!clearBetween(black, ends[a].tip, ends[b].tip))
+                continue;
+            partner[a] = int(b);
+            distance[a] = d;
+        }
+    }
+    cv::Mat closed;
+    if (!known.empty()) {
+        closed = cv::Mat::zeros(black.size(), CV_8U);
+        for (const ClosingLine &line : known) {
+            cv::line(closed, cv::Point(line.from.x(), line.from.y()), cv::Point(line.to.x(), line.to.y()),
+                     cv::Scalar(255), std::max(1, line.width) + 2);
+        }
+    }
+    std::vector<ClosingLine> lines;
+    for (size_t a = 0; a < ends.size(); ++a) {
+        const int b = partner[a];
+        if (b <= int(a) || partner[size_t(b)] != int(a))
+            continue;
+        const End &ea = ends[a], &eb = ends[size_t(b)];
+        const cv::Point2f middle = (ea.tip + eb.tip) * 0.5f;
+        if (!closed.empty() && closed.at<uchar>(cvRound(middle.y), cvRound(middle.x)))
+            continue;
+        // Reaching a little into both walls, so that an end cut square to the rows rather than
+        // to the wall leaves no crack beside the line.
+        const float reach = std::max(1.0f, std::min(ea.width, eb.width) / 4);
+        const cv::Point2f from = ea.tip - ea.direction * reach, to = eb.tip - eb.direction * reach;
+        lines.push_back({QPoint(cvRound(from.x), cvRound(from.y)), QPoint(cvRound(to.x), cvRound(to.y)),
+                         std::max(1, int(std::lround(std::min(ea.width, eb.width))))});
+    }
+    return lines;
+}
+
+cv::Mat WallEnds::thickStrokes(const cv::Mat &black, int lineWidth, int wallThickness)
+{
+    if (wallThickness < lineWidth + 3)
+        return black;
+    // A disc, not the square preparation opens with: a square as wide as a wall does not fit
+    // into a wall running at 45°.
+    const int k = CvPlan::wallKernel(lineWidth, wallThickness);
+    cv::Mat walls;
+    cv::morphologyEx(black, walls, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(k, k)));
+    return walls;
+}
+
+std::vector<ClosingLine> WallEnds::openings(const cv::Mat &black, const OpeningFinder::Options &options,
+                                            std::span<const ClosingLine> known)
+{
+    int line = options.lineWidth, wall = options.wallThickness;
+    if (line <= 0 || wall <= 0) {
+        const CvPlan::StrokeWidths widths = CvPlan::strokeWidths(black);
+        line = widths.line;
+        wall = widths.wall;
+    }
+    const int maxGap = options.maxGap > 0 ? options.maxGap : 10 * wall;
+    return facingEnds(thickStrokes(black, line, wall), black, wall, maxGap, known);
+}
