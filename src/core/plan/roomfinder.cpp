@@ -168,6 +168,7 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
     // Window gaps and doors in slanting walls, which the row and column search does not see.
     const std::vector<ClosingLine> slanted = WallEnds::openings(black, openings, candidates);
     candidates.insert(candidates.end(), slanted.begin(), slanted.end());
+    WallEnds::dropLoose(candidates, black, openings.wallThickness);
     QImage closed = plan.copy();
     ClosingLine::draw(closed, candidates);
     FloorRegions regions(closed);

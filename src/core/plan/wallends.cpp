@@ -45,6 +45,43 @@ bool clearBetween(const cv::Mat &black, cv::Point a, cv::Point b)
     return state == 2;
 }
 
+// The first drawn point of `black` the way from `tip` along `direction` meets once it has left
+// the drawing it starts in, within `reach`; (-1, -1) when there is none.
+cv::Point firstHit(const cv::Mat &black, cv::Point2f tip, cv::Point2f direction, int reach)
+{
+    const cv::Point2f far = tip + direction * float(reach);
+    cv::LineIterator it(black, cv::Point(cvRound(tip.x), cvRound(tip.y)), cv::Point(cvRound(far.x), cvRound(far.y)),
+                        8);
+    bool onFloor = false;
+    for (int i = 0; i < it.count; ++i, ++it) {
+        const bool drawn = **it != 0;
+        if (onFloor && drawn)
+            return it.pos();
+        onFloor = onFloor || !drawn;
+    }
+    return {-1, -1};
+}
+
+// Whether the wall runs on straight behind an end, as thick as at the end, for three of its
+// thicknesses: a wall standing across the way ahead of it is looked for only from such ends,
+// not from the corner of a short piece of wall, whose direction tells little.
+bool straightBehind(const cv::Mat &walls, const WallEnds::End &end, int wallThickness)
+{
+    const cv::Rect sheet(0, 0, walls.cols, walls.rows);
+    const cv::Point2f across(-end.direction.y, end.direction.x);
+    const float side = end.width / 2 + std::max(2.0f, float(wallThickness) / 2);
+    const auto wall = [&](cv::Point2f p) {
+        const cv::Point q(cvRound(p.x), cvRound(p.y));
+        return sheet.contains(q) && walls.at<uchar>(q) != 0;
+    };
+    for (const float back : {1.5f, 3.0f}) {
+        const cv::Point2f p = end.tip - end.direction * (back * float(wallThickness) + end.width / 2);
+        if (!wall(p) || wall(p + across * side) || wall(p - across * side))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::vector<WallEnds::End> WallEnds::find(const cv::Mat &walls, int wallThickness)
@@ -53,8 +90,13 @@ std::vector<WallEnds::End> WallEnds::find(const cv::Mat &walls, int wallThicknes
     cv::findContours(walls, contours, cv::RETR_LIST, cv::CHAIN_APPROX_NONE);
     const float thickness = float(std::max(1, wallThickness));
     std::vector<End> ends;
+    int shorter = 0;
     for (const float scale : {1.5f, 2.25f, 3.4f, 5.1f}) {
         const int k = std::max(3, int(std::lround(scale * thickness)));
+        // What is thin enough to show at the shorter walk and did not is no end but the
+        // corner of a short piece of wall, walked round whole.
+        const float thinnest = std::max(0.5f * thickness, kChordShare * float(shorter));
+        shorter = k;
         const size_t found = ends.size();
         for (const std::vector<cv::Point> &contour : contours) {
             const int n = int(contour.size());
@@ -66,7 +108,7 @@ std::vector<WallEnds::End> WallEnds::find(const cv::Mat &walls, int wallThicknes
                 chord[size_t(i)] = length(at(i - k) - at(i + k));
             for (int i = 0; i < n; ++i) {
                 const float c = chord[size_t(i)];
-                if (c > kChordShare * float(k) || c < 0.5f * thickness)
+                if (c > kChordShare * float(k) || c < thinnest)
                     continue;
                 // The middle of the end: the narrowest chord near it, the first of equals.
                 bool least = true;
@@ -101,6 +143,7 @@ std::vector<ClosingLine> WallEnds::facingEnds(const cv::Mat &walls, const cv::Ma
                                               int maxGap, std::span<const ClosingLine> known)
 {
     const std::vector<End> ends = find(walls, wallThickness);
+    if (getenv("WE_DEBUG")) for (const End &e : ends) fprintf(stderr, "end %.0f %.0f dir %.2f %.2f w %.1f\n", e.tip.x, e.tip.y, e.direction.x, e.direction.y, e.width);
     // Each end's nearest partner; a pair is a line when each is the other's.
     std::vector<int> partner(ends.size(), -1);
     std::vector<float> distance(ends.size(), 0);
@@ -145,7 +188,46 @@ std::vector<ClosingLine> WallEnds::facingEnds(const cv::Mat &walls, const cv::Ma
         lines.push_back({QPoint(cvRound(from.x), cvRound(from.y)), QPoint(cvRound(to.x), cvRound(to.y)),
                          std::max(1, int(std::lround(std::min(ea.width, eb.width))))});
     }
+    // An end with no end facing it may stop short of a wall running across its way: a door
+    // by a corner, or a wall that does not quite reach a slanting one. Only walls count as
+    // the far side; the way to a line or a letter is no opening.
+    for (size_t a = 0; a < ends.size(); ++a) {
+        const int b = partner[a];
+        if (b >= 0 && partner[size_t(b)] == int(a))
+            continue;
+        const End &e = ends[a];
+        if (!straightBehind(walls, e, wallThickness))
+            continue;
+        const cv::Point hit = firstHit(black, e.tip, e.direction, maxGap);
+        if (hit.x < 0 || !walls.at<uchar>(hit) || length(cv::Point2f(hit) - e.tip) < 2)
+            continue;
+        const cv::Point2f middle = (e.tip + cv::Point2f(hit)) * 0.5f;
+        if (!closed.empty() && closed.at<uchar>(cvRound(middle.y), cvRound(middle.x)))
+            continue;
+        const float reach = std::max(1.0f, e.width / 4);
+        const cv::Point2f from = e.tip - e.direction * reach, to = cv::Point2f(hit) + e.direction * reach;
+        lines.push_back({QPoint(cvRound(from.x), cvRound(from.y)), QPoint(cvRound(to.x), cvRound(to.y)),
+                         std::max(1, int(std::lround(e.width)))});
+    }
+    if (getenv("WE_DEBUG")) for (auto &l : lines) fprintf(stderr, "line %d %d - %d %d w %d\n", l.from.x(), l.from.y(), l.to.x(), l.to.y(), l.width);
     return lines;
+}
+
+void WallEnds::dropLoose(std::vector<ClosingLine> &lines, const cv::Mat &black, int wallThickness)
+{
+    cv::Mat labels, stats, centroids;
+    cv::connectedComponentsWithStats(black, labels, stats, centroids, 8, CV_32S);
+    const int smallest = 12 * wallThickness * wallThickness;
+    const cv::Rect sheet(0, 0, black.cols, black.rows);
+    const auto onWall = [&](QPoint p) {
+        const cv::Rect around = cv::Rect(p.x() - 2, p.y() - 2, 5, 5) & sheet;
+        for (int y = around.y; y < around.y + around.height; ++y)
+            for (int x = around.x; x < around.x + around.width; ++x)
+                if (const int label = labels.at<int>(y, x); label > 0 && stats.at<int>(label, cv::CC_STAT_AREA) >= smallest)
+                    return true;
+        return false;
+    };
+    std::erase_if(lines, [&](const ClosingLine &line) { return !onWall(line.from) || !onWall(line.to); });
 }
 
 cv::Mat WallEnds::thickStrokes(const cv::Mat &black, int lineWidth, int wallThickness)

@@ -24,8 +24,9 @@ struct End
 std::vector<End> find(const cv::Mat &walls, int wallThickness);
 
 // Closing lines between ends of `walls` that face each other across at most `maxGap` pixels of
-// floor: `black` (255 on everything drawn) is clear between them. Openings already closed by
-// one of `known` are left out.
+// floor: `black` (255 on everything drawn) is clear between them; and from an end that faces
+// no other to the wall straight ahead of it, as far. Openings already closed by one of
+// `known` are left out.
 std::vector<ClosingLine> facingEnds(const cv::Mat &walls, const cv::Mat &black, int wallThickness, int maxGap,
                                     std::span<const ClosingLine> known = {});
 
@@ -37,5 +38,9 @@ cv::Mat thickStrokes(const cv::Mat &black, int lineWidth, int wallThickness);
 // or the default when they are 0).
 std::vector<ClosingLine> openings(const cv::Mat &black, const OpeningFinder::Options &options,
                                   std::span<const ClosingLine> known = {});
+
+// Drops the lines that end on a piece of drawing smaller than a short stretch of wall: the
+// letters and figures of a room's name and area, which a bold font leaves as thick as walls.
+void dropLoose(std::vector<ClosingLine> &lines, const cv::Mat &black, int wallThickness);
 
 } // namespace WallEnds
