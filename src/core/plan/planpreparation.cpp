@@ -4,6 +4,7 @@
 #include "core/plan/closingline.h"
 #include "core/plan/cvplan.h"
 #include "core/plan/openingfinder.h"
+#include "core/plan/wallends.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -116,6 +117,18 @@ cv::Mat onWalls(const cv::Mat &rim, const cv::Mat &walls, cv::Mat &labels)
             k[x] = r[x] && keep[size_t(label[x])] ? 255 : 0;
     }
     return kept;
+}
+
+// Windows are often drawn fainter than the walls, grey and a point wide, and fall below a
+// threshold that suits the walls. Across a gap in a wall's line, up to a wide window, a stroke
+// a quarter as dark as the threshold asks for is taken.
+cv::Mat faintInWallLines(const cv::Mat &grey, const cv::Mat &walls, const PlanTraits &traits, int threshold,
+                         int speck, cv::Mat &labels)
+{
+    cv::Mat windows = WallEnds::inWallLines(walls, grey, std::max(12, (255 - threshold) / 4), traits.lineWidth,
+                                            traits.wallThickness, kWidestWindow * traits.wallThickness);
+    dropSmall(windows, speck, 8, 0, labels);
+    return windows;
 }
 
 // 255 where the strongest and weakest colour channels of a BGRA picture differ by more than
@@ -281,6 +294,7 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
             cv::Mat part = walls(r);
             cv::bitwise_or(part, ink(r), part);
         }
+        cv::bitwise_or(walls, faintInWallLines(grey, walls, m_traits, threshold, speck, labels), walls);
         cv::bitwise_or(walls, onWalls(outerRim(ink, gaps, m_traits.lineWidth, labels), walls, labels), ink);
     }
     return CvPlan::fromInk(ink);

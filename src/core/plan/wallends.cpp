@@ -45,6 +45,30 @@ bool clearBetween(const cv::Mat &black, cv::Point a, cv::Point b)
     return state == 2;
 }
 
+// Whether a strip `width` wide from `a` to `b` holds no drawing with floor on both sides of it
+// along the way: a gap bridged by window lines on the wall's faces is closed already.
+bool openStrip(const cv::Mat &black, cv::Point2f a, cv::Point2f b, float width)
+{
+    cv::Point2f across(a.y - b.y, b.x - a.x);
+    across /= std::max(1e-3f, length(across));
+    const cv::Rect sheet(0, 0, black.cols, black.rows);
+    for (float off = -width / 2 - 1; off <= width / 2 + 1; off += 1) {
+        const cv::Point2f p = a + across * off, q = b + across * off;
+        cv::LineIterator it(black, cv::Point(cvRound(p.x), cvRound(p.y)), cv::Point(cvRound(q.x), cvRound(q.y)), 8);
+        bool floorBefore = false, drawnAfterFloor = false;
+        for (int i = 0; i < it.count; ++i, ++it) {
+            if (!sheet.contains(it.pos()))
+                continue;
+            const bool drawn = **it != 0;
+            if (!drawn && drawnAfterFloor)
+                return false;
+            floorBefore = floorBefore || !drawn;
+            drawnAfterFloor = drawnAfterFloor || (drawn && floorBefore);
+        }
+    }
+    return true;
+}
+
 // The first drawn point of `black` the way from `tip` along `direction` meets once it has left
 // the drawing it starts in, within `reach`; (-1, -1) when there is none.
 cv::Point firstHit(const cv::Mat &black, cv::Point2f tip, cv::Point2f direction, int reach)
@@ -143,7 +167,6 @@ std::vector<ClosingLine> WallEnds::facingEnds(const cv::Mat &walls, const cv::Ma
                                               int maxGap, std::span<const ClosingLine> known)
 {
     const std::vector<End> ends = find(walls, wallThickness);
-    if (getenv("WE_DEBUG")) for (const End &e : ends) fprintf(stderr, "end %.0f %.0f dir %.2f %.2f w %.1f\n", e.tip.x, e.tip.y, e.direction.x, e.direction.y, e.width);
     // Each end's nearest partner; a pair is a line when each is the other's.
     std::vector<int> partner(ends.size(), -1);
     std::vector<float> distance(ends.size(), 0);
@@ -158,7 +181,8 @@ std::vector<ClosingLine> WallEnds::facingEnds(const cv::Mat &walls, const cv::Ma
                 continue;
             if (partner[a] >= 0 && d >= distance[a])
                 continue;
-            if (!clearBetween(black, ends[a].tip, ends[b].tip))
+            if (!clearBetween(black, ends[a].tip, ends[b].tip) ||
+                !openStrip(black, ends[a].tip, ends[b].tip, std::min(ends[a].width, ends[b].width)))
                 continue;
             partner[a] = int(b);
             distance[a] = d;
@@ -199,7 +223,8 @@ std::vector<ClosingLine> WallEnds::facingEnds(const cv::Mat &walls, const cv::Ma
         if (!straightBehind(walls, e, wallThickness))
             continue;
         const cv::Point hit = firstHit(black, e.tip, e.direction, maxGap);
-        if (hit.x < 0 || !walls.at<uchar>(hit) || length(cv::Point2f(hit) - e.tip) < 2)
+        if (hit.x < 0 || !walls.at<uchar>(hit) || length(cv::Point2f(hit) - e.tip) < 2 ||
+            !openStrip(black, e.tip, cv::Point2f(hit), e.width))
             continue;
         const cv::Point2f middle = (e.tip + cv::Point2f(hit)) * 0.5f;
         if (!closed.empty() && closed.at<uchar>(cvRound(middle.y), cvRound(middle.x)))
@@ -209,7 +234,6 @@ std::vector<ClosingLine> WallEnds::facingEnds(const cv::Mat &walls, const cv::Ma
         lines.push_back({QPoint(cvRound(from.x), cvRound(from.y)), QPoint(cvRound(to.x), cvRound(to.y)),
                          std::max(1, int(std::lround(e.width)))});
     }
-    if (getenv("WE_DEBUG")) for (auto &l : lines) fprintf(stderr, "line %d %d - %d %d w %d\n", l.from.x(), l.from.y(), l.to.x(), l.to.y(), l.width);
     return lines;
 }
 
@@ -253,4 +277,46 @@ std::vector<ClosingLine> WallEnds::openings(const cv::Mat &black, const OpeningF
     }
     const int maxGap = options.maxGap > 0 ? options.maxGap : 10 * wall;
     return facingEnds(thickStrokes(black, line, wall), black, wall, maxGap, known);
+}
+
+cv::Mat WallEnds::inWallLines(const cv::Mat &walls, const cv::Mat &grey, int contrast, int lineWidth,
+                              int wallThickness, int longest)
+{
+    const std::vector<ClosingLine> gaps = facingEnds(walls, walls, wallThickness, longest);
+    cv::Mat kept = cv::Mat::zeros(walls.size(), CV_8U);
+    const cv::Rect sheet(0, 0, walls.cols, walls.rows);
+    // Strokes darker than the paper around them, whatever its level: a tinted floor reaching
+    // into the gap is no line, a grey window line on white is.
+    const int reach = 2 * lineWidth + 3;
+    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(reach, reach));
+    cv::Mat strip, strokes, labels, stats, centroids;
+    for (ClosingLine gap : gaps) {
+        // Window lines are drawn on the faces of the wall, as far out as the gap's sides reach.
+        gap.width += 2 * lineWidth + 2;
+        const QRect box = gap.bounds().adjusted(-reach, -reach, reach, reach);
+        const cv::Rect r = cv::Rect(box.x(), box.y(), box.width(), box.height()) & sheet;
+        cv::morphologyEx(grey(r), strokes, cv::MORPH_BLACKHAT, kernel);
+        cv::threshold(strokes, strokes, contrast - 1, 255, cv::THRESH_BINARY);
+        strip = cv::Mat::zeros(r.size(), CV_8U);
+        const ClosingLine local{gap.from - QPoint(r.x, r.y), gap.to - QPoint(r.x, r.y), gap.width};
+        CvPlan::drawLines(strip, std::span(&local, 1));
+        cv::bitwise_and(strip, strokes, strip);
+        // The wall ends would join the lines on both faces into one.
+        strip.setTo(0, walls(r));
+        // Only strokes along the gap, most of its length: a door's leaf and arc cross it.
+        const int count = cv::connectedComponentsWithStats(strip, labels, stats, centroids, 8, CV_32S);
+        const double span = std::hypot(gap.to.x() - gap.from.x(), gap.to.y() - gap.from.y());
+        for (int i = 1; i < count; ++i) {
+            if (std::max(stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT)) < 0.4 * span)
+                continue;
+            std::vector<cv::Point> points;
+            cv::findNonZero(labels == i, points);
+            const cv::RotatedRect shape = cv::minAreaRect(points);
+            const float along = std::max(shape.size.width, shape.size.height);
+            const float across = std::min(shape.size.width, shape.size.height);
+            if (along >= 0.75 * span && across <= 2 * lineWidth + 3)
+                kept(r).setTo(255, labels == i);
+        }
+    }
+    return kept;
 }

@@ -39,6 +39,12 @@ cv::Mat thickStrokes(const cv::Mat &black, int lineWidth, int wallThickness);
 std::vector<ClosingLine> openings(const cv::Mat &black, const OpeningFinder::Options &options,
                                   std::span<const ClosingLine> known = {});
 
+// The thin strokes of `grey` (a plan's brightness) at least `contrast` darker than the paper
+// around them that lie in the line of a wall across a gap in it, as facingEnds finds gaps up
+// to `longest` points: the window lines of slanting walls as much as of straight ones.
+cv::Mat inWallLines(const cv::Mat &walls, const cv::Mat &grey, int contrast, int lineWidth, int wallThickness,
+                    int longest);
+
 // Drops the lines that end on a piece of drawing smaller than a short stretch of wall: the
 // letters and figures of a room's name and area, which a bold font leaves as thick as walls.
 void dropLoose(std::vector<ClosingLine> &lines, const cv::Mat &black, int wallThickness);

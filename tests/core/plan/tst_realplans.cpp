@@ -37,6 +37,7 @@ void TestRealPlans::figures()
         if (const QString out = qEnvironmentVariable("METROLA_PLANS_OUT"); !out.isEmpty()) {
             const QString stem = out + u'/' + QString::number(rooms / plan.rooms);
             plan.image.save(stem + QStringLiteral("-source.png"));
+            prepared.save(stem + QStringLiteral("-prepared.png"));
             closed.save(stem + QStringLiteral("-closed.png"));
         }
 
