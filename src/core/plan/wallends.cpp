@@ -289,7 +289,8 @@ cv::Mat WallEnds::inWallLines(const cv::Mat &walls, const cv::Mat &grey, int con
     // into the gap is no line, a grey window line on white is.
     const int reach = 2 * lineWidth + 3;
     const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(reach, reach));
-    cv::Mat strip, strokes, labels, stats, centroids;
+    const cv::Mat rim = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * lineWidth + 1, 2 * lineWidth + 1));
+    cv::Mat strip, strokes, dark, paper, chosen, labels, stats, centroids;
     for (ClosingLine gap : gaps) {
         // Window lines are drawn on the faces of the wall, as far out as the gap's sides reach.
         gap.width += 2 * lineWidth + 2;
@@ -297,12 +298,18 @@ cv::Mat WallEnds::inWallLines(const cv::Mat &walls, const cv::Mat &grey, int con
         const cv::Rect r = cv::Rect(box.x(), box.y(), box.width(), box.height()) & sheet;
         cv::morphologyEx(grey(r), strokes, cv::MORPH_BLACKHAT, kernel);
         cv::threshold(strokes, strokes, contrast - 1, 255, cv::THRESH_BINARY);
+        // The closing fills the paper between two lines too, which is no darker for it.
+        cv::threshold(grey(r), dark, 255 - contrast, 255, cv::THRESH_BINARY_INV);
+        cv::bitwise_and(strokes, dark, strokes);
         strip = cv::Mat::zeros(r.size(), CV_8U);
         const ClosingLine local{gap.from - QPoint(r.x, r.y), gap.to - QPoint(r.x, r.y), gap.width};
         CvPlan::drawLines(strip, std::span(&local, 1));
+        cv::bitwise_and(strip, dark, dark);
         cv::bitwise_and(strip, strokes, strip);
-        // The wall ends would join the lines on both faces into one.
-        strip.setTo(0, walls(r));
+        // The wall ends would join the lines on both faces into one, and so would their rims,
+        // which the opening that found the walls may have taken off them.
+        cv::dilate(walls(r), paper, rim);
+        strip.setTo(0, paper);
         // Only strokes along the gap, most of its length: a door's leaf and arc cross it.
         const int count = cv::connectedComponentsWithStats(strip, labels, stats, centroids, 8, CV_32S);
         const double span = std::hypot(gap.to.x() - gap.from.x(), gap.to.y() - gap.from.y());
@@ -317,6 +324,10 @@ cv::Mat WallEnds::inWallLines(const cv::Mat &walls, const cv::Mat &grey, int con
             if (along >= 0.75 * span && across <= 2 * lineWidth + 3)
                 kept(r).setTo(255, labels == i);
         }
+        // The lines again as far as the walls, through the rims taken off above.
+        cv::dilate(kept(r), chosen, rim);
+        cv::bitwise_and(chosen, dark, chosen);
+        cv::bitwise_or(kept(r), chosen, kept(r));
     }
     return kept;
 }
