@@ -239,16 +239,31 @@ std::vector<ClosingLine> WallEnds::facingEnds(const cv::Mat &walls, const cv::Ma
 
 void WallEnds::dropLoose(std::vector<ClosingLine> &lines, const cv::Mat &black, int wallThickness)
 {
-    cv::Mat labels, stats, centroids;
-    cv::connectedComponentsWithStats(black, labels, stats, centroids, 8, CV_32S);
+    // Looked at in a box a few wall thicknesses round each end, not over the whole plan (the
+    // label image of a large plan is 140 MB): what leaves the box is wall, and so is a piece
+    // within it as large as twelve squares of a wall's thickness.
+    const int around = 4 * wallThickness + 2;
     const int smallest = 12 * wallThickness * wallThickness;
     const cv::Rect sheet(0, 0, black.cols, black.rows);
+    cv::Mat labels, stats, centroids;
     const auto onWall = [&](QPoint p) {
-        const cv::Rect around = cv::Rect(p.x() - 2, p.y() - 2, 5, 5) & sheet;
-        for (int y = around.y; y < around.y + around.height; ++y)
-            for (int x = around.x; x < around.x + around.width; ++x)
-                if (const int label = labels.at<int>(y, x); label > 0 && stats.at<int>(label, cv::CC_STAT_AREA) >= smallest)
+        const cv::Rect box = cv::Rect(p.x() - around, p.y() - around, 2 * around + 1, 2 * around + 1) & sheet;
+        const cv::Rect near = cv::Rect(p.x() - 2, p.y() - 2, 5, 5) & box;
+        if (near.empty())
+            return false;
+        cv::connectedComponentsWithStats(black(box), labels, stats, centroids, 8, CV_32S);
+        for (int y = near.y; y < near.y + near.height; ++y) {
+            for (int x = near.x; x < near.x + near.width; ++x) {
+                const int label = labels.at<int>(y - box.y, x - box.x);
+                if (label == 0)
+                    continue;
+                const int left = stats.at<int>(label, cv::CC_STAT_LEFT), top = stats.at<int>(label, cv::CC_STAT_TOP);
+                if (left == 0 || top == 0 || left + stats.at<int>(label, cv::CC_STAT_WIDTH) == box.width ||
+                    top + stats.at<int>(label, cv::CC_STAT_HEIGHT) == box.height ||
+                    stats.at<int>(label, cv::CC_STAT_AREA) >= smallest)
                     return true;
+            }
+        }
         return false;
     };
     std::erase_if(lines, [&](const ClosingLine &line) { return !onWall(line.from) || !onWall(line.to); });
