@@ -65,8 +65,8 @@ struct Slant
     QPolygonF outside() const
     {
         const QPointF o = outwards() * kOuter, far = along() * 20.0;
-        return QPolygonF({a + o - far, b + o + far, b + o + far + outwards() * 20.0,
-                          a + o - far + outwards() * 20.0});
+        return QPolygonF(
+            {a + o - far, b + o + far, b + o + far + outwards() * 20.0, a + o - far + outwards() * 20.0});
     }
     // The wall from its inner face to its outer one, reaching into the walls it meets.
     QPolygonF band() const
@@ -397,7 +397,8 @@ std::vector<SyntheticTraits> syntheticTraitSets()
     sets.push_back(photo);
 
     SyntheticTraits corner;
-    corner.name = u"объявление агентства, угловая квартира: скошенные наружные стены, окна в них бледными двойными линиями"_s;
+    corner.name =
+        u"объявление агентства, угловая квартира: скошенные наружные стены, окна в них бледными двойными линиями"_s;
     corner.jpegQuality = 60;
     corner.slantedWalls = true;
     sets.push_back(corner);

@@ -54,7 +54,8 @@ bool openStrip(const cv::Mat &black, cv::Point2f a, cv::Point2f b, float width)
     const cv::Rect sheet(0, 0, black.cols, black.rows);
     for (float off = -width / 2 - 1; off <= width / 2 + 1; off += 1) {
         const cv::Point2f p = a + across * off, q = b + across * off;
-        cv::LineIterator it(black, cv::Point(cvRound(p.x), cvRound(p.y)), cv::Point(cvRound(q.x), cvRound(q.y)), 8);
+        cv::LineIterator it(black, cv::Point(cvRound(p.x), cvRound(p.y)),
+                            cv::Point(cvRound(q.x), cvRound(q.y)), 8);
         bool floorBefore = false, drawnAfterFloor = false;
         for (int i = 0; i < it.count; ++i, ++it) {
             if (!sheet.contains(it.pos()))
@@ -74,8 +75,8 @@ bool openStrip(const cv::Mat &black, cv::Point2f a, cv::Point2f b, float width)
 cv::Point firstHit(const cv::Mat &black, cv::Point2f tip, cv::Point2f direction, int reach)
 {
     const cv::Point2f far = tip + direction * float(reach);
-    cv::LineIterator it(black, cv::Point(cvRound(tip.x), cvRound(tip.y)), cv::Point(cvRound(far.x), cvRound(far.y)),
-                        8);
+    cv::LineIterator it(black, cv::Point(cvRound(tip.x), cvRound(tip.y)),
+                        cv::Point(cvRound(far.x), cvRound(far.y)), 8);
     bool onFloor = false;
     for (int i = 0; i < it.count; ++i, ++it) {
         const bool drawn = **it != 0;
@@ -257,7 +258,8 @@ void WallEnds::dropLoose(std::vector<ClosingLine> &lines, const cv::Mat &black, 
                 const int label = labels.at<int>(y - box.y, x - box.x);
                 if (label == 0)
                     continue;
-                const int left = stats.at<int>(label, cv::CC_STAT_LEFT), top = stats.at<int>(label, cv::CC_STAT_TOP);
+                const int left = stats.at<int>(label, cv::CC_STAT_LEFT),
+                          top = stats.at<int>(label, cv::CC_STAT_TOP);
                 if (left == 0 || top == 0 || left + stats.at<int>(label, cv::CC_STAT_WIDTH) == box.width ||
                     top + stats.at<int>(label, cv::CC_STAT_HEIGHT) == box.height ||
                     stats.at<int>(label, cv::CC_STAT_AREA) >= smallest)
@@ -277,7 +279,8 @@ cv::Mat WallEnds::thickStrokes(const cv::Mat &black, int lineWidth, int wallThic
     // into a wall running at 45°.
     const int k = CvPlan::wallKernel(lineWidth, wallThickness);
     cv::Mat walls;
-    cv::morphologyEx(black, walls, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(k, k)));
+    cv::morphologyEx(black, walls, cv::MORPH_OPEN,
+                     cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(k, k)));
     return walls;
 }
 
@@ -294,17 +297,17 @@ std::vector<ClosingLine> WallEnds::openings(const cv::Mat &black, const OpeningF
     return facingEnds(thickStrokes(black, line, wall), black, wall, maxGap, known);
 }
 
-cv::Mat WallEnds::inWallLines(const cv::Mat &walls, const cv::Mat &grey, int contrast, int lineWidth,
-                              int wallThickness, int longest)
+cv::Mat WallEnds::inWallLines(const cv::Mat &walls, const cv::Mat &grey, std::span<const ClosingLine> gaps,
+                              int contrast, int lineWidth)
 {
-    const std::vector<ClosingLine> gaps = facingEnds(walls, walls, wallThickness, longest);
     cv::Mat kept = cv::Mat::zeros(walls.size(), CV_8U);
     const cv::Rect sheet(0, 0, walls.cols, walls.rows);
     // Strokes darker than the paper around them, whatever its level: a tinted floor reaching
     // into the gap is no line, a grey window line on white is.
     const int reach = 2 * lineWidth + 3;
     const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(reach, reach));
-    const cv::Mat rim = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * lineWidth + 1, 2 * lineWidth + 1));
+    const cv::Mat rim =
+        cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * lineWidth + 1, 2 * lineWidth + 1));
     cv::Mat strip, strokes, dark, paper, chosen, labels, stats, centroids;
     for (ClosingLine gap : gaps) {
         // Window lines are drawn on the faces of the wall, as far out as the gap's sides reach.
@@ -329,7 +332,8 @@ cv::Mat WallEnds::inWallLines(const cv::Mat &walls, const cv::Mat &grey, int con
         const int count = cv::connectedComponentsWithStats(strip, labels, stats, centroids, 8, CV_32S);
         const double span = std::hypot(gap.to.x() - gap.from.x(), gap.to.y() - gap.from.y());
         for (int i = 1; i < count; ++i) {
-            if (std::max(stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT)) < 0.4 * span)
+            if (std::max(stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT)) <
+                0.4 * span)
                 continue;
             std::vector<cv::Point> points;
             cv::findNonZero(labels == i, points);

@@ -40,10 +40,10 @@ std::vector<ClosingLine> openings(const cv::Mat &black, const OpeningFinder::Opt
                                   std::span<const ClosingLine> known = {});
 
 // The thin strokes of `grey` (a plan's brightness) at least `contrast` darker than the paper
-// around them that lie in the line of a wall across a gap in it, as facingEnds finds gaps up
-// to `longest` points: the window lines of slanting walls as much as of straight ones.
-cv::Mat inWallLines(const cv::Mat &walls, const cv::Mat &grey, int contrast, int lineWidth, int wallThickness,
-                    int longest);
+// around them that run along most of one of `gaps` (found by facingEnds on `walls`): the
+// window lines of slanting walls as much as of straight ones.
+cv::Mat inWallLines(const cv::Mat &walls, const cv::Mat &grey, std::span<const ClosingLine> gaps,
+                    int contrast, int lineWidth);
 
 // Drops the lines that end on a piece of drawing smaller than a short stretch of wall: the
 // letters and figures of a room's name and area, which a bold font leaves as thick as walls.

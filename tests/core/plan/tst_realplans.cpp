@@ -3,9 +3,9 @@
 // closing lines, and the recall and precision of the room proposals. The figures are printed;
 // the goals (90 % each) are asserted over all plans together.
 #include "core/plan/closingline.h"
+#include "core/plan/floodfill.h"
 #include "core/plan/planpreparation.h"
 #include "core/plan/roomfinder.h"
-#include "core/plan/floodfill.h"
 #include "plans/syntheticplan.h"
 
 #include <QTest>

@@ -102,13 +102,13 @@ void TestRoomFinder::rooms_data()
     // A corridor as narrow as a door runs along; it is not cut into pieces.
     QTest::newRow("narrow corridor") << flat().wall(26, 100, 248, 6).wall(26, 140, 248, 6).image << 3 << 0;
     // The top right corner cut off by a slanting wall with a window gap 47 points across it.
-    QTest::newRow("window in a slanting wall")
-        << flat().gap(200, 20, 80, 6).gap(274, 20, 6, 80).slant({200, 23}, {222, 45}).slant({255, 78}, {277, 100}).image
-        << 1 << 1;
+    Sheet slanting = flat().gap(200, 20, 80, 6).gap(274, 20, 6, 80);
+    slanting.slant({200, 23}, {222, 45}).slant({255, 78}, {277, 100});
+    QTest::newRow("window in a slanting wall") << slanting.image << 1 << 1;
     // Letters of a bold font, as thick as walls, halfway across a corridor: no room ends there.
     QTest::newRow("letters in a corridor")
-        << flat().wall(26, 100, 248, 6).wall(26, 140, 248, 6).wall(146, 119, 8, 8).wall(160, 119, 8, 8).image << 3
-        << 0;
+        << flat().wall(26, 100, 248, 6).wall(26, 140, 248, 6).wall(146, 119, 8, 8).wall(160, 119, 8, 8).image
+        << 3 << 0;
     // Closed off from the flat but smaller than forty wall squares: a shaft, not a room.
     QTest::newRow("small shaft")
         << flat().wall(200, 26, 6, 30).wall(200, 50, 30, 6).wall(224, 26, 6, 30).image << 1 << 0;
