@@ -44,6 +44,7 @@ set(METROLA_CORE_SOURCES
   plan/planpreparation.h plan/planpreparation.cpp
   plan/closingline.h plan/closingline.cpp
   plan/openingfinder.h plan/openingfinder.cpp
+  plan/wallends.h plan/wallends.cpp
   plan/roomfinder.h plan/roomfinder.cpp
   plan/roomproposals.h plan/roomproposals.cpp
 

@@ -47,8 +47,72 @@ QRectF span(double x1, double y1, double x2, double y2)
     return QRectF(QPointF(x1, y1), QPointF(x2, y2));
 }
 
+// A slanting outer wall whose inner face runs from `a` to `b` clockwise round the flat, so
+// that the outside lies to the left of a→b as seen on the sheet (y downwards); its window
+// lies from `window` metres to `window` + 1,2 metres along it.
+struct Slant
+{
+    QPointF a, b;
+    double window = 1.0;
+
+    QPointF along() const
+    {
+        const QPointF d = b - a;
+        return d / std::hypot(d.x(), d.y());
+    }
+    QPointF outwards() const { return QPointF(along().y(), -along().x()); }
+    // Everything beyond the wall's outer face.
+    QPolygonF outside() const
+    {
+        const QPointF o = outwards() * kOuter, far = along() * 20.0;
+        return QPolygonF(
+            {a + o - far, b + o + far, b + o + far + outwards() * 20.0, a + o - far + outwards() * 20.0});
+    }
+    // The wall from its inner face to its outer one, reaching into the walls it meets.
+    QPolygonF band() const
+    {
+        const QPointF o = outwards() * kOuter, e = along() * (2 * kOuter);
+        return QPolygonF({a - e, b + e, b + e + o, a - e + o});
+    }
+    QLineF windowFace(double across) const
+    {
+        const QPointF o = outwards() * across;
+        return QLineF(a + along() * window + o, a + along() * (window + 1.2) + o);
+    }
+    QPolygonF windowGap() const
+    {
+        const QLineF inner = windowFace(-0.05), outer = windowFace(kOuter + 0.05);
+        return QPolygonF({inner.p1(), inner.p2(), outer.p2(), outer.p1()});
+    }
+};
+
+const std::vector<Slant> &slants()
+{
+    static const std::vector<Slant> cut = {{{12.0, 0}, {14, 2.5}}, {{14, 7.5}, {12.0, 10}}};
+    return cut;
+}
+
+// The floor of the flat, within its outer walls' inner faces (and `margin` away from the
+// slanting ones, where furniture stops short of the windows).
+QPainterPath inside(bool slanted, double margin = 0)
+{
+    QPainterPath flatFloor;
+    flatFloor.addRect(span(0, 0, 14, 10));
+    if (!slanted)
+        return flatFloor;
+    QPainterPath cut;
+    for (const Slant &s : slants()) {
+        QPolygonF beyond = s.outside();
+        const QPointF o = s.outwards() * (kOuter + margin);
+        beyond[0] -= o;
+        beyond[1] -= o;
+        cut.addPolygon(beyond);
+    }
+    return flatFloor.subtracted(cut);
+}
+
 // The walls as one outline with the door, passage and window gaps cut out.
-QPainterPath walls(std::vector<QRectF> &windows)
+QPainterPath walls(std::vector<QRectF> &windows, bool slanted)
 {
     QPainterPath path;
     path.setFillRule(Qt::WindingFill);
@@ -67,9 +131,25 @@ QPainterPath walls(std::vector<QRectF> &windows)
     windows = {span(1.5, -kOuter, 3.5, 0),   span(6.3, -kOuter, 8.3, 0),      span(11, -kOuter, 13, 0),
                span(1, 10, 3, 10 + kOuter),  span(7.3, 10, 9.3, 10 + kOuter), span(11, 10, 13, 10 + kOuter),
                span(14, 1.5, 14 + kOuter, 3)};
+    if (slanted) {
+        // The windows of the cut-off corners move out of the slants' way.
+        windows[2] = span(10.0, -kOuter, 11.6, 0);
+        windows[5] = span(10.4, 10, 11.8, 10 + kOuter);
+        windows[6] = span(14, 3.0, 14 + kOuter, 4.2);
+    }
     for (const QRectF &w : windows)
         gaps.addRect(w);
-    return path.subtracted(gaps);
+    if (!slanted)
+        return path.subtracted(gaps);
+    QPainterPath beyond, bands;
+    for (const Slant &s : slants()) {
+        beyond.addPolygon(s.outside());
+        bands.addPolygon(s.band());
+        gaps.addPolygon(s.windowGap());
+    }
+    QPainterPath outline;
+    outline.addRect(span(-kOuter, -kOuter, 14 + kOuter, 10 + kOuter));
+    return path.united(bands.intersected(outline)).subtracted(beyond).subtracted(gaps);
 }
 
 // Thin lines: a window is drawn as the two faces of the wall and the glass between them.
@@ -216,7 +296,7 @@ SyntheticPlan makeSyntheticPlan(const SyntheticTraits &traits, QSize sheet)
     toSheet.translate(-7.0, -5.0);
 
     std::vector<QRectF> windows;
-    const QPainterPath wallPath = walls(windows);
+    const QPainterPath wallPath = walls(windows, traits.slantedWalls);
     {
         QPainter p(&plan.image);
         p.setRenderHint(QPainter::Antialiasing, traits.antiAliased);
@@ -243,8 +323,21 @@ SyntheticPlan makeSyntheticPlan(const SyntheticTraits &traits, QSize sheet)
             drawDoor(p, {7.5, 6.12}, {7.5, 7.02}, {8.4, 6.12});
             drawDoor(p, {0.0, 4.8}, {1.0, 4.8}, {0.0, 5.8});
         }
-        if (traits.furniture)
+        if (traits.slantedWalls) {
+            // Faint and thin: the lines a threshold of the whole sheet loses first.
+            p.save();
+            p.setPen(QPen(QColor(205, 205, 205), thin));
+            for (const Slant &s : slants())
+                for (const double across : {0.0, kOuter})
+                    p.drawLine(s.windowFace(across));
+            p.restore();
+        }
+        if (traits.furniture) {
+            p.save();
+            p.setClipPath(inside(traits.slantedWalls, 0.1));
             drawFurniture(p);
+            p.restore();
+        }
         if (traits.texts) {
             p.setBrush(ink);
             drawTexts(p, scale);
@@ -256,6 +349,7 @@ SyntheticPlan makeSyntheticPlan(const SyntheticTraits &traits, QSize sheet)
         QPainter t(&plan.truth);
         t.setRenderHint(QPainter::Antialiasing, false);
         t.setTransform(toSheet);
+        t.setClipPath(inside(traits.slantedWalls));
         int i = 0;
         for (const Room &room : flat()) {
             ++i;
@@ -301,6 +395,13 @@ std::vector<SyntheticTraits> syntheticTraitSets()
     photo.rotation = -1.5;
     photo.tintedFloors = true;
     sets.push_back(photo);
+
+    SyntheticTraits corner;
+    corner.name =
+        u"объявление агентства, угловая квартира: скошенные наружные стены, окна в них бледными двойными линиями"_s;
+    corner.jpegQuality = 60;
+    corner.slantedWalls = true;
+    sets.push_back(corner);
 
     SyntheticTraits drawing;
     drawing.name = u"чертёж из PDF: проёмы без дверей, тонкие линии без сжатия"_s;

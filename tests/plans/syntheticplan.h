@@ -21,6 +21,9 @@ struct SyntheticTraits
     bool penMarks = false;     // coloured ballpoint marks across rooms
     bool unevenPaper = false;  // a scan or photo: the paper darkens towards one corner
     double rotation = 0;       // degrees, as a sheet laid crookedly on a scanner
+    // A corner flat: both right-hand corners cut off by slanting outer walls, each with a
+    // window drawn as two faint thin lines (the faces of the wall) across a gap in it.
+    bool slantedWalls = false;
 };
 
 struct SyntheticPlan

@@ -4,6 +4,7 @@
 #include "core/plan/closingline.h"
 #include "core/plan/cvplan.h"
 #include "core/plan/openingfinder.h"
+#include "core/plan/wallends.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -116,6 +117,22 @@ cv::Mat onWalls(const cv::Mat &rim, const cv::Mat &walls, cv::Mat &labels)
             k[x] = r[x] && keep[size_t(label[x])] ? 255 : 0;
     }
     return kept;
+}
+
+// Windows are often drawn fainter than the walls, grey and a point wide, and fall below a
+// threshold that suits the walls. Across a gap between wall ends facing each other in any
+// direction, up to a wide window, a stroke a quarter as dark as the threshold asks for is
+// taken; the gaps join `gaps`, so that the outside is not let in through them either.
+cv::Mat faintInWallLines(const cv::Mat &grey, const cv::Mat &walls, const PlanTraits &traits, int threshold,
+                         int speck, std::vector<ClosingLine> &gaps, cv::Mat &labels)
+{
+    const std::vector<ClosingLine> slanting =
+        WallEnds::facingEnds(walls, walls, traits.wallThickness, kWidestWindow * traits.wallThickness);
+    cv::Mat windows =
+        WallEnds::inWallLines(walls, grey, slanting, std::max(12, (255 - threshold) / 4), traits.lineWidth);
+    dropSmall(windows, speck, 8, 0, labels);
+    gaps.insert(gaps.end(), slanting.begin(), slanting.end());
+    return windows;
 }
 
 // 255 where the strongest and weakest colour channels of a BGRA picture differ by more than
@@ -281,7 +298,10 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
             cv::Mat part = walls(r);
             cv::bitwise_or(part, ink(r), part);
         }
-        cv::bitwise_or(walls, onWalls(outerRim(ink, gaps, m_traits.lineWidth, labels), walls, labels), ink);
+        std::vector<ClosingLine> closed = gaps;
+        cv::bitwise_or(walls, faintInWallLines(grey, walls, m_traits, threshold, speck, closed, labels),
+                       walls);
+        cv::bitwise_or(walls, onWalls(outerRim(ink, closed, m_traits.lineWidth, labels), walls, labels), ink);
     }
     return CvPlan::fromInk(ink);
 }

@@ -2,6 +2,7 @@
 
 #include "core/base/metrolaerror.h"
 #include "core/plan/cvplan.h"
+#include "core/plan/wallends.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -180,7 +181,11 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         result.rooms = FloorRegions(CvPlan::whiteMask(plan)).rooms(minPixels, options.regionMap);
         return result;
     }
-    const std::vector<ClosingLine> candidates = CvPlan::openings(black, openings);
+    std::vector<ClosingLine> candidates = CvPlan::openings(black, openings);
+    // Window gaps and doors in slanting walls, which the row and column search does not see.
+    const std::vector<ClosingLine> slanted = WallEnds::openings(black, openings, candidates);
+    candidates.insert(candidates.end(), slanted.begin(), slanted.end());
+    WallEnds::dropLoose(candidates, black, openings.wallThickness);
     // The floor is closed in its mask, not in a copy of the plan four times its size.
     cv::Mat white = CvPlan::whiteMask(plan);
     CvPlan::closeFloor(white, candidates);

@@ -1,3 +1,4 @@
+#include "core/plan/floodfill.h"
 #include "core/plan/planpreparation.h"
 
 #include <QBuffer>
@@ -74,6 +75,34 @@ QImage draw(const Scene &scene)
     return image;
 }
 
+// One room, 200 x 140 points with walls 8 thick, whose top right corner is cut off by a
+// slanting wall with a window gap 34 points across; the window, if any, is two faint grey lines
+// on the wall's faces. A table in thin lines stands in the room.
+QImage drawCorner(bool windowLines)
+{
+    QImage image(220, 160, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(10, 10);
+    p.fillRect(0, 0, 140, 8, Qt::black);
+    p.fillRect(0, 0, 8, 140, Qt::black);
+    p.fillRect(0, 132, 200, 8, Qt::black);
+    p.fillRect(192, 60, 8, 80, Qt::black);
+    p.setPen(QPen(Qt::black, 8, Qt::SolidLine, Qt::SquareCap));
+    p.drawLine(QPointF(136, 4), QPointF(154, 22));
+    p.drawLine(QPointF(178, 46), QPointF(196, 64));
+    if (windowLines) {
+        p.setPen(QPen(QColor(200, 200, 200), 1));
+        for (const double side : {-3.0, 3.0})
+            p.drawLine(QPointF(154 + side, 22 - side), QPointF(178 + side, 46 - side));
+    }
+    p.setPen(QPen(Qt::black, 1));
+    p.drawRect(30, 30, 40, 24);
+    p.drawRect(40, 80, 60, 30);
+    return image;
+}
+
 bool isBlack(const QImage &image, int x, int y)
 {
     return image.pixel(x, y) == qRgb(0, 0, 0);
@@ -103,6 +132,8 @@ private Q_SLOTS:
     void colourAsFloorOnlyWhenAsked();
     void wallsOnlyDropsThinDrawingKeepsWindows();
     void thresholdDecidesGreyWalls();
+    void faintWindowsOfASlantingWall_data();
+    void faintWindowsOfASlantingWall();
 };
 
 void TestPlanPreparation::clean_data()
@@ -199,6 +230,25 @@ void TestPlanPreparation::thresholdDecidesGreyWalls()
     QVERIFY(!isBlack(preparation.prepare(options), 110, 70));
     options.threshold = 0; // automatic
     QVERIFY(isBlack(preparation.prepare(options), 110, 70));
+}
+
+void TestPlanPreparation::faintWindowsOfASlantingWall_data()
+{
+    QTest::addColumn<bool>("windowLines");
+    // Too faint for the walls' threshold, yet the room stays closed.
+    QTest::newRow("faint window lines") << true;
+    // A gap with nothing drawn across it is left open for a closing line.
+    QTest::newRow("bare gap") << false;
+}
+
+void TestPlanPreparation::faintWindowsOfASlantingWall()
+{
+    QFETCH(bool, windowLines);
+    PlanPreparation preparation(drawCorner(windowLines));
+    QVERIFY(preparation.defaults().wallsOnly);
+    QImage plan = preparation.prepare(preparation.defaults());
+    const QRect filled = FloodFill().fill(plan, QPoint(120, 80), qRgb(200, 0, 0));
+    QCOMPARE(plan.rect().adjusted(1, 1, -1, -1).contains(filled), windowLines);
 }
 
 QTEST_MAIN(TestPlanPreparation)

@@ -3,6 +3,7 @@
 // closing lines, and the recall and precision of the room proposals. The figures are printed;
 // the goals (90 % each) are asserted over all plans together.
 #include "core/plan/closingline.h"
+#include "core/plan/floodfill.h"
 #include "core/plan/planpreparation.h"
 #include "core/plan/roomfinder.h"
 #include "plans/syntheticplan.h"
@@ -15,6 +16,7 @@ class TestRealPlans : public QObject
 
 private Q_SLOTS:
     void figures();
+    void scannedPlan();
 };
 
 void TestRealPlans::figures()
@@ -35,6 +37,7 @@ void TestRealPlans::figures()
         if (const QString out = qEnvironmentVariable("METROLA_PLANS_OUT"); !out.isEmpty()) {
             const QString stem = out + u'/' + QString::number(rooms / plan.rooms);
             plan.image.save(stem + QStringLiteral("-source.png"));
+            prepared.save(stem + QStringLiteral("-prepared.png"));
             closed.save(stem + QStringLiteral("-closed.png"));
         }
 
@@ -93,6 +96,44 @@ void TestRealPlans::figures()
     QVERIFY2(share >= 0.9, "fewer than 90 % of the rooms are marked cleanly");
     QVERIFY2(recall >= 0.9, "the proposals find fewer than 90 % of the rooms");
     QVERIFY2(precision >= 0.9, "fewer than 90 % of the proposals are rooms");
+}
+
+// A plan from outside the repository (METROLA_REALPLAN), which has no drawn truth: its
+// proposals are printed and, with METROLA_PLANS_OUT, painted for judging by eye.
+void TestRealPlans::scannedPlan()
+{
+    const QString path = qEnvironmentVariable("METROLA_REALPLAN");
+    if (path.isEmpty())
+        QSKIP("METROLA_REALPLAN names no plan");
+    const QImage source(path);
+    QVERIFY2(!source.isNull(), qPrintable(path));
+    PlanPreparation preparation(source);
+    const QImage prepared = preparation.prepare(preparation.defaults());
+    const RoomFinder::Result search = RoomFinder::find(prepared, {});
+    QImage painted = prepared.convertToFormat(QImage::Format_RGB32);
+    ClosingLine::draw(painted, search.lines);
+    FloodFill fill;
+    for (size_t i = 0; i < search.rooms.size(); ++i)
+        fill.fill(painted, search.rooms[i].seed, QColor::fromHsv(int(i * 67 % 360), 90, 255).rgb());
+    // The lines in red over the rooms, so that they can be told from walls.
+    for (int y = 0; y < painted.height(); ++y)
+        for (int x = 0; x < painted.width(); ++x)
+            if (painted.pixel(x, y) == 0xff000000u && prepared.pixel(x, y) != 0xff000000u)
+                painted.setPixel(x, y, qRgb(230, 0, 0));
+    qInfo().noquote() << QStringLiteral("%1: линии %2, стены %3, только стены %4; линий %5, предложений %6")
+                             .arg(path)
+                             .arg(preparation.traits().lineWidth)
+                             .arg(preparation.traits().wallThickness)
+                             .arg(preparation.defaults().wallsOnly)
+                             .arg(search.lines.size())
+                             .arg(search.rooms.size());
+    if (const QString out = qEnvironmentVariable("METROLA_PLANS_OUT"); !out.isEmpty()) {
+        // Twice the size: the plan is small and its windows a point wide.
+        const auto twice = [](const QImage &image) { return image.scaled(image.size() * 2); };
+        twice(source).save(out + QStringLiteral("/real-source.png"));
+        twice(prepared).save(out + QStringLiteral("/real-prepared.png"));
+        twice(painted).save(out + QStringLiteral("/real-rooms.png"));
+    }
 }
 
 QTEST_MAIN(TestRealPlans)

@@ -27,6 +27,13 @@ struct Sheet
         QPainter(&image).fillRect(x, y, w, h, Qt::white);
         return *this;
     }
+    Sheet &slant(QPoint a, QPoint b)
+    {
+        QPainter p(&image);
+        p.setPen(QPen(Qt::black, 6, Qt::SolidLine, Qt::SquareCap));
+        p.drawLine(a, b);
+        return *this;
+    }
     Sheet &line(QPoint a, QPoint b)
     {
         QPainter p(&image);
@@ -96,6 +103,14 @@ void TestRoomFinder::rooms_data()
     QTest::newRow("door by a corner") << flat().wall(26, 100, 100, 6).wall(120, 60, 6, 40).image << 2 << 1;
     // A corridor as narrow as a door runs along; it is not cut into pieces.
     QTest::newRow("narrow corridor") << flat().wall(26, 100, 248, 6).wall(26, 140, 248, 6).image << 3 << 0;
+    // The top right corner cut off by a slanting wall with a window gap 47 points across it.
+    Sheet slanting = flat().gap(200, 20, 80, 6).gap(274, 20, 6, 80);
+    slanting.slant({200, 23}, {222, 45}).slant({255, 78}, {277, 100});
+    QTest::newRow("window in a slanting wall") << slanting.image << 1 << 1;
+    // Letters of a bold font, as thick as walls, halfway across a corridor: no room ends there.
+    QTest::newRow("letters in a corridor")
+        << flat().wall(26, 100, 248, 6).wall(26, 140, 248, 6).wall(146, 119, 8, 8).wall(160, 119, 8, 8).image
+        << 3 << 0;
     // Closed off from the flat but smaller than forty wall squares: a shaft, not a room.
     QTest::newRow("small shaft")
         << flat().wall(200, 26, 6, 30).wall(200, 50, 30, 6).wall(224, 26, 6, 30).image << 1 << 0;
