@@ -151,6 +151,8 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
+    // The plans are made before any clock runs, whichever rows a filter picks.
+    prepared();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
