@@ -11,13 +11,13 @@
 #include "core/model/planedits.h"
 #include "core/model/projectsession.h"
 #include "core/model/roomacceptance.h"
-#include "core/plan/closingline.h"
+#include "core/rooms/closingline.h"
 #include "core/plan/planimage.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
-#include "core/plan/planpreparation.h"
-#include "core/plan/roomfinder.h"
-#include "core/plan/roomproposals.h"
+#include "core/rooms/planpreparation.h"
+#include "core/rooms/roomfinder.h"
+#include "core/rooms/roomproposals.h"
 #include "plans/syntheticplan.h"
 
 #include <benchmark/benchmark.h>

@@ -2,11 +2,11 @@
 
 #include "cli/cliargs.h"
 #include "cli/clitext.h"
-#include "core/plan/closingline.h"
+#include "core/rooms/closingline.h"
 #include "core/plan/planimage.h"
-#include "core/plan/planpreparation.h"
+#include "core/rooms/planpreparation.h"
 #include "core/plan/plansource.h"
-#include "core/plan/roomfinder.h"
+#include "core/rooms/roomfinder.h"
 
 #include <QFileInfo>
 #include <QJsonArray>

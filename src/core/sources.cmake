@@ -40,13 +40,14 @@ set(METROLA_CORE_SOURCES
   plan/planimage.h plan/planimage.cpp
   plan/planzoom.h plan/planzoom.cpp
   plan/plansource.h plan/plansource.cpp
-  plan/cvplan.h plan/cvplan.cpp
-  plan/planpreparation.h plan/planpreparation.cpp
-  plan/closingline.h plan/closingline.cpp
-  plan/openingfinder.h plan/openingfinder.cpp
-  plan/wallends.h plan/wallends.cpp
-  plan/roomfinder.h plan/roomfinder.cpp
-  plan/roomproposals.h plan/roomproposals.cpp
+
+  rooms/cvplan.h rooms/cvplan.cpp
+  rooms/planpreparation.h rooms/planpreparation.cpp
+  rooms/closingline.h rooms/closingline.cpp
+  rooms/openingfinder.h rooms/openingfinder.cpp
+  rooms/wallends.h rooms/wallends.cpp
+  rooms/roomfinder.h rooms/roomfinder.cpp
+  rooms/roomproposals.h rooms/roomproposals.cpp
 
   archive/zipformat.h archive/zipformat.cpp
   archive/zipdeflatepool.h archive/zipdeflatepool.cpp
@@ -54,7 +55,6 @@ set(METROLA_CORE_SOURCES
   archive/zipreader.h archive/zipreader.cpp
   archive/projectarchive.h archive/projectarchive.cpp
 
-  
   reports/commonareasuggestion.h reports/commonareasuggestion.cpp
   reports/areaschedule.h reports/areaschedule.cpp
   reports/xlsxworkbook.h reports/xlsxworkbook.cpp

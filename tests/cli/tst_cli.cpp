@@ -6,7 +6,7 @@
 #include "core/base/safefile.h"
 #include "testfiles.h"
 
-#include "core/plan/closingline.h"
+#include "core/rooms/closingline.h"
 #include "core/plan/floodfill.h"
 #include "core/plan/planimage.h"
 

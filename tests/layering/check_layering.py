@@ -4,7 +4,8 @@ its file and line, and exits with 1 when there is one.
 
 The core never sees the windows or the programs; the batch tool never sees the windows; a window
 piece never sees the main window nor another piece (what two pieces share lives in
-gui/widgets); inside the core, base stands alone, plan stands on base only, the ZIP layer knows
+gui/widgets); inside the core, base stands alone, plan stands on base only, room finding
+on plan and base, the ZIP layer knows
 nothing of the project model, the model sees neither archive nor reports, and reports and archive do not see each other."""
 import os
 import re
@@ -40,8 +41,10 @@ def forbidden(source, target):
             return 'window pieces share through gui/widgets only'
     if s == 'core/base' and t.startswith('core/'):
         return 'base includes no other core folder'
-    if s == 'core/plan' and t in ('core/model', 'core/archive', 'core/reports'):
+    if s == 'core/plan' and t in ('core/model', 'core/archive', 'core/reports', 'core/rooms'):
         return 'plan stands on base only'
+    if s == 'core/rooms' and t in ('core/model', 'core/archive', 'core/reports'):
+        return 'room finding stands on plan and base only'
     if s == 'core/model' and t in ('core/archive', 'core/reports'):
         return 'the model stands below the archive and the reports'
     if s == 'core/archive' and os.path.basename(source).startswith('zip') and t == 'core/model':

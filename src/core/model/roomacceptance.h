@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/plan/roomfinder.h"
+#include "core/rooms/roomfinder.h"
 
 #include <QString>
 

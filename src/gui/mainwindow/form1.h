@@ -5,7 +5,7 @@
 #include "core/model/projectsession.h"
 #include "core/model/recentarchives.h"
 #include "core/plan/displaycolours.h"
-#include "core/plan/roomproposals.h"
+#include "core/rooms/roomproposals.h"
 #include "core/reports/plancolouring.h"
 #include "gui/records/recorddialoghost.h"
 #include "gui/widgets/guarded.h"

@@ -6,7 +6,7 @@
 #include "core/model/planimport.h"
 #include "core/model/recoverywriter.h"
 #include "core/plan/planimage.h"
-#include "core/plan/planpreparation.h"
+#include "core/rooms/planpreparation.h"
 #include "core/plan/plansource.h"
 #include "gui/widgets/busycursor.h"
 #include "gui/widgets/dialogs.h"

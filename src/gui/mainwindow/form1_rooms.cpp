@@ -5,8 +5,8 @@
 
 #include "core/model/recoverywriter.h"
 #include "core/model/roomacceptance.h"
-#include "core/plan/planpreparation.h"
-#include "core/plan/roomproposals.h"
+#include "core/rooms/planpreparation.h"
+#include "core/rooms/roomproposals.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/plan/proposalview.h"
 #include "gui/plan/scaletool.h"

@@ -2,7 +2,7 @@
 
 #include "core/base/numbertext.h"
 #include "core/model/roomareas.h"
-#include "core/plan/roomproposals.h"
+#include "core/rooms/roomproposals.h"
 #include "gui/plan/plancanvas.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/plan/planpreparation.h"
+#include "core/rooms/planpreparation.h"
 
 #include <QDialog>
 #include <QImage>

@@ -6,7 +6,7 @@
 #include "core/model/roomacceptance.h"
 #include "core/model/roomareas.h"
 #include "core/plan/planimage.h"
-#include "core/plan/roomproposals.h"
+#include "core/rooms/roomproposals.h"
 #include "wallplan.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 // "Новый План" with pictures and PDF documents, the offer to prepare, and "Подготовить план".
 #include "core/plan/planimage.h"
-#include "core/plan/planpreparation.h"
+#include "core/rooms/planpreparation.h"
 #include "gui/mainwindow/form1.h"
 #include "messagelog.h"
 

@@ -4,7 +4,7 @@
 #include "core/archive/zipreader.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/planimage.h"
-#include "core/plan/roomproposals.h"
+#include "core/rooms/roomproposals.h"
 #include "gui/mainwindow/form1.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/records/form2.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/plan/closingline.h"
-#include "core/plan/openingfinder.h"
+#include "core/rooms/closingline.h"
+#include "core/rooms/openingfinder.h"
 
 #include <opencv2/core.hpp>
 

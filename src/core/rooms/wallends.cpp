@@ -1,6 +1,6 @@
-#include "core/plan/wallends.h"
+#include "core/rooms/wallends.h"
 
-#include "core/plan/cvplan.h"
+#include "core/rooms/cvplan.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -1,4 +1,4 @@
-#include "core/plan/roomproposals.h"
+#include "core/rooms/roomproposals.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
-#include "core/plan/roomfinder.h"
+#include "core/rooms/roomfinder.h"
 
 #include "core/base/metrolaerror.h"
-#include "core/plan/cvplan.h"
-#include "core/plan/wallends.h"
+#include "core/rooms/cvplan.h"
+#include "core/rooms/wallends.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -1,10 +1,10 @@
-#include "core/plan/planpreparation.h"
+#include "core/rooms/planpreparation.h"
 
 #include "core/base/metrolaerror.h"
-#include "core/plan/closingline.h"
-#include "core/plan/cvplan.h"
-#include "core/plan/openingfinder.h"
-#include "core/plan/wallends.h"
+#include "core/rooms/closingline.h"
+#include "core/rooms/cvplan.h"
+#include "core/rooms/openingfinder.h"
+#include "core/rooms/wallends.h"
 
 #include <opencv2/imgproc.hpp>
 

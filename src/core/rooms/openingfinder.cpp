@@ -1,6 +1,6 @@
-#include "core/plan/openingfinder.h"
+#include "core/rooms/openingfinder.h"
 
-#include "core/plan/cvplan.h"
+#include "core/rooms/cvplan.h"
 
 #include <opencv2/core.hpp>
 

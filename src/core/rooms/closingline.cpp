@@ -1,4 +1,4 @@
-#include "core/plan/closingline.h"
+#include "core/rooms/closingline.h"
 
 #include <QLineF>
 #include <QPainter>

@@ -1,5 +1,5 @@
 #include "core/plan/floodfill.h"
-#include "core/plan/planpreparation.h"
+#include "core/rooms/planpreparation.h"
 
 #include <QBuffer>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "core/plan/cvplan.h"
+#include "core/rooms/cvplan.h"
 
 #include "core/base/metrolaerror.h"
 #include "core/plan/planimage.h"

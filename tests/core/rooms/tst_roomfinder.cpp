@@ -1,8 +1,8 @@
-#include "core/plan/closingline.h"
-#include "core/plan/cvplan.h"
+#include "core/rooms/closingline.h"
+#include "core/rooms/cvplan.h"
 #include "core/plan/floodfill.h"
-#include "core/plan/roomfinder.h"
-#include "core/plan/roomproposals.h"
+#include "core/rooms/roomfinder.h"
+#include "core/rooms/roomproposals.h"
 
 #include <QPainter>
 #include <QTest>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/plan/closingline.h"
+#include "core/rooms/closingline.h"
 
 #include <QImage>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/plan/closingline.h"
-#include "core/plan/roomfinder.h"
+#include "core/rooms/closingline.h"
+#include "core/rooms/roomfinder.h"
 
 #include <QImage>
 #include <QPointF>
