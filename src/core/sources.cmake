@@ -55,6 +55,9 @@ set(METROLA_CORE_SOURCES
   archive/zipreader.h archive/zipreader.cpp
   archive/projectarchive.h archive/projectarchive.cpp
 
+  sharing/archivelock.h sharing/archivelock.cpp
+  sharing/sharedarchive.h sharing/sharedarchive.cpp
+
   reports/commonareasuggestion.h reports/commonareasuggestion.cpp
   reports/areaschedule.h reports/areaschedule.cpp
   reports/xlsxworkbook.h reports/xlsxworkbook.cpp

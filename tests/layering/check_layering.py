@@ -6,7 +6,9 @@ The core never sees the windows or the programs; the batch tool never sees the w
 piece never sees the main window nor another piece (what two pieces share lives in
 gui/widgets); inside the core, base stands alone, plan stands on base only, room finding
 on plan and base, the ZIP layer knows
-nothing of the project model, the model sees neither archive nor reports, and reports and archive do not see each other."""
+nothing of the project model, the model sees neither archive nor reports, and reports and archive do not see each other;
+sharing (locks beside archives, changes on disk) stands on archive and model, and the portfolio
+on everything else in the core, which sees neither."""
 import os
 import re
 import sys
@@ -51,6 +53,12 @@ def forbidden(source, target):
         return 'the ZIP layer knows nothing of the project model'
     if {s, t} == {'core/reports', 'core/archive'}:
         return 'reports and archive do not include each other'
+    if t == 'core/portfolio' and s.startswith('core/'):
+        return 'the portfolio stands on the rest of the core; nothing in it stands on the portfolio'
+    if t == 'core/sharing' and s.startswith('core/') and s != 'core/portfolio':
+        return 'sharing stands on the archive and the model; only the portfolio stands on it'
+    if s == 'core/sharing' and t == 'core/reports':
+        return 'sharing knows nothing of the reports'
     return None
 
 
