@@ -117,22 +117,30 @@ std::vector<RecordTable::Row> SharedArchive::readRows(const QString &archivePath
     return DescriptionFile::parse(reader.readMember(DescriptionFile::fileName())).rows;
 }
 
-void SharedArchive::opened(const QString &path, const std::vector<RecordTable::Row> &rows, bool readOnly)
+void SharedArchive::opened(const QString &path, const std::vector<RecordTable::Row> &rows,
+                           std::unique_ptr<ArchiveLock> lock)
 {
-    if (readOnly || !isOpenArchive(path))
-        m_lock.release();
+    m_lock = std::move(lock);
     m_path = path;
-    m_readOnly = readOnly;
+    m_readOnly = !m_lock;
     m_rows = rows;
     m_stamp = ArchiveStamp::of(path);
+}
+
+std::unique_ptr<ArchiveLock> SharedArchive::takeLock()
+{
+    m_readOnly = true;
+    return std::move(m_lock);
 }
 
 bool SharedArchive::saved(const QString &path, const std::vector<RecordTable::Row> &rows)
 {
     bool locked = true;
-    if (!isOpenArchive(path) || !m_lock.held()) {
+    if (!isOpenArchive(path) || !m_lock) {
+        auto lock = std::make_unique<ArchiveLock>();
         ArchiveLock::Found found;
-        locked = m_lock.take(path, &found);
+        locked = lock->take(path, &found);
+        m_lock = locked ? std::move(lock) : nullptr;
     }
     m_path = path;
     m_readOnly = false;
@@ -143,7 +151,7 @@ bool SharedArchive::saved(const QString &path, const std::vector<RecordTable::Ro
 
 void SharedArchive::close()
 {
-    m_lock.release();
+    m_lock.reset();
     m_path.clear();
     m_readOnly = false;
     m_rows.clear();
@@ -192,19 +200,23 @@ QString SharedArchive::keepAside(const QString &archivePath)
         if (!QFileInfo::exists(copy) && SafeFile::kindOf(copy, false) == SafeFile::Kind::Missing)
             break;
     }
+    copyFile(archivePath, copy);
+    return copy;
+}
+
+void SharedArchive::copyFile(const QString &from, const QString &to)
+{
     QFile source;
     QString reason;
-    if (!SafeFile::openForReading(source, archivePath, &reason))
-        throw MetrolaError(
-            u"Архив «%1» не сохранён в копию: %2"_s.arg(QDir::toNativeSeparators(archivePath), reason));
-    SafeFile::ReplacingFile target(copy);
+    if (!SafeFile::openForReading(source, from, &reason))
+        throw MetrolaError(u"Файл «%1» не скопирован: %2"_s.arg(QDir::toNativeSeparators(from), reason));
+    SafeFile::ReplacingFile target(to);
     bool ok = target.open();
     while (ok && !source.atEnd()) {
         const QByteArray chunk = source.read(1 << 20);
         ok = !chunk.isEmpty() && target.device().write(chunk) == chunk.size();
     }
     if (!ok || !target.commit())
-        throw MetrolaError(u"Архив «%1» не сохранён в копию «%2»: %3"_s.arg(
-            QDir::toNativeSeparators(archivePath), QDir::toNativeSeparators(copy), target.errorString()));
-    return copy;
+        throw MetrolaError(u"Файл «%1» не скопирован в «%2»: %3"_s.arg(
+            QDir::toNativeSeparators(from), QDir::toNativeSeparators(to), target.errorString()));
 }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -54,8 +55,11 @@ public:
     // throws MetrolaError when it cannot be read.
     static std::vector<RecordTable::Row> readRows(const QString &archivePath);
 
-    // Begins with an archive just opened; the lock is taken already or, read-only, not at all.
-    void opened(const QString &path, const std::vector<RecordTable::Row> &rows, bool readOnly);
+    // Begins with an archive just opened, with its lock taken already; without one, read-only.
+    void opened(const QString &path, const std::vector<RecordTable::Row> &rows,
+                std::unique_ptr<ArchiveLock> lock);
+    // Hands the lock over (to an opening of the same archive again); the archive becomes read-only.
+    std::unique_ptr<ArchiveLock> takeLock();
     // After a save into path: its stamp and records are the new start. The lock follows the
     // archive when it was another one (false when it could not be taken there).
     bool saved(const QString &path, const std::vector<RecordTable::Row> &rows);
@@ -64,7 +68,13 @@ public:
 
     const QString &path() const { return m_path; }
     bool readOnly() const { return m_readOnly; }
-    ArchiveLock &lock() { return m_lock; }
+    ArchiveLock *lock() { return m_lock.get(); }
+    // Renews the lock's time, so that colleagues do not take it for a crashed run's.
+    void touch()
+    {
+        if (m_lock)
+            m_lock->touch();
+    }
     const ArchiveStamp &stamp() const { return m_stamp; }
 
     // Whether a save to `path` goes into the archive this run opened.
@@ -78,11 +88,13 @@ public:
     // version kept ("план (версия от 09.12.2026 17-05).zip", numbered when taken), so that
     // replacing it loses nothing. Returns the copy's path; throws MetrolaError on failure.
     static QString keepAside(const QString &archivePath);
+    // Copies a regular file through a new file renamed into place; throws MetrolaError.
+    static void copyFile(const QString &from, const QString &to);
 
 private:
     QString m_path;
     bool m_readOnly = false;
     ArchiveStamp m_stamp;
     std::vector<RecordTable::Row> m_rows;
-    ArchiveLock m_lock;
+    std::unique_ptr<ArchiveLock> m_lock;
 };

@@ -329,5 +329,6 @@ void Form1::closeEvent(QCloseEvent *event)
 void Form1::FormClose()
 {
     endRecovery();
+    m_shared.close();
     m_session.removeWorkingFiles(QCoreApplication::applicationFilePath());
 }

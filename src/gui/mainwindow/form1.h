@@ -5,8 +5,9 @@
 #include "core/model/projectsession.h"
 #include "core/model/recentarchives.h"
 #include "core/plan/displaycolours.h"
-#include "core/rooms/roomproposals.h"
 #include "core/reports/plancolouring.h"
+#include "core/rooms/roomproposals.h"
+#include "core/sharing/sharedarchive.h"
 #include "gui/records/recorddialoghost.h"
 #include "gui/widgets/guarded.h"
 
@@ -86,8 +87,7 @@ public:
     static QString generalErrorText(const QString &text);
 
     // Runs a handler body; an error escaping it is shown by the general error handler.
-    template<typename Body>
-    void guard(Body &&body)
+    template <typename Body> void guard(Body &&body)
     {
         runGuarded(body, [this](const QString &text) { showGeneralError(text); });
     }
@@ -230,6 +230,9 @@ public:
     QList<int> BlinkAlso;
     // The stacking plan, made when first opened.
     StackingWindow *Stacking = nullptr;
+    SharedArchive m_shared;
+    QTimer *m_lockToucher = nullptr;
+    bool m_readOnlyApplied = false;
 
 public Q_SLOTS:
     // Archive (form1_archive.cpp)
@@ -316,6 +319,11 @@ public:
     // background.
     AreaCheckRunner &areaChecks() { return *m_areaChecks; }
     void applyFinishedLock();
+    // Colleagues on one archive (form1_sharing.cpp). The archive as this window has it open:
+    // its lock, and what it held when opened or saved here.
+    SharedArchive &sharedArchive() { return m_shared; }
+    // Read-only: the title says so, every editing control is off, reports work.
+    bool readOnly() const { return m_shared.readOnly() && !m_session.archiveFile.isEmpty(); }
 
     // The plan's zoom factor; the plan point at the anchor (in plan-area pixels) stays put.
     void setZoom(double factor, QPoint anchor);
@@ -342,6 +350,15 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Takes the lock of the archive about to be opened; when someone else has it, asks whether
+    // to open it read-only or a copy (path becomes the copy's). False when the user stopped.
+    bool claimArchive(QString &path, std::unique_ptr<ArchiveLock> &lock);
+    // Before a save into path: a read-only archive or one another user has open is not
+    // overwritten, and one changed on disk since it was opened is replaced only when the user
+    // says so (its version kept aside, *keptAside). False stops the save; path may change.
+    bool checkSaveTarget(QString &path, QString *keptAside);
+    // Turns the editing controls off in a read-only project and on again.
+    void applyReadOnly();
     void buildWindow();
     void layoutPlanArea();
     // Brings the window forward and scrolls the plan so that the plan point is well inside

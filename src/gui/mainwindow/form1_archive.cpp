@@ -59,8 +59,13 @@ void Form1::SpeedButton3Click()
     });
 }
 
-bool Form1::openProjectArchive(const QString &path, OpenForm form)
+bool Form1::openProjectArchive(const QString &givenPath, OpenForm form)
 {
+    // Someone else may have it open: read-only, a copy (another path), or nothing at all.
+    QString path = givenPath;
+    std::unique_ptr<ArchiveLock> lock;
+    if (!claimArchive(path, lock))
+        return false;
     const bool dialog = form == OpenForm::Dialog;
     ProjectArchive::OpenOptions options;
     options.applyCaptions = dialog;
@@ -68,8 +73,7 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
     options.askReplace = [this](const QString &name) {
         const QString path = QDir::toNativeSeparators(m_session.programDir() + name);
         return Dialogs::message(this, Dialogs::Kind::Question, u"Файл уже существует"_s,
-                                u"Заменить существующий файл «%1»?"_s.arg(path))
-               == QMessageBox::Yes;
+                                u"Заменить существующий файл «%1»?"_s.arg(path)) == QMessageBox::Yes;
     };
     options.progress = [this](int p) { UnzipperTotalPercentDone(p); };
     QString unpainted;
@@ -97,6 +101,8 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
         // The table may be the new project's already; a plain save must not put it into the
         // archive of the project left.
         m_session.archiveFile.clear();
+        m_shared.close();
+        applyReadOnly();
         refreshTitle();
         // The PlanList may be the new project's already.
         fillTabs();
@@ -105,9 +111,11 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
     }
     Gauge1->hide();
     if (result != ProjectArchive::OpenResult::Opened) {
-        if (result != ProjectArchive::OpenResult::NoDescription)
+        if (result != ProjectArchive::OpenResult::NoDescription) {
             m_session.archiveFile.clear();
-        refreshTitle();
+            m_shared.close();
+        }
+        applyReadOnly();
         fillTabs();
         const QString text = result == ProjectArchive::OpenResult::NoDescription
                                  ? ProjectArchive::descriptionMissingMessage()
@@ -116,8 +124,9 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
         return false;
     }
     m_session.archiveFile = path;
+    m_shared.opened(path, m_session.table().rows(), std::move(lock));
     rememberArchive(path);
-    refreshTitle();
+    applyReadOnly();
     refreshPlanView();
     PlaceMainWindow();
     if (dialog) {
@@ -172,8 +181,8 @@ void Form1::applyFinishedLock()
 {
     const bool finished = m_session.table().isFinished();
     m_form2->setFinishedLock(finished);
-    for (QWidget *w : std::initializer_list<QWidget *>{Button2, Button1, Shape1, Shape2, SpeedButton1,
-                                                        Button4, Bevels[3]})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{Button2, Button1, Shape1, Shape2, SpeedButton1, Button4, Bevels[3]})
         w->setVisible(!finished);
     // The menu's ways to the hidden commands are locked with them.
     UndoAction->setEnabled(!finished);
@@ -186,4 +195,7 @@ void Form1::applyFinishedLock()
     if (finished)
         endPlanTools();
     refreshPlanUndo();
+    // A read-only project keeps every editing command off, finished or not.
+    if (readOnly())
+        applyReadOnly();
 }

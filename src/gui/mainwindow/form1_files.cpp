@@ -37,7 +37,8 @@ QStringList localFiles(const QMimeData *data)
     if (!data)
         return paths;
     for (const QUrl &url : data->urls())
-        if (url.isLocalFile() && (isArchive(url.toLocalFile()) || PlanSource::hasPlanSuffix(url.toLocalFile())))
+        if (url.isLocalFile() &&
+            (isArchive(url.toLocalFile()) || PlanSource::hasPlanSuffix(url.toLocalFile())))
             paths.append(url.toLocalFile());
     return paths;
 }
@@ -73,6 +74,9 @@ void Form1::saveProject(QString path)
         if (path.isEmpty())
             return;
     }
+    QString keptAside;
+    if (!checkSaveTarget(path, &keptAside))
+        return;
     Gauge1->setProgress(0);
     Gauge1->show();
     int packed = 0;
@@ -92,8 +96,14 @@ void Form1::saveProject(QString path)
     }
     m_recovery->discard();
     m_session.archiveFile = path;
+    m_shared.saved(path, m_session.table().rows());
     rememberArchive(path);
-    refreshTitle();
+    applyReadOnly();
+    if (!keptAside.isEmpty())
+        Dialogs::message(
+            this, Dialogs::Kind::Information, u"Архив сохранён"_s,
+            u"Архив «%1» заменён вашей версией. Версия, которую сохранил другой пользователь, "
+            u"сохранена рядом: «%2»."_s.arg(QFileInfo(path).fileName(), QDir::toNativeSeparators(keptAside)));
 }
 
 void Form1::openRecent(const QString &path)
@@ -145,6 +155,8 @@ void Form1::refreshTitle()
     QString title = windowCaption();
     if (!m_session.archiveFile.isEmpty())
         title += u" — "_s + QFileInfo(m_session.archiveFile).fileName();
+    if (readOnly())
+        title += u" (только чтение)"_s;
     setWindowTitle(title + u"[*]"_s);
     setWindowModified(m_session.modified());
 }
@@ -191,8 +203,8 @@ void Form1::openDroppedFiles(const QStringList &paths)
         if (!opened)
             return;
     }
-    // A finished project takes no new plans: its "Новый План" is hidden.
-    if (m_session.table().isFinished())
+    // A finished project takes no new plans: its "Новый План" is hidden; nor does a read-only one.
+    if (m_session.table().isFinished() || readOnly())
         return;
     for (const QString &path : paths)
         if (!isArchive(path))

@@ -308,7 +308,7 @@ void Form1::undoPlanEdit()
 void Form1::refreshPlanUndo()
 {
     const bool can = m_planEdits.canUndo();
-    UndoPlanAction->setEnabled(can && !m_session.table().isFinished());
+    UndoPlanAction->setEnabled(can && !m_session.table().isFinished() && !readOnly());
     UndoPlanAction->setText(can ? u"Отменить на плане: %1"_s.arg(m_planEdits.latest().label)
                                 : u"Отменить на плане"_s);
     if (UndoPlanButton)

@@ -54,6 +54,8 @@ public:
     void abandon();
     // A finished project keeps its areas and names.
     void setFinishedLock(bool locked);
+    // A project opened read-only: the record is shown, nothing in it can be changed.
+    void setReadOnly(bool readOnly);
 
     Mode mode() const { return m_mode; }
     int row() const { return m_row; }
@@ -94,9 +96,9 @@ public:
     QGroupBox *RadioGroup1 = nullptr;
     std::array<QRadioButton *, 5> RadioItems{};
     QButtonGroup *RadioButtons = nullptr;
-    QPushButton *Button1 = nullptr;    // cancel, new-record mode
+    QPushButton *Button1 = nullptr;      // cancel, new-record mode
     QToolButton *SpeedButton1 = nullptr; // label move, edit mode
-    QPushButton *Button2 = nullptr;    // full commit
+    QPushButton *Button2 = nullptr;      // full commit
     // Not of the window layout: in the free space below the type group, so no control moves.
     QCheckBox *CommonArea = nullptr; // the room is a place of common use
 
@@ -127,8 +129,7 @@ private:
     void closeDialog();
     // Shows, raises and activates the dialog, the keyboard in `focus` when one is given.
     void present(QWidget *focus);
-    template<typename Body>
-    void guard(Body &&body)
+    template <typename Body> void guard(Body &&body)
     {
         runGuarded(body, [this](const QString &text) { m_host.showGeneralError(text); });
     }
@@ -137,6 +138,8 @@ private:
     double m_scale = 1.0;
     bool m_shownBefore = false;
     Mode m_mode = Mode::New;
+    bool m_readOnly = false;
+    bool m_finishedLock = false;
     int m_row = 0;
     QString m_planId;
     QPoint m_labelPoint;

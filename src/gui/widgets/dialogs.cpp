@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMimeDatabase>
 #include <QProcess>
+#include <QPushButton>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -29,8 +30,7 @@ void setResponder(Responder r)
     responder() = std::move(r);
 }
 
-QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &title,
-                                    const QString &text)
+QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &title, const QString &text)
 {
     if (responder().message)
         return responder().message(kind, title, text);
@@ -61,6 +61,30 @@ QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &t
         break;
     }
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+int choose(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons, int cancel)
+{
+    if (responder().choice)
+        return responder().choice(title, text, buttons);
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setIcon(QMessageBox::Question);
+    std::vector<QPushButton *> pressed;
+    for (int i = 0; i < buttons.size(); ++i) {
+        const auto role = i == cancel ? QMessageBox::RejectRole : QMessageBox::AcceptRole;
+        pressed.push_back(box.addButton(buttons[i], role));
+    }
+    if (!pressed.empty())
+        box.setDefaultButton(pressed.front());
+    if (cancel >= 0 && cancel < buttons.size())
+        box.setEscapeButton(pressed[static_cast<size_t>(cancel)]);
+    box.exec();
+    for (size_t i = 0; i < pressed.size(); ++i)
+        if (box.clickedButton() == pressed[i])
+            return static_cast<int>(i);
+    return -1;
 }
 
 QString chooseFile(QFileDialog *dialog)

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -17,17 +18,22 @@ class QWidget;
 namespace Dialogs {
 
 enum class Kind {
-    Warning,  // the program's own messages: title "Ошибка", exclamation icon
-    Critical, // the general error handler: application title, stop icon
-    Notice,   // no icon, OK
-    Information, // where a report was put: information icon, OK
-    Question, // Yes / No
+    Warning,            // the program's own messages: title "Ошибка", exclamation icon
+    Critical,           // the general error handler: application title, stop icon
+    Notice,             // no icon, OK
+    Information,        // where a report was put: information icon, OK
+    Question,           // Yes / No
     QuestionWithCancel, // Yes / No / Cancel
 };
 
 // Returns the button pressed.
-QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &title,
-                                    const QString &text);
+QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &title, const QString &text);
+
+// A question with buttons of its own, the first the default; returns the index of the button
+// pressed, -1 when the box was closed (Escape). `cancel` names the button Escape presses (-1:
+// none but closing).
+int choose(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons,
+           int cancel = -1);
 
 // Returns the chosen path, or an empty string when the dialog was cancelled.
 QString chooseFile(QFileDialog *dialog);
@@ -59,6 +65,8 @@ struct Responder
     std::function<bool(const QString &path)> open = {};
     std::function<std::optional<QString>(const QString &title, const QString &label)> text = {};
     std::function<std::optional<QImage>(const QImage &source)> prepare = {};
+    // Answers choose(): the index of the button; the title, text and buttons as asked.
+    std::function<int(const QString &title, const QString &text, const QStringList &buttons)> choice = {};
 };
 // Installs a responder (tests); an empty one restores the real dialogs.
 void setResponder(Responder responder);

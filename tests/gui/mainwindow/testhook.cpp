@@ -47,7 +47,10 @@ void run(Form1 &window, const QString &line)
 class ShowFilter : public QObject
 {
 public:
-    explicit ShowFilter(Form1 &window) : QObject(&window), m_window(window) {}
+    explicit ShowFilter(Form1 &window)
+        : QObject(&window)
+        , m_window(window)
+    {}
 
     bool eventFilter(QObject *, QEvent *event) override
     {
@@ -66,7 +69,8 @@ private:
             std::string line;
             while (std::getline(std::cin, line)) {
                 const QString text = QString::fromStdString(line);
-                QMetaObject::invokeMethod(&window, [&window, text] { run(window, text); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    &window, [&window, text] { run(window, text); }, Qt::QueuedConnection);
             }
         }).detach();
     }
@@ -89,6 +93,11 @@ void install(Form1 &window)
     };
     responder.file = [](QFileDialog *) { return QString(); };
     responder.colour = [](QColorDialog *) { return false; };
+    // The lock a killed run left beside its archive: taken over (the first button).
+    responder.choice = [](const QString &title, const QString &text, const QStringList &) {
+        say(u"choice "_s + title + u'|' + text);
+        return 0;
+    };
     Dialogs::setResponder(responder);
     // Commands are taken once the window is shown: start-up runs the event loop while it
     // unpacks, and a command must not come in half way.
