@@ -5,6 +5,7 @@
 #include "core/base/safefile.h"
 #include "core/model/planscales.h"
 #include "core/plan/plansource.h"
+#include "core/sharing/archivelock.h"
 
 #include <QFile>
 
@@ -30,8 +31,7 @@ bool namesSameFile(const QString &a, const QString &b)
 {
     std::error_code error;
     return std::filesystem::equivalent(std::filesystem::path(QFile::encodeName(a).toStdString()),
-                                       std::filesystem::path(QFile::encodeName(b).toStdString()),
-                                       error);
+                                       std::filesystem::path(QFile::encodeName(b).toStdString()), error);
 }
 
 int wholeNumber(const QString &option, const QString &text, int low, int high)
@@ -41,6 +41,59 @@ int wholeNumber(const QString &option, const QString &text, int low, int high)
     if (!ok || value < low || value > high)
         usageError(u"Значение %1 «%2» — не целое число от %3 до %4."_s.arg(option, text).arg(low).arg(high));
     return value;
+}
+
+// A result is never written over a file someone has open: the lock an office program or
+// Metrola keeps beside it says so (a workbook open in the spreadsheet, an archive in a window).
+void refuseOpenOutput(const QString &output)
+{
+    if (output.isEmpty())
+        return;
+    const ArchiveLock::Found found = ArchiveLock::inspect(output);
+    if (found.state == ArchiveLock::State::Held)
+        throw MetrolaError(u"Файл результата «%1» открыт: %2; ничего не записано."_s.arg(
+            output, ArchiveLock::describe(found.owner)));
+}
+
+// portfolio takes a folder.
+CliArgs parsePortfolio(CliArgs args, const QStringList &arguments)
+{
+    bool outputGiven = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        if (a == u"-o"_s) {
+            if (outputGiven)
+                usageError(u"Файл результата указан дважды."_s);
+            if (i + 1 >= arguments.size())
+                usageError(u"После -o нужно значение."_s);
+            args.output = arguments[++i];
+            outputGiven = true;
+        } else if (a == u"--json"_s) {
+            args.json = true;
+        } else if (a == u"-r"_s) {
+            args.recursive = true;
+        } else if (a == u"--as-of"_s) {
+            // Accepted only once leases with dates are kept: a date that changes nothing would mislead.
+            usageError(u"Параметр --as-of относится к срокам аренды, а архивы этой версии их не хранят."_s);
+        } else if (a.startsWith(u'-') && a.size() > 1) {
+            usageError(u"Команда portfolio не знает параметра «%1»."_s.arg(a));
+        } else if (args.archive.isEmpty()) {
+            args.archive = a;
+        } else {
+            usageError(u"Лишний аргумент «%1»."_s.arg(a));
+        }
+    }
+    if (args.archive.isEmpty())
+        usageError(u"Не указана папка с архивами."_s);
+    if (outputGiven && args.output.isEmpty())
+        usageError(u"Пустое имя файла результата."_s);
+    if (const auto kind = SafeFile::kindOf(args.output, true);
+        outputGiven && kind != SafeFile::Kind::Missing && kind != SafeFile::Kind::Regular) {
+        throw MetrolaError(u"Файл результата «%1» — это %2, а не файл; ничего не записано."_s.arg(
+            args.output, SafeFile::kindText(kind)));
+    }
+    refuseOpenOutput(args.output);
+    return args;
 }
 
 // prepare and rooms take a plan file instead of an archive.
@@ -85,7 +138,9 @@ CliArgs parsePlanCommand(CliArgs args, const QStringList &arguments)
     if (!prepare && !args.close && outputGiven)
         usageError(u"Файл результата (-o) пишется только с --close."_s);
     if (outputGiven && namesSameFile(args.output, args.archive))
-        usageError(u"Файл результата «%1» — это сам план; исходный план не перезаписывается."_s.arg(args.output));
+        usageError(
+            u"Файл результата «%1» — это сам план; исходный план не перезаписывается."_s.arg(args.output));
+    refuseOpenOutput(args.output);
     return args;
 }
 
@@ -110,9 +165,13 @@ QString CliArgs::usage()
            "                                               подготовка плана (BMP, PNG, JPEG, TIFF, PDF)\n"
            "  metrola-cli rooms PLAN.bmp [--json] [--close -o OUT.bmp]\n"
            "                                               предлагаемые помещения и линии замыкания\n"
+           "  metrola-cli portfolio FOLDER [-r] [--json] [-o OUT.xlsx]\n"
+           "                                               все архивы папки (-r: и вложенных папок) одной "
+           "таблицей\n"
            "  metrola-cli --help | --version\n"
            "\n"
-           "Коды завершения: 0 — успех, 1 — проверка нашла ошибки, 2 — ошибка запуска или архива.\n"
+           "Коды завершения: 0 — успех, 1 — проверка нашла ошибки (portfolio: не все архивы прочитаны),\n"
+           "2 — ошибка запуска или архива.\n"
            "--whole-complex: МОП распределяются по всему комплексу, а не по планам.\n"
            "METROLA_TMPDIR задаёт папку для временной распаковки архива.\n"_s;
 }
@@ -137,10 +196,11 @@ CliArgs CliArgs::parse(const QStringList &arguments)
     }
 
     static const CommandName commands[] = {
-        {u"info"_s, Command::Info},         {u"check"_s, Command::Check},
-        {u"schedule"_s, Command::Schedule}, {u"picture"_s, Command::Picture},
-        {u"repaint"_s, Command::Repaint},   {u"pdf"_s, Command::Pdf},
-        {u"prepare"_s, Command::Prepare},   {u"rooms"_s, Command::Rooms},
+        {u"info"_s, Command::Info},           {u"check"_s, Command::Check},
+        {u"schedule"_s, Command::Schedule},   {u"picture"_s, Command::Picture},
+        {u"repaint"_s, Command::Repaint},     {u"pdf"_s, Command::Pdf},
+        {u"prepare"_s, Command::Prepare},     {u"rooms"_s, Command::Rooms},
+        {u"portfolio"_s, Command::Portfolio},
     };
     bool known = false;
     for (const CommandName &c : commands) {
@@ -155,6 +215,8 @@ CliArgs CliArgs::parse(const QStringList &arguments)
     const Command cmd = args.command;
     if (cmd == Command::Prepare || cmd == Command::Rooms)
         return parsePlanCommand(args, arguments);
+    if (cmd == Command::Portfolio)
+        return parsePortfolio(args, arguments);
     const bool report = cmd == Command::Info || cmd == Command::Check;
     const bool drawing = cmd == Command::Picture || cmd == Command::Repaint;
     const bool texts = cmd == Command::Picture || cmd == Command::Pdf;
@@ -174,7 +236,8 @@ CliArgs CliArgs::parse(const QStringList &arguments)
             const QString text = value();
             const auto percent = NumberText::scale(text);
             if (!percent || *percent < 0 || *percent > PlanScales::kMaxTolerance)
-                usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(text, QString::number(PlanScales::kMaxTolerance)));
+                usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(
+                    text, QString::number(PlanScales::kMaxTolerance)));
             args.tolerance = percent;
         } else if (a == u"--whole-complex"_s && (cmd == Command::Info || cmd == Command::Schedule)) {
             args.wholeComplex = true;
@@ -238,6 +301,8 @@ CliArgs CliArgs::parse(const QStringList &arguments)
     }
     if (!report && namesSameFile(args.output, args.archive))
         usageError(u"Файл результата «%1» — это сам архив; архив не перезаписывается."_s.arg(args.output));
+    if (!report)
+        refuseOpenOutput(args.output);
     // Without a choice the picture shows the tenants, as the GUI's picture does by default.
     if (texts && !(args.tenant || args.area || args.name || args.type))
         args.tenant = true;

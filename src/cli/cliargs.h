@@ -9,16 +9,28 @@
 // usage error, so main() has a single way out for every failure.
 struct CliArgs
 {
-    enum class Command { Help, Version, Info, Check, Schedule, Picture, Repaint, Pdf, Prepare, Rooms };
+    enum class Command {
+        Help,
+        Version,
+        Info,
+        Check,
+        Schedule,
+        Picture,
+        Repaint,
+        Pdf,
+        Prepare,
+        Rooms,
+        Portfolio
+    };
 
     Command command = Command::Help;
-    QString archive; // the archive, or for prepare and rooms the plan file
+    QString archive; // the archive, for prepare and rooms the plan file, for portfolio the folder
     QString output;
     QString plan; // empty: the plan of the first record
     // pdf: the plans in the order given (empty: every plan), the colouring, the paper.
     QStringList plans;
     QString mode = QStringLiteral("keys"); // keys, types, vacancy, tenants
-    QString paper = QStringLiteral("A4");   // A4, A3
+    QString paper = QStringLiteral("A4");  // A4, A3
     bool json = false;
     // check: the area check's tolerance in percent instead of the archive's own.
     std::optional<double> tolerance;
@@ -36,6 +48,8 @@ struct CliArgs
     int threshold = 0;
     // rooms: write the plan with the proposed closing lines drawn.
     bool close = false;
+    // portfolio: the subfolders too.
+    bool recursive = false;
 
     // arguments without the program name
     static CliArgs parse(const QStringList &arguments);

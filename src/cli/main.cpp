@@ -5,15 +5,16 @@
 #include "cli/clicheck.h"
 #include "cli/cliinfo.h"
 #include "cli/clioutputs.h"
-#include "cli/clirawnames.h"
 #include "cli/cliplans.h"
 #include "cli/cliproject.h"
+#include "cli/clirawnames.h"
 #include "cli/clisignals.h"
 #include "cli/clitext.h"
 #include "core/base/largebuffers.h"
 #include "core/base/metrolaerror.h"
 #include "core/base/numericlocale.h"
 #include "core/base/qttranslation.h"
+#include "core/portfolio/portfolio.h"
 
 #include <QGuiApplication>
 
@@ -44,6 +45,19 @@ int run(const CliArgs &args)
             CliSignals::removePartialOutputOnSignal(args.output);
         CliPlans::rooms(args);
         return 0;
+    case Command::Portfolio: {
+        const Portfolio::Result result =
+            Portfolio::collect(args.archive, Portfolio::findArchives(args.archive, args.recursive));
+        if (!args.output.isEmpty()) {
+            CliSignals::removePartialOutputOnSignal(args.output);
+            Portfolio::writeWorkbook(result, args.output, qEnvironmentVariable("METROLA_TMPDIR"));
+        }
+        if (args.json)
+            CliText::printJson(Portfolio::json(result));
+        else if (args.output.isEmpty())
+            CliText::out(Portfolio::text(result));
+        return result.unreadable > 0 ? 1 : 0;
+    }
     default:
         break;
     }
@@ -93,8 +107,8 @@ void startupMessage(QtMsgType type, const QMessageLogContext &, const QString &m
 {
     if (type != QtFatalMsg)
         return;
-    CliText::err(u"metrola-cli: не удалось запустить Qt на платформе offscreen: "_s
-                 + message.simplified() + u'\n');
+    CliText::err(u"metrola-cli: не удалось запустить Qt на платформе offscreen: "_s + message.simplified() +
+                 u'\n');
     std::_Exit(2);
 }
 
@@ -133,8 +147,7 @@ int main(int argc, char **argv)
         // The archive's temporary folder went with the unwinding.
         CliText::err(u"metrola-cli: "_s + errorMessage(error) + u'\n');
     } catch (const std::exception &error) {
-        CliText::err(u"metrola-cli: внутренняя ошибка: "_s + QString::fromLocal8Bit(error.what())
-                     + u'\n');
+        CliText::err(u"metrola-cli: внутренняя ошибка: "_s + QString::fromLocal8Bit(error.what()) + u'\n');
     }
     return 2;
 }

@@ -58,6 +58,8 @@ set(METROLA_CORE_SOURCES
   sharing/archivelock.h sharing/archivelock.cpp
   sharing/sharedarchive.h sharing/sharedarchive.cpp
 
+  portfolio/portfolio.h portfolio/portfolio.cpp portfolio/portfolioworkbook.cpp
+
   reports/commonareasuggestion.h reports/commonareasuggestion.cpp
   reports/areaschedule.h reports/areaschedule.cpp
   reports/xlsxworkbook.h reports/xlsxworkbook.cpp

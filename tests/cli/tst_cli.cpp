@@ -237,6 +237,51 @@ private Q_SLOTS:
         expectRefused(run(arguments));
     }
 
+    // A folder with one project and one plain ZIP: the row, the total and the reason; the exit
+    // code tells a script that something was not read.
+    void portfolio()
+    {
+        QTemporaryDir folder;
+        Project().write(folder.filePath(u"Север.zip"_s));
+        {
+            ZipWriter plain(folder.filePath(u"фото.zip"_s));
+            plain.addMember(u"x.txt"_s, "x");
+            plain.write();
+        }
+        const Run text = run({u"portfolio"_s, folder.path()});
+        QCOMPARE(text.exitCode, 1);
+        QVERIFY2(text.text().contains(u"Север\t2\t3\t119,75"_s), text.out.constData());
+        QVERIFY2(text.text().contains(u"фото.zip: это не архив Metrola"_s), text.out.constData());
+
+        const QString book = path(u"портфель.xlsx"_s);
+        const Run json = run({u"portfolio"_s, folder.path(), u"--json"_s, u"-o"_s, book});
+        QCOMPARE(json.exitCode, 1);
+        QCOMPARE(json.json()[u"total"_s].toObject()[u"area"_s].toDouble(), 119.75);
+        QCOMPARE(json.json()[u"unreadable"_s].toArray().size(), 1);
+        QVERIFY(QFileInfo(book).size() > 0);
+
+        // No date that would change nothing: archives hold no leases yet.
+        expectRefused(run({u"portfolio"_s, folder.path(), u"--as-of"_s, u"01.01.2027"_s}));
+        expectRefused(run({u"portfolio"_s, folder.path() + u"/нет"_s}));
+    }
+
+    // A result someone has open (the lock an office program or Metrola keeps beside it) is not
+    // written over.
+    void outputOpenElsewhereIsRefused()
+    {
+        const QString zip = archive(Project());
+        const QString book = path(u"открыта.xlsx"_s);
+        QFile lock(path(u".~lock.открыта.xlsx#"_s));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write("Пётр Петров,petr,buh-2,09.12.2026 10:00,file:///home/petr/.config/libreoffice/4;");
+        lock.close();
+        const Run r = run({u"schedule"_s, zip, u"-o"_s, book});
+        expectRefused(r);
+        QVERIFY2(QString::fromUtf8(r.err).contains(u"Пётр Петров"_s), r.err.constData());
+        QVERIFY(!QFileInfo::exists(book));
+        QFile::remove(lock.fileName());
+    }
+
     void outputNeverReplacesTheArchive_data()
     {
         QTest::addColumn<QString>("command");

@@ -209,10 +209,13 @@ ArchiveLock::Found ArchiveLock::inspect(const QString &archivePath)
     const QDateTime touched = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
     if (!found.owner.since.isValid())
         found.owner.since = touched;
-    if (found.owner.pid > 0 && found.owner.host == hostName()) {
+    const bool ours = found.owner.pid > 0;
+    if (ours && found.owner.host == hostName()) {
         found.reason = goneProcess(found.owner);
-    } else if (touched.secsTo(QDateTime::currentDateTime()) > kStaleSeconds) {
-        // Another host's process cannot be asked; a running copy touches its lock.
+    } else if ((ours || content.trimmed().isEmpty()) &&
+               touched.secsTo(QDateTime::currentDateTime()) > kStaleSeconds) {
+        // Another host's process cannot be asked; a running copy of ours touches its lock. An
+        // office program's lock is never touched, so its age tells nothing: it stays held.
         found.reason = u"блокировку никто не обновлял с %1"_s.arg(touched.toString(kDateFormat));
     }
     if (!found.reason.isEmpty())

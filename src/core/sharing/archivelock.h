@@ -10,7 +10,8 @@
 // is the lock: it is created exclusively (O_CREAT | O_EXCL, never through a link), because
 // flock() does not hold across hosts on CIFS and NFS shares, where colleagues meet. It names
 // who has the archive open and since when; the holder touches it now and then, so a lock of
-// another host that nobody touches any more is known as left by a crash.
+// ours from another host that nobody touches any more is known as left by a crash (an office
+// program's lock is never touched, so it is taken as held however old).
 class ArchiveLock
 {
 public:

@@ -90,6 +90,9 @@ private Q_SLOTS:
         QTest::newRow("an office program's lock")
             << QByteArray("Пётр Петров,petr,buh-2,09.12.2026 10:00,file:///home/petr/.config/libreoffice/4;")
             << qint64(60) << ArchiveLock::State::Held;
+        QTest::newRow("an office program's lock, days old")
+            << QByteArray("Пётр Петров,petr,buh-2,01.12.2026 10:00,file:///home/petr/.config/libreoffice/4;")
+            << qint64(5 * 86400) << ArchiveLock::State::Held;
         QTest::newRow("empty lock file, old")
             << QByteArray() << qint64(2 * 3600) << ArchiveLock::State::Stale;
     }
