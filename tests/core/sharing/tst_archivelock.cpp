@@ -121,7 +121,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString archive = dir.path() + u"/a.zip"_s;
         const QString lockPath = ArchiveLock::lockPathOf(archive);
-        writeLock(lockPath, "x,x,elsewhere,01.01.2026 10:00,;", 5 * 3600);
+        writeLock(lockPath, "x,x,elsewhere,01.01.2026 10:00,metrola:4242:0;", 5 * 3600);
         const ArchiveLock::Found stale = ArchiveLock::inspect(archive);
         QCOMPARE(stale.state, ArchiveLock::State::Stale);
         // A colleague took it over first: theirs is a new file.
