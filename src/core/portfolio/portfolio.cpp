@@ -205,7 +205,12 @@ QStringList findArchives(const QString &folder, bool recursive)
         // archive is read as the archive.
         found << path;
     }
-    found.sort();
+    // In the order of the complexes' names, as people look them up; the path settles ties.
+    std::sort(found.begin(), found.end(), [](const QString &a, const QString &b) {
+        const int byName =
+            QString::localeAwareCompare(QFileInfo(a).completeBaseName(), QFileInfo(b).completeBaseName());
+        return byName != 0 ? byName < 0 : a < b;
+    });
     return found;
 }
 

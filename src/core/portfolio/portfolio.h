@@ -57,7 +57,7 @@ struct Tenant
 struct Result
 {
     QString folder;
-    std::vector<Complex> complexes; // in path order, unreadable ones included
+    std::vector<Complex> complexes; // in the order given, unreadable ones included
     Complex total;                  // of the readable ones; plans and rooms summed
     std::vector<Tenant> tenants;    // alphabetical; one per tenant over all complexes
     int unreadable = 0;
@@ -67,7 +67,8 @@ struct Result
 Complex complex(const QString &archivePath);
 
 // The archives (*.zip, any letter case) in the folder, with recursive its subfolders too
-// (links to folders are not followed, so a loop cannot make it endless), sorted by path.
+// (links to folders are not followed, so a loop cannot make it endless), in the order of their
+// names.
 // Throws MetrolaError when the folder cannot be read.
 QStringList findArchives(const QString &folder, bool recursive);
 

@@ -5,6 +5,7 @@
 #include "core/model/recoverywriter.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/records/form2.h"
+#include "gui/reports/portfoliowindow.h"
 #include "gui/reports/stackingwindow.h"
 #include "gui/reports/summarywindow.h"
 #include "gui/widgets/dialogs.h"
@@ -70,6 +71,7 @@ Form1::~Form1()
     // It reads the session, which goes with this window.
     delete Summary;
     delete Stacking;
+    delete PortfolioView;
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

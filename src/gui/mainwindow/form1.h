@@ -51,6 +51,7 @@ class RecordView;
 class DragBar;
 class HelpWindow;
 class ProposalView;
+class PortfolioWindow;
 
 // The main window. Its code is split by feature, all in this folder: form1.cpp runs start-up
 // and shutdown, form1_layout.cpp builds the controls, and each form1_<feature>.cpp holds the
@@ -191,6 +192,9 @@ public:
     QAction *PdfAction = nullptr;
     QAction *ScheduleAction = nullptr;
     QAction *PictureAction = nullptr;
+    // Every archive of a folder in one table (form1_sharing.cpp).
+    QAction *PortfolioAction = nullptr;
+    PortfolioWindow *PortfolioView = nullptr;
     QAction *HelpAction = nullptr;
     QAction *AboutAction = nullptr;
     // The grid's search: the field in the menu bar's corner and its count of matches.
@@ -270,6 +274,8 @@ public Q_SLOTS:
     // Stacking plan and the plans as PDF (form1_stacking.cpp)
     void showStackingPlan();
     void printPlansPdf();
+    // Chooses a folder and shows the portfolio of its archives.
+    void showPortfolio();
     // Shows the plan with the rooms of these records blinking, the first one scrolled into view.
     void showRooms(const QString &plan, const QList<int> &rows);
     // Files (form1_files.cpp): a plain save to the archive opened or saved last, asking for a

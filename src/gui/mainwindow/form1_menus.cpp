@@ -89,6 +89,8 @@ void Form1::buildMenus()
                            &Form1::SpeedButton5Click);
     reports->addSeparator();
     PdfAction = action(reports, u"PdfAction"_s, u"Печать в PDF…"_s, QKeySequence::Print, &Form1::printPlansPdf);
+    reports->addSeparator();
+    PortfolioAction = action(reports, u"PortfolioAction"_s, u"Портфель…"_s, {}, &Form1::showPortfolio);
 
     QMenu *help = bar->addMenu(u"&Справка"_s);
     HelpAction = action(help, u"HelpAction"_s, u"Справка"_s, QKeySequence::HelpContents, &Form1::HelpClick);

@@ -5,6 +5,7 @@
 
 #include "core/base/metrolaerror.h"
 #include "gui/records/form2.h"
+#include "gui/reports/portfoliowindow.h"
 #include "gui/widgets/colourswatch.h"
 #include "gui/widgets/dialogs.h"
 
@@ -218,4 +219,36 @@ void Form1::applyReadOnly()
     else
         m_lockToucher->stop();
     refreshTitle();
+}
+
+void Form1::showPortfolio()
+{
+    guard([&] {
+        QFileDialog dialog(this, u"Папка с архивами комплексов"_s);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        const QString current = m_session.archiveFile.isEmpty()
+                                    ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                                    : QFileInfo(m_session.archiveFile).absolutePath();
+        dialog.setDirectory(current);
+        const QString folder = Dialogs::chooseFile(&dialog);
+        if (folder.isEmpty())
+            return;
+        if (!PortfolioView) {
+            // A window of its own, like the summary; ~Form1 deletes it.
+            PortfolioView = new PortfolioWindow();
+            connect(PortfolioView, &PortfolioWindow::archiveActivated, this, [this](const QString &path) {
+                guard([&] {
+                    raise();
+                    activateWindow();
+                    if (confirmDiscardChanges())
+                        openProjectArchive(path, OpenForm::Dialog);
+                });
+            });
+        }
+        // Complexes are often kept a folder each: the subfolders are read too.
+        PortfolioView->load(folder, true);
+        PortfolioView->show();
+        PortfolioView->raise();
+    });
 }

@@ -4,13 +4,16 @@
 #include "core/sharing/sharedarchive.h"
 #include "gui/mainwindow/form1.h"
 #include "gui/records/form2.h"
+#include "gui/reports/portfoliowindow.h"
 #include "gui/widgets/dialogs.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -253,6 +256,39 @@ private Q_SLOTS:
         QCOMPARE(form.session().archiveFile, copy);
         QVERIFY(!form.readOnly());
         QVERIFY(QFileInfo(m_dir->path() + u"/.~lock.копия.zip#"_s).isFile());
+        form.close();
+    }
+
+    // Отчёты → Портфель… on a folder of two complexes and a plain ZIP; a double click opens
+    // the complex's archive in the window.
+    void portfolioOpensTheComplexDoubleClicked()
+    {
+        QDir().mkpath(m_dir->path() + u"/complexes/sub"_s);
+        writeArchive(m_dir->path() + u"/complexes/Север.zip"_s);
+        writeArchive(m_dir->path() + u"/complexes/sub/Юг.zip"_s, {u"B"_s});
+        ZipWriter plain(m_dir->path() + u"/complexes/фото.zip"_s);
+        plain.addMember(u"x.txt"_s, "x");
+        plain.write();
+
+        Form1 form(workDir(u"a"_s));
+        m_files = {m_dir->path() + u"/complexes"_s};
+        form.PortfolioAction->trigger();
+        QVERIFY(form.PortfolioView);
+        form.PortfolioView->waitForLoad();
+        QTableWidget *table = form.PortfolioView->ComplexTable;
+        QCOMPARE(table->rowCount(), 4); // two complexes, the total, the plain ZIP
+        QCOMPARE(table->item(0, 0)->text(), u"Север"_s);
+        QCOMPARE(table->item(2, 0)->text(), u"Итого"_s);
+        QCOMPARE(table->item(2, 2)->text(), u"3"_s); // rooms
+        QVERIFY(table->item(3, 1)->text().contains(u"не архив Metrola"_s));
+        QVERIFY(form.PortfolioView->StatusLabel->text().contains(u"Не прочитаны архивы: 1"_s));
+
+        Q_EMIT table->cellDoubleClicked(1, 0);
+        QCOMPARE(form.session().archiveFile, m_dir->path() + u"/complexes/sub/Юг.zip"_s);
+        QCOMPARE(form.session().table().recordCounter(), 3);
+        // The total and an unreadable archive open nothing.
+        Q_EMIT table->cellDoubleClicked(2, 0);
+        QCOMPARE(form.session().archiveFile, m_dir->path() + u"/complexes/sub/Юг.zip"_s);
         form.close();
     }
 };
