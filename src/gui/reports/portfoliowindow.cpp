@@ -182,7 +182,7 @@ void PortfolioWindow::showResult(Portfolio::Result result)
                 area(c.vacant),
                 area(c.common),
                 c.letShare ? NumberText::formatShare(*c.letShare) : u"—"_s,
-                c.loadFactor ? NumberText::format(std::round(*c.loadFactor * 1000) / 1000) : u"—"_s,
+                c.loadFactor ? QString::number(*c.loadFactor, 'f', 3).replace(u'.', u',') : u"—"_s,
                 QString::number(c.tenants)};
             for (int i = 0; i < cells.size(); ++i)
                 ComplexTable->setItem(row, i + 1, item(cells[i], true));
