@@ -6,6 +6,7 @@
 #include "core/base/metrolaerror.h"
 #include "gui/records/form2.h"
 #include "gui/reports/portfoliowindow.h"
+#include "gui/reports/summarywindow.h"
 #include "gui/widgets/colourswatch.h"
 #include "gui/widgets/dialogs.h"
 
@@ -196,6 +197,8 @@ void Form1::applyReadOnly()
         w->setEnabled(!locked);
     for (QLineEdit *e : edt)
         e->setReadOnly(locked);
+    if (Summary)
+        Summary->setReadOnly(locked);
     if (locked) {
         endPlanTools();
         for (QAction *a :

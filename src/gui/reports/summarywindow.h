@@ -32,6 +32,9 @@ public:
     // of changes costs one rebuild.
     void refresh();
     void scheduleRefresh();
+    // A project opened read-only: figures and tables stay, nothing that edits scales,
+    // tolerance or common areas is offered.
+    void setReadOnly(bool readOnly);
 
     QTreeWidget *PlanTable = nullptr;
     QTreeWidget *TenantTable = nullptr;
@@ -103,4 +106,5 @@ private:
     std::vector<int> m_suggested;
     QTimer *m_refreshTimer = nullptr;
     bool m_placed = false;
+    bool m_readOnly = false;
 };

@@ -5,6 +5,7 @@
 #include "gui/mainwindow/form1.h"
 #include "gui/records/form2.h"
 #include "gui/reports/portfoliowindow.h"
+#include "gui/reports/summarywindow.h"
 #include "gui/widgets/dialogs.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -160,6 +162,15 @@ private Q_SLOTS:
         second.Image1MouseUp(Qt::RightButton, 15, 5);
         QCOMPARE(m_messages.size(), 1);
         QCOMPARE(second.session().table().recordCounter(), 2);
+
+        // The summary shows the figures but offers no common-area flags to set.
+        second.SummaryButtonClick();
+        QVERIFY(second.Summary);
+        second.Summary->TenantTable->setCurrentItem(second.Summary->TenantTable->topLevelItem(0));
+        QVERIFY(!second.Summary->MarkCommonButton->isEnabled());
+        first.SummaryButtonClick();
+        first.Summary->TenantTable->setCurrentItem(first.Summary->TenantTable->topLevelItem(0));
+        QVERIFY(first.Summary->MarkCommonButton->isEnabled());
 
         // A plain save goes nowhere near the archive: it asks for another name (cancelled here).
         second.SaveClick();
