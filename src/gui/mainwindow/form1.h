@@ -5,8 +5,8 @@
 #include "core/model/projectsession.h"
 #include "core/model/recentarchives.h"
 #include "core/plan/displaycolours.h"
-#include "core/reports/plancolouring.h"
 #include "core/rooms/roomproposals.h"
+#include "core/reports/plancolouring.h"
 #include "core/sharing/sharedarchive.h"
 #include "gui/records/recorddialoghost.h"
 #include "gui/widgets/guarded.h"
@@ -88,7 +88,8 @@ public:
     static QString generalErrorText(const QString &text);
 
     // Runs a handler body; an error escaping it is shown by the general error handler.
-    template <typename Body> void guard(Body &&body)
+    template<typename Body>
+    void guard(Body &&body)
     {
         runGuarded(body, [this](const QString &text) { showGeneralError(text); });
     }

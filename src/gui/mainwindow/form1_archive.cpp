@@ -73,7 +73,8 @@ bool Form1::openProjectArchive(const QString &givenPath, OpenForm form)
     options.askReplace = [this](const QString &name) {
         const QString path = QDir::toNativeSeparators(m_session.programDir() + name);
         return Dialogs::message(this, Dialogs::Kind::Question, u"Файл уже существует"_s,
-                                u"Заменить существующий файл «%1»?"_s.arg(path)) == QMessageBox::Yes;
+                                u"Заменить существующий файл «%1»?"_s.arg(path))
+               == QMessageBox::Yes;
     };
     options.progress = [this](int p) { UnzipperTotalPercentDone(p); };
     QString unpainted;
@@ -181,8 +182,8 @@ void Form1::applyFinishedLock()
 {
     const bool finished = m_session.table().isFinished();
     m_form2->setFinishedLock(finished);
-    for (QWidget *w :
-         std::initializer_list<QWidget *>{Button2, Button1, Shape1, Shape2, SpeedButton1, Button4, Bevels[3]})
+    for (QWidget *w : std::initializer_list<QWidget *>{Button2, Button1, Shape1, Shape2, SpeedButton1,
+                                                        Button4, Bevels[3]})
         w->setVisible(!finished);
     // The menu's ways to the hidden commands are locked with them.
     UndoAction->setEnabled(!finished);

@@ -37,8 +37,7 @@ QStringList localFiles(const QMimeData *data)
     if (!data)
         return paths;
     for (const QUrl &url : data->urls())
-        if (url.isLocalFile() &&
-            (isArchive(url.toLocalFile()) || PlanSource::hasPlanSuffix(url.toLocalFile())))
+        if (url.isLocalFile() && (isArchive(url.toLocalFile()) || PlanSource::hasPlanSuffix(url.toLocalFile())))
             paths.append(url.toLocalFile());
     return paths;
 }

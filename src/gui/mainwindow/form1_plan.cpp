@@ -78,9 +78,8 @@ void Form1::addPlanFile(const QString &path)
     // could not store it, so the plan is refused before anything changes.
     const QString name = QFileInfo(path).fileName();
     if (const auto c = DescriptionFile::firstUnholdable(name)) {
-        const QString shown = c->isPrint() && !c->isSpace()
-                                  ? u"«"_s + *c + u"»"_s
-                                  : u"U+%1"_s.arg(int(c->unicode()), 4, 16, QChar(u'0')).toUpper();
+        const QString shown = c->isPrint() && !c->isSpace() ? u"«"_s + *c + u"»"_s
+                                                           : u"U+%1"_s.arg(int(c->unicode()), 4, 16, QChar(u'0')).toUpper();
         Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
                          u"Имя файла «%1» содержит символ %2, который нельзя сохранить в описании проекта. "
                          u"План не добавлен: переименуйте файл и добавьте его снова."_s.arg(name, shown));
@@ -106,8 +105,7 @@ void Form1::Button4Click()
     guard([&] {
         if (!m_session.hasPlan())
             return;
-        const QString path =
-            m_session.planPaths().planFilePath(m_session.programDir(), m_session.currentPlan());
+        const QString path = m_session.planPaths().planFilePath(m_session.programDir(), m_session.currentPlan());
         const QString named = qEnvironmentVariable("METROLA_PAINT");
         const QStringList candidates = {u"kolourpaint"_s, u"pinta"_s, u"gimp"_s, u"mtpaint"_s};
         QString program = named;

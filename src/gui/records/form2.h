@@ -96,9 +96,9 @@ public:
     QGroupBox *RadioGroup1 = nullptr;
     std::array<QRadioButton *, 5> RadioItems{};
     QButtonGroup *RadioButtons = nullptr;
-    QPushButton *Button1 = nullptr;      // cancel, new-record mode
+    QPushButton *Button1 = nullptr;    // cancel, new-record mode
     QToolButton *SpeedButton1 = nullptr; // label move, edit mode
-    QPushButton *Button2 = nullptr;      // full commit
+    QPushButton *Button2 = nullptr;    // full commit
     // Not of the window layout: in the free space below the type group, so no control moves.
     QCheckBox *CommonArea = nullptr; // the room is a place of common use
 
@@ -129,7 +129,8 @@ private:
     void closeDialog();
     // Shows, raises and activates the dialog, the keyboard in `focus` when one is given.
     void present(QWidget *focus);
-    template <typename Body> void guard(Body &&body)
+    template<typename Body>
+    void guard(Body &&body)
     {
         runGuarded(body, [this](const QString &text) { m_host.showGeneralError(text); });
     }

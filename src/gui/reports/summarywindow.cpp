@@ -14,12 +14,12 @@
 #include <QClipboard>
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QLocale>
+#include <QHeaderView>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QKeyEvent>
 #include <QSet>
 #include <QSplitter>
 #include <QTimer>
@@ -99,9 +99,7 @@ QTreeWidgetItem *roomItem(const RecordTable &records, int row)
 } // namespace
 
 SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaChecks, QWidget *parent)
-    : QWidget(parent, Qt::Window)
-    , m_session(session)
-    , m_areaChecks(areaChecks)
+    : QWidget(parent, Qt::Window), m_session(session), m_areaChecks(areaChecks)
 {
     setObjectName(u"SummaryWindow"_s);
     setWindowTitle(u"Сводка"_s);
@@ -125,8 +123,7 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
     toleranceLabel->setBuddy(Tolerance);
     MeasureScaleButton = new QPushButton(u"Измерить на плане…"_s, this);
     MeasureScaleButton->setObjectName(u"MeasureScaleButton"_s);
-    MeasureScaleButton->setToolTip(
-        u"Показать выбранный план и указать на нём две точки и расстояние между ними"_s);
+    MeasureScaleButton->setToolTip(u"Показать выбранный план и указать на нём две точки и расстояние между ними"_s);
     EditScaleButton = new QPushButton(u"Ввести масштаб…"_s, this);
     EditScaleButton->setObjectName(u"EditScaleButton"_s);
     EditScaleButton->setToolTip(u"Ввести, сколько метров в одном пикселе выбранного плана"_s);
@@ -150,16 +147,14 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
     auto *commonRow = new QHBoxLayout;
     MarkCommonButton = new QPushButton(u"Отметить как МОП"_s, this);
     MarkCommonButton->setObjectName(u"MarkCommonButton"_s);
-    MarkCommonButton->setToolTip(
-        u"Отметить выбранные помещения (строка арендатора — все его помещения) как места "
-        u"общего пользования"_s);
+    MarkCommonButton->setToolTip(u"Отметить выбранные помещения (строка арендатора — все его помещения) как места "
+                                 u"общего пользования"_s);
     UnmarkCommonButton = new QPushButton(u"Снять отметку МОП"_s, this);
     UnmarkCommonButton->setObjectName(u"UnmarkCommonButton"_s);
     WholeComplex = new QCheckBox(u"Распределять МОП по всему комплексу"_s, this);
     WholeComplex->setObjectName(u"WholeComplex"_s);
-    WholeComplex->setToolTip(
-        u"Включено: доля МОП арендатора пропорциональна его площади в комплексе. Выключено: "
-        u"МОП каждого плана делятся между арендаторами этого плана"_s);
+    WholeComplex->setToolTip(u"Включено: доля МОП арендатора пропорциональна его площади в комплексе. Выключено: "
+                             u"МОП каждого плана делятся между арендаторами этого плана"_s);
     WholeComplex->setChecked(m_session.commonOverWholeComplex);
     commonRow->addWidget(MarkCommonButton);
     commonRow->addWidget(UnmarkCommonButton);
@@ -181,8 +176,7 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
     AreaTable = table(this, u"AreaTable"_s);
     AreaTable->setSortingEnabled(true);
     AreaTable->sortByColumn(0, Qt::AscendingOrder);
-    section(splitter, u"Измеренные площади на планах с масштабом (двойной щелчок открывает запись)"_s,
-            AreaTable);
+    section(splitter, u"Измеренные площади на планах с масштабом (двойной щелчок открывает запись)"_s, AreaTable);
     ProblemTable = table(this, u"ProblemTable"_s);
     section(splitter, u"Проблемы"_s, ProblemTable);
     for (int i = 0; i < splitter->count(); ++i)
@@ -214,10 +208,8 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
     connect(CopyButton, &QPushButton::clicked, this, &SummaryWindow::copyTables);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     for (QTreeWidget *tree : {TenantTable, ProblemTable, AreaTable})
-        connect(tree, &QTreeWidget::itemDoubleClicked, this,
-                [this](QTreeWidgetItem *it) { itemActivated(it); });
-    connect(TenantTable, &QTreeWidget::itemExpanded, this,
-            [this] { TenantTable->resizeColumnToContents(0); });
+        connect(tree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *it) { itemActivated(it); });
+    connect(TenantTable, &QTreeWidget::itemExpanded, this, [this] { TenantTable->resizeColumnToContents(0); });
     connect(PlanTable, &QTreeWidget::itemSelectionChanged, this, &SummaryWindow::updateScaleButtons);
     connect(Tolerance, &QDoubleSpinBox::valueChanged, this, &SummaryWindow::toleranceEdited);
     connect(MeasureScaleButton, &QPushButton::clicked, this, [this] {
@@ -279,8 +271,8 @@ void SummaryWindow::refresh()
     // Plans that must be loaded to be measured are measured in the background; until then
     // their scales show without measured areas.
     const bool measured = m_areaChecks.request();
-    m_summary.addAreaChecks(measured ? m_areaChecks.checks() : std::vector<RoomAreaCheck>(),
-                            m_session.scales(), records);
+    m_summary.addAreaChecks(measured ? m_areaChecks.checks() : std::vector<RoomAreaCheck>(), m_session.scales(),
+                            records);
     MeasureProgress->setVisible(!measured);
     if (measured)
         MeasureStatus->clear();
@@ -298,9 +290,8 @@ void SummaryWindow::refresh()
         QTreeWidgetItem *row = item(ComplexSummary::planCells(plan, scaled, common), 1, 99);
         PlanTable->addTopLevelItem(row);
         if (plan.measured && plan.measured->rooms > plan.measured->measuredRooms) {
-            row->setToolTip(row->columnCount() - 2,
-                            u"Измерено помещений: %1 из %2"_s.arg(plan.measured->measuredRooms)
-                                .arg(plan.measured->rooms));
+            row->setToolTip(row->columnCount() - 2, u"Измерено помещений: %1 из %2"_s.arg(plan.measured->measuredRooms)
+                                                       .arg(plan.measured->rooms));
         }
         // The first plan is offered when none was chosen, so the scale buttons work at once.
         if (plan.plan == selected || (selected.isEmpty() && PlanTable->topLevelItemCount() == 1))
@@ -376,9 +367,8 @@ void SummaryWindow::fillAreaTable()
         for (int c = 3; c <= 5; ++c)
             it->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         if (check.mismatch()) {
-            const QColor colour = check.status == RoomAreaCheck::Status::TypedLarger
-                                      ? QColor(0xb2, 0x18, 0x2b)
-                                      : QColor(0x21, 0x66, 0xac);
+            const QColor colour = check.status == RoomAreaCheck::Status::TypedLarger ? QColor(0xb2, 0x18, 0x2b)
+                                                                                      : QColor(0x21, 0x66, 0xac);
             for (int c = 5; c <= 6; ++c)
                 it->setForeground(c, colour);
         }
@@ -394,8 +384,7 @@ QString SummaryWindow::selectedPlan() const
     if (items.isEmpty())
         return {};
     const int index = PlanTable->indexOfTopLevelItem(items.constFirst());
-    return index >= 0 && size_t(index) < m_summary.plans.size() ? m_summary.plans[size_t(index)].plan
-                                                                : QString();
+    return index >= 0 && size_t(index) < m_summary.plans.size() ? m_summary.plans[size_t(index)].plan : QString();
 }
 
 void SummaryWindow::updateScaleButtons()
@@ -408,10 +397,9 @@ void SummaryWindow::updateScaleButtons()
     RemoveScaleButton->setEnabled(!m_readOnly && hasScale);
     // The tolerance is kept with the scales, so it means something only once a plan has one.
     Tolerance->setEnabled(!m_readOnly && !m_session.scales().isEmpty());
-    Tolerance->setToolTip(
-        m_session.scales().isEmpty()
-            ? u"Допуск хранится вместе с масштабами планов: сначала задайте масштаб"_s
-            : u"Площади, введённые с большим расхождением с измеренными, попадают в проблемы"_s);
+    Tolerance->setToolTip(m_session.scales().isEmpty()
+                              ? u"Допуск хранится вместе с масштабами планов: сначала задайте масштаб"_s
+                              : u"Площади, введённые с большим расхождением с измеренными, попадают в проблемы"_s);
 }
 
 void SummaryWindow::editScale()
@@ -420,9 +408,8 @@ void SummaryWindow::editScale()
     if (plan.isEmpty())
         return;
     const auto scale = m_session.scales().scale(plan);
-    const auto metres =
-        ScaleQuestion::askMetres(this, u"Сколько метров в одном пикселе плана «%1»?"_s.arg(plan),
-                                 scale ? NumberText::formatScale(scale->metresPerPixel) : QString());
+    const auto metres = ScaleQuestion::askMetres(this, u"Сколько метров в одном пикселе плана «%1»?"_s.arg(plan),
+                                             scale ? NumberText::formatScale(scale->metresPerPixel) : QString());
     if (!metres)
         return;
     if (!ScaleQuestion::setScale(this, m_session.scales(), plan, *metres))
@@ -438,8 +425,7 @@ void SummaryWindow::removeScale()
         return;
     const auto answer = Dialogs::message(
         this, Dialogs::Kind::Question, u"Масштаб"_s,
-        u"Удалить масштаб плана «%1»? Площади его комнат больше не будут измеряться и проверяться."_s.arg(
-            plan));
+        u"Удалить масштаб плана «%1»? Площади его комнат больше не будут измеряться и проверяться."_s.arg(plan));
     if (answer != QMessageBox::Yes)
         return;
     m_session.scales().removeScale(plan);
@@ -539,13 +525,12 @@ void SummaryWindow::updateCommonControls()
         }
         if (m_suggested.size() > kNamed)
             names << u"ещё %1"_s.arg(m_suggested.size() - kNamed);
-        notice << u"Похоже на места общего пользования (МОП): %1. Их площадь сейчас считается свободной."_s
-                      .arg(names.join(u", "_s));
+        notice << u"Похоже на места общего пользования (МОП): %1. Их площадь сейчас считается свободной."_s.arg(
+            names.join(u", "_s));
     }
     if (!m_summary.orphanFlags.isEmpty()) {
-        notice
-            << u"Отметки МОП %1 помещений без записей (удалённых или отменённых) будут сняты при сохранении."_s
-                   .arg(m_summary.orphanFlags.size());
+        notice << u"Отметки МОП %1 помещений без записей (удалённых или отменённых) будут сняты при сохранении."_s.arg(
+            m_summary.orphanFlags.size());
     }
     CommonNotice->setText(notice.join(u' '));
     CommonNotice->setVisible(!notice.isEmpty());

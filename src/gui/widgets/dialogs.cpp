@@ -30,7 +30,8 @@ void setResponder(Responder r)
     responder() = std::move(r);
 }
 
-QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &title, const QString &text)
+QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &title,
+                                    const QString &text)
 {
     if (responder().message)
         return responder().message(kind, title, text);

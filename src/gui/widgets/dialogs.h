@@ -18,16 +18,17 @@ class QWidget;
 namespace Dialogs {
 
 enum class Kind {
-    Warning,            // the program's own messages: title "Ошибка", exclamation icon
-    Critical,           // the general error handler: application title, stop icon
-    Notice,             // no icon, OK
-    Information,        // where a report was put: information icon, OK
-    Question,           // Yes / No
+    Warning,  // the program's own messages: title "Ошибка", exclamation icon
+    Critical, // the general error handler: application title, stop icon
+    Notice,   // no icon, OK
+    Information, // where a report was put: information icon, OK
+    Question, // Yes / No
     QuestionWithCancel, // Yes / No / Cancel
 };
 
 // Returns the button pressed.
-QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &title, const QString &text);
+QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &title,
+                                    const QString &text);
 
 // A question with buttons of its own, the first the default; returns the index of the button
 // pressed, -1 when the box was closed (Escape). `cancel` names the button Escape presses (-1:

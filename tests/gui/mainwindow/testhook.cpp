@@ -47,10 +47,7 @@ void run(Form1 &window, const QString &line)
 class ShowFilter : public QObject
 {
 public:
-    explicit ShowFilter(Form1 &window)
-        : QObject(&window)
-        , m_window(window)
-    {}
+    explicit ShowFilter(Form1 &window) : QObject(&window), m_window(window) {}
 
     bool eventFilter(QObject *, QEvent *event) override
     {
@@ -69,8 +66,7 @@ private:
             std::string line;
             while (std::getline(std::cin, line)) {
                 const QString text = QString::fromStdString(line);
-                QMetaObject::invokeMethod(
-                    &window, [&window, text] { run(window, text); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(&window, [&window, text] { run(window, text); }, Qt::QueuedConnection);
             }
         }).detach();
     }
