@@ -18,6 +18,7 @@ set(METROLA_CORE_SOURCES
   model/planscales.h model/planscales.cpp
   model/sidefile.h model/sidefile.cpp
   model/roomflags.h model/roomflags.cpp
+  model/occupancy.h model/occupancy.cpp
   model/projectsession.h model/projectsession.cpp
   model/roomareas.h model/roomareas.cpp
   model/areacheckrunner.h model/areacheckrunner.cpp

@@ -1,6 +1,7 @@
 #include "core/reports/complexsummary.h"
 
 #include "core/base/numbertext.h"
+#include "core/model/occupancy.h"
 #include "core/model/planscales.h"
 #include "core/model/recordtable.h"
 
@@ -144,8 +145,9 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
         const auto value = NumberText::area(areaText);
         const double area = value.value_or(0);
         const int type = RecordTable::typeIndex(row[RecordTable::Type]);
-        const bool isVacant = tenantName.isEmpty();
-        const bool isCommon = flags.isCommonKey(row[RecordTable::ColourKey]);
+        const Occupancy::State state = Occupancy::of(row, flags);
+        const bool isVacant = state == Occupancy::State::Vacant;
+        const bool isCommon = state == Occupancy::State::Common;
 
         addRoom(s.total, type, area, isVacant, isCommon);
         int planIndex = -1;
