@@ -22,6 +22,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -955,6 +956,57 @@ private Q_SLOTS:
             QDir(at).removeRecursively();
             QFile::remove(at);
         }
+    }
+
+    // Every writer of the tool on a disk that fills up while it writes: exit 2 with the reason,
+    // and nothing at -o (a PDF was left cut short with exit 0). The disk is a small tmpfs in a
+    // mount namespace of the run's own, so the test needs no mount of the machine's.
+    void fullDiskLeavesNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // @ the archive, # a plan, = the output
+        QTest::newRow("pdf") << QStringList{u"pdf"_s, u"@"_s, u"-o"_s, u"=.pdf"_s};
+        QTest::newRow("repaint") << QStringList{u"repaint"_s, u"@"_s, u"-p"_s, u"a.bmp"_s, u"-o"_s, u"=.bmp"_s};
+        QTest::newRow("picture") << QStringList{u"picture"_s, u"@"_s, u"-p"_s, u"a.bmp"_s, u"-o"_s, u"=.bmp"_s};
+        QTest::newRow("prepare") << QStringList{u"prepare"_s, u"#"_s, u"-o"_s, u"=.bmp"_s};
+        QTest::newRow("rooms --close") << QStringList{u"rooms"_s, u"#"_s, u"--close"_s, u"-o"_s, u"=.bmp"_s};
+    }
+    void fullDiskLeavesNothing()
+    {
+        QFETCH(QStringList, arguments);
+        // Noise does not compress: the PDF's pictures are as large as the plans.
+        QImage noise(400, 300, QImage::Format_RGB32);
+        QRandomGenerator random(7);
+        for (int y = 0; y < noise.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(noise.scanLine(y));
+            for (int x = 0; x < noise.width(); ++x)
+                line[x] = 0xff000000u | (random.generate() & 0xffffffu);
+        }
+        Project project;
+        project.plans.clear();
+        for (const QString &plan : {u"a.bmp"_s, u"b.bmp"_s})
+            project.extraMembers.append({plan, PlanImage::bmpBytes(noise)});
+        const QString plan = path(u"noise.bmp"_s);
+        QVERIFY(writeFile(plan, PlanImage::bmpBytes(noise)));
+        const QString disk = path(u"disk"_s);
+        QVERIFY(QDir().mkpath(disk));
+        arguments.replaceInStrings(u"@"_s, archive(project));
+        arguments.replaceInStrings(u"#"_s, plan);
+        arguments.replaceInStrings(u"="_s, disk + u"/out"_s);
+        const QString script = u"mount -t tmpfs -o size=64k tmpfs \"$0\" || exit 77; \"$@\"; rc=$?; "
+                               u"echo @@; ls -A \"$0\"; exit $rc"_s;
+        QStringList wrapped = {u"--mount"_s, u"--propagation"_s, u"private"_s};
+        if (::geteuid() != 0)
+            wrapped.prepend(u"--map-root-user"_s);
+        wrapped << u"sh"_s << u"-c"_s << script << disk << QStringLiteral(METROLA_CLI_PATH) << arguments;
+        const Run r = run(wrapped, {}, u"unshare"_s);
+        if (r.exitCode == 77 || (r.exitCode != 2 && !r.out.contains("@@")))
+            QSKIP("no mount namespace for a small disk here");
+        const QByteArray listing = r.out.mid(r.out.indexOf("@@") + 3).trimmed();
+        QVERIFY2(listing.isEmpty(), listing.constData());
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(QString::fromUtf8(r.err).contains(u"на диске нет места"_s), r.err.constData());
+        QCOMPARE(r.err.count('\n'), 1);
+        QFile::remove(plan);
     }
 
     // Names that are not valid UTF-8 are read and written as the file system spells them.
