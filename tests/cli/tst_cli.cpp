@@ -923,16 +923,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("node"); // fifo, device, folder
         QTest::addColumn<bool>("asOutput");
         QTest::addColumn<QString>("said");
-        QTest::newRow("archive a pipe") << u"fifo"_s << false << u"канал (FIFO)"_s;
-        QTest::newRow("output a pipe") << u"fifo"_s << true << u"канал (FIFO)"_s;
-        QTest::newRow("output a device") << u"device"_s << true << u"устройство"_s;
-        QTest::newRow("output a folder") << u"folder"_s << true << u"папка"_s;
+        QTest::addColumn<QString>("command"); // of the output rows
+        QTest::newRow("archive a pipe") << u"fifo"_s << false << u"канал (FIFO)"_s << QString();
+        QTest::newRow("output a pipe") << u"fifo"_s << true << u"канал (FIFO)"_s << u"repaint"_s;
+        QTest::newRow("output a device") << u"device"_s << true << u"устройство"_s << u"repaint"_s;
+        QTest::newRow("output a folder") << u"folder"_s << true << u"папка"_s << u"repaint"_s;
+        // As root, "prepare -o /dev/null" replaced the system's null device.
+        QTest::newRow("prepare into a device") << u"device"_s << true << u"устройство"_s << u"prepare"_s;
+        QTest::newRow("prepare into a pipe") << u"fifo"_s << true << u"канал (FIFO)"_s << u"prepare"_s;
+        QTest::newRow("rooms --close into a device") << u"device"_s << true << u"устройство"_s << u"rooms"_s;
+        QTest::newRow("rooms --close into a pipe") << u"fifo"_s << true << u"канал (FIFO)"_s << u"rooms"_s;
     }
     void nodesAreNoFiles()
     {
         QFETCH(QString, node);
         QFETCH(bool, asOutput);
         QFETCH(QString, said);
+        QFETCH(QString, command);
         QString at = path(u"node"_s);
         QDir(at).removeRecursively();
         QFile::remove(at);
@@ -948,7 +955,11 @@ private Q_SLOTS:
             at = u"/dev/null"_s;
         }
         const SafeFile::Kind kind = SafeFile::kindOf(at, false);
-        const Run r = asOutput ? run({u"repaint"_s, archive(Project()), u"-o"_s, at}) : run({u"info"_s, at});
+        const QStringList arguments = command == u"prepare"_s ? QStringList{u"prepare"_s, jpegPlan(), u"-o"_s, at}
+                                      : command == u"rooms"_s
+                                          ? QStringList{u"rooms"_s, jpegPlan(), u"--close"_s, u"-o"_s, at}
+                                          : QStringList{u"repaint"_s, archive(Project()), u"-o"_s, at};
+        const Run r = asOutput ? run(arguments) : run({u"info"_s, at});
         expectRefused(r);
         QVERIFY2(QString::fromUtf8(r.err).contains(said), r.err.constData());
         QCOMPARE(SafeFile::kindOf(at, false), kind);
