@@ -43,6 +43,7 @@ set(METROLA_CORE_SOURCES
   plan/plansource.h plan/plansource.cpp
 
   rooms/cvplan.h rooms/cvplan.cpp
+  rooms/cvguard.h rooms/cvguard.cpp
   rooms/planpreparation.h rooms/planpreparation.cpp
   rooms/closingline.h rooms/closingline.cpp
   rooms/openingfinder.h rooms/openingfinder.cpp

@@ -786,6 +786,37 @@ private Q_SLOTS:
         QCOMPARE(leftovers(), QStringList());
     }
 
+    // OpenCV's own out-of-memory error reached the user as "внутренняя ошибка" in English.
+    // Between too little memory to read the plan and enough to find its rooms, every refusal
+    // is a Russian line about memory, and those of room finding name the plan's size.
+    void roomFindingOutOfMemoryNamesThePlan()
+    {
+        const QString plan = path(u"wide.bmp"_s);
+        QImage image(3000, 2400, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter(&image).fillRect(1490, 0, 20, 2400, Qt::black);
+        QVERIFY(writeFile(plan, PlanImage::bmpBytes(image)));
+        const auto limited = [&](rlim_t megabytes) {
+            m_addressSpaceMB = megabytes;
+            const Run r = run({u"rooms"_s, plan});
+            m_addressSpaceMB = 0;
+            return r;
+        };
+        bool named = false;
+        for (rlim_t megabytes = 160; megabytes <= 1600; megabytes += 48) {
+            const Run r = limited(megabytes);
+            if (r.exitCode == 0)
+                break;
+            QVERIFY2(r.exitCode != -1, "the tool was ended by a signal (an abort) instead of reporting");
+            expectRefused(r);
+            const QString said = QString::fromUtf8(r.err);
+            QVERIFY2(said.contains(u"памяти"_s) && !said.contains(u"внутренняя"_s), r.err.constData());
+            named = named || said.contains(u"для плана 3000 × 2400 точек"_s);
+        }
+        QVERIFY(named);
+        QFile::remove(plan);
+    }
+
     void userTextIsNeverAFormat()
     {
         // Ids that a chained QString::arg would read as its own placeholders.
