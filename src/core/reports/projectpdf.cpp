@@ -42,7 +42,7 @@ void write(const ProjectSession &session, const Options &options, const QString 
             throw MetrolaError(u"План «%1» отсутствует в проекте."_s.arg(plan));
     }
     PlanPdf::Document document;
-    document.archive = session.lastArchive.isEmpty() ? u"Новый проект"_s : QFileInfo(session.lastArchive).fileName();
+    document.archive = session.reportArchive().isEmpty() ? u"Новый проект"_s : QFileInfo(session.reportArchive()).fileName();
     document.date = QDate::currentDate();
     document.paper = options.paper;
     document.planIds = options.plans.isEmpty() ? order : options.plans;
