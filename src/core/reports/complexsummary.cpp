@@ -324,6 +324,29 @@ QStringList ComplexSummary::problemHeader()
     return {u"Строка"_s, u"Вид"_s, u"Описание"_s};
 }
 
+QString ComplexSummary::kindText(const QString &kind)
+{
+    static const QHash<QString, QString> texts = {
+        {u"duplicate-key"_s, u"повтор ключа"_s},
+        {u"key"_s, u"ключ"_s},
+        {u"label"_s, u"точка подписи"_s},
+        {u"label-outside"_s, u"точка вне плана"_s},
+        {u"label-on-wall"_s, u"точка на стене"_s},
+        {u"label-covered"_s, u"точка закрыта"_s},
+        {u"plan-missing"_s, u"нет плана"_s},
+        {u"plan-unused"_s, u"лишний план"_s},
+        {u"plan-unreadable"_s, u"план не читается"_s},
+        {u"type"_s, u"тип"_s},
+        {u"area"_s, u"площадь"_s},
+        {u"area-mismatch"_s, u"расхождение площади"_s},
+        {u"chars"_s, u"символы"_s},
+        {u"open"_s, u"открытие"_s},
+        {u"common-let"_s, u"МОП сдан"_s},
+        {u"tenant-all-common"_s, u"только МОП"_s},
+    };
+    return texts.value(kind, kind);
+}
+
 QStringList ComplexSummary::areaHeader()
 {
     return {u"Строка"_s, u"Название"_s, u"План"_s, u"Введено"_s, u"Измерено"_s, u"Разница, %"_s, u"Состояние"_s};
@@ -428,6 +451,6 @@ QString ComplexSummary::tabSeparated(const Captions &captions) const
     line({u"Проблемы"_s});
     line(problemHeader());
     for (const Problem &problem : problems)
-        line({QString::number(problem.row), problem.kind, problem.message});
+        line({QString::number(problem.row), kindText(problem.kind), problem.message});
     return text;
 }
