@@ -187,6 +187,29 @@ std::optional<RecordDiff> SharedArchive::outsideChange(const std::vector<RecordT
     return RecordDiff::between(m_rows, theirs, ours);
 }
 
+void SharedArchive::planAdded(const QString &path)
+{
+    m_planStamps.insert(path, ArchiveStamp::of(path));
+}
+
+QStringList SharedArchive::changedPlans(const QStringList &paths) const
+{
+    QStringList changed;
+    for (const QString &path : paths) {
+        const auto known = m_planStamps.constFind(path);
+        if (known != m_planStamps.cend() && !ArchiveStamp::of(path).sameContent(*known))
+            changed << path;
+    }
+    return changed;
+}
+
+void SharedArchive::plansSaved(const QStringList &paths)
+{
+    for (const QString &path : paths)
+        if (m_planStamps.contains(path))
+            m_planStamps.insert(path, ArchiveStamp::of(path));
+}
+
 QString SharedArchive::keepAside(const QString &archivePath)
 {
     const QFileInfo info(archivePath);

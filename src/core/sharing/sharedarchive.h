@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -84,6 +85,14 @@ public:
     // An archive gone or unreadable counts as changed with an empty diff.
     std::optional<RecordDiff> outsideChange(const std::vector<RecordTable::Row> &ours) const;
 
+    // Plans added from disk (a shared folder, often) are read from there again at every save:
+    // their content when added or last saved is kept, so that a save can tell which of them
+    // someone changed meanwhile. Kept across projects, as the plan paths are.
+    void planAdded(const QString &path);
+    // The paths among these whose file is no longer what was added or saved (a file gone too).
+    QStringList changedPlans(const QStringList &paths) const;
+    void plansSaved(const QStringList &paths);
+
     // Copies the archive at path aside, beside it, under a new name that tells it is the
     // version kept ("план (версия от 09.12.2026 17-05).zip", numbered when taken), so that
     // replacing it loses nothing. Returns the copy's path; throws MetrolaError on failure.
@@ -97,4 +106,5 @@ private:
     ArchiveStamp m_stamp;
     std::vector<RecordTable::Row> m_rows;
     std::unique_ptr<ArchiveLock> m_lock;
+    QHash<QString, ArchiveStamp> m_planStamps;
 };

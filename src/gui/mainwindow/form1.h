@@ -364,6 +364,8 @@ private:
     // overwritten, and one changed on disk since it was opened is replaced only when the user
     // says so (its version kept aside, *keptAside). False stops the save; path may change.
     bool checkSaveTarget(QString &path, QString *keptAside);
+    // The files of the recorded plans that were added from disk.
+    QStringList addedPlanPaths() const;
     // Turns the editing controls off in a read-only project and on again.
     void applyReadOnly();
     void buildWindow();

@@ -96,6 +96,7 @@ void Form1::saveProject(QString path)
     m_recovery->discard();
     m_session.archiveFile = path;
     m_shared.saved(path, m_session.table().rows());
+    m_shared.plansSaved(addedPlanPaths());
     rememberArchive(path);
     applyReadOnly();
     if (!keptAside.isEmpty())

@@ -91,6 +91,7 @@ void Form1::addPlanFile(const QString &path)
     // The path is recorded first: a bitmap that fails to load now may be mended and chosen
     // through its tab later.
     m_session.planPaths().addPlanFile(path);
+    m_shared.planAdded(path);
     recovery().changed();
     m_session.showPlanFile(path, name);
     // Its tab is the way back to it once another plan is shown.

@@ -132,9 +132,35 @@ bool Form1::claimArchive(QString &path, std::unique_ptr<ArchiveLock> &lock)
     }
 }
 
+QStringList Form1::addedPlanPaths() const
+{
+    PlanList recorded;
+    recorded.rebuild(m_session.table());
+    QStringList paths;
+    for (const QString &plan : recorded.names())
+        if (m_session.planPaths().planFileIndex(plan) > 0)
+            paths << m_session.planPaths().planFilePath(m_session.programDir(), plan);
+    return paths;
+}
+
 bool Form1::checkSaveTarget(QString &path, QString *keptAside)
 {
     const auto rows = m_session.table().rows();
+    // Plans added from a shared folder are packed from there: one a colleague redrew meanwhile
+    // goes into the archive as it is now, which the user should know before it does.
+    if (const QStringList changed = m_shared.changedPlans(addedPlanPaths()); !changed.isEmpty()) {
+        QStringList named;
+        for (const QString &plan : changed)
+            named << u"«%1»"_s.arg(shown(plan));
+        const QString text =
+            u"После того как вы добавили планы, их изменили на диске (или удалили): %1.\n\nВ архив войдут "
+            u"планы в нынешнем виде; помещения, отмеченные на прежних, могут лечь на них иначе — "
+            u"проверьте их после сохранения."_s.arg(named.join(u", "_s));
+        if (Dialogs::choose(this, u"План изменён другим пользователем"_s, text,
+                            {u"Сохранить с нынешними планами"_s, u"Отмена"_s}, 1)
+            != 0)
+            return false;
+    }
     for (;;) {
         if (m_shared.isOpenArchive(path)) {
             if (m_shared.readOnly()) {

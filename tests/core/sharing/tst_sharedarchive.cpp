@@ -116,6 +116,25 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(archive));
         QVERIFY(mine.outsideChange(start->table().rows()));
     }
+
+    void planChangedInItsFolder()
+    {
+        const QString plan = m_dir.path() + u"/этаж.bmp"_s;
+        QImage image(4, 4, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QVERIFY(image.save(plan, "BMP"));
+        SharedArchive shared;
+        shared.planAdded(plan);
+        const QString other = m_dir.path() + u"/не добавлен.bmp"_s;
+        QVERIFY(shared.changedPlans({plan, other}).isEmpty());
+        image.setPixel(1, 1, qRgb(0, 0, 0)); // a colleague draws a wall
+        QVERIFY(image.save(plan, "BMP"));
+        QCOMPARE(shared.changedPlans({plan}), QStringList{plan});
+        shared.plansSaved({plan});
+        QVERIFY(shared.changedPlans({plan}).isEmpty());
+        QVERIFY(QFile::remove(plan));
+        QCOMPARE(shared.changedPlans({plan}), QStringList{plan});
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSharedArchive)

@@ -270,6 +270,51 @@ private Q_SLOTS:
         form.close();
     }
 
+    // A plan added from a shared folder and redrawn there before the save: the save says so
+    // first; cancelled, the archive stays as it was.
+    void planChangedInTheSharedFolderIsNamed()
+    {
+        const QString plan = m_dir->path() + u"/этаж.bmp"_s;
+        QFile f(plan);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(fourRooms());
+        f.close();
+        Form1 form(workDir(u"a"_s));
+        m_files = {plan};
+        form.SpeedButton1Click();
+        addRoom(form, 5, u"A"_s);
+        const QString archive = m_dir->path() + u"/новый.zip"_s;
+        m_files = {archive};
+        form.SpeedButton2Click();
+        QVERIFY(m_questions.isEmpty());
+        const QByteArray saved = [&] {
+            QFile a(archive);
+            a.open(QIODevice::ReadOnly);
+            return a.readAll();
+        }();
+
+        QImage redrawn;
+        QVERIFY(redrawn.load(plan));
+        redrawn.setPixel(5, 5, qRgb(0, 0, 0));
+        QVERIFY(redrawn.save(plan, "BMP"));
+        addRoom(form, 15, u"B"_s);
+        m_choices = {1}; // Отмена
+        form.SaveClick();
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY2(m_questions[0].contains(u"этаж.bmp"_s), qPrintable(m_questions[0]));
+        QFile a(archive);
+        QVERIFY(a.open(QIODevice::ReadOnly));
+        QCOMPARE(a.readAll(), saved);
+        QVERIFY(form.session().modified());
+
+        m_choices = {0}; // Сохранить с нынешними планами
+        form.SaveClick();
+        QCOMPARE(roomsOf(archive), (QStringList{u"A"_s, u"B"_s}));
+        form.SaveClick(); // nothing changed since: asked no more
+        QCOMPARE(m_questions.size(), 2);
+        form.close();
+    }
+
     // Отчёты → Портфель… on a folder of two complexes and a plain ZIP; a double click opens
     // the complex's archive in the window.
     void portfolioOpensTheComplexDoubleClicked()
