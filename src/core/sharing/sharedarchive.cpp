@@ -118,11 +118,11 @@ std::vector<RecordTable::Row> SharedArchive::readRows(const QString &archivePath
 }
 
 void SharedArchive::opened(const QString &path, const std::vector<RecordTable::Row> &rows,
-                           std::unique_ptr<ArchiveLock> lock)
+                           std::unique_ptr<ArchiveLock> lock, bool readOnly)
 {
     m_lock = std::move(lock);
     m_path = path;
-    m_readOnly = !m_lock;
+    m_readOnly = readOnly;
     m_rows = rows;
     m_stamp = ArchiveStamp::of(path);
 }

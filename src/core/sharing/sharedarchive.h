@@ -56,9 +56,11 @@ public:
     // throws MetrolaError when it cannot be read.
     static std::vector<RecordTable::Row> readRows(const QString &archivePath);
 
-    // Begins with an archive just opened, with its lock taken already; without one, read-only.
+    // Begins with an archive just opened, with its lock taken already, or without one: read-only,
+    // or not when its folder takes no lock file at all (nobody can save there: the installed
+    // demo, a read-only share).
     void opened(const QString &path, const std::vector<RecordTable::Row> &rows,
-                std::unique_ptr<ArchiveLock> lock);
+                std::unique_ptr<ArchiveLock> lock, bool readOnly);
     // Hands the lock over (to an opening of the same archive again); the archive becomes read-only.
     std::unique_ptr<ArchiveLock> takeLock();
     // After a save into path: its stamp and records are the new start. The lock follows the

@@ -359,7 +359,7 @@ protected:
 private:
     // Takes the lock of the archive about to be opened; when someone else has it, asks whether
     // to open it read-only or a copy (path becomes the copy's). False when the user stopped.
-    bool claimArchive(QString &path, std::unique_ptr<ArchiveLock> &lock);
+    bool claimArchive(QString &path, std::unique_ptr<ArchiveLock> &lock, bool &readOnly);
     // Before a save into path: a read-only archive or one another user has open is not
     // overwritten, and one changed on disk since it was opened is replaced only when the user
     // says so (its version kept aside, *keptAside). False stops the save; path may change.

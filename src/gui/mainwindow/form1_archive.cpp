@@ -64,7 +64,8 @@ bool Form1::openProjectArchive(const QString &givenPath, OpenForm form)
     // Someone else may have it open: read-only, a copy (another path), or nothing at all.
     QString path = givenPath;
     std::unique_ptr<ArchiveLock> lock;
-    if (!claimArchive(path, lock))
+    bool readOnly = false;
+    if (!claimArchive(path, lock, readOnly))
         return false;
     const bool dialog = form == OpenForm::Dialog;
     ProjectArchive::OpenOptions options;
@@ -125,7 +126,7 @@ bool Form1::openProjectArchive(const QString &givenPath, OpenForm form)
         return false;
     }
     m_session.archiveFile = path;
-    m_shared.opened(path, m_session.table().rows(), std::move(lock));
+    m_shared.opened(path, m_session.table().rows(), std::move(lock), readOnly);
     rememberArchive(path);
     applyReadOnly();
     refreshPlanView();

@@ -44,8 +44,9 @@ QString variantName(const QString &folder, const QString &archive, const QString
 
 } // namespace
 
-bool Form1::claimArchive(QString &path, std::unique_ptr<ArchiveLock> &lock)
+bool Form1::claimArchive(QString &path, std::unique_ptr<ArchiveLock> &lock, bool &readOnly)
 {
+    readOnly = false;
     // Opening the archive this window holds again keeps its lock.
     if (m_shared.isOpenArchive(path) && m_shared.lock()) {
         lock = m_shared.takeLock();
@@ -58,6 +59,10 @@ bool Form1::claimArchive(QString &path, std::unique_ptr<ArchiveLock> &lock)
             lock = std::move(taken);
             return true;
         }
+        // A folder nobody may write in (the installed demo, a read-only share) needs no lock:
+        // no one can save over the archive there, so it opens as always, unasked.
+        if (found.state == ArchiveLock::State::Free && !QFileInfo(QFileInfo(path).absolutePath()).isWritable())
+            return true;
         const QString archive = nameOf(path);
         const QString who = ArchiveLock::describe(found.owner);
         QString text;
@@ -102,6 +107,7 @@ bool Form1::claimArchive(QString &path, std::unique_ptr<ArchiveLock> &lock)
             return false;
         case Answer::ReadOnly:
             lock.reset();
+            readOnly = true;
             return true;
         case Answer::TakeOver:
             if (taken->takeOverStale(path, found, &found)) {

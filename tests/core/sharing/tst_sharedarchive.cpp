@@ -58,7 +58,7 @@ private Q_SLOTS:
         QVERIFY(ProjectArchive::save(*start, archive) > 0);
 
         SharedArchive mine;
-        mine.opened(archive, start->table().rows(), std::make_unique<ArchiveLock>());
+        mine.opened(archive, start->table().rows(), std::make_unique<ArchiveLock>(), false);
         QVERIFY(!mine.outsideChange(start->table().rows()));
 
         // A colleague adds a room and removes "Склад"; this side adds another.
@@ -96,7 +96,7 @@ private Q_SLOTS:
         auto start = session(u"t1"_s, {room(u"Холл"_s, 100)});
         QVERIFY(ProjectArchive::save(*start, archive) > 0);
         SharedArchive mine;
-        mine.opened(archive, start->table().rows(), nullptr);
+        mine.opened(archive, start->table().rows(), nullptr, true);
         // Same content, new time: no question.
         QFile f(archive);
         QVERIFY(f.open(QIODevice::ReadWrite));
