@@ -283,7 +283,6 @@ void Form1::showPortfolio()
         }
         // Complexes are often kept a folder each: the subfolders are read too.
         PortfolioView->load(folder, true);
-        PortfolioView->show();
-        PortfolioView->raise();
+        PortfolioView->showBeside(*this);
     });
 }

@@ -2,6 +2,7 @@
 
 #include "core/base/metrolaerror.h"
 #include "core/base/numbertext.h"
+#include "gui/widgets/besidewindow.h"
 #include "gui/widgets/dialogs.h"
 
 #include <QCoreApplication>
@@ -95,6 +96,11 @@ PortfolioWindow::PortfolioWindow(QWidget *parent)
 PortfolioWindow::~PortfolioWindow()
 {
     stop();
+}
+
+void PortfolioWindow::showBeside(const QWidget &anchor)
+{
+    BesideWindow::show(*this, anchor, QSize(1000, 500), 600, m_placed);
 }
 
 void PortfolioWindow::stop()

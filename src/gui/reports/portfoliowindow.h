@@ -28,6 +28,8 @@ public:
 
     // Reads the folder anew (stopping a reading still running).
     void load(const QString &folder, bool recursive);
+    // Shows it beside the main window the first time, where the user left it later.
+    void showBeside(const QWidget &anchor);
     // Waits for the reading running, if any (tests).
     void waitForLoad();
     const Portfolio::Result &result() const { return m_result; }
@@ -51,4 +53,5 @@ private:
     std::unique_ptr<std::thread> m_reader;
     std::shared_ptr<std::atomic<bool>> m_cancel;
     quint64 m_generation = 0;
+    bool m_placed = false;
 };
