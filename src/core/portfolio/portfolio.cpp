@@ -1,5 +1,6 @@
 #include "core/portfolio/portfolio.h"
 
+#include "core/archive/zipformat.h"
 #include "core/archive/zipreader.h"
 #include "core/base/metrolaerror.h"
 #include "core/base/numbertext.h"
@@ -43,11 +44,36 @@ QByteArray member(ZipReader &reader, const QString &name, qint64 limit, const QS
     return reader.readMember(name);
 }
 
+// The reader holds an archive's whole directory in memory; a hostile one may declare gigabytes of
+// it. Judged from the end record before the reader sees it (the reader checks the rest).
+void refuseHugeDirectory(const QString &path)
+{
+    QFile file(path);
+    QString reason;
+    if (!SafeFile::openForReading(file, path, &reason))
+        throw MetrolaError(reason);
+    const qint64 size = file.size();
+    const qint64 tail = std::min<qint64>(size, ZipFormat::EndOfCentralSize + ZipFormat::MaxCommentSize);
+    if (!file.seek(size - tail))
+        return;
+    const QByteArray bytes = file.read(tail);
+    for (qsizetype i = bytes.size() - ZipFormat::EndOfCentralSize; i >= 0; --i) {
+        const char *p = bytes.constData() + i;
+        if (ZipFormat::get32(p) != ZipFormat::EndOfCentralSignature)
+            continue;
+        if (const qint64 directory = ZipFormat::get32(p + 12); directory > kDirectoryLimit)
+            throw MetrolaError(u"оглавление архива занимает %1, больше %2: это не архив Metrola"_s.arg(
+                megabytes(directory), megabytes(kDirectoryLimit)));
+        return;
+    }
+}
+
 void read(Complex &row)
 {
     const SafeFile::Kind kind = SafeFile::kindOf(row.path, true);
     if (kind != SafeFile::Kind::Regular)
         throw MetrolaError(u"это %1, а не файл"_s.arg(SafeFile::kindText(kind)));
+    refuseHugeDirectory(row.path);
     ZipReader reader(row.path);
     if (!reader.hostileMemberNames().isEmpty())
         throw MetrolaError(

@@ -21,6 +21,8 @@ namespace Portfolio {
 // with it, the memory one archive can take while read is bounded.
 inline constexpr qint64 kDescriptionLimit = qint64(16) << 20;
 inline constexpr qint64 kFlagsLimit = qint64(4) << 20;
+// A project of 24 plans has a directory of a few kilobytes.
+inline constexpr qint64 kDirectoryLimit = qint64(16) << 20;
 
 struct TenantArea
 {

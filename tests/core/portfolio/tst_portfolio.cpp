@@ -178,6 +178,27 @@ private Q_SLOTS:
         QVERIFY(f.read(2) == "PK");
     }
 
+    // A directory of 17 MB (zeros, declared by the end record) is refused before it is read.
+    void hugeDirectoryIsRefusedUnread()
+    {
+        QTemporaryDir dir;
+        const qint64 directory = Portfolio::kDirectoryLimit + (1 << 20);
+        QByteArray zip(directory, '\0');
+        QByteArray end("PK\x05\x06", 4);
+        end += QByteArray(6, '\0');
+        end += QByteArray("\xff\xff", 2); // entries
+        for (int i = 0; i < 4; ++i)
+            end += char((directory >> (8 * i)) & 0xff);
+        end += QByteArray(6, '\0'); // offset 0, no comment
+        zip += end;
+        QFile f(dir.filePath(u"огромный.zip"_s));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(zip);
+        f.close();
+        const Portfolio::Complex row = Portfolio::complex(f.fileName());
+        QVERIFY2(row.error.contains(u"оглавление архива занимает"_s), qPrintable(row.error));
+    }
+
     void emptyFolderAndMissingFolder()
     {
         QTemporaryDir dir;
