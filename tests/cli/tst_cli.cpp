@@ -803,7 +803,7 @@ private Q_SLOTS:
             return r;
         };
         bool named = false;
-        for (rlim_t megabytes = 160; megabytes <= 1600; megabytes += 48) {
+        for (rlim_t megabytes = 160; megabytes <= 1600; megabytes += 12) {
             const Run r = limited(megabytes);
             if (r.exitCode == 0)
                 break;

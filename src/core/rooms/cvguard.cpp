@@ -5,6 +5,7 @@
 #include <opencv2/core.hpp>
 
 #include <new>
+#include <system_error>
 
 using namespace Qt::StringLiterals;
 
@@ -28,6 +29,11 @@ void run(QSize plan, const std::function<void()> &step)
                                .arg(QString::fromStdString(error.err)));
     } catch (const std::bad_alloc &) {
         throw MetrolaError(noMemoryMessage(plan));
+    } catch (const std::system_error &error) {
+        // A worker thread that cannot be started for want of memory.
+        if (error.code() == std::errc::resource_unavailable_try_again)
+            throw MetrolaError(noMemoryMessage(plan));
+        throw;
     }
 }
 
