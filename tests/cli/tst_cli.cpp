@@ -1051,6 +1051,62 @@ private Q_SLOTS:
         QFile::remove(plan);
     }
 
+    // A folder the user may not write to: exit 2 with the reason, and the old file at -o stays
+    // as it was. Run as an unprivileged user when the test runs as root, for whom permissions
+    // do not hold.
+    void unwritableFolderKeepsTheOldFile_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // @ the archive, # a plan, = the output
+        QTest::newRow("pdf") << QStringList{u"pdf"_s, u"@"_s, u"-o"_s, u"="_s};
+        QTest::newRow("schedule") << QStringList{u"schedule"_s, u"@"_s, u"-o"_s, u"="_s};
+        QTest::newRow("repaint") << QStringList{u"repaint"_s, u"@"_s, u"-o"_s, u"="_s};
+        QTest::newRow("prepare") << QStringList{u"prepare"_s, u"#"_s, u"-o"_s, u"="_s};
+    }
+    void unwritableFolderKeepsTheOldFile()
+    {
+        QFETCH(QStringList, arguments);
+        QTemporaryDir shared(QDir::tempPath() + u"/metrola-rights-XXXXXX"_s);
+        QVERIFY(shared.isValid());
+        const auto open = [](const QString &at, mode_t mode) {
+            return ::chmod(QFile::encodeName(at).constData(), mode) == 0;
+        };
+        QVERIFY(open(shared.path(), 0755));
+        const QString zip = shared.filePath(u"project.zip"_s);
+        Project().write(zip);
+        const QString plan = shared.filePath(u"scan.jpg"_s);
+        QVERIFY(QFile::copy(jpegPlan(), plan));
+        const QString home = shared.filePath(u"home"_s);
+        const QString out = shared.filePath(u"out"_s);
+        for (const QString &folder : {home, out})
+            QVERIFY(QDir().mkdir(folder));
+        const QString target = out + u"/result"_s;
+        QVERIFY(writeFile(target, "old"));
+        QVERIFY(open(zip, 0644) && open(plan, 0644) && open(target, 0666) && open(home, 0777) && open(out, 0555));
+        arguments.replaceInStrings(u"@"_s, zip);
+        arguments.replaceInStrings(u"#"_s, plan);
+        arguments.replaceInStrings(u"="_s, target);
+        QString program = QStringLiteral(METROLA_CLI_PATH);
+        if (::geteuid() == 0) {
+            arguments = QStringList{u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s, program} + arguments;
+            program = u"setpriv"_s;
+        }
+        const Run r = run(
+            arguments,
+            [&](QProcessEnvironment &env) {
+                env.insert(u"METROLA_TMPDIR"_s, home);
+                env.insert(u"HOME"_s, home);
+                env.insert(u"XDG_CACHE_HOME"_s, home);
+            },
+            program);
+        QVERIFY(open(out, 0755));
+        expectRefused(r);
+        QVERIFY2(QString::fromUtf8(r.err).contains(u"нет прав доступа"_s), r.err.constData());
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{u"result"_s});
+        QFile kept(target);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("old"));
+    }
+
     // Names that are not valid UTF-8 are read and written as the file system spells them.
     void namesAsTheFileSystemSpellsThem()
     {
