@@ -397,6 +397,10 @@ private Q_SLOTS:
         QTest::newRow("black key")
             << with(1, record(u"a.bmp"_s, u"Кабинет"_s, u"офис"_s, u"7"_s, u""_s, 0, 30, 5))
             << QStringList{u"key"_s} << 2;
+        // A file edited elsewhere; it passed and was summed, eating the other areas.
+        QTest::newRow("negative area")
+            << with(1, record(u"a.bmp"_s, u"Кабинет"_s, u"офис"_s, u"-99,99"_s, u""_s, kGreen, 30, 5))
+            << QStringList{u"area"_s} << 2;
         QTest::newRow("empty plan id")
             << with(1, record(u""_s, u"Кабинет"_s, u"офис"_s, u"7"_s, u""_s, kGreen, 30, 5))
             << QStringList{u"plan"_s} << 2;
