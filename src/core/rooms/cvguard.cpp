@@ -5,6 +5,8 @@
 #include <opencv2/core.hpp>
 
 #include <new>
+#include <stdexcept>
+#include <string_view>
 #include <system_error>
 
 using namespace Qt::StringLiterals;
@@ -32,6 +34,11 @@ void run(QSize plan, const std::function<void()> &step)
     } catch (const std::system_error &error) {
         // A worker thread that cannot be started for want of memory.
         if (error.code() == std::errc::resource_unavailable_try_again)
+            throw MetrolaError(noMemoryMessage(plan));
+        throw;
+    } catch (const std::runtime_error &error) {
+        // OpenCV's threads come from TBB, which says so only in words of its own.
+        if (std::string_view(error.what()).find("pthread_create") != std::string_view::npos)
             throw MetrolaError(noMemoryMessage(plan));
         throw;
     }
