@@ -2,14 +2,13 @@
 
 #include "cli/cliargs.h"
 #include "cli/cliproject.h"
-#include "core/base/metrolaerror.h"
 #include "core/archive/projectarchive.h"
+#include "core/base/metrolaerror.h"
 #include "core/plan/planimage.h"
-#include "core/reports/projectpdf.h"
 #include "core/reports/areaschedule.h"
 #include "core/reports/placementpicture.h"
+#include "core/reports/projectpdf.h"
 #include "core/reports/xlsxworkbook.h"
-
 
 namespace CliOutputs {
 
@@ -38,8 +37,8 @@ void picture(CliProject &project, const CliArgs &args)
     options.name = args.name;
     options.type = args.type;
     options.unit = args.unitGiven ? args.unit : session.captions()[Captions::Unit];
-    const QImage image = PlacementPicture::render(session.planImage(), session.table(),
-                                                  session.currentPlan(), options);
+    const QImage image =
+        PlacementPicture::render(session.planImage(), session.table(), session.currentPlan(), options);
     PlanImage::saveBmp(image, args.output);
 }
 
@@ -55,7 +54,10 @@ void pdf(CliProject &project, const CliArgs &args)
     options.view = args.mode == QStringLiteral("types")     ? PlanView::ByType
                    : args.mode == QStringLiteral("vacancy") ? PlanView::Vacancy
                    : args.mode == QStringLiteral("tenants") ? PlanView::ByTenant
+                   : args.mode == QStringLiteral("leases")  ? PlanView::LeaseTerms
                                                             : PlanView::Keys;
+    if (args.asOf)
+        options.leaseDay = *args.asOf;
     options.plans = args.plans;
     options.paper = args.paper == QStringLiteral("A3") ? PlanPdf::Paper::A3 : PlanPdf::Paper::A4;
     options.texts.tenant = args.tenant;

@@ -24,6 +24,11 @@ LeaseCalendar::LeaseCalendar(const LeaseBook &book)
     }
 }
 
+const Lease &LeaseCalendar::lease(int index) const
+{
+    return m_book.lease(index);
+}
+
 int LeaseCalendar::inForce(quint32 key, QDate day) const
 {
     const auto it = m_byKey.constFind(key);

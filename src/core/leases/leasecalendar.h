@@ -33,6 +33,7 @@ public:
     };
 
     bool hasLeases(quint32 key) const { return m_byKey.contains(key); }
+    const Lease &lease(int index) const;
     // The index of the lease holding the room on the day; -1 when none does.
     int inForce(quint32 key, QDate day) const;
     Term term(quint32 key, QDate day) const;

@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include <QDate>
+
 #include <functional>
 
 class ProjectSession;
@@ -24,6 +26,8 @@ struct Options
     // Tells the records of common areas (the stacking plan's grey); without it, the rooms the
     // session's flags mark common.
     std::function<bool(int row)> isCommon;
+    // The day the colouring by lease terms is read on; today when not given.
+    QDate leaseDay;
 };
 
 // Throws MetrolaError for a plan not in the project, or one whose file cannot be read, naming it.
