@@ -69,8 +69,8 @@ QImage groundFloor()
         wall(p, x, 20, x, 620);
         wall(p, x, 780, x, 1380);
     }
-    wall(p, 260, 20, 500, 620, 2);     // diagonal wall in the second shop
-    wall(p, 1460, 780, 1700, 1380, 2); // and in a storeroom below
+    wall(p, 260, 20, 500, 620, 2);      // diagonal wall in the second shop
+    wall(p, 1460, 780, 1700, 1380, 2);  // and in a storeroom below
     return plan;
 }
 
@@ -197,58 +197,43 @@ int main(int argc, char **argv)
     }
     const QString ground = u"etazh1.bmp"_s;
     const QString first = u"etazh2.bmp"_s;
-    const QStringList tenants = {
-        u"Альфа-Трейд"_s,   u"ИП Смирнов"_s,  u"Северный ветер"_s, u"Книжный дом"_s, u"Оптика+"_s,
-        u"Кофейня Зерно"_s, u"Строймаркет"_s, u"ТехноСервис"_s,    u"Бюро Вектор"_s, u"Медцентр Здоровье"_s};
+    const QStringList tenants = {u"Альфа-Трейд"_s, u"ИП Смирнов"_s, u"Северный ветер"_s, u"Книжный дом"_s,
+                                 u"Оптика+"_s,     u"Кофейня Зерно"_s, u"Строймаркет"_s, u"ТехноСервис"_s,
+                                 u"Бюро Вектор"_s, u"Медцентр Здоровье"_s};
     const auto &types = RecordTable::typeCodes();
 
     std::vector<std::pair<QString, Room>> rooms;
     // Ground floor: the shops above the corridor, the stores below.
     for (int i = 0; i < 8; ++i) {
         const int x = 20 + i * 240 + (i == 0 ? 120 : 120);
-        rooms.push_back({ground,
-                         {QPoint(x + (i == 1 ? 60 : 0), 200), u"Магазин %1"_s.arg(101 + i), types[0],
-                          u"%1,%2"_s.arg(80 + i * 7).arg(i % 2 ? 5 : 0), tenants[i % tenants.size()],
-                          i == 3 ? u"витрина на улицу"_s : QString()}});
+        rooms.push_back({ground, {QPoint(x + (i == 1 ? 60 : 0), 200), u"Магазин %1"_s.arg(101 + i), types[0],
+                                  u"%1,%2"_s.arg(80 + i * 7).arg(i % 2 ? 5 : 0), tenants[i % tenants.size()],
+                                  i == 3 ? u"витрина на улицу"_s : QString()}});
     }
-    rooms.push_back(
-        {ground, {QPoint(300, 560), u"Магазин 102а"_s, types[0], u"41,5"_s, QString(), u"свободно"_s}});
-    rooms.push_back(
-        {ground,
-         {QPoint(900, 700), u"Коридор"_s, types[4], u"304"_s, QString(), u"места общего пользования"_s}});
+    rooms.push_back({ground, {QPoint(300, 560), u"Магазин 102а"_s, types[0], u"41,5"_s, QString(), u"свободно"_s}});
+    rooms.push_back({ground, {QPoint(900, 700), u"Коридор"_s, types[4], u"304"_s, QString(), u"места общего пользования"_s}});
     for (int i = 0; i < 5; ++i) {
-        rooms.push_back({ground,
-                         {QPoint(140 + i * 240, 1100), u"Склад %1"_s.arg(1 + i), types[3],
-                          u"%1"_s.arg(140 + i * 3), tenants[(i + 4) % tenants.size()], QString()}});
+        rooms.push_back({ground, {QPoint(140 + i * 240, 1100), u"Склад %1"_s.arg(1 + i), types[3],
+                                  u"%1"_s.arg(140 + i * 3), tenants[(i + 4) % tenants.size()], QString()}});
     }
     // First floor: offices, the hall, a workshop and stores.
     for (int i = 0; i < 7; ++i) {
-        rooms.push_back({first,
-                         {QPoint(160 + i * 280, 240), u"Офис %1"_s.arg(201 + i), types[1],
-                          u"%1,25"_s.arg(38 + i * 4), i == 5 ? QString() : tenants[(i + 2) % tenants.size()],
-                          i == 0 ? u"кондиционер"_s : QString()}});
+        rooms.push_back({first, {QPoint(160 + i * 280, 240), u"Офис %1"_s.arg(201 + i), types[1],
+                                 u"%1,25"_s.arg(38 + i * 4), i == 5 ? QString() : tenants[(i + 2) % tenants.size()],
+                                 i == 0 ? u"кондиционер"_s : QString()}});
     }
     rooms.push_back({first, {QPoint(800, 880), u"Холл"_s, types[4], u"160"_s, QString(), QString()}});
-    rooms.push_back(
-        {first, {QPoint(1200, 520), u"Переговорная"_s, types[1], u"95"_s, tenants[8], QString()}});
-    rooms.push_back(
-        {first, {QPoint(300, 700), u"Мастерская"_s, types[2], u"212,8"_s, tenants[6], u"380 В"_s}});
-    rooms.push_back(
-        {first, {QPoint(1600, 700), u"Цех упаковки"_s, types[2], u"230"_s, tenants[7], QString()}});
+    rooms.push_back({first, {QPoint(1200, 520), u"Переговорная"_s, types[1], u"95"_s, tenants[8], QString()}});
+    rooms.push_back({first, {QPoint(300, 700), u"Мастерская"_s, types[2], u"212,8"_s, tenants[6], u"380 В"_s}});
+    rooms.push_back({first, {QPoint(1600, 700), u"Цех упаковки"_s, types[2], u"230"_s, tenants[7], QString()}});
     rooms.push_back({first, {QPoint(250, 1150), u"Кладовая"_s, types[3], u"60"_s, tenants[1], u"угловая"_s}});
     rooms.push_back({first, {QPoint(750, 1150), u"Архив"_s, types[3], u"58,4"_s, tenants[8], QString()}});
 
     RecordTable table;
     quint32 key = 9502718;
     for (const auto &[plan, room] : rooms) {
-        RecordTable::Row row = {plan,
-                                room.name,
-                                room.type,
-                                room.area,
-                                room.tenant,
-                                room.info,
-                                QString::number(key--),
-                                QString::number(room.label.x()),
+        RecordTable::Row row = {plan, room.name, room.type, room.area, room.tenant, room.info,
+                                QString::number(key--), QString::number(room.label.x()),
                                 QString::number(room.label.y())};
         table.appendRecord(row, u"07.12.2026"_s);
     }
@@ -272,8 +257,8 @@ int main(int argc, char **argv)
                              seeds[i].labelPoint.y(), qPrintable(id));
                 return 1;
             }
-            measured.push_back(
-                {NumberText::area(table.cellText(RecordTable::Area, rows[i])).value_or(0), pixels[i].pixels});
+            measured.push_back({NumberText::area(table.cellText(RecordTable::Area, rows[i])).value_or(0),
+                                pixels[i].pixels});
         }
         const double scale = bestScale(measured, scales.tolerance());
         scales.setScale(id, {scale, QDate(2026, 12, 8)});

@@ -49,15 +49,14 @@ QString infoText(CliProject &project)
     for (const QString &plan : scales.planIds()) {
         const PlanScale scale = *scales.scale(plan);
         t += u"  %1: 1 пиксель = %2 м (%3)\n"_s.arg(plan, NumberText::formatScale(scale.metresPerPixel),
-                                                    scale.date.toString(u"dd.MM.yyyy"_s));
+                                                  scale.date.toString(u"dd.MM.yyyy"_s));
     }
     t += u"Измеренные площади:\n"_s;
     const RecordTable &table = session.table();
     for (const RoomAreaCheck &room : session.checkAreas()) {
         const QString typed = table.cellText(RecordTable::Area, room.row);
         if (room.measured)
-            t += u"  строка %1: введено %2, измерено %3\n"_s.arg(room.row).arg(
-                typed, NumberText::format(*room.measured));
+            t += u"  строка %1: введено %2, измерено %3\n"_s.arg(room.row).arg(typed, NumberText::format(*room.measured));
         else
             t += u"  строка %1: введено %2, не измерено: %3\n"_s.arg(room.row).arg(typed, room.reason);
     }
@@ -83,9 +82,8 @@ void addProblems(ProjectCheck &check, CliProject &project, std::optional<double>
                                       {u"percent"_s, std::round(*room.percent * 10) / 10}};
         check.problems.push_back(problem);
     }
-    std::stable_sort(
-        check.problems.begin(), check.problems.end(),
-        [](const ProjectCheck::Problem &a, const ProjectCheck::Problem &b) { return a.row < b.row; });
+    std::stable_sort(check.problems.begin(), check.problems.end(),
+                     [](const ProjectCheck::Problem &a, const ProjectCheck::Problem &b) { return a.row < b.row; });
 }
 
 } // namespace CliAreas

@@ -31,7 +31,8 @@ bool namesSameFile(const QString &a, const QString &b)
 {
     std::error_code error;
     return std::filesystem::equivalent(std::filesystem::path(QFile::encodeName(a).toStdString()),
-                                       std::filesystem::path(QFile::encodeName(b).toStdString()), error);
+                                       std::filesystem::path(QFile::encodeName(b).toStdString()),
+                                       error);
 }
 
 int wholeNumber(const QString &option, const QString &text, int low, int high)
@@ -85,8 +86,7 @@ CliArgs parsePlanCommand(CliArgs args, const QStringList &arguments)
     if (!prepare && !args.close && outputGiven)
         usageError(u"Файл результата (-o) пишется только с --close."_s);
     if (outputGiven && namesSameFile(args.output, args.archive))
-        usageError(
-            u"Файл результата «%1» — это сам план; исходный план не перезаписывается."_s.arg(args.output));
+        usageError(u"Файл результата «%1» — это сам план; исходный план не перезаписывается."_s.arg(args.output));
     return args;
 }
 
@@ -195,8 +195,7 @@ CliArgs CliArgs::parse(const QStringList &arguments)
             const QString text = value();
             const auto percent = NumberText::scale(text);
             if (!percent || *percent < 0 || *percent > PlanScales::kMaxTolerance)
-                usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(
-                    text, QString::number(PlanScales::kMaxTolerance)));
+                usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(text, QString::number(PlanScales::kMaxTolerance)));
             args.tolerance = percent;
         } else if (a == u"--as-of"_s && dated) {
             args.asOf = dayOf(value());

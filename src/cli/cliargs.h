@@ -31,7 +31,7 @@ struct CliArgs
     // pdf: the plans in the order given (empty: every plan), the colouring, the paper.
     QStringList plans;
     QString mode = QStringLiteral("keys"); // keys, types, vacancy, tenants
-    QString paper = QStringLiteral("A4");  // A4, A3
+    QString paper = QStringLiteral("A4");   // A4, A3
     bool json = false;
     // check: the area check's tolerance in percent instead of the archive's own.
     std::optional<double> tolerance;

@@ -69,8 +69,7 @@ void ProjectCheck::checkRecords(const CliProject &project)
     for (int i = 0; i < Captions::Count; ++i) {
         const QString odd = oddDescription(session.captions()[i]);
         if (!odd.isEmpty())
-            add(0, u"chars"_s,
-                u"Подпись %1 содержит недопустимый символ %2."_s.arg(QString::number(i + 1), odd));
+            add(0, u"chars"_s, u"Подпись %1 содержит недопустимый символ %2."_s.arg(QString::number(i + 1), odd));
     }
 
     const auto checkChars = [&](int r) {
@@ -78,9 +77,8 @@ void ProjectCheck::checkRecords(const CliProject &project)
         for (int c = 0; c < RecordTable::ColumnCount; ++c) {
             const QString odd = oddDescription(row[static_cast<size_t>(c)]);
             if (!odd.isEmpty())
-                add(r, u"chars"_s,
-                    u"Строка %1: поле «%2» содержит недопустимый символ %3."_s.arg(QString::number(r),
-                                                                                   columnName(c), odd));
+                add(r, u"chars"_s, u"Строка %1: поле «%2» содержит недопустимый символ %3."_s
+                                       .arg(QString::number(r), columnName(c), odd));
         }
     };
 
@@ -99,9 +97,8 @@ void ProjectCheck::checkRecords(const CliProject &project)
         addRule(rules.key(r, row[RecordTable::ColourKey]));
         for (int c : {int(RecordTable::LabelX), int(RecordTable::LabelY)}) {
             if (!parseCellNumber(row[static_cast<size_t>(c)]))
-                add(r, u"label"_s,
-                    u"Строка %1: координата «%2» = «%3» не число."_s.arg(QString::number(r), columnName(c),
-                                                                         row[static_cast<size_t>(c)]));
+                add(r, u"label"_s, u"Строка %1: координата «%2» = «%3» не число."_s
+                                       .arg(QString::number(r), columnName(c), row[static_cast<size_t>(c)]));
         }
         const QString &area = row[RecordTable::Area];
         addRule(RecordRules::type(r, row[RecordTable::Type]));
@@ -128,7 +125,8 @@ void ProjectCheck::checkPlanFiles(const CliProject &project)
             if (table.cellText(RecordTable::PlanId, r) == plan)
                 row = r;
         }
-        add(row, u"plan-missing"_s, u"Строка %1: плана «%2» нет в архиве."_s.arg(QString::number(row), plan));
+        add(row, u"plan-missing"_s,
+            u"Строка %1: плана «%2» нет в архиве."_s.arg(QString::number(row), plan));
     }
     for (const QString &member : project.members()) {
         if (member.endsWith(u".bmp"_s, Qt::CaseInsensitive) && !named.contains(member))
@@ -192,8 +190,8 @@ void ProjectCheck::checkLabelPoints(CliProject &project)
             }
         }
         for (Label &label : labels) {
-            label.onWall = drawn.rect().contains(label.point) &&
-                           (ColourKey::fromRgb(drawn.pixel(label.point)) & ColourKey::kRgbMask) == 0;
+            label.onWall = drawn.rect().contains(label.point)
+                && (ColourKey::fromRgb(drawn.pixel(label.point)) & ColourKey::kRgbMask) == 0;
         }
         // The GUI stops at the first unreadable record; the rest are still worth checking,
         // so an incomplete plan is painted from the readable records only.

@@ -16,9 +16,9 @@ ProjectSummary ProjectSummary::of(const CliProject &project, bool wholeComplex)
 {
     const ProjectSession &session = project.session();
     const RecordTable &table = session.table();
-    const ComplexSummary facts = ComplexSummary::of(table, session.plans().names(), session.roomFlags(),
-                                                    wholeComplex ? ComplexSummary::Allocation::WholeComplex
-                                                                 : ComplexSummary::Allocation::PerPlan);
+    const ComplexSummary facts =
+        ComplexSummary::of(table, session.plans().names(), session.roomFlags(),
+                           wholeComplex ? ComplexSummary::Allocation::WholeComplex : ComplexSummary::Allocation::PerPlan);
     ProjectSummary s;
     for (int i = 0; i < Captions::Count; ++i)
         s.captions << session.captions()[i];
@@ -43,8 +43,8 @@ ProjectSummary ProjectSummary::of(const CliProject &project, bool wholeComplex)
     s.wholeComplex = wholeComplex;
     if (facts.hasCommon) {
         const auto commonPlan = [](const ComplexSummary::Figures &f) {
-            return CommonPlan{f.plan,       f.usableArea(), f.commonArea, f.usableArea() - f.vacantArea,
-                              f.letShare(), f.loadFactor()};
+            return CommonPlan{f.plan, f.usableArea(), f.commonArea, f.usableArea() - f.vacantArea, f.letShare(),
+                              f.loadFactor()};
         };
         for (const ComplexSummary::Figures &plan : facts.plans)
             s.commonPlans.push_back(commonPlan(plan));
@@ -68,7 +68,8 @@ QString ProjectSummary::text() const
     t += u"Общая площадь: %1\n"_s.arg(format(areaTotal));
     t += u"Планы (%1):\n"_s.arg(plans.size());
     for (const Plan &p : plans)
-        t += u"  %1: записей %2, площадь %3\n"_s.arg(p.name, QString::number(p.records), format(p.area));
+        t += u"  %1: записей %2, площадь %3\n"_s.arg(p.name, QString::number(p.records),
+                                                        format(p.area));
     t += u"Площадь по типам:\n"_s;
     for (size_t i = 0; i < areaByType.size(); ++i)
         t += u"  %1: %2\n"_s.arg(RecordTable::typeCodes()[i], format(areaByType[i]));
@@ -98,8 +99,9 @@ QString ProjectSummary::text() const
                 p.name.isEmpty() ? u"Итого"_s : p.name, format(p.usable), format(p.common), format(p.let),
                 optional(p.letShare, 1), optional(p.loadFactor, 3));
         }
-        t += u"Арендуемая площадь (%1):\n"_s.arg(ComplexSummary::allocationText(
-            wholeComplex ? ComplexSummary::Allocation::WholeComplex : ComplexSummary::Allocation::PerPlan));
+        t += u"Арендуемая площадь (%1):\n"_s.arg(
+            ComplexSummary::allocationText(wholeComplex ? ComplexSummary::Allocation::WholeComplex
+                                                        : ComplexSummary::Allocation::PerPlan));
         for (const Rentable &r : rentable) {
             t += u"  %1: сдано %2, доля МОП %3, арендуемая %4 (%5 % комплекса)\n"_s.arg(
                 r.tenant.isEmpty() ? ComplexSummary::vacantCaption() : r.tenant, format(r.let),
@@ -118,7 +120,8 @@ QJsonObject ProjectSummary::json() const
 {
     QJsonArray planArray;
     for (const Plan &p : plans)
-        planArray.append(QJsonObject{{u"name"_s, p.name}, {u"records"_s, p.records}, {u"area"_s, p.area}});
+        planArray.append(QJsonObject{{u"name"_s, p.name}, {u"records"_s, p.records},
+                                     {u"area"_s, p.area}});
     QJsonObject byType;
     for (size_t i = 0; i < areaByType.size(); ++i)
         byType.insert(RecordTable::typeCodes()[i], areaByType[i]);
@@ -130,8 +133,8 @@ QJsonObject ProjectSummary::json() const
     };
     QJsonArray vacantRooms;
     for (const Vacancy &v : vacant)
-        vacantRooms.append(
-            QJsonObject{{u"row"_s, v.row}, {u"plan"_s, v.plan}, {u"name"_s, v.name}, {u"area"_s, v.area}});
+        vacantRooms.append(QJsonObject{{u"row"_s, v.row}, {u"plan"_s, v.plan},
+                                       {u"name"_s, v.name}, {u"area"_s, v.area}});
     QJsonObject object{
         {u"captions"_s, QJsonArray::fromStringList(captions)},
         {u"records"_s, records},
@@ -156,30 +159,25 @@ QJsonObject ProjectSummary::json() const
     for (const CommonPlan &p : commonPlans) {
         if (p.name.isEmpty())
             continue;
-        planFigures.append(QJsonObject{{u"name"_s, p.name},
-                                       {u"usable"_s, p.usable},
-                                       {u"common"_s, p.common},
-                                       {u"let"_s, p.let},
-                                       {u"letShare"_s, number(p.letShare)},
+        planFigures.append(QJsonObject{{u"name"_s, p.name}, {u"usable"_s, p.usable}, {u"common"_s, p.common},
+                                       {u"let"_s, p.let}, {u"letShare"_s, number(p.letShare)},
                                        {u"loadFactor"_s, number(p.loadFactor)}});
     }
     const CommonPlan &total = commonPlans.back();
     QJsonArray tenants;
     for (const Rentable &r : rentable) {
         tenants.append(QJsonObject{{u"tenant"_s, r.tenant.isEmpty() ? QJsonValue() : QJsonValue(r.tenant)},
-                                   {u"let"_s, r.let},
-                                   {u"commonShare"_s, r.commonShare},
-                                   {u"rentable"_s, r.rentable},
-                                   {u"complexShare"_s, number(r.complexShare)}});
+                                   {u"let"_s, r.let}, {u"commonShare"_s, r.commonShare},
+                                   {u"rentable"_s, r.rentable}, {u"complexShare"_s, number(r.complexShare)}});
     }
     object.insert(u"common"_s, QJsonObject{{u"allocation"_s, wholeComplex ? u"complex"_s : u"plan"_s},
-                                           {u"rows"_s, rowArray(commonRows)},
-                                           {u"usable"_s, total.usable},
-                                           {u"common"_s, total.common},
-                                           {u"let"_s, total.let},
-                                           {u"letShare"_s, number(total.letShare)},
-                                           {u"loadFactor"_s, number(total.loadFactor)},
-                                           {u"plans"_s, planFigures},
-                                           {u"tenants"_s, tenants}});
+                                          {u"rows"_s, rowArray(commonRows)},
+                                          {u"usable"_s, total.usable},
+                                          {u"common"_s, total.common},
+                                          {u"let"_s, total.let},
+                                          {u"letShare"_s, number(total.letShare)},
+                                          {u"loadFactor"_s, number(total.loadFactor)},
+                                          {u"plans"_s, planFigures},
+                                          {u"tenants"_s, tenants}});
     return object;
 }

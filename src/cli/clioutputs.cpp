@@ -2,13 +2,14 @@
 
 #include "cli/cliargs.h"
 #include "cli/cliproject.h"
-#include "core/archive/projectarchive.h"
 #include "core/base/metrolaerror.h"
+#include "core/archive/projectarchive.h"
 #include "core/plan/planimage.h"
+#include "core/reports/projectpdf.h"
 #include "core/reports/areaschedule.h"
 #include "core/reports/placementpicture.h"
-#include "core/reports/projectpdf.h"
 #include "core/reports/xlsxworkbook.h"
+
 
 namespace CliOutputs {
 
@@ -37,8 +38,8 @@ void picture(CliProject &project, const CliArgs &args)
     options.name = args.name;
     options.type = args.type;
     options.unit = args.unitGiven ? args.unit : session.captions()[Captions::Unit];
-    const QImage image =
-        PlacementPicture::render(session.planImage(), session.table(), session.currentPlan(), options);
+    const QImage image = PlacementPicture::render(session.planImage(), session.table(),
+                                                  session.currentPlan(), options);
     PlanImage::saveBmp(image, args.output);
 }
 

@@ -2,10 +2,10 @@
 
 #include "cli/cliargs.h"
 #include "cli/clitext.h"
-#include "core/plan/planimage.h"
-#include "core/plan/plansource.h"
 #include "core/rooms/closingline.h"
+#include "core/plan/planimage.h"
 #include "core/rooms/planpreparation.h"
+#include "core/plan/plansource.h"
 #include "core/rooms/roomfinder.h"
 
 #include <QFileInfo>

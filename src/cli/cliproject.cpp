@@ -56,17 +56,14 @@ int CliProject::removeStaleFolders(const QString &parent)
                                                      QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
     for (const QString &name : names) {
         const QString folder = QDir(parent).filePath(name);
-        struct stat st
-        {
-        };
-        if (::lstat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode) ||
-            st.st_uid != ::getuid())
+        struct stat st {};
+        if (::lstat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode)
+            || st.st_uid != ::getuid())
             continue;
         // Only a folder with a lock file, free now: an older tool's folder, without one, may
         // still be in use.
         const QString lock = lockOf(folder);
-        if (SafeFile::kindOf(lock, false) != SafeFile::Kind::Regular || isFresh(lock) ||
-            FolderLock::isHeld(lock))
+        if (SafeFile::kindOf(lock, false) != SafeFile::Kind::Regular || isFresh(lock) || FolderLock::isHeld(lock))
             continue;
         if (QDir(folder).removeRecursively()) {
             SafeFile::removeRegular(lock);
@@ -74,16 +71,13 @@ int CliProject::removeStaleFolders(const QString &parent)
         }
     }
     // Locks whose folder a signal removed.
-    const QStringList locks =
-        QDir(parent).entryList({kFolderPrefix + u"??????.lock"_s}, QDir::Files | QDir::Hidden);
+    const QStringList locks = QDir(parent).entryList({kFolderPrefix + u"??????.lock"_s}, QDir::Files | QDir::Hidden);
     for (const QString &name : locks) {
         const QString lock = QDir(parent).filePath(name);
-        struct stat st
-        {
-        };
-        if (::lstat(QFile::encodeName(lock).constData(), &st) == 0 && st.st_uid == ::getuid() &&
-            SafeFile::kindOf(lock.chopped(5), false) == SafeFile::Kind::Missing && !isFresh(lock) &&
-            !FolderLock::isHeld(lock))
+        struct stat st {};
+        if (::lstat(QFile::encodeName(lock).constData(), &st) == 0 && st.st_uid == ::getuid()
+            && SafeFile::kindOf(lock.chopped(5), false) == SafeFile::Kind::Missing && !isFresh(lock)
+            && !FolderLock::isHeld(lock))
             SafeFile::removeRegular(lock);
     }
     return removed;
@@ -93,8 +87,7 @@ CliProject::CliProject(const QString &archivePath)
     : m_dir(temporaryTemplate())
 {
     if (!m_dir.isValid())
-        throw MetrolaError(
-            u"Не удалось создать временную папку: %1."_s.arg(SafeFile::reasonOf(m_dir.errorString())));
+        throw MetrolaError(u"Не удалось создать временную папку: %1."_s.arg(SafeFile::reasonOf(m_dir.errorString())));
     if (m_lock.take(lockOf(m_dir.path())) != FolderLock::Result::Taken)
         throw MetrolaError(u"Не удалось закрепить временную папку «%1»."_s.arg(m_dir.path()));
     CliSignals::removeOnSignal(m_dir.path());

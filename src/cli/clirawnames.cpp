@@ -83,9 +83,7 @@ QString CliRawNames::standInFor(int index, int argc, char **argv)
     }
     m_target = baseOf(name);
     m_shownTarget = shown;
-    struct stat target
-    {
-    };
+    struct stat target {};
     if (::fstatat(m_outputDir, m_target.constData(), &target, 0) == 0) {
         if (!S_ISREG(target.st_mode)) {
             throw MetrolaError(u"Файл результата «%1» — это %2, а не файл; ничего не записано."_s.arg(
@@ -96,13 +94,10 @@ QString CliRawNames::standInFor(int index, int argc, char **argv)
         }
         // The result takes the name by a rename, which would replace an archive read under it.
         for (int i = 1; i < argc; ++i) {
-            struct stat other
-            {
-            };
-            if (i != index && ::stat(argv[i], &other) == 0 && other.st_dev == target.st_dev &&
-                other.st_ino == target.st_ino)
-                throw MetrolaError(
-                    u"Файл результата «%1» — это сам архив; архив не перезаписывается."_s.arg(shown));
+            struct stat other {};
+            if (i != index && ::stat(argv[i], &other) == 0 && other.st_dev == target.st_dev
+                && other.st_ino == target.st_ino)
+                throw MetrolaError(u"Файл результата «%1» — это сам архив; архив не перезаписывается."_s.arg(shown));
         }
     }
     m_standIn = ".metrola-cli-" + QByteArray::number(qint64(::getpid())) + ".out";

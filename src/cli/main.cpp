@@ -6,9 +6,9 @@
 #include "cli/cliinfo.h"
 #include "cli/clileases.h"
 #include "cli/clioutputs.h"
+#include "cli/clirawnames.h"
 #include "cli/cliplans.h"
 #include "cli/cliproject.h"
-#include "cli/clirawnames.h"
 #include "cli/clisignals.h"
 #include "cli/clitext.h"
 #include "core/base/largebuffers.h"
@@ -105,8 +105,8 @@ void startupMessage(QtMsgType type, const QMessageLogContext &, const QString &m
 {
     if (type != QtFatalMsg)
         return;
-    CliText::err(u"metrola-cli: не удалось запустить Qt на платформе offscreen: "_s + message.simplified() +
-                 u'\n');
+    CliText::err(u"metrola-cli: не удалось запустить Qt на платформе offscreen: "_s
+                 + message.simplified() + u'\n');
     std::_Exit(2);
 }
 
@@ -145,7 +145,8 @@ int main(int argc, char **argv)
         // The archive's temporary folder went with the unwinding.
         CliText::err(u"metrola-cli: "_s + errorMessage(error) + u'\n');
     } catch (const std::exception &error) {
-        CliText::err(u"metrola-cli: внутренняя ошибка: "_s + QString::fromLocal8Bit(error.what()) + u'\n');
+        CliText::err(u"metrola-cli: внутренняя ошибка: "_s + QString::fromLocal8Bit(error.what())
+                     + u'\n');
     }
     return 2;
 }

@@ -26,7 +26,7 @@ constexpr int ColumnTotalArea = 7; // H
 constexpr int ColumnTenant = 8;    // I
 constexpr int ColumnInfo = 9;      // J
 constexpr int LastColumn = AreaSchedule::ColumnCount - 1; // K
-constexpr int HeaderColumns = 10;                         // A..J; K stays bare
+constexpr int HeaderColumns = 10; // A..J; K stays bare
 
 // Room around a text inside its cell, and the drop-down button the filter puts into every
 // header cell, which the caption must not run under.
@@ -109,8 +109,7 @@ double AreaSchedule::columnWidth(int column) const
 
 double AreaSchedule::rowHeight(int row) const
 {
-    return row >= 0 && row < static_cast<int>(m_rowHeights.size()) ? m_rowHeights[static_cast<size_t>(row)]
-                                                                   : 0;
+    return row >= 0 && row < static_cast<int>(m_rowHeights.size()) ? m_rowHeights[static_cast<size_t>(row)] : 0;
 }
 
 const AreaSchedule::Cell &AreaSchedule::cell(int row, int column) const
@@ -167,11 +166,16 @@ AreaSchedule AreaSchedule::build(const RecordTable &table, const Captions &capti
     sheet.m_merges.push_back({TitleRow, 0, TitleRow, LastColumn});
 
     const std::array<QString, HeaderColumns> header = {
-        table.cellText(RecordTable::PlanId, 0), table.cellText(RecordTable::Name, 0),
-        captions[Captions::FirstType],          captions[Captions::FirstType + 1],
-        captions[Captions::FirstType + 2],      captions[Captions::FirstType + 3],
-        captions[Captions::FirstType + 4],      table.cellText(RecordTable::Area, 0),
-        table.cellText(RecordTable::Tenant, 0), table.cellText(RecordTable::Info, 0),
+        table.cellText(RecordTable::PlanId, 0),
+        table.cellText(RecordTable::Name, 0),
+        captions[Captions::FirstType],
+        captions[Captions::FirstType + 1],
+        captions[Captions::FirstType + 2],
+        captions[Captions::FirstType + 3],
+        captions[Captions::FirstType + 4],
+        table.cellText(RecordTable::Area, 0),
+        table.cellText(RecordTable::Tenant, 0),
+        table.cellText(RecordTable::Info, 0),
     };
     Format headerFormat;
     headerFormat.centred = true;
@@ -214,7 +218,8 @@ AreaSchedule AreaSchedule::build(const RecordTable &table, const Captions &capti
             cell.kind = Cell::Number;
         } else {
             cell.kind = Cell::Formula;
-            cell.text = u"=SUM(%1:%2)"_s.arg(cellName(FirstRecordRow, c), cellName(sumRow - 1, c));
+            cell.text = u"=SUM(%1:%2)"_s.arg(cellName(FirstRecordRow, c),
+                                              cellName(sumRow - 1, c));
         }
     }
 
@@ -272,9 +277,7 @@ std::optional<AreaSchedule> AreaSchedule::rentable(const ComplexSummary &summary
         sheet.at(0, c).format = titleFormat;
     sheet.setText(0, 0, sheet.m_title);
     sheet.m_merges.push_back({0, 0, 0, kColumns - 1});
-    sheet.setText(1, 0,
-                  ComplexSummary::allocationText(summary.allocation) +
-                      u"; коэффициент МОП = (полезная + МОП) / полезная."_s);
+    sheet.setText(1, 0, ComplexSummary::allocationText(summary.allocation) + u"; коэффициент МОП = (полезная + МОП) / полезная."_s);
     sheet.m_merges.push_back({1, 0, 1, kColumns - 1});
 
     Format header;
@@ -314,8 +317,8 @@ std::optional<AreaSchedule> AreaSchedule::rentable(const ComplexSummary &summary
     };
 
     int row = 3;
-    headerRow(row++, {u"План"_s, u"Всего"_s, u"Полезная"_s, u"МОП"_s, u"Сдано"_s, u"Свободно"_s,
-                      u"Сдано, %"_s, u"Коэффициент МОП"_s});
+    headerRow(row++, {u"План"_s, u"Всего"_s, u"Полезная"_s, u"МОП"_s, u"Сдано"_s, u"Свободно"_s, u"Сдано, %"_s,
+                      u"Коэффициент МОП"_s});
     const auto planRow = [&](const ComplexSummary::Figures &f) {
         label(row, 0, f.plan.isEmpty() ? u"Итого"_s : f.plan);
         number(row, 1, f.area, area);
@@ -383,9 +386,8 @@ std::optional<AreaSchedule> AreaSchedule::rentable(const ComplexSummary &summary
     // charged to nobody; the sheet says so rather than let the sums disagree silently.
     const double uncharged = summary.total.area - summary.rentableTotal();
     if (std::abs(uncharged) >= 0.005) {
-        sheet.setText(row + 1, 0,
-                      u"Не распределено МОП (планы без полезной площади, помещения без плана): %1"_s.arg(
-                          NumberText::format(std::round(uncharged * 100) / 100)));
+        sheet.setText(row + 1, 0, u"Не распределено МОП (планы без полезной площади, помещения без плана): %1"_s.arg(
+                                      NumberText::format(std::round(uncharged * 100) / 100)));
     }
     return sheet;
 }

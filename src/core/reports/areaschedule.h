@@ -26,7 +26,7 @@ public:
 
     // Colours as 0xRRGGBB. The report was designed on the classic 56-colour palette; the
     // indexes are kept beside the values so the look can be traced back.
-    static constexpr quint32 White = 0xFFFFFF;       // palette index 2
+    static constexpr quint32 White = 0xFFFFFF;      // palette index 2
     static constexpr quint32 LightYellow = 0xFFFF99; // palette index 36
     static constexpr quint32 Lilac = 0xCC99FF;       // palette index 39
 
@@ -56,7 +56,7 @@ public:
     {
         enum Kind { Empty, Text, Number, Formula };
         Kind kind = Empty;
-        QString text;      // Text: the text; Formula: the formula in A1 form with its leading "="
+        QString text; // Text: the text; Formula: the formula in A1 form with its leading "="
         double number = 0; // Number: the value; Formula: the cached result
         Format format;
     };
@@ -71,7 +71,8 @@ public:
     };
 
     // archivePath is the path of the archive last opened, empty when none.
-    static AreaSchedule build(const RecordTable &table, const Captions &captions, const QString &archivePath);
+    static AreaSchedule build(const RecordTable &table, const Captions &captions,
+                              const QString &archivePath);
 
     // The sheet "Арендуемая площадь": the plans' usable and common areas with their load
     // factors, and each tenant's let, common share and rentable area, as `summary` counts

@@ -101,9 +101,8 @@ QString ComplexSummary::commonCaption()
 
 QString ComplexSummary::allocationText(Allocation allocation)
 {
-    return allocation == Allocation::PerPlan
-               ? u"МОП распределены по планам пропорционально сданной площади"_s
-               : u"МОП распределены по всему комплексу пропорционально сданной площади"_s;
+    return allocation == Allocation::PerPlan ? u"МОП распределены по планам пропорционально сданной площади"_s
+                                             : u"МОП распределены по всему комплексу пропорционально сданной площади"_s;
 }
 
 QString ComplexSummary::loadFactorText(const std::optional<double> &factor)
@@ -111,8 +110,8 @@ QString ComplexSummary::loadFactorText(const std::optional<double> &factor)
     return factor ? QString::number(*factor, 'f', 3).replace(u'.', u',') : QString();
 }
 
-ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &planOrder,
-                                  const RoomFlags &flags, Allocation allocation)
+ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &planOrder, const RoomFlags &flags,
+                                  Allocation allocation)
 {
     ComplexSummary s;
     s.records = table.recordCount();
@@ -294,8 +293,7 @@ void ComplexSummary::addAreaChecks(std::vector<RoomAreaCheck> checks, const Plan
         areaRooms.push_back({std::move(check), name, typedText});
     }
     // After the record's own problems, as the batch check lists them.
-    std::stable_sort(problems.begin(), problems.end(),
-                     [](const Problem &a, const Problem &b) { return a.row < b.row; });
+    std::stable_sort(problems.begin(), problems.end(), [](const Problem &a, const Problem &b) { return a.row < b.row; });
 }
 
 QStringList ComplexSummary::planHeader(const Captions &captions, bool measured, bool common)
@@ -326,8 +324,7 @@ QStringList ComplexSummary::problemHeader()
 
 QStringList ComplexSummary::areaHeader()
 {
-    return {u"Строка"_s,   u"Название"_s,   u"План"_s,     u"Введено"_s,
-            u"Измерено"_s, u"Разница, %"_s, u"Состояние"_s};
+    return {u"Строка"_s, u"Название"_s, u"План"_s, u"Введено"_s, u"Измерено"_s, u"Разница, %"_s, u"Состояние"_s};
 }
 
 QString ComplexSummary::statusText(const RoomAreaCheck &check)
@@ -350,13 +347,9 @@ QString ComplexSummary::statusText(const RoomAreaCheck &check)
 QStringList ComplexSummary::areaCells(const AreaRoom &room)
 {
     const RoomAreaCheck &c = room.check;
-    return {QString::number(c.row),
-            room.name,
-            c.plan,
-            room.typedText,
+    return {QString::number(c.row), room.name, c.plan, room.typedText,
             c.measured ? NumberText::format(*c.measured) : QString(),
-            c.percent ? RoomAreaCheck::percentText(*c.percent) : QString(),
-            statusText(c)};
+            c.percent ? RoomAreaCheck::percentText(*c.percent) : QString(), statusText(c)};
 }
 
 QStringList ComplexSummary::planCells(const Figures &figures, bool measured, bool common)
@@ -418,8 +411,7 @@ QString ComplexSummary::tabSeparated(const Captions &captions) const
         line(planCells(plan, hasScales, hasCommon));
     line(planCells(total, hasScales, hasCommon));
     text += u'\n';
-    line(hasCommon ? QStringList{u"По арендаторам"_s, allocationText(allocation)}
-                   : QStringList{u"По арендаторам"_s});
+    line(hasCommon ? QStringList{u"По арендаторам"_s, allocationText(allocation)} : QStringList{u"По арендаторам"_s});
     line(tenantHeader(hasCommon));
     for (const Tenant &tenant : tenants)
         line(tenantRow(tenant));

@@ -72,7 +72,7 @@ public:
 
     struct Tenant
     {
-        QString tenant;      // empty for the vacant rooms and the common areas
+        QString tenant; // empty for the vacant rooms and the common areas
         bool common = false; // the group of the places of common use
         int rooms = 0;
         double area = 0; // let usable area; the common group: the common area
@@ -89,8 +89,8 @@ public:
     // planOrder: the plans in the order of their tabs. Plans of records that are not in it
     // follow in order of first appearance; records without a plan id count only in the total.
     // A room whose key `flags` marks common counts as common area, whatever its tenant.
-    static ComplexSummary of(const RecordTable &table, const QStringList &planOrder,
-                             const RoomFlags &flags = {}, Allocation allocation = Allocation::PerPlan);
+    static ComplexSummary of(const RecordTable &table, const QStringList &planOrder, const RoomFlags &flags = {},
+                             Allocation allocation = Allocation::PerPlan);
     // Adds the area check: each plan's scale and measured figures, the rooms checked, and the
     // mismatches among the problems (kind "area-mismatch", as `metrola-cli check` words them).
     void addAreaChecks(std::vector<RoomAreaCheck> checks, const PlanScales &scales, const RecordTable &table);

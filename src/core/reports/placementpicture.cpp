@@ -54,8 +54,9 @@ QFont narrowFont(int points, bool bold)
 // Draws text whose top-left corner lies at the given offsets from the label point: first in
 // white at each halo offset, so the label stays readable on any plan colour, then in its own
 // colour on top.
-void drawLabel(QPainter &painter, const QPoint &labelPoint, const QString &text, const QFont &font,
-               std::initializer_list<QPoint> halo, const QPoint &offset, const QColor &colour)
+void drawLabel(QPainter &painter, const QPoint &labelPoint, const QString &text,
+               const QFont &font, std::initializer_list<QPoint> halo, const QPoint &offset,
+               const QColor &colour)
 {
     painter.setFont(font);
     const QPoint toBaseline(0, painter.fontMetrics().ascent());
@@ -76,7 +77,8 @@ QImage paintableCopy(const QImage &plan)
     case QImage::Format_Grayscale8:
     case QImage::Format_Grayscale16:
         // Plans loaded from palette bitmaps cannot take the label colours as they are.
-        return plan.convertToFormat(plan.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        return plan.convertToFormat(plan.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                           : QImage::Format_RGB32);
     case QImage::Format_RGB32: {
         // Plans are this; a copy in memory that can take huge pages fills in without a page
         // fault every 4 KiB.
@@ -96,8 +98,8 @@ QImage paintableCopy(const QImage &plan)
 
 } // namespace
 
-QImage PlacementPicture::render(const QImage &plan, const RecordTable &table, const QString &planId,
-                                const Options &options)
+QImage PlacementPicture::render(const QImage &plan, const RecordTable &table,
+                                const QString &planId, const Options &options)
 {
     struct Label
     {
@@ -114,8 +116,8 @@ QImage PlacementPicture::render(const QImage &plan, const RecordTable &table, co
     }
 
     QImage picture = paintableCopy(plan);
-    if (labels.empty() || picture.isNull() ||
-        !(options.tenant || options.area || options.name || options.type))
+    if (labels.empty() || picture.isNull()
+        || !(options.tenant || options.area || options.name || options.type))
         return picture;
 
     const QFont tenantFont = labelFont(QFont(u"Arial"_s), 9, true);
@@ -132,20 +134,24 @@ QImage PlacementPicture::render(const QImage &plan, const RecordTable &table, co
         const QPoint &p = label.point;
         if (options.tenant) {
             drawLabel(painter, p, row[RecordTable::Tenant], tenantFont,
-                      {{-12, -2}, {-8, 2}, {-8, -2}, {-12, 2}}, {-10, 0}, QColor(0xFF, 0x00, 0x00));
+                      {{-12, -2}, {-8, 2}, {-8, -2}, {-12, 2}}, {-10, 0},
+                      QColor(0xFF, 0x00, 0x00));
         }
         if (options.area) {
             drawLabel(painter, p, row[RecordTable::Area] + options.unit, areaFont,
-                      {{-5, -14}, {-1, -10}, {0, -14}, {-4, -10}, {-3, -13}, {-1, -11}, {-1, -13}, {-3, -11}},
+                      {{-5, -14}, {-1, -10}, {0, -14}, {-4, -10},
+                       {-3, -13}, {-1, -11}, {-1, -13}, {-3, -11}},
                       {-2, -12}, QColor(0x80, 0x00, 0x80));
         }
         if (options.name) {
             drawLabel(painter, p, row[RecordTable::Name], nameFont,
-                      {{-20, 8}, {-18, 12}, {-18, 8}, {-20, 12}}, {-19, 10}, QColor(0x00, 0x00, 0x80));
+                      {{-20, 8}, {-18, 12}, {-18, 8}, {-20, 12}}, {-19, 10},
+                      QColor(0x00, 0x00, 0x80));
         }
         if (options.type) {
             drawLabel(painter, p, row[RecordTable::Type], typeFont,
-                      {{-21, -9}, {-19, -7}, {-19, -9}, {-21, -7}}, {-20, -8}, QColor(0x00, 0x00, 0x00));
+                      {{-21, -9}, {-19, -7}, {-19, -9}, {-21, -7}}, {-20, -8},
+                      QColor(0x00, 0x00, 0x00));
         }
     }
     painter.end();
@@ -157,10 +163,10 @@ QString PlacementPicture::save(const QImage &picture, const QString &programDir)
     const QString path = QDir(programDir).filePath(u"metrola.bmp"_s);
     SafeFile::ReplacingFile file(path);
     if (picture.isNull() || !file.open() || !BmpWriter::write(picture, file.device()) || !file.commit()) {
-        const QString reason = picture.isNull()                ? u"пустой рисунок"_s
-                               : !file.errorString().isEmpty() ? file.errorString()
+        const QString reason = picture.isNull()                                 ? u"пустой рисунок"_s
+                               : !file.errorString().isEmpty()                  ? file.errorString()
                                : file.device().error() == QFileDevice::NoError ? u"не хватает памяти"_s
-                                                                               : file.device().errorString();
+                                                                                : file.device().errorString();
         throw MetrolaError(u"Не удалось сохранить рисунок «%1»: %2"_s.arg(path, reason));
     }
     return path;

@@ -37,8 +37,7 @@ QFont font(double points, bool bold = false)
     return f;
 }
 
-void titleBlock(QPainter &painter, const QRectF &page, const PlanPdf::Document &document,
-                const QString &subject)
+void titleBlock(QPainter &painter, const QRectF &page, const PlanPdf::Document &document, const QString &subject)
 {
     const QRectF box(kMargin, kMargin, page.width() - 2 * kMargin, kTitleHeight - 8);
     painter.setPen(QPen(Qt::black, 0.6));
@@ -58,23 +57,19 @@ double legendHeight(const std::vector<PlanColouring::LegendItem> &items, double 
     return rows * kLegendRowHeight;
 }
 
-void drawLegend(QPainter &painter, const std::vector<PlanColouring::LegendItem> &items, const QRectF &box,
-                int columns)
+void drawLegend(QPainter &painter, const std::vector<PlanColouring::LegendItem> &items, const QRectF &box, int columns)
 {
     painter.setFont(font(8));
     const double columnWidth = box.width() / columns;
     const QFontMetricsF metrics(painter.font(), painter.device());
     for (int i = 0; i < int(items.size()); ++i) {
         const auto &item = items[size_t(i)];
-        const QPointF at(box.left() + (i % columns) * columnWidth,
-                         box.top() + (i / columns) * kLegendRowHeight);
+        const QPointF at(box.left() + (i % columns) * columnWidth, box.top() + (i / columns) * kLegendRowHeight);
         painter.fillRect(QRectF(at + QPointF(0, 2), QSizeF(10, 10)), QColor::fromRgb(item.colour));
         painter.setPen(QPen(Qt::black, 0.4));
         painter.drawRect(QRectF(at + QPointF(0, 2), QSizeF(10, 10)));
-        const QString text =
-            u"%1: %2 пом., %3"_s.arg(item.caption).arg(item.rooms).arg(NumberText::format(item.area));
-        painter.drawText(QRectF(at.x() + 14, at.y(), columnWidth - 16, kLegendRowHeight),
-                         Qt::AlignLeft | Qt::AlignVCenter,
+        const QString text = u"%1: %2 пом., %3"_s.arg(item.caption).arg(item.rooms).arg(NumberText::format(item.area));
+        painter.drawText(QRectF(at.x() + 14, at.y(), columnWidth - 16, kLegendRowHeight), Qt::AlignLeft | Qt::AlignVCenter,
                          metrics.elidedText(text, Qt::ElideRight, columnWidth - 16));
     }
 }
@@ -91,7 +86,8 @@ void drawScaleBar(QPainter &painter, const QRectF &target, double pointsPerPixel
     painter.fillRect(QRectF(start, QSizeF(length / 2, 4)), Qt::black);
     painter.drawRect(QRectF(start, QSizeF(length, 4)));
     painter.setFont(font(8));
-    painter.drawText(QPointF(start.x() + length + 4, start.y() + 5), NumberText::format(metres) + u" м"_s);
+    painter.drawText(QPointF(start.x() + length + 4, start.y() + 5),
+                     NumberText::format(metres) + u" м"_s);
 }
 
 // The room texts at their label points, lines below one another; a white backing keeps them
@@ -145,8 +141,7 @@ void drawRoomTexts(QPainter &painter, const PlanPdf::Document &document, const Q
     }
 }
 
-void planPage(QPainter &painter, const QRectF &page, const PlanPdf::Document &document,
-              const PlanPdf::Plan &plan)
+void planPage(QPainter &painter, const QRectF &page, const PlanPdf::Document &document, const PlanPdf::Plan &plan)
 {
     titleBlock(painter, page, document, u"План «%1»"_s.arg(plan.plan));
     int columns = 1;
@@ -154,10 +149,8 @@ void planPage(QPainter &painter, const QRectF &page, const PlanPdf::Document &do
     const QRectF space(kMargin, kMargin + kTitleHeight, page.width() - 2 * kMargin,
                        page.height() - 2 * kMargin - kTitleHeight - legend - 30);
     if (!plan.image.isNull() && space.width() > 0 && space.height() > 0) {
-        const double scale =
-            std::min(space.width() / plan.image.width(), space.height() / plan.image.height());
-        const QRectF target(space.left(), space.top(), plan.image.width() * scale,
-                            plan.image.height() * scale);
+        const double scale = std::min(space.width() / plan.image.width(), space.height() / plan.image.height());
+        const QRectF target(space.left(), space.top(), plan.image.width() * scale, plan.image.height() * scale);
         // Embedded as it is: every pixel of the plan, no lossy compression.
         painter.setRenderHint(QPainter::LosslessImageRendering, true);
         painter.drawImage(target, plan.image);
@@ -169,8 +162,7 @@ void planPage(QPainter &painter, const QRectF &page, const PlanPdf::Document &do
             drawScaleBar(painter, target, scale, *plan.metresPerPixel);
     }
     drawLegend(painter, plan.legend,
-               QRectF(kMargin, page.height() - kMargin - legend, page.width() - 2 * kMargin, legend),
-               columns);
+               QRectF(kMargin, page.height() - kMargin - legend, page.width() - 2 * kMargin, legend), columns);
 }
 
 void stackingPage(QPainter &painter, const QRectF &page, const PlanPdf::Document &document)

@@ -12,16 +12,13 @@ std::optional<RecordRules::Problem> RecordRules::key(int row, const QString &key
 {
     const auto key = parseCellNumber(keyText);
     if (!key)
-        return Problem{row, u"key"_s,
-                       u"Строка %1: цветовой ключ «%2» не число."_s.arg(QString::number(row), keyText)};
+        return Problem{row, u"key"_s, u"Строка %1: цветовой ключ «%2» не число."_s.arg(QString::number(row), keyText)};
     if (!ColourKey::inRange(*key))
-        return Problem{row, u"key"_s,
-                       u"Строка %1: цветовой ключ %2 вне диапазона цветов."_s.arg(row).arg(*key)};
+        return Problem{row, u"key"_s, u"Строка %1: цветовой ключ %2 вне диапазона цветов."_s.arg(row).arg(*key)};
     if (ColourKey::isReserved(*key)) {
         return Problem{row, u"key"_s,
-                       u"Строка %1: цветовой ключ %2 — цвет %3, он не может обозначать помещение."_s.arg(row)
-                           .arg(*key)
-                           .arg(*key == 0 ? u"стен"_s : u"пустого пола"_s)};
+                       u"Строка %1: цветовой ключ %2 — цвет %3, он не может обозначать помещение."_s.arg(row).arg(*key).arg(
+                           *key == 0 ? u"стен"_s : u"пустого пола"_s)};
     }
     if (const auto it = m_firstRowOfKey.constFind(*key); it != m_firstRowOfKey.cend()) {
         return Problem{row, u"duplicate-key"_s,
@@ -37,8 +34,7 @@ std::optional<RecordRules::Problem> RecordRules::type(int row, const QString &ty
         return std::nullopt;
     static const QString list =
         QStringList(RecordTable::typeCodes().begin(), RecordTable::typeCodes().end()).join(u", "_s);
-    return Problem{row, u"type"_s,
-                   u"Строка %1: тип «%2» не из списка (%3)."_s.arg(QString::number(row), type, list)};
+    return Problem{row, u"type"_s, u"Строка %1: тип «%2» не из списка (%3)."_s.arg(QString::number(row), type, list)};
 }
 
 std::optional<RecordRules::Problem> RecordRules::area(int row, const QString &area, bool isNumber)
@@ -81,8 +77,7 @@ std::vector<RecordRules::Problem> RecordRules::commonAreas(const RecordTable &ta
             continue;
         problems.push_back({it->firstCommonRow, u"tenant-all-common"_s,
                             u"Строка %1: все помещения арендатора «%2» отмечены как места общего "
-                            u"пользования, арендуемой площади у него нет."_s.arg(
-                                QString::number(it->firstCommonRow), it.key())});
+                            u"пользования, арендуемой площади у него нет."_s.arg(QString::number(it->firstCommonRow), it.key())});
     }
     std::stable_sort(problems.begin(), problems.end(), [](const Problem &a, const Problem &b) {
         return a.row != b.row ? a.row < b.row : a.kind < b.kind;

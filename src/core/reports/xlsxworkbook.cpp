@@ -1,8 +1,8 @@
 #include "core/reports/xlsxworkbook.h"
 
 #include "core/base/metrolaerror.h"
-#include "core/base/numericlocale.h"
 #include "core/base/safefile.h"
+#include "core/base/numericlocale.h"
 #include "core/reports/areaschedule.h"
 
 #include <QDir>
@@ -41,9 +41,7 @@ using WorkbookPtr = std::unique_ptr<lxw_workbook, WorkbookDeleter>;
 class FormatCache
 {
 public:
-    explicit FormatCache(lxw_workbook *workbook)
-        : m_workbook(workbook)
-    {}
+    explicit FormatCache(lxw_workbook *workbook) : m_workbook(workbook) {}
 
     lxw_format *get(const AreaSchedule::Format &format)
     {
@@ -96,14 +94,13 @@ QByteArray xmlText(const QString &text)
     kept.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
-            QChar::isLowSurrogate(text[i + 1].unicode())) {
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
             kept += text[i];
             kept += text[++i];
             continue;
         }
-        const bool allowed = c == u'\t' || c == u'\n' || c == u'\r' || (c >= 0x20 && c < 0xD800) ||
-                             (c >= 0xE000 && c <= 0xFFFD);
+        const bool allowed = c == u'\t' || c == u'\n' || c == u'\r'
+                             || (c >= 0x20 && c < 0xD800) || (c >= 0xE000 && c <= 0xFFFD);
         if (allowed)
             kept += text[i];
     }
@@ -129,7 +126,8 @@ void writeCells(lxw_worksheet *worksheet, FormatCache &formats, const AreaSchedu
         check(worksheet_merge_range(worksheet, static_cast<lxw_row_t>(merge.firstRow),
                                     static_cast<lxw_col_t>(merge.firstColumn),
                                     static_cast<lxw_row_t>(merge.lastRow),
-                                    static_cast<lxw_col_t>(merge.lastColumn), "", formats.get(first.format)),
+                                    static_cast<lxw_col_t>(merge.lastColumn), "",
+                                    formats.get(first.format)),
               path);
     }
 
@@ -157,15 +155,16 @@ void writeCells(lxw_worksheet *worksheet, FormatCache &formats, const AreaSchedu
                     error = worksheet_write_blank(worksheet, row, column, format);
                 break;
             case AreaSchedule::Cell::Text:
-                error =
-                    worksheet_write_string(worksheet, row, column, xmlText(cell.text).constData(), format);
+                error = worksheet_write_string(worksheet, row, column,
+                                               xmlText(cell.text).constData(), format);
                 break;
             case AreaSchedule::Cell::Number:
                 error = worksheet_write_number(worksheet, row, column, cell.number, format);
                 break;
             case AreaSchedule::Cell::Formula:
-                error = worksheet_write_formula_num(worksheet, row, column, cell.text.toUtf8().constData(),
-                                                    format, cell.number);
+                error = worksheet_write_formula_num(worksheet, row, column,
+                                                    cell.text.toUtf8().constData(), format,
+                                                    cell.number);
                 break;
             }
             check(error, path, &cell);
@@ -191,13 +190,12 @@ void writeCells(lxw_worksheet *worksheet, FormatCache &formats, const AreaSchedu
 // libxlsxwriter can only write to a named file and leaves a partial one when it fails, so it
 // writes into a private scratch folder and the caller places the result. The library's own
 // temporary files go there too, never to the system's folder behind the caller's back.
-QByteArray workbookBytes(const XlsxWorkbook::Sheets &sheets, const QString &path,
-                         const QString &scratchParent)
+QByteArray workbookBytes(const XlsxWorkbook::Sheets &sheets, const QString &path, const QString &scratchParent)
 {
     // The library prints its numbers (cell values, widths, heights) with the C library.
     const NumericLocale::CScope cNumbers;
-    QTemporaryDir scratch(
-        QDir(scratchParent.isEmpty() ? QDir::tempPath() : scratchParent).filePath(u"metrola-xlsx-XXXXXX"_s));
+    QTemporaryDir scratch(QDir(scratchParent.isEmpty() ? QDir::tempPath() : scratchParent)
+                              .filePath(u"metrola-xlsx-XXXXXX"_s));
     if (!scratch.isValid())
         fail(path, SafeFile::reasonOf(scratch.errorString()));
     const QString scratchFile = scratch.filePath(u"workbook.xlsx"_s);
@@ -212,8 +210,7 @@ QByteArray workbookBytes(const XlsxWorkbook::Sheets &sheets, const QString &path
     for (const AreaSchedule *sheet : sheets) {
         // The first sheet keeps the spreadsheet's own name, as it always had.
         const QByteArray name = sheet->sheetName().toUtf8();
-        lxw_worksheet *worksheet =
-            workbook_add_worksheet(workbook.get(), name.isEmpty() ? nullptr : name.constData());
+        lxw_worksheet *worksheet = workbook_add_worksheet(workbook.get(), name.isEmpty() ? nullptr : name.constData());
         if (!worksheet)
             fail(path, u"нет памяти для листа"_s);
         writeCells(worksheet, formats, *sheet, path);

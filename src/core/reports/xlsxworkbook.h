@@ -17,7 +17,8 @@ public:
     using Sheets = std::vector<const AreaSchedule *>;
     static Sheets sheetsOf(const std::vector<AreaSchedule> &sheets);
     static void write(const Sheets &sheets, const QString &path, const QString &scratchParent = {});
-    static void write(const AreaSchedule &sheet, const QString &path, const QString &scratchParent = {});
+    static void write(const AreaSchedule &sheet, const QString &path,
+                      const QString &scratchParent = {});
 
     // The workbook as bytes, put together in a scratch folder under the system's temporary
     // folder; name names the report in error messages.
