@@ -24,7 +24,7 @@ void showPlan(CliProject &project, const CliArgs &args)
 
 void schedule(const CliProject &project, const CliArgs &args)
 {
-    const std::vector<AreaSchedule> sheets = AreaSchedule::workbook(project.session(), args.wholeComplex);
+    const std::vector<AreaSchedule> sheets = AreaSchedule::workbook(project.session(), args.wholeComplex, args.asOf.value_or(QDate()));
     XlsxWorkbook::write(XlsxWorkbook::sheetsOf(sheets), args.output, project.folder());
 }
 

@@ -7,6 +7,8 @@
 #include "core/leases/leaserules.h"
 #include "core/model/projectsession.h"
 #include "core/model/recoveryfile.h"
+#include "core/reports/areaschedule.h"
+#include "core/reports/xlsxworkbook.h"
 #include "testrecord.h"
 
 #include <QImage>
@@ -331,6 +333,44 @@ private Q_SLOTS:
         for (const LeaseRules::Problem &p : LeaseRules::check(book, table, d("15.06.2026")))
             kinds << u"%1@%2"_s.arg(p.kind).arg(p.row);
         QCOMPARE(kinds, (QStringList{u"lease-overlap@1"_s, u"lease-rooms-gone@0"_s, u"lease-tenant@4"_s}));
+    }
+
+    // On 15.06.2026 Альфа holds 102 and 201 (30 + 20,5 = 50,5 m² at 1250,5: 63 150,25 a month)
+    // and Бета 101 (50 m², no rate); Дельта's lease has not started. Sorted by tenant.
+    void rentRoll()
+    {
+        const auto sheet = AreaSchedule::rentRoll(m_table, m_book, d("15.06.2026"), u"/x/p.zip"_s);
+        QVERIFY(sheet);
+        QCOMPARE(sheet->sheetName(), u"Договоры"_s);
+        QCOMPARE(sheet->cell(4, 0).text, u"Альфа"_s);
+        QCOMPARE(sheet->cell(4, 2).text, u"a.bmp, b.bmp"_s);
+        QCOMPARE(sheet->cell(4, 4).number, 50.5);
+        QCOMPARE(sheet->cell(4, 6).text, u"бессрочно"_s);
+        QCOMPARE(sheet->cell(4, 7).kind, AreaSchedule::Cell::Empty);
+        QCOMPARE(sheet->cell(4, 9).number, 63150.25);
+        QCOMPARE(sheet->cell(5, 0).text, u"Бета"_s);
+        QCOMPARE(sheet->cell(5, 7).number, 2.0); // 15.06 to 31.08
+        QCOMPARE(sheet->cell(5, 9).kind, AreaSchedule::Cell::Empty);
+        QCOMPARE(sheet->cell(6, 0).text, u"Итого"_s);
+        QCOMPARE(sheet->cell(6, 4).text, u"=SUM(E5:E6)"_s);
+        QCOMPARE(sheet->cell(6, 4).number, 100.5);
+        QCOMPARE(sheet->cell(6, 9).number, 63150.25);
+        QVERIFY(!AreaSchedule::rentRoll(m_table, LeaseBook(), d("15.06.2026"), {}));
+
+        // The workbook has it as its last sheet; the first stays the schedule.
+        QTemporaryDir work;
+        ProjectSession session(work.path() + u'/');
+        fillTable(session.table());
+        fillBook(LeaseBook::of(session), session.table());
+        const auto sheets = AreaSchedule::workbook(session, false, d("15.06.2026"));
+        QCOMPARE(sheets.size(), size_t(2));
+        QVERIFY(sheets.front().sheetName().isEmpty());
+        const QString path = work.path() + u"/w.xlsx"_s;
+        XlsxWorkbook::write(XlsxWorkbook::sheetsOf(sheets), path, work.path());
+        // Member names stand uncompressed in the ZIP directory.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("xl/worksheets/sheet2.xml"));
     }
 
     // Through a save and an opening, and through the recovery copy; a refused member goes back
