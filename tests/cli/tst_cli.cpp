@@ -1167,6 +1167,17 @@ private Q_SLOTS:
         const Run r = run({u"info"_s, demo, u"--json"_s});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.json()[u"records"_s].toInt() > 0);
+        // Its leases read, and a newcomer sees every kind of them on its day.
+        const Run leases = run({u"leases"_s, demo, u"--as-of"_s, u"09.12.2026"_s, u"--json"_s});
+        QCOMPARE(leases.exitCode, 0);
+        int ended = 0, openEnded = 0, future = 0;
+        for (const QJsonValue l : leases.json()[u"leases"_s].toArray()) {
+            ended += !l[u"inForce"_s].toBool() && l[u"end"_s].toString() < u"2026"_s ? 0 : 0;
+            openEnded += l[u"end"_s].isNull();
+            future += !l[u"inForce"_s].toBool() && l[u"start"_s].toString().endsWith(u"2027"_s);
+            ended += !l[u"inForce"_s].toBool() && !l[u"start"_s].toString().endsWith(u"2027"_s);
+        }
+        QVERIFY(ended > 0 && openEnded > 0 && future > 0);
     }
 
     // A scanned-looking plan: two rooms parted by a wall with a door, JPEG-compressed.
