@@ -148,6 +148,22 @@ void BM_SummaryAsOf(benchmark::State &state)
     }
 }
 
+// Where opening's time goes: reading the member's bytes, with and without the check that no
+// line is UTF-8.
+void BM_ParseMember(benchmark::State &state)
+{
+    const QByteArray member = fixture().book.build();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LeaseBook::parse(member));
+}
+
+void BM_ReadMember(benchmark::State &state)
+{
+    const QByteArray member = fixture().book.build();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LeaseBook::fromMember(member));
+}
+
 void BM_EndingWithin12Months(benchmark::State &state)
 {
     const Fixture &f = fixture();
@@ -163,6 +179,8 @@ BENCHMARK(BM_VacancyColouring)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LeaseTermColouring)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Summary)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SummaryAsOf)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseMember)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadMember)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EndingWithin12Months)->Unit(benchmark::kMillisecond);
 
 METROLA_QT_BENCHMARK_MAIN();

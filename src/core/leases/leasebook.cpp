@@ -13,6 +13,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <tuple>
 
@@ -106,20 +107,42 @@ LeaseBook LeaseBook::parse(QByteArrayView data)
     };
     const std::vector<QByteArrayView> lines = DescriptionFile::splitLines(data);
     if (lines.size() > size_t(kLineLimit)) {
-        throw MetrolaError(
-            u"Файл договоров «%1» содержит %2 строк, больше %3: это не файл Metrola."_s.arg(fileName())
-                .arg(lines.size())
-                .arg(kLineLimit));
+        throw MetrolaError(u"Файл договоров «%1» содержит %2 строк, больше %3: это не файл Metrola."_s
+                               .arg(fileName())
+                               .arg(lines.size())
+                               .arg(kLineLimit));
     }
     LeaseBook book;
+    book.m_leases.reserve(lines.size());
     QHash<qulonglong, size_t> byNumber;
+    byNumber.reserve(qsizetype(lines.size()));
+    // Plans and tenants repeat on many lines: one string each, shared.
+    QHash<QByteArrayView, QString> texts;
+    const auto text = [&texts](QByteArrayView bytes) -> QString {
+        if (bytes.isEmpty())
+            return {};
+        auto it = texts.constFind(bytes);
+        if (it == texts.cend())
+            it = texts.insert(bytes, Cp1251::toUnicode(bytes));
+        return *it;
+    };
+    // Fields are ASCII where they are numbers or dates; only the texts are decoded.
+    const auto ascii = [](QByteArrayView bytes) { return QString::fromLatin1(bytes.trimmed()); };
     int lineNumber = 0;
+    std::array<QByteArrayView, kFields> fields;
     for (const QByteArrayView bytes : lines) {
         ++lineNumber;
         if (bytes.trimmed().isEmpty())
             continue;
-        const QString text = Cp1251::toUnicode(bytes);
-        const QStringList fields = text.split(QLatin1Char(kSeparator));
+        qsizetype count = 0;
+        qsizetype from = 0;
+        while (count < kFields) {
+            const qsizetype at = bytes.indexOf(kSeparator, from);
+            fields[size_t(count++)] = bytes.sliced(from, (at < 0 ? bytes.size() : at) - from);
+            if (at < 0)
+                break;
+            from = at + 1;
+        }
         // The line of field names, and any other whose first field is no number, is a comment
         // a person may have added in a spreadsheet.
         bool numbered = false;
@@ -128,38 +151,37 @@ LeaseBook LeaseBook::parse(QByteArrayView data)
             continue;
         if (number == 0)
             throw fail(lineNumber, u"номер договора 0."_s);
-        if (fields.size() < kFields)
-            throw fail(
-                lineNumber,
-                u"полей %1, нужно %2 (номер, ключ, план, арендатор, договор, начало, конец, ставка, примечание)."_s
-                    .arg(fields.size())
-                    .arg(kFields));
-        const auto key = parseCellNumber(fields[Key].trimmed());
+        if (count < kFields) {
+            throw fail(lineNumber, u"полей %1, нужно %2 (номер, ключ, план, арендатор, договор, начало, конец, "
+                                   "ставка, примечание)."_s.arg(count).arg(kFields));
+        }
+        const QString keyText = ascii(fields[Key]);
+        const auto key = parseCellNumber(keyText);
         if (!key || !ColourKey::namesRoom(*key))
-            throw fail(lineNumber, u"ключ помещения «%1» — не цвет помещения."_s.arg(fields[Key].left(40)));
+            throw fail(lineNumber, u"ключ помещения «%1» — не цвет помещения."_s.arg(Cp1251::toUnicode(fields[Key]).left(40)));
         Lease lease;
-        lease.tenant = fields[Tenant];
-        lease.contract = fields[Contract];
-        lease.note = fields[Note];
         for (const Field f : {Start, End}) {
-            const QString date = fields[f].trimmed();
+            const QByteArrayView date = fields[f].trimmed();
             if (date.isEmpty())
                 continue;
-            const auto parsed = LeaseDate::parse(date);
+            const auto parsed = LeaseDate::parse(QString::fromLatin1(date));
             if (!parsed)
-                throw fail(lineNumber, u"«%1» — не дата (нужна ДД.ММ.ГГГГ)."_s.arg(date.left(40)));
+                throw fail(lineNumber, u"«%1» — не дата (нужна ДД.ММ.ГГГГ)."_s.arg(Cp1251::toUnicode(date).left(40)));
             (f == Start ? lease.start : lease.end) = *parsed;
         }
         if (lease.start.isValid() && lease.end.isValid() && lease.end < lease.start) {
-            throw fail(lineNumber, u"конец договора %1 раньше его начала %2."_s.arg(
-                                       LeaseDate::format(lease.end), LeaseDate::format(lease.start)));
+            throw fail(lineNumber, u"конец договора %1 раньше его начала %2."_s.arg(LeaseDate::format(lease.end),
+                                                                                    LeaseDate::format(lease.start)));
         }
         if (!fields[Rate].trimmed().isEmpty()) {
-            lease.rate = parseRate(fields[Rate]);
+            lease.rate = parseRate(ascii(fields[Rate]));
             if (!lease.rate)
-                throw fail(lineNumber, u"ставка «%1» — не число."_s.arg(fields[Rate].left(40)));
+                throw fail(lineNumber, u"ставка «%1» — не число."_s.arg(Cp1251::toUnicode(fields[Rate]).left(40)));
         }
-        const LeaseRoom room{quint32(*key), fields[Plan]};
+        lease.tenant = text(fields[Tenant]);
+        lease.contract = text(fields[Contract]);
+        lease.note = text(fields[Note]);
+        const LeaseRoom room{quint32(*key), text(fields[Plan])};
         const auto it = byNumber.constFind(number);
         if (it == byNumber.cend()) {
             lease.rooms.append(room);
@@ -168,8 +190,8 @@ LeaseBook LeaseBook::parse(QByteArrayView data)
             continue;
         }
         Lease &known = book.m_leases[*it];
-        if (known.tenant != lease.tenant || known.contract != lease.contract || known.start != lease.start ||
-            known.end != lease.end || known.rate != lease.rate || known.note != lease.note) {
+        if (known.tenant != lease.tenant || known.contract != lease.contract || known.start != lease.start
+            || known.end != lease.end || known.rate != lease.rate || known.note != lease.note) {
             throw fail(lineNumber, u"договор № %1 описан иначе, чем в строке выше."_s.arg(number));
         }
         if (!known.covers(room.key))
