@@ -169,6 +169,10 @@ void LeasesWindow::refresh()
             .arg(inForce)
             .arg(NumberText::format(area), NumberText::format(std::round(rent * 100) / 100)));
     Table->resizeColumnsToContents();
+    // A tenant of many rooms would push the dates out of sight; the tooltip has them all.
+    const int roomsWidth = Table->fontMetrics().horizontalAdvance(QString(40, u'м'));
+    if (Table->columnWidth(LeaseTableModel::Rooms) > roomsWidth)
+        Table->setColumnWidth(LeaseTableModel::Rooms, roomsWidth);
     updateButtons();
 }
 
