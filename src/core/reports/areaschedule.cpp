@@ -523,12 +523,12 @@ std::optional<AreaSchedule> AreaSchedule::rentRoll(const RecordTable &table, con
 std::vector<AreaSchedule> AreaSchedule::workbook(const ProjectSession &session, bool wholeComplex, QDate day)
 {
     std::vector<AreaSchedule> sheets;
-    sheets.push_back(build(session.table(), session.captions(), session.lastArchive));
+    sheets.push_back(build(session.table(), session.captions(), session.reportArchive()));
     if (session.roomFlags().hasCommon()) {
         const ComplexSummary summary = ComplexSummary::of(
             session.table(), session.plans().names(), session.roomFlags(),
             wholeComplex ? ComplexSummary::Allocation::WholeComplex : ComplexSummary::Allocation::PerPlan);
-        if (auto sheet = rentable(summary, session.lastArchive))
+        if (auto sheet = rentable(summary, session.reportArchive()))
             sheets.push_back(std::move(*sheet));
     }
     if (const LeaseBook *leases = LeaseBook::in(session); leases && !leases->isRefused()) {

@@ -3,6 +3,7 @@
 #include "core/base/numbertext.h"
 #include "core/leases/leasecalendar.h"
 #include "core/model/captions.h"
+#include "core/model/occupancy.h"
 #include "core/model/recordtable.h"
 
 #include <QFontMetricsF>
@@ -77,7 +78,8 @@ StackingPlan StackingPlan::build(const RecordTable &table, const Captions &capti
         if (blockSlots.size() < plan.bars.size())
             blockSlots.resize(plan.bars.size());
         Block block;
-        if (isCommon && isCommon(r)) {
+        const Occupancy::State state = Occupancy::of(row, isCommon && isCommon(r));
+        if (state == Occupancy::State::Common) {
             block = {Kind::Common, commonCaption(), kCommon, 0, {}};
         } else if (colouring == Colouring::Groups) {
             const std::optional<Group> group = groupOf ? groupOf(r) : std::nullopt;
@@ -87,12 +89,9 @@ StackingPlan StackingPlan::build(const RecordTable &table, const Captions &capti
                 block = {Kind::Vacant, vacantCaption(), PlanColouring::kVacant, 0, {}};
         } else if (colouring == Colouring::Types) {
             const int type = RecordTable::typeIndex(row[RecordTable::Type]);
-            block = {Kind::Type,
-                     type < 0 ? u"без типа"_s : captions[Captions::FirstType + type],
-                     PlanColouring::typeColour(type),
-                     0,
-                     {}};
-        } else if (row[RecordTable::Tenant].isEmpty()) {
+            block = {Kind::Type, type < 0 ? u"без типа"_s : captions[Captions::FirstType + type],
+                     PlanColouring::typeColour(type), 0, {}};
+        } else if (state == Occupancy::State::Vacant) {
             block = {Kind::Vacant, vacantCaption(), PlanColouring::kVacant, 0, {}};
         } else {
             const QString &tenant = row[RecordTable::Tenant];

@@ -6,11 +6,16 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMimeDatabase>
 #include <QProcess>
+#include <QTimer>
+#include <QTreeView>
 #include <QUrl>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -63,10 +68,29 @@ QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &t
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
+void fitFileDialogColumns(QFileDialog *dialog)
+{
+    auto *tree = dialog->findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (!tree)
+        return;
+    QHeaderView *header = tree->header();
+    const QFontMetrics metrics(tree->font());
+    // The type column shows "Папка" and the MIME comment of a plan ("изображение JPEG").
+    const int typeWidth = metrics.horizontalAdvance(QStringLiteral("изображение JPEG")) + 2 * metrics.averageCharWidth();
+    for (int section = 1; section < header->count(); ++section) {
+        int width = std::max(header->sectionSize(section), header->sectionSizeHint(section));
+        if (section == 2)
+            width = std::max(width, typeWidth);
+        header->resizeSection(section, width);
+    }
+}
+
 QString chooseFile(QFileDialog *dialog)
 {
     if (responder().file)
         return responder().file(dialog);
+    // Qt builds the dialog's views when it is first shown.
+    QTimer::singleShot(0, dialog, [dialog] { fitFileDialogColumns(dialog); });
     const bool chosen = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
     // A name typed fast and confirmed with Enter can leave the file name's completion list
     // open after the dialog has gone; it would take every key the window gets from then on.
