@@ -290,10 +290,11 @@ namespace {
 // Slots of the legend, in the order it lists them.
 constexpr int kCommonSlot = 6;
 
-int leaseSlot(const LeaseCalendar &calendar, const RoomFlags &flags, const QString &keyCell, quint32 key,
+int leaseSlot(const LeaseCalendar &calendar, const RoomFlags &flags, const RecordTable::Row &row, quint32 key,
               QDate day)
 {
-    if (flags.isCommonKey(keyCell))
+    // Common areas by the one rule of occupancy, whatever their leases say.
+    if (Occupancy::of(row, flags) == Occupancy::State::Common)
         return kCommonSlot;
     return int(calendar.term(key, day));
 }
