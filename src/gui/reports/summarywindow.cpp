@@ -3,6 +3,7 @@
 #include "core/base/numbertext.h"
 #include "core/leases/leasebook.h"
 #include "core/leases/leasecalendar.h"
+#include "core/leases/leaserules.h"
 #include "core/model/areacheckrunner.h"
 #include "core/model/projectsession.h"
 #include "core/plan/colourkey.h"
@@ -378,6 +379,14 @@ void SummaryWindow::refresh()
             {QString::number(problem.row), ComplexSummary::kindText(problem.kind), problem.message});
         it->setData(0, RowRole, problem.row);
         ProblemTable->addTopLevelItem(it);
+    }
+    // The leases' problems as `check` tells them, on today's leases whatever the day shown.
+    if (leases) {
+        for (const LeaseRules::Problem &problem : LeaseRules::check(*leases, records, QDate::currentDate())) {
+            auto *it = new QTreeWidgetItem({QString::number(problem.row), u"договоры"_s, problem.message});
+            it->setData(0, RowRole, problem.row);
+            ProblemTable->addTopLevelItem(it);
+        }
     }
     fillAreaTable();
     updateCommonControls();
