@@ -44,7 +44,8 @@ struct Fixture
         for (int p = 0; p < kPlans; ++p) {
             plans << u"etazh%1.bmp"_s.arg(p + 1);
             for (int r = 0; r < kRoomsPerPlan; ++r) {
-                table.appendRecord({plans.last(), u"Помещение %1"_s.arg(r), u"офис"_s, u"%1,5"_s.arg(20 + r % 80),
+                table.appendRecord({plans.last(), u"Помещение %1"_s.arg(r), u"офис"_s,
+                                    u"%1,5"_s.arg(20 + r % 80),
                                     u"Арендатор %1"_s.arg((p * kRoomsPerPlan + r) % 700), QString(),
                                     QString::number(key--), u"10"_s, u"10"_s},
                                    u"01.01.2026"_s);
@@ -58,7 +59,8 @@ struct Fixture
             for (int n = 0; n < 10; ++n) {
                 const QDate start(2007 + 2 * n, 1 + row % 12, 1);
                 lines += u"%1;%2;%3;Арендатор %4;Д-%5-%6;%7;%8;%9;;\r\n"_s.arg(++number)
-                             .arg(table.cellText(RecordTable::ColourKey, row), table.cellText(RecordTable::PlanId, row))
+                             .arg(table.cellText(RecordTable::ColourKey, row),
+                                  table.cellText(RecordTable::PlanId, row))
                              .arg((row * 7 + n) % 700)
                              .arg(row)
                              .arg(n)
@@ -115,7 +117,8 @@ void BM_VacancyColouring(benchmark::State &state)
     const Fixture &f = fixture();
     for (auto _ : state) {
         benchmark::DoNotOptimize(PlanColouring::pairs(f.table, f.plans[7], PlanView::Vacancy, RoomFlags()));
-        benchmark::DoNotOptimize(PlanColouring::legend(f.table, Captions::defaults(), f.plans[7], PlanView::Vacancy));
+        benchmark::DoNotOptimize(
+            PlanColouring::legend(f.table, Captions::defaults(), f.plans[7], PlanView::Vacancy));
     }
 }
 
@@ -125,8 +128,10 @@ void BM_LeaseTermColouring(benchmark::State &state)
     const QDate day(2026, 12, 9);
     for (auto _ : state) {
         const LeaseCalendar calendar(f.book);
-        benchmark::DoNotOptimize(PlanColouring::leaseTermPairs(f.table, calendar, f.plans[7], day, RoomFlags()));
-        benchmark::DoNotOptimize(PlanColouring::leaseTermLegend(f.table, calendar, f.plans[7], day, RoomFlags()));
+        benchmark::DoNotOptimize(
+            PlanColouring::leaseTermPairs(f.table, calendar, f.plans[7], day, RoomFlags()));
+        benchmark::DoNotOptimize(
+            PlanColouring::leaseTermLegend(f.table, calendar, f.plans[7], day, RoomFlags()));
     }
 }
 

@@ -24,7 +24,8 @@ void showPlan(CliProject &project, const CliArgs &args)
 
 void schedule(const CliProject &project, const CliArgs &args)
 {
-    const std::vector<AreaSchedule> sheets = AreaSchedule::workbook(project.session(), args.wholeComplex, args.asOf.value_or(QDate()));
+    const std::vector<AreaSchedule> sheets =
+        AreaSchedule::workbook(project.session(), args.wholeComplex, args.asOf.value_or(QDate()));
     XlsxWorkbook::write(XlsxWorkbook::sheetsOf(sheets), args.output, project.folder());
 }
 

@@ -564,7 +564,8 @@ private Q_SLOTS:
         Project project;
         project.extraMembers = {{u"metrola-leases.csv"_s, leasesMember()}};
         const QString zip = archive(project);
-        const Run r = run({u"leases"_s, zip, u"--as-of"_s, u"15.06.2029"_s, u"--ending-within"_s, u"12"_s, u"--json"_s});
+        const Run r = run(
+            {u"leases"_s, zip, u"--as-of"_s, u"15.06.2029"_s, u"--ending-within"_s, u"12"_s, u"--json"_s});
         QCOMPARE(r.exitCode, 0);
         const QJsonArray leases = r.json()[u"leases"_s].toArray();
         QCOMPARE(leases.size(), 1);
@@ -579,8 +580,8 @@ private Q_SLOTS:
         QCOMPARE(run({u"check"_s, zip}).exitCode, 0);
 
         // An overlap a hand-made file holds, and a record let to someone else than its lease.
-        project.extraMembers = {{u"metrola-leases.csv"_s,
-                                 leasesMember() + "4;" + QByteArray::number(kRed) + ";a.bmp;X;;01.01.2021;31.12.2021;;;\r\n"}};
+        project.extraMembers = {{u"metrola-leases.csv"_s, leasesMember() + "4;" + QByteArray::number(kRed) +
+                                                              ";a.bmp;X;;01.01.2021;31.12.2021;;;\r\n"}};
         project.records[2] = record(u"b.bmp"_s, u"Склад"_s, u"склд"_s, u"100"_s, u"ИП Иванов"_s, kBlue, 5, 5);
         const Run check = run({u"check"_s, archive(project), u"--json"_s});
         QCOMPARE(check.exitCode, 1);

@@ -6,8 +6,8 @@ QString Lease::describe() const
 {
     const QString number = contract.isEmpty() ? u"без номера"_s : u"«%1»"_s.arg(contract);
     const QString from = start.isValid() ? LeaseDate::format(start) : u"…"_s;
-    const QString span = end.isValid() ? u"%1–%2"_s.arg(from, LeaseDate::format(end))
-                                       : u"с %1, бессрочно"_s.arg(from);
+    const QString span =
+        end.isValid() ? u"%1–%2"_s.arg(from, LeaseDate::format(end)) : u"с %1, бессрочно"_s.arg(from);
     return u"%1 %2, %3"_s.arg(number, tenant.isEmpty() ? u"(без арендатора)"_s : tenant, span);
 }
 

@@ -107,10 +107,10 @@ LeaseBook LeaseBook::parse(QByteArrayView data)
     };
     const std::vector<QByteArrayView> lines = DescriptionFile::splitLines(data);
     if (lines.size() > size_t(kLineLimit)) {
-        throw MetrolaError(u"Файл договоров «%1» содержит %2 строк, больше %3: это не файл Metrola."_s
-                               .arg(fileName())
-                               .arg(lines.size())
-                               .arg(kLineLimit));
+        throw MetrolaError(
+            u"Файл договоров «%1» содержит %2 строк, больше %3: это не файл Metrola."_s.arg(fileName())
+                .arg(lines.size())
+                .arg(kLineLimit));
     }
     LeaseBook book;
     book.m_leases.reserve(lines.size());
@@ -152,13 +152,16 @@ LeaseBook LeaseBook::parse(QByteArrayView data)
         if (number == 0)
             throw fail(lineNumber, u"номер договора 0."_s);
         if (count < kFields) {
-            throw fail(lineNumber, u"полей %1, нужно %2 (номер, ключ, план, арендатор, договор, начало, конец, "
-                                   "ставка, примечание)."_s.arg(count).arg(kFields));
+            throw fail(lineNumber,
+                       u"полей %1, нужно %2 (номер, ключ, план, арендатор, договор, начало, конец, "
+                       "ставка, примечание)."_s.arg(count)
+                           .arg(kFields));
         }
         const QString keyText = ascii(fields[Key]);
         const auto key = parseCellNumber(keyText);
         if (!key || !ColourKey::namesRoom(*key))
-            throw fail(lineNumber, u"ключ помещения «%1» — не цвет помещения."_s.arg(Cp1251::toUnicode(fields[Key]).left(40)));
+            throw fail(lineNumber, u"ключ помещения «%1» — не цвет помещения."_s.arg(
+                                       Cp1251::toUnicode(fields[Key]).left(40)));
         Lease lease;
         for (const Field f : {Start, End}) {
             const QByteArrayView date = fields[f].trimmed();
@@ -166,17 +169,19 @@ LeaseBook LeaseBook::parse(QByteArrayView data)
                 continue;
             const auto parsed = LeaseDate::parse(QString::fromLatin1(date));
             if (!parsed)
-                throw fail(lineNumber, u"«%1» — не дата (нужна ДД.ММ.ГГГГ)."_s.arg(Cp1251::toUnicode(date).left(40)));
+                throw fail(lineNumber,
+                           u"«%1» — не дата (нужна ДД.ММ.ГГГГ)."_s.arg(Cp1251::toUnicode(date).left(40)));
             (f == Start ? lease.start : lease.end) = *parsed;
         }
         if (lease.start.isValid() && lease.end.isValid() && lease.end < lease.start) {
-            throw fail(lineNumber, u"конец договора %1 раньше его начала %2."_s.arg(LeaseDate::format(lease.end),
-                                                                                    LeaseDate::format(lease.start)));
+            throw fail(lineNumber, u"конец договора %1 раньше его начала %2."_s.arg(
+                                       LeaseDate::format(lease.end), LeaseDate::format(lease.start)));
         }
         if (!fields[Rate].trimmed().isEmpty()) {
             lease.rate = parseRate(ascii(fields[Rate]));
             if (!lease.rate)
-                throw fail(lineNumber, u"ставка «%1» — не число."_s.arg(Cp1251::toUnicode(fields[Rate]).left(40)));
+                throw fail(lineNumber,
+                           u"ставка «%1» — не число."_s.arg(Cp1251::toUnicode(fields[Rate]).left(40)));
         }
         lease.tenant = text(fields[Tenant]);
         lease.contract = text(fields[Contract]);
@@ -190,8 +195,8 @@ LeaseBook LeaseBook::parse(QByteArrayView data)
             continue;
         }
         Lease &known = book.m_leases[*it];
-        if (known.tenant != lease.tenant || known.contract != lease.contract || known.start != lease.start
-            || known.end != lease.end || known.rate != lease.rate || known.note != lease.note) {
+        if (known.tenant != lease.tenant || known.contract != lease.contract || known.start != lease.start ||
+            known.end != lease.end || known.rate != lease.rate || known.note != lease.note) {
             throw fail(lineNumber, u"договор № %1 описан иначе, чем в строке выше."_s.arg(number));
         }
         if (!known.covers(room.key))

@@ -399,16 +399,16 @@ QString AreaSchedule::rentRollSheetName()
     return u"Договоры"_s;
 }
 
-std::optional<AreaSchedule> AreaSchedule::rentRoll(const RecordTable &table, const LeaseBook &leases, QDate day,
-                                                   const QString &archivePath)
+std::optional<AreaSchedule> AreaSchedule::rentRoll(const RecordTable &table, const LeaseBook &leases,
+                                                   QDate day, const QString &archivePath)
 {
     if (leases.isEmpty())
         return std::nullopt;
     AreaSchedule sheet;
     sheet.m_sheetName = rentRollSheetName();
     const QString archiveName = titleFor(archivePath).mid(titleFor(QString()).size());
-    sheet.m_title = u"Договоры на %1"_s.arg(LeaseDate::format(day))
-                    + (archiveName.isEmpty() ? QString() : u" — "_s + archiveName);
+    sheet.m_title = u"Договоры на %1"_s.arg(LeaseDate::format(day)) +
+                    (archiveName.isEmpty() ? QString() : u" — "_s + archiveName);
     constexpr int kColumns = 10; // A..J
     Format titleFormat;
     titleFormat.bold = true;
@@ -435,8 +435,16 @@ std::optional<AreaSchedule> AreaSchedule::rentRoll(const RecordTable &table, con
     Format whole = area;
     whole.numberFormat = u"0"_s;
     const int headerRow = 3;
-    const QStringList captions{u"Арендатор"_s, u"Договор"_s, u"Планы"_s,         u"Помещения"_s,    u"Площадь, м²"_s,
-                               u"Начало"_s,    u"Конец"_s,   u"Осталось, мес."_s, u"Ставка, ₽/м²"_s, u"В месяц, ₽"_s};
+    const QStringList captions{u"Арендатор"_s,
+                               u"Договор"_s,
+                               u"Планы"_s,
+                               u"Помещения"_s,
+                               u"Площадь, м²"_s,
+                               u"Начало"_s,
+                               u"Конец"_s,
+                               u"Осталось, мес."_s,
+                               u"Ставка, ₽/м²"_s,
+                               u"В месяц, ₽"_s};
     for (int c = 0; c < kColumns; ++c) {
         sheet.setText(headerRow, c, captions[c]);
         sheet.at(headerRow, c).format = header;
@@ -486,11 +494,14 @@ std::optional<AreaSchedule> AreaSchedule::rentRoll(const RecordTable &table, con
         number(row, 4, leaseArea, area);
         label(row, 5, LeaseDate::format(lease.start));
         label(row, 6, lease.end.isValid() ? LeaseDate::format(lease.end) : u"бессрочно"_s);
-        number(row, 7, lease.end.isValid() ? std::optional<double>(LeaseDate::monthsBetween(day, lease.end)) : std::nullopt,
+        number(row, 7,
+               lease.end.isValid() ? std::optional<double>(LeaseDate::monthsBetween(day, lease.end))
+                                   : std::nullopt,
                whole);
         number(row, 8, lease.rate, area);
         const std::optional<double> rent =
-            lease.rate ? std::optional<double>(std::round(*lease.rate * leaseArea * 100) / 100) : std::nullopt;
+            lease.rate ? std::optional<double>(std::round(*lease.rate * leaseArea * 100) / 100)
+                       : std::nullopt;
         number(row, 9, rent, area);
         areaSum += leaseArea;
         rentSum += rent.value_or(0);
@@ -505,7 +516,8 @@ std::optional<AreaSchedule> AreaSchedule::rentRoll(const RecordTable &table, con
         cell.kind = Cell::Formula;
         cell.format = area;
         cell.number = std::round(value * 100) / 100;
-        cell.text = row > first ? u"=SUM(%1:%2)"_s.arg(cellName(first, column), cellName(row - 1, column)) : u"=0"_s;
+        cell.text =
+            row > first ? u"=SUM(%1:%2)"_s.arg(cellName(first, column), cellName(row - 1, column)) : u"=0"_s;
     };
     sum(4, areaSum);
     sum(9, rentSum);

@@ -89,7 +89,8 @@ public:
     static QString rentRollSheetName();
     // The workbook's sheets for the project: the schedule, then the rentable sheet when some
     // room is common, then the rent roll on the day (today when not given) when it has leases.
-    static std::vector<AreaSchedule> workbook(const ProjectSession &session, bool wholeComplex, QDate day = {});
+    static std::vector<AreaSchedule> workbook(const ProjectSession &session, bool wholeComplex,
+                                              QDate day = {});
 
     // "Размеркация " followed by the archive's file name.
     static QString titleFor(const QString &archivePath);

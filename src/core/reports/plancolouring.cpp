@@ -320,8 +320,7 @@ std::vector<std::pair<QRgb, QRgb>> leaseTermPairs(const RecordTable &table, cons
         if (!key)
             continue;
         const quint32 colourKey = quint32(*parseCellNumber(row[RecordTable::ColourKey]));
-        result.emplace_back(
-            *key, leaseSlotColour(leaseSlot(calendar, flags, row, colourKey, day)));
+        result.emplace_back(*key, leaseSlotColour(leaseSlot(calendar, flags, row, colourKey, day)));
     }
     return result;
 }
@@ -346,8 +345,7 @@ std::vector<LegendItem> leaseTermLegend(const RecordTable &table, const LeaseCal
         const auto key = parseCellNumber(row[RecordTable::ColourKey]);
         if (!key || !ColourKey::namesRoom(*key))
             continue;
-        LegendItem &item =
-            items[size_t(leaseSlot(calendar, flags, row, quint32(*key), day))];
+        LegendItem &item = items[size_t(leaseSlot(calendar, flags, row, quint32(*key), day))];
         ++item.rooms;
         item.area += NumberText::area(row[RecordTable::Area]).value_or(0);
     }

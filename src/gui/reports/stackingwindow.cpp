@@ -225,8 +225,8 @@ void StackingWindow::refresh()
         m_asOfTable.replaceRows(calendar.rowsAsOf(m_session.table(), day));
     const RecordTable &table = dated ? m_asOfTable : m_session.table();
     View->setPlan(StackingPlan::build(table, m_session.captions(),
-                                      m_session.roomFlags().orderedFloors(m_session.plans().names()), colouring,
-                                      m_isCommon, StackingPlan::leaseYears(table, calendar, day)),
+                                      m_session.roomFlags().orderedFloors(m_session.plans().names()),
+                                      colouring, m_isCommon, StackingPlan::leaseYears(table, calendar, day)),
                   EqualLengthBox->isChecked());
 }
 

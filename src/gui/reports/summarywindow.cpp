@@ -18,12 +18,12 @@
 #include <QDateEdit>
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
-#include <QLocale>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QKeyEvent>
 #include <QSet>
 #include <QSplitter>
 #include <QTimer>
@@ -114,7 +114,8 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
     AsOfDate->setObjectName(u"AsOfDate"_s);
     AsOfDate->setDisplayFormat(u"dd.MM.yyyy"_s);
     AsOfDate->setCalendarPopup(true);
-    AsOfDate->setToolTip(u"Занятые и свободные площади, арендаторы и этажи по договорам, действующим на эту дату"_s);
+    AsOfDate->setToolTip(
+        u"Занятые и свободные площади, арендаторы и этажи по договорам, действующим на эту дату"_s);
     dayLabel->setBuddy(AsOfDate);
     TodayButton = new QPushButton(u"Сегодня"_s, this);
     TodayButton->setObjectName(u"TodayButton"_s);
@@ -302,9 +303,10 @@ void SummaryWindow::refresh()
     const bool dated = leases && !leases->isRefused() && !leases->isEmpty();
     if (dated)
         m_asOfTable.replaceRows(LeaseCalendar(*leases).rowsAsOf(records, asOfDay()));
-    m_summary = ComplexSummary::of(dated ? m_asOfTable : records, m_session.plans().names(), m_session.roomFlags(),
-                                   m_session.commonOverWholeComplex ? ComplexSummary::Allocation::WholeComplex
-                                                                    : ComplexSummary::Allocation::PerPlan);
+    m_summary =
+        ComplexSummary::of(dated ? m_asOfTable : records, m_session.plans().names(), m_session.roomFlags(),
+                           m_session.commonOverWholeComplex ? ComplexSummary::Allocation::WholeComplex
+                                                            : ComplexSummary::Allocation::PerPlan);
     // Plans that must be loaded to be measured are measured in the background; until then
     // their scales show without measured areas.
     const bool measured = m_areaChecks.request();

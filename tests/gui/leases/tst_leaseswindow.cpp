@@ -25,8 +25,8 @@ class TestLeasesWindow : public QObject
     QTemporaryDir m_dir;
     std::unique_ptr<ProjectSession> m_session;
     std::unique_ptr<LeasesWindow> m_window;
-    QStringList m_asked;   // questions asked, in order
-    QStringList m_warned;  // warnings shown
+    QStringList m_asked;  // questions asked, in order
+    QStringList m_warned; // warnings shown
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
     std::optional<Lease> m_edited; // what the form returns
     Lease m_offered;               // what the form was opened with
@@ -49,10 +49,16 @@ private Q_SLOTS:
         m_answer = QMessageBox::Yes;
         m_session = std::make_unique<ProjectSession>(m_dir.path() + u'/');
         RecordTable &table = m_session->table();
-        table.appendRecord(roomRecord({.plan = u"a.bmp"_s, .name = u"101"_s, .area = u"50"_s, .tenant = u"Альфа"_s,
-                                       .key = u"101"_s}), u"d"_s);
-        table.appendRecord(roomRecord({.plan = u"a.bmp"_s, .name = u"102"_s, .area = u"30"_s, .key = u"102"_s}), u"d"_s);
-        table.appendRecord(roomRecord({.plan = u"b.bmp"_s, .name = u"201"_s, .area = u"20"_s, .key = u"201"_s}), u"d"_s);
+        table.appendRecord(roomRecord({.plan = u"a.bmp"_s,
+                                       .name = u"101"_s,
+                                       .area = u"50"_s,
+                                       .tenant = u"Альфа"_s,
+                                       .key = u"101"_s}),
+                           u"d"_s);
+        table.appendRecord(
+            roomRecord({.plan = u"a.bmp"_s, .name = u"102"_s, .area = u"30"_s, .key = u"102"_s}), u"d"_s);
+        table.appendRecord(
+            roomRecord({.plan = u"b.bmp"_s, .name = u"201"_s, .area = u"20"_s, .key = u"201"_s}), u"d"_s);
         Lease alpha;
         alpha.rooms = {LeaseRoom{101, u"a.bmp"_s}};
         alpha.tenant = u"Альфа"_s;
@@ -201,7 +207,8 @@ private Q_SLOTS:
 
     void refusedBookIsReadOnly()
     {
-        m_session->setLeases(std::make_shared<LeaseBook>(LeaseBook::fromMember("1;101;a.bmp;X;;01.13.2020;;;;\r\n")));
+        m_session->setLeases(
+            std::make_shared<LeaseBook>(LeaseBook::fromMember("1;101;a.bmp;X;;01.13.2020;;;;\r\n")));
         m_window->refresh();
         QVERIFY(!m_window->RefusalLabel->isHidden());
         QVERIFY(m_window->RefusalLabel->text().contains(u"01.13.2020"_s));
