@@ -1,3 +1,4 @@
+#include "core/leases/leasebook.h"
 #include "gui/mainwindow/form1.h"
 #include "testrecord.h"
 #include <QLineEdit>
@@ -192,6 +193,28 @@ private Q_SLOTS:
         QCOMPARE(shownAt(form, kM), qRgb(255, 255, 255));
         QCOMPARE(shownAt(form, kL), QRgb(l));
         QVERIFY(m_log.texts.isEmpty());
+    }
+
+    // "Сроки аренды": rooms without leases grey; a lease ending within three months turns its
+    // room orange as soon as it is added, and the legend counts it.
+    void leaseTermsFollowTheLeases()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        showPlan(form, PlanView::LeaseTerms);
+        QCOMPARE(shownAt(form, kL), PlanColouring::kNoKind);
+        QCOMPARE(form.Legend->items().front().rooms, 2);
+        Lease lease;
+        lease.rooms = {LeaseRoom{kKeyL, kPlan}};
+        lease.tenant = u"Т1"_s;
+        lease.start = QDate::currentDate().addYears(-1);
+        lease.end = QDate::currentDate().addMonths(2);
+        LeaseBook::of(form.session()).add(lease, form.session().table());
+        form.leasesEdited();
+        QCOMPARE(shownAt(form, kL), PlanColouring::kLeaseWithin3);
+        QCOMPARE(shownAt(form, kM), PlanColouring::kNoKind);
+        QCOMPARE(form.Legend->items()[0].rooms, 1);
+        QCOMPARE(form.Legend->items()[2].rooms, 1);
+        QVERIFY(form.session().modified());
     }
 
     void typeViewActsOnTheKeyImage()
