@@ -578,6 +578,17 @@ private Q_SLOTS:
         QCOMPARE(all.size(), 3);
         QVERIFY(all[0][u"monthsLeft"_s].isNull());
         QCOMPARE(run({u"check"_s, zip}).exitCode, 0);
+        // The plans coloured by lease terms as of a day, and the workbook with its rent roll.
+        const QString pdf = path(u"leases.pdf"_s);
+        QCOMPARE(run({u"pdf"_s, zip, u"--mode"_s, u"leases"_s, u"--as-of"_s, u"15.06.2029"_s, u"-o"_s, pdf}).exitCode, 0);
+        QVERIFY(QFileInfo(pdf).size() > 0);
+        const QString xlsx = path(u"leases.xlsx"_s);
+        QCOMPARE(run({u"schedule"_s, zip, u"--as-of"_s, u"15.06.2029"_s, u"-o"_s, xlsx}).exitCode, 0);
+        QFile book(xlsx);
+        QVERIFY(book.open(QIODevice::ReadOnly));
+        QVERIFY(book.readAll().contains("xl/worksheets/sheet2.xml"));
+        QFile::remove(pdf);
+        QFile::remove(xlsx);
 
         // An overlap a hand-made file holds, and a record let to someone else than its lease.
         project.extraMembers = {{u"metrola-leases.csv"_s, leasesMember() + "4;" + QByteArray::number(kRed) +
