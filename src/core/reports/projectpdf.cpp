@@ -38,7 +38,7 @@ QImage paintedPlan(const ProjectSession &session, const QString &planId)
 
 void write(const ProjectSession &session, const Options &options, const QString &path)
 {
-    const RecordTable &table = session.table();
+    const RecordTable &table = options.asOfTable ? *options.asOfTable : session.table();
     const QStringList order = session.plans().names();
     for (const QString &plan : options.plans) {
         if (!order.contains(plan))

@@ -11,6 +11,7 @@
 #include <functional>
 
 class ProjectSession;
+class RecordTable;
 
 // A project's plans as a PDF, the same from the window and the batch tool: each plan is
 // painted in its keys from its file (or taken as shown when it is the plan on screen), then
@@ -28,6 +29,9 @@ struct Options
     std::function<bool(int row)> isCommon;
     // The day the colouring by lease terms is read on; today when not given.
     QDate leaseDay;
+    // The records as of that day (tenants from the leases then in force), in the session's
+    // order; the session's own when not given. Keys and label points are the session's.
+    const RecordTable *asOfTable = nullptr;
 };
 
 // Throws MetrolaError for a plan not in the project, or one whose file cannot be read, naming it.

@@ -433,6 +433,10 @@ private:
     PlanView m_view = PlanView::Keys;
     // The day the lease figures are read on: the summary's "На дату", today when not set.
     QDate m_asOf;
+    // The records as of m_asOf when it is set and the project has leases: what the colourings
+    // by tenant and vacancy show then.
+    RecordTable m_asOfTable;
+    const RecordTable &tableAsOf();
     DisplayColours m_displayColours;
     QString m_scalePlan;
     bool m_closing = false;

@@ -60,6 +60,9 @@ void Form1::printPlansPdf()
         // The colouring on screen; the mismatch view has no meaning on paper without its check.
         options.view = m_view == PlanView::Mismatch ? PlanView::Keys : m_view;
         options.leaseDay = asOfDay();
+        // The summary's day: tenants from the leases in force then, as the screen shows them.
+        if (const RecordTable &asOf = tableAsOf(); &asOf != &m_session.table())
+            options.asOfTable = &asOf;
         // The room texts the placement picture's check boxes choose.
         options.texts.tenant = Arend->isChecked();
         options.texts.area = kvm->isChecked();

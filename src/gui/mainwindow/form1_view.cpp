@@ -63,6 +63,15 @@ void Form1::ViewModeChange(int index)
     });
 }
 
+const RecordTable &Form1::tableAsOf()
+{
+    const LeaseBook *leases = LeaseBook::in(m_session);
+    if (!m_asOf.isValid() || !leases || leases->isRefused() || leases->isEmpty())
+        return m_session.table();
+    m_asOfTable.replaceRows(LeaseCalendar(*leases).rowsAsOf(m_session.table(), m_asOf));
+    return m_asOfTable;
+}
+
 void Form1::refreshColouring()
 {
     const QString plan = m_session.hasPlan() ? m_session.currentPlan() : QString();
@@ -88,9 +97,9 @@ void Form1::refreshColouring()
             PlanColouring::leaseTermLegend(m_session.table(), calendar, plan, day, m_session.roomFlags()),
             m_session.captions()[Captions::Unit]);
     } else {
-        m_displayColours.assign(PlanColouring::pairs(m_session.table(), plan, m_view, m_session.roomFlags()));
-        Legend->setItems(PlanColouring::legend(m_session.table(), m_session.captions(), plan, m_view,
-                                               m_session.roomFlags()),
+        const RecordTable &table = tableAsOf();
+        m_displayColours.assign(PlanColouring::pairs(table, plan, m_view, m_session.roomFlags()));
+        Legend->setItems(PlanColouring::legend(table, m_session.captions(), plan, m_view, m_session.roomFlags()),
                          m_session.captions()[Captions::Unit]);
     }
     Image1->coloursChanged();

@@ -1,7 +1,9 @@
 #include "core/leases/leasebook.h"
 #include "gui/mainwindow/form1.h"
 #include "testrecord.h"
+#include <QDateEdit>
 #include <QLineEdit>
+#include <QPushButton>
 #include "core/archive/zipreader.h"
 #include "core/plan/colourkey.h"
 #include "gui/plan/plancanvas.h"
@@ -215,6 +217,17 @@ private Q_SLOTS:
         QCOMPARE(form.Legend->items()[0].rooms, 1);
         QCOMPARE(form.Legend->items()[2].rooms, 1);
         QVERIFY(form.session().modified());
+
+        // Two years back the lease had not begun: L was free then, M (no lease) let to its
+        // record's tenant, in this view and in the vacancy view alike.
+        form.SummaryButtonClick();
+        form.Summary->AsOfDate->setDate(QDate::currentDate().addYears(-2));
+        QCOMPARE(shownAt(form, kL), PlanColouring::kNoKind);
+        form.ViewMode->setCurrentIndex(int(PlanView::Vacancy));
+        QCOMPARE(shownAt(form, kL), PlanColouring::kVacant);
+        QCOMPARE(shownAt(form, kM), PlanColouring::kLet);
+        form.Summary->TodayButton->click();
+        QCOMPARE(shownAt(form, kL), PlanColouring::kLet);
     }
 
     void typeViewActsOnTheKeyImage()
