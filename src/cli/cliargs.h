@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +21,7 @@ struct CliArgs
         Pdf,
         Prepare,
         Rooms,
+        Leases,
         Portfolio
     };
 
@@ -46,6 +48,10 @@ struct CliArgs
     int page = 1;
     int dpi = 200;
     int threshold = 0;
+    // info, schedule, pdf, leases: every figure as of that day (tenants from the leases in force).
+    std::optional<QDate> asOf;
+    // leases: only those ending within so many months of the day.
+    std::optional<int> endingWithin;
     // rooms: write the plan with the proposed closing lines drawn.
     bool close = false;
     // portfolio: the subfolders too.

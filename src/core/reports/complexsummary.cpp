@@ -372,9 +372,13 @@ QString ComplexSummary::statusText(const RoomAreaCheck &check)
 QStringList ComplexSummary::areaCells(const AreaRoom &room)
 {
     const RoomAreaCheck &c = room.check;
+    // A number below nought is no area either, but "не число" would mislead.
+    const bool negative = c.status == RoomAreaCheck::Status::TypedNotNumber && room.typedText.startsWith(u'-') &&
+                          NumberText::area(QStringView(room.typedText).mid(1));
     return {QString::number(c.row), room.name, c.plan, room.typedText,
             c.measured ? NumberText::format(*c.measured) : QString(),
-            c.percent ? RoomAreaCheck::percentText(*c.percent) : QString(), statusText(c)};
+            c.percent ? RoomAreaCheck::percentText(*c.percent) : QString(),
+            negative ? u"введённая площадь меньше нуля"_s : statusText(c)};
 }
 
 QStringList ComplexSummary::planCells(const Figures &figures, bool measured, bool common)

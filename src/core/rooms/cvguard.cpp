@@ -5,6 +5,9 @@
 #include <opencv2/core.hpp>
 
 #include <new>
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
 
 using namespace Qt::StringLiterals;
 
@@ -28,6 +31,16 @@ void run(QSize plan, const std::function<void()> &step)
                                .arg(QString::fromStdString(error.err)));
     } catch (const std::bad_alloc &) {
         throw MetrolaError(noMemoryMessage(plan));
+    } catch (const std::system_error &error) {
+        // A worker thread that cannot be started for want of memory.
+        if (error.code() == std::errc::resource_unavailable_try_again)
+            throw MetrolaError(noMemoryMessage(plan));
+        throw;
+    } catch (const std::runtime_error &error) {
+        // OpenCV's threads come from TBB, which says so only in words of its own.
+        if (std::string_view(error.what()).find("pthread_create") != std::string_view::npos)
+            throw MetrolaError(noMemoryMessage(plan));
+        throw;
     }
 }
 

@@ -12,7 +12,8 @@
 namespace CvGuard {
 
 QString noMemoryMessage(QSize plan);
-// Runs the step; throws MetrolaError instead of OpenCV's exception or std::bad_alloc.
+// Runs the step; throws MetrolaError instead of OpenCV's exception, std::bad_alloc or a thread
+// that could not be started.
 void run(QSize plan, const std::function<void()> &step);
 
 } // namespace CvGuard

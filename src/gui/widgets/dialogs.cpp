@@ -9,9 +9,12 @@
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
@@ -108,6 +111,19 @@ void fitFileDialogColumns(QFileDialog *dialog)
             width = std::max(width, typeWidth);
         header->resizeSection(section, width);
     }
+    // The places on the left ("Компьютер") and the columns are seen whole: the dialog grows to
+    // them, as far as the screen lets it.
+    int sidebarWidth = 0;
+    if (auto *sidebar = dialog->findChild<QListView *>(QStringLiteral("sidebar"))) {
+        sidebarWidth = sidebar->sizeHintForColumn(0) + 2 * sidebar->frameWidth() + metrics.averageCharWidth();
+        sidebar->setMinimumWidth(std::max(sidebar->minimumWidth(), sidebarWidth));
+    }
+    const int wanted = header->length() + sidebarWidth + tree->verticalScrollBar()->sizeHint().width() +
+                       8 * metrics.averageCharWidth();
+    const QScreen *screen = dialog->screen();
+    const int room = screen ? screen->availableGeometry().width() * 9 / 10 : wanted;
+    if (dialog->width() < wanted)
+        dialog->resize(std::min(wanted, room), dialog->height());
 }
 
 QString chooseFile(QFileDialog *dialog)

@@ -97,6 +97,9 @@ private Q_SLOTS:
                      qPrintable(header->model()->headerData(section, Qt::Horizontal).toString()));
         const QFontMetrics metrics(tree->font());
         QVERIFY(header->sectionSize(2) > metrics.horizontalAdvance(u"изображение JPEG"_s));
+        // Every column is seen whole, not cut by the dialog's edge.
+        QVERIFY2(header->length() <= tree->viewport()->width() || dialog.width() >= dialog.screen()->availableGeometry().width() * 9 / 10,
+                 qPrintable(u"%1 > %2"_s.arg(header->length()).arg(tree->viewport()->width())));
         dialog.hide();
     }
 };
