@@ -56,7 +56,8 @@ void BM_PortfolioCore(benchmark::State &state)
 {
     const QString path = folder().dir.path();
     for (auto _ : state) {
-        const Portfolio::Result result = Portfolio::collect(path, Portfolio::findArchives(path, false));
+        const Portfolio::Result result =
+            Portfolio::collect(path, Portfolio::findArchives(path, false), QDate(2026, 12, 9));
         if (result.unreadable != 0 || result.complexes.size() != size_t(kArchives)) {
             state.SkipWithError("not every archive was read");
             return;

@@ -57,6 +57,8 @@ void refuseOpenOutput(const QString &output)
             output, ArchiveLock::describe(found.owner)));
 }
 
+QDate dayOf(const QString &text);
+
 // portfolio takes a folder.
 CliArgs parsePortfolio(CliArgs args, const QStringList &arguments)
 {
@@ -75,8 +77,9 @@ CliArgs parsePortfolio(CliArgs args, const QStringList &arguments)
         } else if (a == u"-r"_s) {
             args.recursive = true;
         } else if (a == u"--as-of"_s) {
-            // Accepted only once leases with dates are kept: a date that changes nothing would mislead.
-            usageError(u"Параметр --as-of относится к срокам аренды, а архивы этой версии их не хранят."_s);
+            if (i + 1 >= arguments.size())
+                usageError(u"После --as-of нужно значение."_s);
+            args.asOf = dayOf(arguments[++i]);
         } else if (a.startsWith(u'-') && a.size() > 1) {
             usageError(u"Команда portfolio не знает параметра «%1»."_s.arg(a));
         } else if (args.archive.isEmpty()) {
@@ -192,7 +195,7 @@ QString CliArgs::usage()
            "                                               подготовка плана (BMP, PNG, JPEG, TIFF, PDF)\n"
            "  metrola-cli rooms PLAN.bmp [--json] [--close -o OUT.bmp]\n"
            "                                               предлагаемые помещения и линии замыкания\n"
-           "  metrola-cli portfolio FOLDER [-r] [--json] [-o OUT.xlsx]\n"
+           "  metrola-cli portfolio FOLDER [-r] [--json] [--as-of DATE] [-o OUT.xlsx]\n"
            "                                               все архивы папки (-r: и вложенных папок) одной "
            "таблицей\n"
            "  metrola-cli --help | --version\n"

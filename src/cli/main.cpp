@@ -49,7 +49,8 @@ int run(const CliArgs &args)
         return 0;
     case Command::Portfolio: {
         const Portfolio::Result result =
-            Portfolio::collect(args.archive, Portfolio::findArchives(args.archive, args.recursive));
+            Portfolio::collect(args.archive, Portfolio::findArchives(args.archive, args.recursive),
+                               args.asOf.value_or(QDate::currentDate()));
         if (!args.output.isEmpty()) {
             CliSignals::removePartialOutputOnSignal(args.output);
             Portfolio::writeWorkbook(result, args.output, qEnvironmentVariable("METROLA_TMPDIR"));

@@ -261,8 +261,9 @@ private Q_SLOTS:
         QCOMPARE(json.json()[u"unreadable"_s].toArray().size(), 1);
         QVERIFY(QFileInfo(book).size() > 0);
 
-        // No date that would change nothing: archives hold no leases yet.
-        expectRefused(run({u"portfolio"_s, folder.path(), u"--as-of"_s, u"01.01.2027"_s}));
+        const Run dated = run({u"portfolio"_s, folder.path(), u"--json"_s, u"--as-of"_s, u"2027-01-01"_s});
+        QCOMPARE(dated.json()[u"asOf"_s].toString(), u"01.01.2027"_s);
+        expectRefused(run({u"portfolio"_s, folder.path(), u"--as-of"_s, u"31.02.2027"_s}));
         expectRefused(run({u"portfolio"_s, folder.path() + u"/нет"_s}));
     }
 

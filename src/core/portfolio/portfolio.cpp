@@ -5,6 +5,8 @@
 #include "core/base/metrolaerror.h"
 #include "core/base/numbertext.h"
 #include "core/base/safefile.h"
+#include "core/leases/leasebook.h"
+#include "core/leases/leasecalendar.h"
 #include "core/model/descriptionfile.h"
 #include "core/model/planlist.h"
 #include "core/model/recordtable.h"
@@ -68,7 +70,7 @@ void refuseHugeDirectory(const QString &path)
     }
 }
 
-void read(Complex &row)
+void read(Complex &row, QDate day)
 {
     const SafeFile::Kind kind = SafeFile::kindOf(row.path, true);
     if (kind != SafeFile::Kind::Regular)
@@ -93,6 +95,19 @@ void read(Complex &row)
 
     RecordTable table;
     table.replaceRows(DescriptionFile::parse(description).rows);
+    // A leases member that cannot be read is no reason to leave the complex out: its records'
+    // own tenants stand, as when the window opens it.
+    if (names.contains(LeaseBook::fileName())) {
+        const LeaseBook book = LeaseBook::fromMember(
+            member(reader, LeaseBook::fileName(), LeaseBook::kFileSizeLimit, u"Файл договоров"_s));
+        if (!book.isRefused() && !book.isEmpty()) {
+            for (const LeaseExpiry::Ending &ending : LeaseExpiry::endingWithin(book, table, day, 12)) {
+                ++row.leasesEnding;
+                row.leasesEndingArea += ending.area;
+            }
+            table.replaceRows(LeaseCalendar(book).rowsAsOf(table, day));
+        }
+    }
     PlanList plans;
     plans.rebuild(table);
     const ComplexSummary summary = ComplexSummary::of(table, plans.names(), flags);
@@ -129,6 +144,8 @@ void addUp(Result &result)
         total.let += c.let;
         total.vacant += c.vacant;
         total.common += c.common;
+        total.leasesEnding += c.leasesEnding;
+        total.leasesEndingArea += c.leasesEndingArea;
         for (const TenantArea &t : c.tenantAreas) {
             // "ООО Ромашка" and "ООО  ромашка " are one tenant in two complexes.
             const QString key = t.tenant.simplified().toCaseFolded();
@@ -186,19 +203,21 @@ QJsonObject figures(const Complex &c)
             {u"common"_s, c.common},
             {u"letShare"_s, optional(c.letShare)},
             {u"loadFactor"_s, optional(c.loadFactor)},
-            {u"tenants"_s, c.tenants}};
+            {u"tenants"_s, c.tenants},
+            {u"leasesEnding"_s, c.leasesEnding},
+            {u"leasesEndingArea"_s, c.leasesEndingArea}};
 }
 
 } // namespace
 
-Complex complex(const QString &archivePath)
+Complex complex(const QString &archivePath, QDate day)
 {
     Complex row;
     row.path = archivePath;
     row.name = QFileInfo(archivePath).completeBaseName();
     QString error;
     try {
-        read(row);
+        read(row, day);
         return row;
     } catch (const MetrolaError &e) {
         error = e.message();
@@ -240,11 +259,12 @@ QStringList findArchives(const QString &folder, bool recursive)
     return found;
 }
 
-Result collect(const QString &folder, const QStringList &archives, const Progress &progress,
+Result collect(const QString &folder, const QStringList &archives, QDate day, const Progress &progress,
                const std::atomic<bool> *cancel)
 {
     Result result;
     result.folder = folder;
+    result.day = day;
     std::vector<Complex> rows(size_t(archives.size()));
     std::vector<char> done(size_t(archives.size()), 0);
     std::atomic<int> next{0};
@@ -257,7 +277,7 @@ Result collect(const QString &folder, const QStringList &archives, const Progres
         for (int i = next++; i < archives.size(); i = next++) {
             if (cancel && cancel->load())
                 return;
-            rows[size_t(i)] = complex(archives[i]);
+            rows[size_t(i)] = complex(archives[i], day);
             done[size_t(i)] = 1;
             std::lock_guard lock(tell);
             ++finished;
@@ -281,15 +301,18 @@ Result collect(const QString &folder, const QStringList &archives, const Progres
 QString text(const Result &result)
 {
     QString out;
-    out += u"Портфель: %1\n"_s.arg(QDir::toNativeSeparators(result.folder));
-    out += u"Комплекс\tПланов\tПомещений\tПлощадь\tСдано\tСвободно\tМОП\tСдано, %\tК МОП\tАрендаторов\n"_s;
+    out += u"Портфель: %1, на %2\n"_s.arg(QDir::toNativeSeparators(result.folder),
+                                          result.day.toString(u"dd.MM.yyyy"_s));
+    out += u"Комплекс\tПланов\tПомещений\tПлощадь\tСдано\tСвободно\tМОП\tСдано, %\tК МОП\tАрендаторов"
+           u"\tДоговоров до 12 мес.\tИх площадь\n"_s;
     const auto line = [&](const Complex &c) {
-        out += u"%1\t%2\t%3\t%4\t%5\t%6\t%7\t%8\t%9\t%10\n"_s.arg(c.name)
+        out += u"%1\t%2\t%3\t%4\t%5\t%6\t%7\t%8\t%9\t%10"_s.arg(c.name)
                    .arg(c.plans)
                    .arg(c.rooms)
                    .arg(area(c.area), area(c.let), area(c.vacant), area(c.common), percent(c.letShare),
                         factor(c.loadFactor))
                    .arg(c.tenants);
+        out += u"\t%1\t%2\n"_s.arg(c.leasesEnding).arg(area(c.leasesEndingArea));
     };
     for (const Complex &c : result.complexes)
         if (c.ok())
@@ -336,11 +359,9 @@ QJsonObject json(const Result &result)
                                      {u"area"_s, a}});
         tenants.append(QJsonObject{{u"tenant"_s, t.tenant}, {u"area"_s, t.area}, {u"complexes"_s, areas}});
     }
-    return {{u"folder"_s, result.folder},
-            {u"complexes"_s, complexes},
-            {u"total"_s, figures(result.total)},
-            {u"unreadable"_s, unreadable},
-            {u"tenants"_s, tenants}};
+    return {{u"folder"_s, result.folder},  {u"asOf"_s, result.day.toString(u"dd.MM.yyyy"_s)},
+            {u"complexes"_s, complexes},   {u"total"_s, figures(result.total)},
+            {u"unreadable"_s, unreadable}, {u"tenants"_s, tenants}};
 }
 
 } // namespace Portfolio

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
@@ -44,6 +45,9 @@ struct Complex
     std::optional<double> letShare;   // let / usable, in percent
     std::optional<double> loadFactor; // (usable + common) / usable
     int tenants = 0;
+    // Leases in force on the day that end within the 12 months after it, and their rooms' area.
+    int leasesEnding = 0;
+    double leasesEndingArea = 0;
     std::vector<TenantArea> tenantAreas; // alphabetical
     bool ok() const { return error.isEmpty(); }
 };
@@ -59,14 +63,17 @@ struct Tenant
 struct Result
 {
     QString folder;
+    QDate day;                      // the figures are as of this day
     std::vector<Complex> complexes; // in the order given, unreadable ones included
     Complex total;                  // of the readable ones; plans and rooms summed
     std::vector<Tenant> tenants;    // alphabetical; one per tenant over all complexes
     int unreadable = 0;
 };
 
-// The one function that makes a complex's row.
-Complex complex(const QString &archivePath);
+// The one function that makes a complex's row: its tenants, let and vacant areas as the leases
+// in force on `day` say (the records' own tenants where a room has no lease), and the leases
+// ending within 12 months of it.
+Complex complex(const QString &archivePath, QDate day);
 
 // The archives (*.zip, any letter case) in the folder, with recursive its subfolders too
 // (links to folders are not followed, so a loop cannot make it endless), in the order of their
@@ -78,7 +85,7 @@ QStringList findArchives(const QString &folder, bool recursive);
 // finish, from the reading threads but never two at once; cancel stops it early (the rows not
 // read yet are left out).
 using Progress = std::function<void(int done, int total)>;
-Result collect(const QString &folder, const QStringList &archives, const Progress &progress = {},
+Result collect(const QString &folder, const QStringList &archives, QDate day, const Progress &progress = {},
                const std::atomic<bool> *cancel = nullptr);
 
 QString text(const Result &result);

@@ -95,9 +95,11 @@ void writeWorkbook(const Result &result, const QString &path, const QString &scr
 
     try {
         Sheet complexes(workbook_add_worksheet(workbook, "Портфель"), path);
-        const QStringList headers = {u"Комплекс"_s, u"Архив"_s, u"Планов"_s,     u"Помещений"_s,
-                                     u"Площадь"_s,  u"Сдано"_s, u"Свободно"_s,   u"МОП"_s,
-                                     u"Сдано, %"_s, u"К МОП"_s, u"Арендаторов"_s};
+        const QStringList headers = {u"Комплекс"_s,  u"Архив"_s,       u"Планов"_s,
+                                     u"Помещений"_s, u"Площадь"_s,     u"Сдано"_s,
+                                     u"Свободно"_s,  u"МОП"_s,         u"Сдано, %"_s,
+                                     u"К МОП"_s,     u"Арендаторов"_s, u"Договоров, истекающих за 12 мес."_s,
+                                     u"Их площадь"_s};
         for (int c = 0; c < headers.size(); ++c)
             complexes.text(0, c, headers[c], bold);
         int row = 1;
@@ -115,6 +117,8 @@ void writeWorkbook(const Result &result, const QString &path, const QString &scr
             complexes.optional(row, 8, c.letShare, total ? totalShare : share);
             complexes.optional(row, 9, c.loadFactor, total ? totalFactor : factorFormat);
             complexes.number(row, 10, c.tenants, total ? bold : nullptr);
+            complexes.number(row, 11, c.leasesEnding, total ? bold : nullptr);
+            complexes.number(row, 12, c.leasesEndingArea, a);
             ++row;
         };
         for (const Complex &c : result.complexes)
@@ -135,7 +139,8 @@ void writeWorkbook(const Result &result, const QString &path, const QString &scr
         }
         complexes.check(worksheet_set_column(complexes.handle(), 0, 0, 28, nullptr));
         complexes.check(worksheet_set_column(complexes.handle(), 1, 1, 40, nullptr));
-        complexes.check(worksheet_set_column(complexes.handle(), 2, 10, 12, nullptr));
+        complexes.check(worksheet_set_column(complexes.handle(), 2, 12, 12, nullptr));
+        complexes.text(row + 1, 0, u"На дату %1"_s.arg(result.day.toString(u"dd.MM.yyyy"_s)));
         worksheet_freeze_panes(complexes.handle(), 1, 1);
 
         // One row per tenant, a column per complex it could rent in.

@@ -40,9 +40,18 @@ QTableWidgetItem *item(const QString &text, bool number = false)
     return i;
 }
 
-const QStringList kComplexColumns = {u"Комплекс"_s, u"Планов"_s,      u"Помещений"_s, u"Площадь"_s,
-                                     u"Сдано"_s,    u"Свободно"_s,    u"МОП"_s,       u"Сдано, %"_s,
-                                     u"К МОП"_s,    u"Арендаторов"_s, u"Архив"_s};
+const QStringList kComplexColumns = {u"Комплекс"_s,
+                                     u"Планов"_s,
+                                     u"Помещений"_s,
+                                     u"Площадь"_s,
+                                     u"Сдано"_s,
+                                     u"Свободно"_s,
+                                     u"МОП"_s,
+                                     u"Сдано, %"_s,
+                                     u"К МОП"_s,
+                                     u"Арендаторов"_s,
+                                     u"Договоров до 12 мес."_s,
+                                     u"Архив"_s};
 
 } // namespace
 
@@ -145,7 +154,7 @@ void PortfolioWindow::load(const QString &folder, bool recursive)
     auto cancel = m_cancel;
     m_reader = std::make_unique<std::thread>([self, cancel, folder, archives, generation] {
         Portfolio::Result result = Portfolio::collect(
-            folder, archives,
+            folder, archives, QDate::currentDate(),
             [self, generation](int done, int) {
                 QMetaObject::invokeMethod(self, [self, done, generation] {
                     if (self && self->m_generation == generation)
@@ -189,7 +198,8 @@ void PortfolioWindow::showResult(Portfolio::Result result)
                 area(c.common),
                 c.letShare ? NumberText::formatShare(*c.letShare) : u"—"_s,
                 c.loadFactor ? QString::number(*c.loadFactor, 'f', 3).replace(u'.', u',') : u"—"_s,
-                QString::number(c.tenants)};
+                QString::number(c.tenants),
+                c.leasesEnding ? u"%1 (%2)"_s.arg(c.leasesEnding).arg(area(c.leasesEndingArea)) : u"0"_s};
             for (int i = 0; i < cells.size(); ++i)
                 ComplexTable->setItem(row, i + 1, item(cells[i], true));
         }

@@ -128,7 +128,7 @@ private Q_SLOTS:
         QCOMPARE(Portfolio::findArchives(d, false).size(), 5);
         const QStringList all = Portfolio::findArchives(d, true);
         QCOMPARE(all.size(), 6);
-        const Portfolio::Result result = Portfolio::collect(d, all);
+        const Portfolio::Result result = Portfolio::collect(d, all, QDate(2026, 12, 9));
         QCOMPARE(int(result.complexes.size()), 6);
         QCOMPARE(result.unreadable, 4);
         QStringList reasons;
@@ -195,15 +195,53 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(zip);
         f.close();
-        const Portfolio::Complex row = Portfolio::complex(f.fileName());
+        const Portfolio::Complex row = Portfolio::complex(f.fileName(), QDate(2026, 12, 9));
         QVERIFY2(row.error.contains(u"оглавление архива занимает"_s), qPrintable(row.error));
+    }
+
+    // Tenants, let and vacant areas follow the leases in force on the day asked; a lease ending
+    // within 12 months of it is counted with its rooms' area.
+    void leasesAsOfADay_data()
+    {
+        QTest::addColumn<QDate>("day");
+        QTest::addColumn<double>("let");
+        QTest::addColumn<QString>("tenant");
+        QTest::addColumn<int>("ending");
+        QTest::newRow("the old lease in force, ending in March")
+            << QDate(2026, 12, 9) << 100.0 << u"ООО Старый"_s << 1;
+        QTest::newRow("the new one in force, ending in 2030")
+            << QDate(2027, 7, 1) << 60.0 << u"ИП Новый"_s << 0;
+    }
+
+    void leasesAsOfADay()
+    {
+        QFETCH(QDate, day);
+        QFETCH(double, let);
+        QFETCH(QString, tenant);
+        QFETCH(int, ending);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Центр.zip"_s);
+        const QString leases = u"№;ключ;план;арендатор;договор;начало;конец;ставка;примечание;\r\n"
+                               u"1;301;1.bmp;ООО Старый;А-1;01.01.2026;31.03.2027;;;\r\n"
+                               u"2;302;1.bmp;ИП Новый;Б-2;01.06.2027;31.12.2030;;;\r\n"_s;
+        writeZip(path, {{u"metrola.csv"_s, description({u"1.bmp;Офис 1;офис;100;ООО Старый;301"_s,
+                                                        u"1.bmp;Офис 2;офис;60;;302"_s})},
+                        {u"metrola-leases.csv"_s, Cp1251::fromUnicode(leases)}});
+        const Portfolio::Complex row = Portfolio::complex(path, day);
+        QVERIFY2(row.ok(), qPrintable(row.error));
+        QCOMPARE(row.let, let);
+        QCOMPARE(row.vacant, 160.0 - let);
+        QCOMPARE(int(row.tenantAreas.size()), 1);
+        QCOMPARE(row.tenantAreas[0].tenant, tenant);
+        QCOMPARE(row.leasesEnding, ending);
+        QCOMPARE(row.leasesEndingArea, ending ? 100.0 : 0.0);
     }
 
     void emptyFolderAndMissingFolder()
     {
         QTemporaryDir dir;
         const Portfolio::Result result =
-            Portfolio::collect(dir.path(), Portfolio::findArchives(dir.path(), true));
+            Portfolio::collect(dir.path(), Portfolio::findArchives(dir.path(), true), QDate(2026, 12, 9));
         QVERIFY(result.complexes.empty());
         QVERIFY(!result.total.letShare);
         QVERIFY_THROWS_EXCEPTION(std::exception, Portfolio::findArchives(dir.path() + u"/нет"_s, false));
