@@ -5,6 +5,7 @@
 #include "core/rooms/cvplan.h"
 #include "core/rooms/openingfinder.h"
 #include "core/rooms/wallends.h"
+#include "core/rooms/wallfinder.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -219,10 +220,10 @@ PlanPreparation::PlanPreparation(const QImage &source)
     // Noise specks would pass for thin drawing.
     cv::Mat labels;
     dropSmall(ink, 4, 8, 0, labels);
-    const CvPlan::StrokeWidths widths = CvPlan::strokeWidths(ink);
-    m_traits.lineWidth = widths.line;
-    m_traits.wallThickness = widths.wall;
-    m_traits.hasThinDrawing = widths.thinBesideThick;
+    const WallFinder::Result walls = WallFinder::find(ink);
+    m_traits.lineWidth = walls.lineWidth;
+    m_traits.wallThickness = walls.wallThickness;
+    m_traits.hasThinDrawing = walls.found;
 }
 
 PlanPreparation::~PlanPreparation() = default;
@@ -277,6 +278,10 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
     dropSmall(floor, speck, 4, 0, labels);
     cv::bitwise_not(floor, ink);
 
+    if (options.wallsOnly) {
+        cv::Mat walls = WallFinder::find(ink).walls;
+        return CvPlan::fromInk(walls);
+    }
     if (options.wallsOnly) {
         const int k = CvPlan::wallKernel(m_traits.lineWidth, m_traits.wallThickness);
         cv::Mat walls;

@@ -2,7 +2,9 @@
 
 #include "core/base/metrolaerror.h"
 #include "core/rooms/cvplan.h"
+#include "core/rooms/roomsplitter.h"
 #include "core/rooms/wallends.h"
+#include "core/rooms/wallfinder.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -94,7 +96,8 @@ struct FloorRegions
                 {{seedOf(labels, i, b, centroids.at<double>(i, 0), centroids.at<double>(i, 1)), area, b}, i});
         }
         std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) {
-            return std::pair(a.first.box.top(), a.first.box.left()) < std::pair(b.first.box.top(), b.first.box.left());
+            return std::pair(a.first.box.top(), a.first.box.left()) <
+                   std::pair(b.first.box.top(), b.first.box.left());
         });
         // More rooms than the map can tell apart are not offered.
         if (regionMap && found.size() > 65535)
@@ -179,6 +182,28 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
     result.minPixels = minPixels;
     if (!options.closeOpenings) {
         result.rooms = FloorRegions(CvPlan::whiteMask(plan)).rooms(minPixels, options.regionMap);
+        return result;
+    }
+    if (!std::getenv("ROOMS_OLD")) {
+        const int wall = std::max(1, WallFinder::commonestWidth(black));
+        const int factor = std::max(
+            1, int(wall / std::max(1.0, std::atof(std::getenv("ROOMS_F") ? std::getenv("ROOMS_F") : "3"))));
+        cv::Mat white = CvPlan::whiteMask(plan);
+        cv::Mat small;
+        if (factor > 1) {
+            cv::resize(white, small, cv::Size(white.cols / factor, white.rows / factor), 0, 0,
+                       cv::INTER_AREA);
+            cv::threshold(small, small, 254, 255, cv::THRESH_BINARY);
+        } else {
+            small = white;
+        }
+        RoomSplitter::Options split;
+        split.widerThanPassage = std::getenv("ROOMS_RATIO") ? std::atof(std::getenv("ROOMS_RATIO")) : 1.6;
+        split.minHalfWidth = std::max(2.0, double(wall) / factor);
+        split.minPixels = minPixels / (qint64(factor) * factor);
+        result.lines = RoomSplitter::split(small, split, factor);
+        CvPlan::closeFloor(white, result.lines);
+        result.rooms = FloorRegions(white).rooms(minPixels, options.regionMap);
         return result;
     }
     std::vector<ClosingLine> candidates = CvPlan::openings(black, openings);
