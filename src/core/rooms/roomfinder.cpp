@@ -184,23 +184,51 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         result.rooms = FloorRegions(CvPlan::whiteMask(plan)).rooms(minPixels, options.regionMap);
         return result;
     }
-    if (!std::getenv("ROOMS_OLD")) {
-        const int wall = std::max(1, WallFinder::commonestWidth(black));
-        const int factor = std::max(
-            1, int(wall / std::max(1.0, std::atof(std::getenv("ROOMS_F") ? std::getenv("ROOMS_F") : "3"))));
+    {
+        const auto [wall, outerWall] = WallFinder::widths(black);
+        // The flooding at the resolution the walls need: a wall a few points thick, and a
+        // plan of a few million points at most (a thin partition stays, as any point of wall
+        // in a small point makes it wall).
+        const double points = double(plan.width()) * plan.height();
+        const int factor = std::clamp(wall / 3, 1, std::max(1, int(std::sqrt(points / 2e6))));
         cv::Mat white = CvPlan::whiteMask(plan);
+        // What the flooding looks through: thin strokes (door leaves and arcs, furniture kept
+        // with the whole drawing) and loose blobs smaller than twelve squares of a wall (bold
+        // letters, figures), which part no rooms.
+        cv::Mat walls = black.clone();
+        if (wall >= 4)
+            cv::morphologyEx(walls, walls, cv::MORPH_OPEN,
+                             cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+        {
+            cv::Mat labels, stats, centroids;
+            const int count = cv::connectedComponentsWithStats(walls, labels, stats, centroids, 8, CV_32S);
+            std::vector<uchar> keep(size_t(count), 0);
+            for (int i = 1; i < count; ++i)
+                keep[size_t(i)] = stats.at<int>(i, cv::CC_STAT_AREA) >= 12 * wall * wall ? 255 : 0;
+            for (int y = 0; y < walls.rows; ++y) {
+                const int *l = labels.ptr<int>(y);
+                uchar *w = walls.ptr<uchar>(y);
+                for (int x = 0; x < walls.cols; ++x)
+                    w[x] = keep[size_t(l[x])];
+            }
+        }
+        cv::Mat open;
+        cv::bitwise_not(walls, open);
         cv::Mat small;
         if (factor > 1) {
-            cv::resize(white, small, cv::Size(white.cols / factor, white.rows / factor), 0, 0,
-                       cv::INTER_AREA);
+            cv::resize(open, small, cv::Size(open.cols / factor, open.rows / factor), 0, 0, cv::INTER_AREA);
             cv::threshold(small, small, 254, 255, cv::THRESH_BINARY);
         } else {
-            small = white;
+            small = open;
         }
         RoomSplitter::Options split;
-        split.widerThanPassage = std::getenv("ROOMS_RATIO") ? std::atof(std::getenv("ROOMS_RATIO")) : 1.6;
+        split.widerThanPassage = std::getenv("ROOMS_RATIO") ? std::atof(std::getenv("ROOMS_RATIO")) : 1.3;
         split.minHalfWidth = std::max(2.0, double(wall) / factor);
         split.minPixels = minPixels / (qint64(factor) * factor);
+        // A door is a few outer walls wide: without a scale the thickest common walls tell.
+        const double door = openings.maxGap > 0 ? openings.maxGap : 10.0 * std::max(wall, outerWall);
+        split.maxPassage = door / factor;
+        split.maxOutsidePassage = 3 * door / factor;
         result.lines = RoomSplitter::split(small, split, factor);
         CvPlan::closeFloor(white, result.lines);
         result.rooms = FloorRegions(white).rooms(minPixels, options.regionMap);

@@ -47,7 +47,8 @@ public:
 
     static Result find(const QImage &plan, const Options &options);
     // The regions of a plan as it is, lines already drawn; the map as in Options.
-    static std::vector<RoomProposal> regions(const QImage &plan, qint64 minPixels, QImage *regionMap = nullptr);
+    static std::vector<RoomProposal> regions(const QImage &plan, qint64 minPixels,
+                                             QImage *regionMap = nullptr);
 
     // The widest door opening and the smallest room with a scale.
     static constexpr double kMaxDoorMetres = 1.2;

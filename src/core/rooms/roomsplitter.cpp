@@ -71,7 +71,9 @@ void cover(std::vector<Point> points, int factor, std::vector<ClosingLine> &line
             }
         }
     }
-    if (worst > 1.5 && depth < 12) {
+    // A doorway's boundary is short and near straight: one line across it, as wide as the
+    // boundary strays; only a long, bent boundary is cut into pieces.
+    if (worst > std::max(1.5, length / 4) && depth < 12) {
         std::vector<Point> before, after;
         for (const Point &p : points) {
             const double along = ((p.x - a.x) * dx + (p.y - a.y) * dy) / length;
@@ -155,6 +157,11 @@ std::vector<ClosingLine> RoomSplitter::split(const cv::Mat &free, const Options 
     // plan cut close to the building leaves only a narrow margin, windows may be wider than
     // doors, and no corridor lies outside to be cut.
     const auto standsApart = [&](int r, int at, bool fromOutside) {
+        const double passage = double(at) * 2 / kLevelsPerPixel;
+        const double widest =
+            fromOutside || flood.edge[size_t(r)] ? options.maxOutsidePassage : options.maxPassage;
+        if (widest > 0 && passage > widest)
+            return false;
         if (flood.edge[size_t(r)])
             return true;
         const int peak = flood.peak[size_t(r)];

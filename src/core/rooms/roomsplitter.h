@@ -23,6 +23,10 @@ public:
         double minHalfWidth = 3;
         // The smallest room, in pixels.
         qint64 minPixels = 64;
+        // The widest passage closed between two rooms, and between a room and the outside
+        // (an entrance, a window), in pixels; 0: no limit.
+        double maxPassage = 0;
+        double maxOutsidePassage = 0;
     };
 
     // `free` is 255 on the floor (white), 0 on walls and lines. The lines are in the mask's

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -26,8 +27,13 @@ cv::Mat square(int side)
 
 int WallFinder::commonestWidth(const cv::Mat &mask)
 {
+    return widths(mask).first;
+}
+
+std::pair<int, int> WallFinder::widths(const cv::Mat &mask)
+{
     if (cv::countNonZero(mask) == 0)
-        return 1;
+        return {1, 1};
     cv::Mat distance, ridge;
     cv::distanceTransform(mask, distance, cv::DIST_L2, 3, CV_32F);
     // The middle line of a stroke: points no nearer the paper than any neighbour.
@@ -42,7 +48,13 @@ int WallFinder::commonestWidth(const cv::Mat &mask)
                 ++count[size_t(width)];
             }
     }
-    return int(std::max_element(count.begin(), count.end()) - count.begin());
+    const int commonest = int(std::max_element(count.begin(), count.end()) - count.begin());
+    const qint64 total = std::accumulate(count.begin(), count.end(), qint64(0));
+    qint64 below = 0;
+    int thick = 1;
+    while (thick < 511 && (below += count[size_t(thick)]) * 10 < total * 9)
+        ++thick;
+    return {commonest, thick};
 }
 
 WallFinder::Result WallFinder::find(const cv::Mat &ink)
@@ -50,16 +62,22 @@ WallFinder::Result WallFinder::find(const cv::Mat &ink)
     Result result;
     result.lineWidth = commonestWidth(ink);
     const int line = result.lineWidth;
-    // Walls drawn as two lines, with hatching or nothing between them, become solid once gaps
-    // a few line widths across are closed; texts and parallel dimension lines close up too,
-    // but stay loose or thin.
-    const int gap = std::max(3, int(tuning("ROOMS_GAP", 3.0) * line) | 1);
-    cv::Mat closed;
-    cv::morphologyEx(ink, closed, cv::MORPH_CLOSE, square(gap));
-    // Strokes up to twice the line width vanish; partitions thicker than that stay.
+    // Walls drawn as two lines, with hatching or nothing between them, become solid once the
+    // gap between the lines is closed; the gap is not known beforehand, so several are tried,
+    // each kept only where the closed drawing is thicker than the gap (a lone line stays thin
+    // however much is closed; two lines a gap apart become a wall).
+    cv::Mat walls = cv::Mat::zeros(ink.size(), CV_8U);
+    const int scales = int(tuning("ROOMS_SCALES", 1));
+    for (int step = 0; step < scales; ++step) {
+        const double factor = tuning("ROOMS_GAP", 3.0) * std::pow(tuning("ROOMS_GAPSTEP", 2.0), step);
+        const int gap = std::max(3, int(factor * line) | 1);
+        cv::Mat closed, thickPart;
+        cv::morphologyEx(ink, closed, cv::MORPH_CLOSE, square(gap));
+        const int thick = std::max(3, step == 0 ? int(tuning("ROOMS_OPEN", 2.0) * line) + 1 : gap);
+        cv::morphologyEx(closed, thickPart, cv::MORPH_OPEN, square(thick));
+        cv::bitwise_or(walls, thickPart, walls);
+    }
     const int thick = std::max(3, int(tuning("ROOMS_OPEN", 2.0) * line) + 1);
-    cv::Mat walls;
-    cv::morphologyEx(closed, walls, cv::MORPH_OPEN, square(thick));
 
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(walls, labels, stats, centroids, 8, CV_32S);

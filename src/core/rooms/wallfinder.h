@@ -2,6 +2,8 @@
 
 #include <opencv2/core.hpp>
 
+#include <utility>
+
 // Tells a plan's walls from the rest of its drawing (texts, dimension and construction lines,
 // furniture, door leaves and arcs). A wall is a part of the drawing that is thick or densely
 // drawn: solid or filled walls of any thickness, and walls drawn as two lines with hatching or
@@ -24,4 +26,7 @@ public:
     // The commonest width of the strokes of a mask (255), measured across them at their middle
     // line, so that the length of a wall piece never passes for its thickness.
     static int commonestWidth(const cv::Mat &mask);
+    // The commonest width and the width that only a tenth of the strokes' middle line exceeds
+    // (the outer walls of a plan whose commonest walls are partitions).
+    static std::pair<int, int> widths(const cv::Mat &mask);
 };
