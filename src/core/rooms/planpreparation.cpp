@@ -255,6 +255,8 @@ PreparationOptions PlanPreparation::defaults() const
     PreparationOptions options;
     options.threshold = m_traits.autoThreshold;
     options.wallsOnly = m_traits.hasThinDrawing;
+    // Pen marks and tints across a room are not walls; walls are drawn dark.
+    options.colourAsFloor = options.wallsOnly && m_traits.hasColour;
     options.speckPixels = std::max(4, 2 * m_traits.lineWidth * m_traits.lineWidth);
     return options;
 }

@@ -3,7 +3,6 @@
 #include "core/base/metrolaerror.h"
 #include "core/rooms/cvplan.h"
 #include "core/rooms/roomsplitter.h"
-#include "core/rooms/wallends.h"
 #include "core/rooms/wallfinder.h"
 
 #include <opencv2/imgproc.hpp>
@@ -13,6 +12,12 @@
 #include <cstdlib>
 
 namespace {
+
+// Two parts of the floor are two rooms when each is this many times as wide as the passage
+// between them (a door into a room; a corridor's bend or a bay is not that much narrower).
+constexpr double kWiderThanPassage = 1.3;
+// The widest door between two rooms, in thicknesses of the plan's thick walls.
+constexpr double kDoorInWalls = 25;
 
 // A point of region `label` near its centroid: the middle of the run through the centroid's
 // row (or the nearest row that has one) closest to it, so the label sits inside the room even
@@ -121,36 +126,6 @@ struct FloorRegions
     }
 };
 
-// The region on each side of a drawn line, 0 where the side is drawing: a line is worth
-// keeping when it parts a room from another region (a room or the outside).
-bool separates(const FloorRegions &regions, const ClosingLine &line, qint64 minPixels)
-{
-    const QPointF a(line.from), b(line.to);
-    QPointF along = b - a;
-    const double length = std::hypot(along.x(), along.y());
-    if (length == 0)
-        return false;
-    along /= length;
-    const QPointF normal(-along.y(), along.x());
-    const double reach = line.width / 2.0 + 1.5;
-    int sides[2] = {0, 0};
-    for (int side = 0; side < 2; ++side) {
-        for (double t : {0.5, 0.25, 0.75, 0.1, 0.9}) {
-            const QPointF p = a + (b - a) * t + normal * (side ? reach : -reach) + QPointF(0.5, 0.5);
-            if (const int label = regions.at(p)) {
-                sides[side] = label;
-                break;
-            }
-        }
-    }
-    if (sides[0] == 0 || sides[1] == 0 || sides[0] == sides[1])
-        return false;
-    const auto room = [&](int label) {
-        return !regions.outside(label) && regions.stats.at<int>(label, cv::CC_STAT_AREA) >= minPixels;
-    };
-    return room(sides[0]) || room(sides[1]);
-}
-
 } // namespace
 
 std::vector<RoomProposal> RoomFinder::regions(const QImage &plan, qint64 minPixels, QImage *regionMap)
@@ -222,11 +197,12 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
             small = open;
         }
         RoomSplitter::Options split;
-        split.widerThanPassage = std::getenv("ROOMS_RATIO") ? std::atof(std::getenv("ROOMS_RATIO")) : 1.3;
+        split.widerThanPassage = kWiderThanPassage;
         split.minHalfWidth = std::max(2.0, double(wall) / factor);
         split.minPixels = minPixels / (qint64(factor) * factor);
-        // A door is a few outer walls wide: without a scale the thickest common walls tell.
-        const double door = openings.maxGap > 0 ? openings.maxGap : 10.0 * std::max(wall, outerWall);
+        // A door is a few outer walls wide, a passage between two rooms wider than
+        // kDoorInWalls of them is an open plan: without a scale the thickest common walls tell.
+        const double door = openings.maxGap > 0 ? openings.maxGap : kDoorInWalls * std::max(wall, outerWall);
         split.maxPassage = door / factor;
         split.maxOutsidePassage = 3 * door / factor;
         result.lines = RoomSplitter::split(small, split, factor);
@@ -234,26 +210,4 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         result.rooms = FloorRegions(white).rooms(minPixels, options.regionMap);
         return result;
     }
-    std::vector<ClosingLine> candidates = CvPlan::openings(black, openings);
-    // Window gaps and doors in slanting walls, which the row and column search does not see.
-    const std::vector<ClosingLine> slanted = WallEnds::openings(black, openings, candidates);
-    candidates.insert(candidates.end(), slanted.begin(), slanted.end());
-    WallEnds::dropLoose(candidates, black, openings.wallThickness);
-    // The floor is closed in its mask, not in a copy of the plan four times its size.
-    cv::Mat white = CvPlan::whiteMask(plan);
-    CvPlan::closeFloor(white, candidates);
-    FloorRegions regions(white);
-    for (const ClosingLine &line : candidates)
-        if (separates(regions, line, minPixels))
-            result.lines.push_back(line);
-    // Lines that part nothing (between furniture and a wall, around a text) only clutter the
-    // plan; without them the regions gain the lines' pixels and are counted again.
-    if (result.lines.size() != candidates.size()) {
-        for (const ClosingLine &line : candidates)
-            CvPlan::whiteMask(plan, white, line.bounds());
-        CvPlan::closeFloor(white, result.lines);
-        regions.recount(white);
-    }
-    result.rooms = regions.rooms(minPixels, options.regionMap);
-    return result;
 }
