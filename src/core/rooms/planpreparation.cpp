@@ -263,6 +263,11 @@ PreparationOptions PlanPreparation::defaults() const
 
 QImage PlanPreparation::prepare(const PreparationOptions &options) const
 {
+    return prepare(options, {});
+}
+
+QImage PlanPreparation::prepare(const PreparationOptions &options, const StageSink &stages) const
+{
     const int threshold = options.threshold > 0 ? std::min(options.threshold, 255) : m_traits.autoThreshold;
     const int speck = options.speckPixels > 0 ? options.speckPixels
                                               : std::max(4, 2 * m_traits.lineWidth * m_traits.lineWidth);
@@ -280,9 +285,14 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
     dropSmall(floor, speck, 4, 0, labels);
     cv::bitwise_not(floor, ink);
 
+    if (stages)
+        stages(QStringLiteral("1-ink"), CvPlan::fromInk(ink));
     if (options.wallsOnly) {
         cv::Mat walls = WallFinder::find(ink).walls;
-        return CvPlan::fromInk(walls);
+        QImage plan = CvPlan::fromInk(walls);
+        if (stages)
+            stages(QStringLiteral("2-walls"), plan);
+        return plan;
     }
     if (options.wallsOnly) {
         const int k = CvPlan::wallKernel(m_traits.lineWidth, m_traits.wallThickness);
