@@ -42,6 +42,15 @@ int wholeNumber(const QString &option, const QString &text, int low, int high)
     return value;
 }
 
+// A pipe, a device or a folder at the name would be replaced by the result, not written to
+// (as root, "-o /dev/null" would replace the system's /dev/null).
+void refuseNonFileOutput(const QString &output)
+{
+    if (const auto kind = SafeFile::kindOf(output, true); kind != SafeFile::Kind::Missing && kind != SafeFile::Kind::Regular)
+        throw MetrolaError(u"Файл результата «%1» — это %2, а не файл; ничего не записано."_s.arg(
+            output, SafeFile::kindText(kind)));
+}
+
 // prepare and rooms take a plan file instead of an archive.
 CliArgs parsePlanCommand(CliArgs args, const QStringList &arguments)
 {
@@ -85,6 +94,8 @@ CliArgs parsePlanCommand(CliArgs args, const QStringList &arguments)
         usageError(u"Не указан файл результата (-o)."_s);
     if (!prepare && !args.close && outputGiven)
         usageError(u"Файл результата (-o) пишется только с --close."_s);
+    if (outputGiven)
+        refuseNonFileOutput(args.output);
     if (outputGiven && namesSameFile(args.output, args.archive))
         usageError(
             u"Файл результата «%1» — это сам план; исходный план не перезаписывается."_s.arg(args.output));
@@ -233,12 +244,8 @@ CliArgs CliArgs::parse(const QStringList &arguments)
         usageError(u"Пустое имя плана."_s);
     // The result is renamed over its target, which would silently replace the archive the
     // tool reads (also through a symbolic or a hard link).
-    // A pipe, a device or a folder at the name would be replaced by the result, not written to.
-    if (const auto kind = SafeFile::kindOf(args.output, true);
-        !report && kind != SafeFile::Kind::Missing && kind != SafeFile::Kind::Regular) {
-        throw MetrolaError(u"Файл результата «%1» — это %2, а не файл; ничего не записано."_s.arg(
-            args.output, SafeFile::kindText(kind)));
-    }
+    if (!report)
+        refuseNonFileOutput(args.output);
     if (!report && namesSameFile(args.output, args.archive))
         usageError(u"Файл результата «%1» — это сам архив; архив не перезаписывается."_s.arg(args.output));
     // Without a choice the picture shows the tenants, as the GUI's picture does by default.

@@ -3,6 +3,7 @@
 #include "cli/cliargs.h"
 #include "cli/clitext.h"
 #include "core/base/metrolaerror.h"
+#include "core/rooms/cvguard.h"
 #include "core/plan/planimage.h"
 #include "core/plan/plansource.h"
 #include "core/rooms/closingline.h"
@@ -13,6 +14,8 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -41,12 +44,19 @@ StageSink stageWriter(const CliArgs &args)
 void prepare(const CliArgs &args)
 {
     const QImage source = PlanSource::load(args.archive, args.page, args.dpi);
-    PlanPreparation preparation(source);
-    PreparationOptions options = preparation.defaults();
-    if (args.threshold > 0)
-        options.threshold = args.threshold;
-    PlanImage::saveBmp(preparation.prepare(options, stageWriter(args)), args.output);
-    const PlanTraits &traits = preparation.traits();
+    std::optional<PlanPreparation> preparation;
+    PreparationOptions options;
+    QImage prepared;
+    const StageSink stages = stageWriter(args);
+    CvGuard::run(source.size(), [&] {
+        preparation.emplace(source);
+        options = preparation->defaults();
+        if (args.threshold > 0)
+            options.threshold = args.threshold;
+        prepared = preparation->prepare(options, stages);
+    });
+    PlanImage::saveBmp(prepared, args.output);
+    const PlanTraits &traits = preparation->traits();
     CliText::out(u"Порог %1%2; линии %3 точ., стены %4 точ.; %5%6\n"_s.arg(options.threshold)
                      .arg(args.threshold > 0      ? u" (задан)"_s
                           : traits.localThreshold ? u" (автоматический, по участкам)"_s
@@ -62,7 +72,8 @@ void rooms(const CliArgs &args)
     const QImage plan = PlanSource::load(args.archive);
     RoomFinder::Options finding;
     finding.stages = stageWriter(args);
-    const RoomFinder::Result found = RoomFinder::find(plan, finding);
+    RoomFinder::Result found;
+    CvGuard::run(plan.size(), [&] { found = RoomFinder::find(plan, finding); });
     if (args.close) {
         QImage closed = plan;
         ClosingLine::draw(closed, found.lines);
