@@ -3,10 +3,10 @@
 #include "cli/cliargs.h"
 #include "cli/clitext.h"
 #include "core/base/metrolaerror.h"
-#include "core/rooms/cvguard.h"
 #include "core/plan/planimage.h"
 #include "core/plan/plansource.h"
 #include "core/rooms/closingline.h"
+#include "core/rooms/cvguard.h"
 #include "core/rooms/planpreparation.h"
 #include "core/rooms/roomfinder.h"
 
