@@ -32,8 +32,7 @@ bool namesSameFile(const QString &a, const QString &b)
 {
     std::error_code error;
     return std::filesystem::equivalent(std::filesystem::path(QFile::encodeName(a).toStdString()),
-                                       std::filesystem::path(QFile::encodeName(b).toStdString()),
-                                       error);
+                                       std::filesystem::path(QFile::encodeName(b).toStdString()), error);
 }
 
 int wholeNumber(const QString &option, const QString &text, int low, int high)
@@ -137,6 +136,8 @@ CliArgs parsePlanCommand(CliArgs args, const QStringList &arguments)
             args.json = true;
         } else if (!prepare && a == u"--close"_s) {
             args.close = true;
+        } else if (a == u"--stages"_s) {
+            args.stages = value();
         } else if (a.startsWith(u'-') && a.size() > 1) {
             usageError(u"Команда %1 не знает параметра «%2»."_s.arg(arguments.first(), a));
         } else if (args.archive.isEmpty()) {
@@ -154,7 +155,8 @@ CliArgs parsePlanCommand(CliArgs args, const QStringList &arguments)
     if (outputGiven)
         refuseNonFileOutput(args.output);
     if (outputGiven && namesSameFile(args.output, args.archive))
-        usageError(u"Файл результата «%1» — это сам план; исходный план не перезаписывается."_s.arg(args.output));
+        usageError(
+            u"Файл результата «%1» — это сам план; исходный план не перезаписывается."_s.arg(args.output));
     return args;
     refuseOpenOutput(args.output);
 }
@@ -191,9 +193,9 @@ QString CliArgs::usage()
            "                                               планы, этажи и сводка в PDF\n"
            "  metrola-cli leases ARCHIVE [--as-of DATE] [--ending-within MONTHS] [--json]\n"
            "                                               договоры аренды на дату\n"
-           "  metrola-cli prepare PLAN -o OUT.bmp [--page N] [--dpi D] [--threshold T]\n"
+           "  metrola-cli prepare PLAN -o OUT.bmp [--page N] [--dpi D] [--threshold T] [--stages DIR]\n"
            "                                               подготовка плана (BMP, PNG, JPEG, TIFF, PDF)\n"
-           "  metrola-cli rooms PLAN.bmp [--json] [--close -o OUT.bmp]\n"
+           "  metrola-cli rooms PLAN.bmp [--json] [--close -o OUT.bmp] [--stages DIR]\n"
            "                                               предлагаемые помещения и линии замыкания\n"
            "  metrola-cli portfolio FOLDER [-r] [--json] [--as-of DATE] [-o OUT.xlsx]\n"
            "                                               все архивы папки (-r: и вложенных папок) одной "
@@ -270,7 +272,8 @@ CliArgs CliArgs::parse(const QStringList &arguments)
             const QString text = value();
             const auto percent = NumberText::scale(text);
             if (!percent || *percent < 0 || *percent > PlanScales::kMaxTolerance)
-                usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(text, QString::number(PlanScales::kMaxTolerance)));
+                usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(
+                    text, QString::number(PlanScales::kMaxTolerance)));
             args.tolerance = percent;
         } else if (a == u"--as-of"_s && dated) {
             args.asOf = dayOf(value());

@@ -49,6 +49,9 @@ set(METROLA_CORE_SOURCES
   rooms/openingfinder.h rooms/openingfinder.cpp
   rooms/wallends.h rooms/wallends.cpp
   rooms/roomfinder.h rooms/roomfinder.cpp
+  rooms/stages.h
+  rooms/wallfinder.h rooms/wallfinder.cpp
+  rooms/roomsplitter.h rooms/roomsplitter.cpp
   rooms/roomproposals.h rooms/roomproposals.cpp
 
   leases/lease.h leases/lease.cpp

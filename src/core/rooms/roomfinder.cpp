@@ -2,7 +2,8 @@
 
 #include "core/base/metrolaerror.h"
 #include "core/rooms/cvplan.h"
-#include "core/rooms/wallends.h"
+#include "core/rooms/roomsplitter.h"
+#include "core/rooms/wallfinder.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -11,6 +12,12 @@
 #include <cstdlib>
 
 namespace {
+
+// Two parts of the floor are two rooms when each is this many times as wide as the passage
+// between them (a door into a room; a corridor's bend or a bay is not that much narrower).
+constexpr double kWiderThanPassage = 1.3;
+// The widest door between two rooms, in thicknesses of the plan's thick walls.
+constexpr double kDoorInWalls = 25;
 
 // A point of region `label` near its centroid: the middle of the run through the centroid's
 // row (or the nearest row that has one) closest to it, so the label sits inside the room even
@@ -94,7 +101,8 @@ struct FloorRegions
                 {{seedOf(labels, i, b, centroids.at<double>(i, 0), centroids.at<double>(i, 1)), area, b}, i});
         }
         std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) {
-            return std::pair(a.first.box.top(), a.first.box.left()) < std::pair(b.first.box.top(), b.first.box.left());
+            return std::pair(a.first.box.top(), a.first.box.left()) <
+                   std::pair(b.first.box.top(), b.first.box.left());
         });
         // More rooms than the map can tell apart are not offered.
         if (regionMap && found.size() > 65535)
@@ -117,36 +125,6 @@ struct FloorRegions
         return result;
     }
 };
-
-// The region on each side of a drawn line, 0 where the side is drawing: a line is worth
-// keeping when it parts a room from another region (a room or the outside).
-bool separates(const FloorRegions &regions, const ClosingLine &line, qint64 minPixels)
-{
-    const QPointF a(line.from), b(line.to);
-    QPointF along = b - a;
-    const double length = std::hypot(along.x(), along.y());
-    if (length == 0)
-        return false;
-    along /= length;
-    const QPointF normal(-along.y(), along.x());
-    const double reach = line.width / 2.0 + 1.5;
-    int sides[2] = {0, 0};
-    for (int side = 0; side < 2; ++side) {
-        for (double t : {0.5, 0.25, 0.75, 0.1, 0.9}) {
-            const QPointF p = a + (b - a) * t + normal * (side ? reach : -reach) + QPointF(0.5, 0.5);
-            if (const int label = regions.at(p)) {
-                sides[side] = label;
-                break;
-            }
-        }
-    }
-    if (sides[0] == 0 || sides[1] == 0 || sides[0] == sides[1])
-        return false;
-    const auto room = [&](int label) {
-        return !regions.outside(label) && regions.stats.at<int>(label, cv::CC_STAT_AREA) >= minPixels;
-    };
-    return room(sides[0]) || room(sides[1]);
-}
 
 } // namespace
 
@@ -181,26 +159,93 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         result.rooms = FloorRegions(CvPlan::whiteMask(plan)).rooms(minPixels, options.regionMap);
         return result;
     }
-    std::vector<ClosingLine> candidates = CvPlan::openings(black, openings);
-    // Window gaps and doors in slanting walls, which the row and column search does not see.
-    const std::vector<ClosingLine> slanted = WallEnds::openings(black, openings, candidates);
-    candidates.insert(candidates.end(), slanted.begin(), slanted.end());
-    WallEnds::dropLoose(candidates, black, openings.wallThickness);
-    // The floor is closed in its mask, not in a copy of the plan four times its size.
-    cv::Mat white = CvPlan::whiteMask(plan);
-    CvPlan::closeFloor(white, candidates);
-    FloorRegions regions(white);
-    for (const ClosingLine &line : candidates)
-        if (separates(regions, line, minPixels))
-            result.lines.push_back(line);
-    // Lines that part nothing (between furniture and a wall, around a text) only clutter the
-    // plan; without them the regions gain the lines' pixels and are counted again.
-    if (result.lines.size() != candidates.size()) {
-        for (const ClosingLine &line : candidates)
-            CvPlan::whiteMask(plan, white, line.bounds());
+    {
+        const auto [wall, outerWall] = WallFinder::widths(black);
+        // The flooding at the resolution the walls need: a wall a few points thick, and a
+        // plan of a few million points at most (a thin partition stays, as any point of wall
+        // in a small point makes it wall).
+        const double points = double(plan.width()) * plan.height();
+        const int factor = std::clamp(wall / 3, 1, std::max(1, int(std::sqrt(points / 2e6))));
+        cv::Mat white = CvPlan::whiteMask(plan);
+        // What the flooding looks through: thin strokes (door leaves and arcs, furniture kept
+        // with the whole drawing) and loose blobs smaller than twelve squares of a wall (bold
+        // letters, figures), which part no rooms.
+        cv::Mat walls = black.clone();
+        if (wall >= 4)
+            cv::morphologyEx(walls, walls, cv::MORPH_OPEN,
+                             cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+        {
+            cv::Mat labels, stats, centroids;
+            const int count = cv::connectedComponentsWithStats(walls, labels, stats, centroids, 8, CV_32S);
+            std::vector<uchar> keep(size_t(count), 0);
+            for (int i = 1; i < count; ++i)
+                keep[size_t(i)] = stats.at<int>(i, cv::CC_STAT_AREA) >= 12 * wall * wall ? 255 : 0;
+            for (int y = 0; y < walls.rows; ++y) {
+                const int *l = labels.ptr<int>(y);
+                uchar *w = walls.ptr<uchar>(y);
+                for (int x = 0; x < walls.cols; ++x)
+                    w[x] = keep[size_t(l[x])];
+            }
+        }
+        cv::Mat open;
+        cv::bitwise_not(walls, open);
+        cv::Mat small;
+        if (factor > 1) {
+            cv::resize(open, small, cv::Size(open.cols / factor, open.rows / factor), 0, 0, cv::INTER_AREA);
+            cv::threshold(small, small, 254, 255, cv::THRESH_BINARY);
+        } else {
+            small = open;
+        }
+        RoomSplitter::Options split;
+        split.widerThanPassage = kWiderThanPassage;
+        split.minHalfWidth = std::max(2.0, double(wall) / factor);
+        split.minPixels = minPixels / (qint64(factor) * factor);
+        // A door is a few outer walls wide, a passage between two rooms wider than
+        // kDoorInWalls of them is an open plan: without a scale the thickest common walls tell.
+        const double door = openings.maxGap > 0 ? openings.maxGap : kDoorInWalls * std::max(wall, outerWall);
+        split.maxPassage = door / factor;
+        split.maxOutsidePassage = 3 * door / factor;
+        result.lines = RoomSplitter::split(small, split, factor);
+        if (options.stages) {
+            cv::Mat seen;
+            cv::bitwise_not(small, seen);
+            options.stages(QStringLiteral("3-free"), CvPlan::fromInk(seen));
+            QImage lines = plan.copy();
+            lines.fill(Qt::white);
+            ClosingLine::draw(lines, result.lines);
+            QImage both = plan.copy();
+            for (int y = 0; y < both.height(); ++y) {
+                auto *row = reinterpret_cast<QRgb *>(both.scanLine(y));
+                const auto *line = reinterpret_cast<const QRgb *>(lines.constScanLine(y));
+                for (int x = 0; x < both.width(); ++x)
+                    if ((line[x] & 0xffffff) == 0)
+                        row[x] = qRgb(220, 0, 0);
+            }
+            options.stages(QStringLiteral("4-lines"), both);
+        }
         CvPlan::closeFloor(white, result.lines);
-        regions.recount(white);
+        const FloorRegions regions(white);
+        result.rooms = regions.rooms(minPixels, options.regionMap);
+        if (options.stages) {
+            QImage map = plan.copy();
+            std::vector<QRgb> colour(size_t(regions.count), 0);
+            for (int i = 1; i < regions.count; ++i) {
+                const bool room =
+                    !regions.outside(i) && regions.stats.at<int>(i, cv::CC_STAT_AREA) >= minPixels;
+                const uint h = uint(i) * 2654435761u;
+                colour[size_t(i)] = room ? qRgb(64 + int(h >> 24) % 192, 64 + int(h >> 16 & 0xff) % 192,
+                                                64 + int(h >> 8 & 0xff) % 192)
+                                         : qRgb(235, 235, 235);
+            }
+            for (int y = 0; y < map.height(); ++y) {
+                auto *row = reinterpret_cast<QRgb *>(map.scanLine(y));
+                const int *label = regions.labels.ptr<int>(y);
+                for (int x = 0; x < map.width(); ++x)
+                    if (label[x] > 0)
+                        row[x] = colour[size_t(label[x])];
+            }
+            options.stages(QStringLiteral("5-regions"), map);
+        }
+        return result;
     }
-    result.rooms = regions.rooms(minPixels, options.regionMap);
-    return result;
 }

@@ -2,8 +2,8 @@
 // rooms marked cleanly by one right-click before and after preparation with the proposed
 // closing lines, and the recall and precision of the room proposals. The figures are printed;
 // the goals (90 % each) are asserted over all plans together.
-#include "core/rooms/closingline.h"
 #include "core/plan/floodfill.h"
+#include "core/rooms/closingline.h"
 #include "core/rooms/planpreparation.h"
 #include "core/rooms/roomfinder.h"
 #include "plans/syntheticplan.h"

@@ -1,6 +1,6 @@
+#include "core/plan/floodfill.h"
 #include "core/rooms/closingline.h"
 #include "core/rooms/cvplan.h"
-#include "core/plan/floodfill.h"
 #include "core/rooms/roomfinder.h"
 #include "core/rooms/roomproposals.h"
 
@@ -95,8 +95,8 @@ void TestRoomFinder::rooms_data()
         << twoRoomsWithDoor().line({153, 80}, {193, 80}).line({193, 80}, {153, 120}).image << 2 << 1;
     // An entrance in the outer wall: the room would be the outside without its line.
     QTest::newRow("entrance") << flat().gap(20, 90, 6, 30).image << 1 << 1;
-    // A gap wider than ten walls is a room of its own, not a door.
-    QTest::newRow("opening too wide") << flat().wall(147, 26, 6, 148).gap(147, 40, 6, 100).image << 1 << 0;
+    // An opening nearly as wide as the rooms beside it joins them: an open plan, not a door.
+    QTest::newRow("opening too wide") << flat().wall(147, 26, 6, 148).gap(147, 36, 6, 128).image << 1 << 0;
     // A wall ending in the room, farther from the next wall than a door is wide.
     QTest::newRow("free wall end") << flat().wall(26, 100, 100, 6).image << 1 << 0;
     // A wall end beside a corner: the room behind it is entered through that opening.
@@ -198,7 +198,8 @@ void TestRoomFinder::proposalsAcceptedOneAtATime()
         qint64 mapped = 0;
         for (int y = 0; y < plan.height(); ++y)
             for (int x = 0; x < plan.width(); ++x)
-                mapped += reinterpret_cast<const quint16 *>(proposals.regionMap().constScanLine(y))[x] == room + 1;
+                mapped +=
+                    reinterpret_cast<const quint16 *>(proposals.regionMap().constScanLine(y))[x] == room + 1;
         QCOMPARE(mapped, proposal.pixels);
         std::vector<ClosingLine> lines;
         for (const int l : proposals.linesAround(room)) {
@@ -243,7 +244,8 @@ void TestRoomFinder::closingTheMaskIsDrawingThePlan()
     QImage plan = twoRoomsWithDoor().image;
     std::vector<ClosingLine> lines;
     for (int i = 0; i < 24; ++i)
-        lines.push_back({QPoint(10 + 11 * i, 30 + (i * 7) % 50), QPoint(40 + 9 * i, 190 - (i * 13) % 90), 1 + i % 7});
+        lines.push_back(
+            {QPoint(10 + 11 * i, 30 + (i * 7) % 50), QPoint(40 + 9 * i, 190 - (i * 13) % 90), 1 + i % 7});
     lines.push_back({QPoint(-3, 5), QPoint(305, 8), 4}); // beyond the sheet at both ends
     cv::Mat white = CvPlan::whiteMask(plan);
     CvPlan::closeFloor(white, lines);

@@ -1,0 +1,196 @@
+#include "core/rooms/wallfinder.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+cv::Mat square(int side)
+{
+    return cv::getStructuringElement(cv::MORPH_RECT, cv::Size(side, side));
+}
+
+constexpr int kWidest = 512;
+
+// How many points of the strokes' middle lines (points no nearer the paper than any
+// neighbour) lie in strokes of each width: measured across a stroke at its middle, so that a
+// wall piece between two doors never passes for its thickness.
+std::vector<qint64> histogram(const cv::Mat &mask)
+{
+    std::vector<qint64> count(kWidest, 0);
+    if (cv::countNonZero(mask) == 0)
+        return count;
+    cv::Mat distance, ridge;
+    cv::distanceTransform(mask, distance, cv::DIST_L2, 3, CV_32F);
+    cv::dilate(distance, ridge, square(3));
+    for (int y = 0; y < mask.rows; ++y) {
+        const float *d = distance.ptr<float>(y);
+        const float *r = ridge.ptr<float>(y);
+        for (int x = 0; x < mask.cols; ++x)
+            if (d[x] > 0 && d[x] >= r[x])
+                ++count[size_t(std::clamp(int(std::lround(2 * d[x] - 1)), 1, kWidest - 1))];
+    }
+    return count;
+}
+
+// Strokes of the thin drawing that run straight from wall to wall, touching the walls at two
+// places at least `span` apart: windows drawn as thin lines across a gap in a wall, and thin
+// partitions. Door leaves and arcs hang on one wall, texts and furniture touch none or bend;
+// hatching is a net, not one straight stroke.
+cv::Mat bridges(const cv::Mat &ink, const cv::Mat &walls, int line, int thick, double span)
+{
+    cv::Mat near, thin;
+    cv::dilate(walls, near, square(3));
+    cv::bitwise_and(ink, ~near, thin);
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(thin, labels, stats, centroids, 8, CV_32S);
+    // The contacts: thin pixels close to the walls, grouped into touching places.
+    cv::Mat reach, contact;
+    cv::dilate(walls, reach, square(2 * thick + 1));
+    cv::bitwise_and(thin, reach, contact);
+    cv::Mat contactLabels, contactStats, contactCentroids;
+    const int contacts =
+        cv::connectedComponentsWithStats(contact, contactLabels, contactStats, contactCentroids, 8, CV_32S);
+    std::vector<int> owner(static_cast<size_t>(contacts), 0);
+    for (int y = 0; y < contact.rows; ++y) {
+        const int *c = contactLabels.ptr<int>(y);
+        const int *l = labels.ptr<int>(y);
+        for (int x = 0; x < contact.cols; ++x)
+            if (c[x] > 0)
+                owner[size_t(c[x])] = l[x];
+    }
+    std::vector<std::vector<cv::Point2d>> places(static_cast<size_t>(count));
+    for (int i = 1; i < contacts; ++i)
+        places[size_t(owner[size_t(i)])].push_back(
+            {contactCentroids.at<double>(i, 0), contactCentroids.at<double>(i, 1)});
+    std::vector<uchar> keep(static_cast<size_t>(count), 0);
+    for (int i = 1; i < count; ++i) {
+        const auto &p = places[size_t(i)];
+        // A handful of contacts at most, so that comparing each with each stays bounded.
+        if (p.size() < 2 || p.size() > 16)
+            continue;
+        const int length =
+            std::max(stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+        if (stats.at<int>(i, cv::CC_STAT_AREA) > 2.5 * line * length)
+            continue;
+        double widest = 0;
+        for (size_t a = 0; a < p.size(); ++a)
+            for (size_t b = a + 1; b < p.size(); ++b)
+                widest = std::max(widest, std::hypot(p[a].x - p[b].x, p[a].y - p[b].y));
+        keep[size_t(i)] = widest >= span ? 255 : 0;
+    }
+    cv::Mat kept(ink.size(), CV_8U);
+    for (int y = 0; y < ink.rows; ++y) {
+        const int *l = labels.ptr<int>(y);
+        uchar *k = kept.ptr<uchar>(y);
+        for (int x = 0; x < ink.cols; ++x)
+            k[x] = keep[size_t(l[x])];
+    }
+    // The points beside the walls that joined them, given back.
+    cv::Mat joined;
+    cv::dilate(kept, joined, square(5));
+    cv::bitwise_and(joined, ink, joined);
+    return joined;
+}
+
+} // namespace
+
+int WallFinder::commonestWidth(const cv::Mat &mask)
+{
+    return widths(mask).first;
+}
+
+std::pair<int, int> WallFinder::widths(const cv::Mat &mask)
+{
+    const std::vector<qint64> count = histogram(mask);
+    const int commonest = int(std::max_element(count.begin(), count.end()) - count.begin());
+    const qint64 total = std::accumulate(count.begin(), count.end(), qint64(0));
+    if (total == 0)
+        return {1, 1};
+    qint64 below = 0;
+    int thick = 1;
+    while (thick < kWidest - 1 && (below += count[size_t(thick)]) * 10 < total * 9)
+        ++thick;
+    return {commonest, thick};
+}
+
+WallFinder::Result WallFinder::find(const cv::Mat &ink)
+{
+    Result result;
+    const std::vector<qint64> widthCount = histogram(ink);
+    result.lineWidth = int(std::max_element(widthCount.begin(), widthCount.end()) - widthCount.begin());
+    // The thin drawing's width: the commonest width up to half the commonest one, when such
+    // strokes are a noticeable share; a plan of walls alone has none, and then nothing is
+    // thin enough to leave out.
+    const int commonest = result.lineWidth;
+    int line = commonest;
+    if (commonest >= 2) {
+        const auto thin = std::max_element(widthCount.begin() + 1, widthCount.begin() + commonest / 2 + 1);
+        if (*thin * 10 >= widthCount[size_t(commonest)])
+            line = int(thin - widthCount.begin());
+    }
+    result.lineWidth = line;
+    // Walls drawn as two lines with hatching between them become solid once gaps a few line
+    // widths across are closed; a lone line stays as thin however much is closed. Then what
+    // is thicker than twice the thin drawing's width stays: walls of every thickness at once,
+    // down to thin partitions.
+    const int gap = std::max(3, int(3 * line) | 1);
+    const int thick = std::max(3, 2 * line + 1);
+    cv::Mat walls;
+    cv::morphologyEx(ink, walls, cv::MORPH_CLOSE, square(gap));
+    cv::morphologyEx(walls, walls, cv::MORPH_OPEN, square(thick));
+
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(walls, labels, stats, centroids, 8, CV_32S);
+    int longest = 0;
+    for (int i = 1; i < count; ++i)
+        longest =
+            std::max({longest, stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT)});
+    // The network: pieces a quarter as long as the longest; shorter pieces (down to a tenth:
+    // a wall between two doors) when they come within a few walls of the network, so that a
+    // word whose letters closed into a bar, loose in a room, is no wall.
+    const double network = 0.25 * longest;
+    const int kept = std::max(double(8 * thick), 0.1 * longest);
+    const auto side = [&](int i) {
+        return std::max(stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+    };
+    std::vector<uchar> keep(size_t(count), 0);
+    for (int i = 1; i < count; ++i)
+        keep[size_t(i)] = side(i) >= network ? 255 : 0;
+    cv::Mat reach(walls.size(), CV_8U);
+    for (int y = 0; y < walls.rows; ++y) {
+        const int *l = labels.ptr<int>(y);
+        uchar *r = reach.ptr<uchar>(y);
+        for (int x = 0; x < walls.cols; ++x)
+            r[x] = keep[size_t(l[x])];
+    }
+    cv::dilate(reach, reach, square(std::max(2 * gap + 1, (6 * thick) | 1)));
+    for (int y = 0; y < walls.rows; ++y) {
+        const int *l = labels.ptr<int>(y);
+        const uchar *r = reach.ptr<uchar>(y);
+        for (int x = 0; x < walls.cols; ++x)
+            if (l[x] > 0 && r[x] && !keep[size_t(l[x])] && side(l[x]) >= kept)
+                keep[size_t(l[x])] = 255;
+    }
+    for (int y = 0; y < walls.rows; ++y) {
+        const int *l = labels.ptr<int>(y);
+        uchar *w = walls.ptr<uchar>(y);
+        for (int x = 0; x < walls.cols; ++x)
+            w[x] = keep[size_t(l[x])];
+    }
+    if (longest > 0)
+        walls |= bridges(ink, walls, line, thick, std::max(double(8 * thick), 0.05 * longest));
+    // A drawing of thick strokes alone (a plan already of walls only) has nothing thin to
+    // leave out: it is kept whole.
+    result.found = longest >= std::min(ink.cols, ink.rows) / 4 && !(line == commonest && commonest >= 4);
+    result.wallThickness = result.found ? commonestWidth(walls) : line;
+    result.walls = walls;
+    return result;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <utility>
+
+// Tells a plan's walls from the rest of its drawing (texts, dimension and construction lines,
+// furniture, door leaves and arcs). A wall is a part of the drawing that is thick or densely
+// drawn: solid or filled walls of any thickness, and walls drawn as two lines with hatching or
+// nothing between them, once the gaps inside them are closed. Such parts are kept when they
+// belong to the plan's wall network (long, or joined to long walls); loose thick blobs (bold
+// letters, symbols) go. Every size follows from the drawing's own line width.
+class WallFinder
+{
+public:
+    struct Result
+    {
+        cv::Mat walls;         // 255 on the walls
+        int lineWidth = 1;     // the commonest stroke width of the whole drawing
+        int wallThickness = 1; // the commonest thickness of the walls found
+        bool found = false;    // a wall network stands out from the drawing
+    };
+
+    // `ink` is 255 where the plan is drawn.
+    static Result find(const cv::Mat &ink);
+    // The commonest width of the strokes of a mask (255), measured across them at their middle
+    // line, so that the length of a wall piece never passes for its thickness.
+    static int commonestWidth(const cv::Mat &mask);
+    // The commonest width and the width that only a tenth of the strokes' middle line exceeds
+    // (the outer walls of a plan whose commonest walls are partitions).
+    static std::pair<int, int> widths(const cv::Mat &mask);
+};
