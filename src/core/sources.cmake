@@ -24,6 +24,7 @@ set(METROLA_CORE_SOURCES
   model/workfolder.h model/workfolder.cpp
   model/planimport.h model/planimport.cpp
   model/planedits.h model/planedits.cpp
+  model/projecthistory.h model/projecthistory.cpp
   model/roomacceptance.h model/roomacceptance.cpp
   model/recoveryfile.h model/recoveryfile.cpp
   model/recoverywriter.h model/recoverywriter.cpp

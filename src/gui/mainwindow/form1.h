@@ -180,6 +180,9 @@ public:
     QAction *NewPlanAction = nullptr;
     QAction *QuitAction = nullptr;
     QAction *UndoAction = nullptr;
+    // Правка → Отменить / Повторить: the project's history of changes.
+    QAction *HistoryUndoAction = nullptr;
+    QAction *HistoryRedoAction = nullptr;
     QAction *FindAction = nullptr;
     QActionGroup *ViewActions = nullptr;
     QAction *ZoomInAction = nullptr;
@@ -293,6 +296,9 @@ public Q_SLOTS:
     void closeProposals();
     // Takes back the latest line or rooms accepted on a plan.
     void undoPlanEdit();
+    // The project's history (form1_history.cpp).
+    void undoClick();
+    void redoClick();
 
 Q_SIGNALS:
     // A plan's scale or the tolerance changed.
@@ -368,6 +374,17 @@ private:
     void drawPlanLines(const std::vector<ClosingLine> &lines, const QString &label);
     void refreshProposalBar();
     void refreshPlanUndo();
+    void historyStep(bool forward);
+    void refreshHistoryActions();
+    // What the user turned down among the proposals, kept over a recount after a wall or an
+    // undo: the rooms by their points, the lines as drawn.
+    struct ProposalRejections
+    {
+        std::vector<QPoint> rooms;
+        std::vector<ClosingLine> lines;
+    };
+    ProposalRejections proposalRejections() const { return m_rejections; }
+    void restoreProposalRejections(const ProposalRejections &rejections);
     // Another project or plan: the proposals and the wall tool belong to the one left.
     void endPlanTools();
     // Places the selector at the strip's right end; returns the width left for the tabs.
@@ -443,6 +460,7 @@ private:
     std::unique_ptr<RoomProposals> m_proposals;
     ProposalView *m_proposalView = nullptr;
     PlanEdits m_planEdits;
+    ProposalRejections m_rejections;
     int m_wallWidth = 1;
     // The files of the drag over the window, as it entered.
     QStringList m_draggedFiles;

@@ -43,8 +43,15 @@ void Form1::buildMenus()
     QuitAction = action(file, u"QuitAction"_s, u"Выход"_s, QKeySequence(u"Ctrl+Q"_s), &Form1::close);
 
     QMenu *edit = bar->addMenu(u"&Правка"_s);
-    UndoAction = action(edit, u"UndoAction"_s, u"Удалить последнюю запись"_s, QKeySequence::Undo,
-                        &Form1::Button2Click);
+    // Ctrl+Z takes back the last change of any kind, as everywhere else; the tool panel's
+    // "Undo" keeps its own meaning (the table's last row) and is one more change in the history.
+    HistoryUndoAction =
+        action(edit, u"HistoryUndoAction"_s, u"Отменить"_s, QKeySequence::Undo, &Form1::undoClick);
+    HistoryRedoAction = action(edit, u"HistoryRedoAction"_s, u"Повторить"_s, QKeySequence(u"Ctrl+Shift+Z"_s),
+                               &Form1::redoClick);
+    HistoryRedoAction->setShortcuts({QKeySequence(u"Ctrl+Shift+Z"_s), QKeySequence(u"Ctrl+Y"_s)});
+    edit->addSeparator();
+    UndoAction = action(edit, u"UndoAction"_s, u"Удалить последнюю запись"_s, {}, &Form1::Button2Click);
     UndoPlanAction = action(edit, u"UndoPlanAction"_s, u"Отменить на плане"_s, QKeySequence(u"Ctrl+Alt+Z"_s),
                             &Form1::undoPlanEdit);
     FindAction = action(edit, u"FindAction"_s, u"Найти"_s, QKeySequence::Find, [this] {
@@ -96,10 +103,10 @@ void Form1::buildMenus()
 
     ShortcutHint::attach(SpeedButton3, OpenAction->shortcut());
     ShortcutHint::attach(SpeedButton2, SaveAsAction->shortcut());
-    ShortcutHint::attach(Button2, UndoAction->shortcut());
     ShortcutHint::attach(FindRoomsButton, FindRoomsAction->shortcut());
     ShortcutHint::attach(WallButton, WallAction->shortcut());
-    refreshPlanUndo();
+    m_session.history().setListener([this] { refreshHistoryActions(); });
+    refreshHistoryActions();
 }
 
 void Form1::refreshViewActions()

@@ -76,8 +76,11 @@ void Form1::scaleMeasured(QPoint from, QPoint to)
             QString());
         if (!metres)
             return;
-        if (!ScaleQuestion::setScale(this, m_session.scales(), m_scalePlan, *metres / pixels))
-            return;
+        {
+            const ProjectHistory::Scope step(m_session.history(), u"масштаб"_s);
+            if (!ScaleQuestion::setScale(this, m_session.scales(), m_scalePlan, *metres / pixels))
+                return;
+        }
         m_session.setModified(true);
         refreshScaleHint();
         Q_EMIT scalesChanged();

@@ -380,6 +380,8 @@ void Form2::commit(const std::optional<QString> &date)
 {
     ProjectSession &session = m_host.session();
     RecordTable &table = session.table();
+    const ProjectHistory::Scope step(session.history(),
+                                     m_mode == Mode::Edit ? u"правка записи"_s : u"новая запись"_s);
     if (m_mode == Mode::Edit) {
         // Rows move and disappear under an open dialog (undo, row moves, another project);
         // the key it was opened with is what still names its record.
