@@ -5,6 +5,7 @@
 #include "core/model/projectsession.h"
 #include "core/model/recentarchives.h"
 #include "core/plan/displaycolours.h"
+#include "core/plan/floodfill.h"
 #include "core/rooms/roomproposals.h"
 #include "core/reports/plancolouring.h"
 #include "gui/records/recorddialoghost.h"
@@ -225,6 +226,11 @@ public:
     QAction *FindRoomsAction = nullptr;
     QAction *WallAction = nullptr;
     QAction *UndoPlanAction = nullptr;
+    // The notice over the plan when a right-click's fill ran out of its room, with the offer
+    // to take it back; made when first needed.
+    QFrame *LeakBar = nullptr;
+    QLabel *LeakText = nullptr;
+    QPushButton *LeakUndoButton = nullptr;
 
     // Blink state: the row to blink and the step counter (1 while idle), and the rows whose
     // rooms blink with it (the rooms of a block of the stacking plan).
@@ -366,6 +372,7 @@ private:
     // The right-click's marking: fills the unmarked room at the point with a new key and
     // opens the record dialog for it. Returns the key.
     quint32 markNewRoom(QPoint point);
+    void showLeakNotice(FloodFill::Leak leak, qint64 percent);
     bool refusedWhenFinished();
     void proposedRoomClicked(int room, bool reject);
     void proposedLineClicked(int line, bool reject);
