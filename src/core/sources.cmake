@@ -2,6 +2,7 @@
 # anything else that compiles the core reads this one list.
 set(METROLA_CORE_SOURCES
   base/metrolaerror.h
+  base/workcancel.h
   base/cp1251.h base/cp1251.cpp
   base/numbertext.h base/numbertext.cpp
   base/namerule.h base/namerule.cpp

@@ -181,11 +181,18 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         result.rooms = FloorRegions(CvPlan::whiteMask(plan)).rooms(minPixels, options.regionMap);
         return result;
     }
+    const auto stop = [&options] {
+        if (options.cancel)
+            options.cancel->check();
+    };
+    stop();
     std::vector<ClosingLine> candidates = CvPlan::openings(black, openings);
+    stop();
     // Window gaps and doors in slanting walls, which the row and column search does not see.
     const std::vector<ClosingLine> slanted = WallEnds::openings(black, openings, candidates);
     candidates.insert(candidates.end(), slanted.begin(), slanted.end());
     WallEnds::dropLoose(candidates, black, openings.wallThickness);
+    stop();
     // The floor is closed in its mask, not in a copy of the plan four times its size.
     cv::Mat white = CvPlan::whiteMask(plan);
     CvPlan::closeFloor(white, candidates);

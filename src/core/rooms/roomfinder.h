@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/workcancel.h"
 #include "core/rooms/closingline.h"
 #include "core/rooms/openingfinder.h"
 
@@ -36,6 +37,8 @@ public:
         // When given, becomes the rooms' region map (Grayscale16): room i's pixels hold i + 1,
         // every other pixel 0.
         QImage *regionMap = nullptr;
+        // The user's "Отмена": looked at between the stages (WorkCancelled is thrown).
+        const WorkCancel *cancel = nullptr;
     };
 
     struct Result

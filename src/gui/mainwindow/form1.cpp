@@ -74,6 +74,8 @@ Form1::~Form1()
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_form2 && event->type() == QEvent::Hide && LeakBar)
+        LeakBar->hide();
     if (event->type() == QEvent::Wheel && (watched == PlanArea || watched == Image1)) {
         auto &wheel = *static_cast<QWheelEvent *>(event);
         if (wheel.modifiers() & Qt::ControlModifier)

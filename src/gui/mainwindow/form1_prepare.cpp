@@ -8,6 +8,7 @@
 #include "core/plan/planimage.h"
 #include "core/rooms/planpreparation.h"
 #include "core/plan/plansource.h"
+#include "gui/widgets/backgroundwork.h"
 #include "gui/widgets/busycursor.h"
 #include "gui/widgets/dialogs.h"
 
@@ -76,11 +77,13 @@ void Form1::addConvertedPlan(const QString &path)
             return;
         dpi = *chosen;
     }
-    QImage image;
-    {
-        const BusyCursor busy;
-        image = PlanSource::load(path, page, dpi);
-    }
+    // A PDF of many strokes renders for many seconds: off the window's thread, with "Отмена".
+    const std::optional<QImage> loaded = BackgroundWork::compute<QImage>(
+        this, u"Новый план"_s, u"Чтение плана «%1»…"_s.arg(QFileInfo(path).fileName()),
+        [path, page, dpi](const WorkCancel &cancel) { return PlanSource::load(path, page, dpi, &cancel); });
+    if (!loaded)
+        return;
+    const QImage image = *loaded;
 
     QString name = PlanSource::bmpNameFor(path);
     while (true) {

@@ -10,6 +10,7 @@
 #include "gui/plan/plancanvas.h"
 #include "gui/plan/proposalview.h"
 #include "gui/plan/scaletool.h"
+#include "gui/widgets/backgroundwork.h"
 #include "gui/widgets/busycursor.h"
 #include "gui/widgets/colourswatch.h"
 #include "gui/widgets/dialogs.h"
@@ -130,10 +131,19 @@ void Form1::FindRoomsClick()
         const std::optional<PlanScale> scale = m_session.scales().scale(m_session.currentPlan());
         if (scale)
             options.pixelsPerMetre = 1.0 / scale->metresPerPixel;
-        {
-            const BusyCursor busy;
-            m_proposals = std::make_unique<RoomProposals>(m_session.planImage(), options);
-        }
+        // A large plan takes a while: off the window's thread, with "Отмена". The work reads
+        // its own copy of the plan; the blink may paint the one shown meanwhile.
+        const QImage plan = m_session.planImage().copy();
+        auto found = BackgroundWork::compute<std::shared_ptr<RoomProposals>>(
+            this, u"Найти комнаты"_s, u"Поиск помещений на плане «%1»…"_s.arg(m_session.currentPlan()),
+            [plan, options](const WorkCancel &cancel) {
+                RoomFinder::Options own = options;
+                own.cancel = &cancel;
+                return std::make_shared<RoomProposals>(plan, own);
+            });
+        if (!found)
+            return;
+        m_proposals = std::make_unique<RoomProposals>(std::move(**found));
         if (m_proposals->isEmpty()) {
             m_proposals.reset();
             Dialogs::message(this, Dialogs::Kind::Information, u"Найти комнаты"_s,

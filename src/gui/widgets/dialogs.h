@@ -60,6 +60,9 @@ struct Responder
     std::function<std::optional<QString>(const QString &title, const QString &label)> text = {};
     std::function<std::optional<QImage>(const QImage &source)> prepare = {};
 };
+// Makes a dialog wide enough to show its whole title: window managers cut a long one
+// ("Добавление ново… плана") in a narrow frame.
+void fitTitle(QWidget *dialog);
 // Installs a responder (tests); an empty one restores the real dialogs.
 void setResponder(Responder responder);
 
