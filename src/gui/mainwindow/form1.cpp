@@ -4,6 +4,7 @@
 #include "core/model/recordview.h"
 #include "core/model/recoverywriter.h"
 #include "gui/plan/plancanvas.h"
+#include "gui/help/helpwindow.h"
 #include "gui/records/form2.h"
 #include "gui/reports/stackingwindow.h"
 #include "gui/reports/summarywindow.h"
@@ -323,8 +324,10 @@ void Form1::closeEvent(QCloseEvent *event)
     m_closing = true;
     FormClose();
     m_form2->close();
-    if (Summary)
-        Summary->close();
+    // Tool windows go with the main window; left open they would keep the program running.
+    for (QWidget *w : std::initializer_list<QWidget *>{Summary, Stacking, m_help})
+        if (w)
+            w->close();
     event->accept();
 }
 

@@ -11,11 +11,14 @@
 #include "gui/records/recorddialoghost.h"
 #include "gui/widgets/guarded.h"
 
+#include <QIcon>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class ColourSwatch;
 class Form2;
@@ -179,6 +182,8 @@ public:
     QAction *SaveAction = nullptr;
     QAction *SaveAsAction = nullptr;
     QAction *NewPlanAction = nullptr;
+    QAction *NewProjectAction = nullptr;
+    QAction *ScaleAction = nullptr;
     QAction *QuitAction = nullptr;
     QAction *UndoAction = nullptr;
     // Правка → Отменить / Повторить: the project's history of changes.
@@ -281,6 +286,8 @@ public Q_SLOTS:
     // Files (form1_files.cpp): a plain save to the archive opened or saved last, asking for a
     // name only when there is none; the save dialog's save; an archive of the recent list.
     void SaveClick();
+    // Файл → Создать: an empty project after the question about unsaved changes.
+    void newProjectClick();
     void SaveAsClick();
     void openRecent(const QString &path);
     // Zoom (form1_zoom.cpp): factors from fit-to-window to 800 %, about the view's centre.
@@ -356,6 +363,9 @@ protected:
 private:
     void buildWindow();
     void layoutPlanArea();
+    // Gives a window wider than the tool panel's layout to the grid: the controls right of it
+    // move right, the grid and its columns widen.
+    void widenPanel(int extra);
     // Brings the window forward and scrolls the plan so that the plan point is well inside
     // the plan area, for a room about to blink.
     void showPlanPoint(QPoint planPoint);
@@ -371,7 +381,7 @@ private:
     void buildRoomTools();
     // The right-click's marking: fills the unmarked room at the point with a new key and
     // opens the record dialog for it. Returns the key.
-    quint32 markNewRoom(QPoint point);
+    quint32 markNewRoom(QPoint point, qint64 *filledPixels = nullptr);
     void showLeakNotice(FloodFill::Leak leak, qint64 percent);
     bool refusedWhenFinished();
     void proposedRoomClicked(int room, bool reject);
@@ -397,6 +407,7 @@ private:
     // Places the selector at the strip's right end; returns the width left for the tabs.
     int layoutViewSelector(int stripWidth, int stripHeight);
     void buildScaleButton();
+    static QIcon rulerIcon();
     void refreshScaleHint();
     void scaleMeasured(QPoint from, QPoint to);
     // A scale or the tolerance was changed outside the Масштаб command.
@@ -468,6 +479,9 @@ private:
     ProposalView *m_proposalView = nullptr;
     PlanEdits m_planEdits;
     ProposalRejections m_rejections;
+    std::vector<std::pair<QPointer<QWidget>, int>> m_panelPlaces;
+    std::vector<int> m_gridColumns;
+    int m_panelExtra = 0;
     int m_wallWidth = 1;
     // The files of the drag over the window, as it entered.
     QStringList m_draggedFiles;

@@ -38,6 +38,7 @@ void Form1::buildMenus()
     SaveAsAction = action(file, u"SaveAsAction"_s, u"Сохранить как…"_s, QKeySequence(u"Ctrl+Shift+S"_s),
                           &Form1::SaveAsClick);
     file->addSeparator();
+    NewProjectAction = action(file, u"NewProjectAction"_s, u"Создать"_s, QKeySequence::New, &Form1::newProjectClick);
     NewPlanAction = action(file, u"NewPlanAction"_s, u"Новый план…"_s, {}, &Form1::SpeedButton1Click);
     file->addSeparator();
     QuitAction = action(file, u"QuitAction"_s, u"Выход"_s, QKeySequence(u"Ctrl+Q"_s), &Form1::close);
@@ -88,6 +89,9 @@ void Form1::buildMenus()
     FindRoomsAction =
         action(plan, u"FindRoomsAction"_s, u"Найти комнаты"_s, QKeySequence(u"Ctrl+R"_s), &Form1::FindRoomsClick);
     WallAction = action(plan, u"WallAction"_s, u"Стена"_s, QKeySequence(u"Ctrl+L"_s), &Form1::WallButtonClick);
+    plan->addSeparator();
+    ScaleAction = action(plan, u"ScaleAction"_s, u"Масштаб…"_s, {}, &Form1::ScaleButtonClick);
+    ScaleAction->setIcon(ScaleButton->icon());
 
     QMenu *reports = bar->addMenu(u"&Отчёты"_s);
     ScheduleAction =

@@ -171,7 +171,7 @@ void Form1::Image1MouseUp(Qt::MouseButton button, int x, int y)
     });
 }
 
-quint32 Form1::markNewRoom(QPoint point)
+quint32 Form1::markNewRoom(QPoint point, qint64 *filledPixels)
 {
     QImage &image = m_session.planImage();
     RecordTable &table = m_session.table();
@@ -183,6 +183,8 @@ quint32 Form1::markNewRoom(QPoint point)
     qint64 pixels = 0;
     const QRect box = FloodFill().fillCounting(image, point, ColourKey::toRgb(key), pixels);
     refreshPlanRect(box);
+    if (filledPixels)
+        *filledPixels = pixels;
     // The fill stays as it is; the user is told at once that it looks like no room, and
     // offered to take it back (the record dialog's "Отмена" does the same).
     const FloodFill::Leak leak = FloodFill::leak(box, pixels, image.size());

@@ -3,12 +3,15 @@
 // line by hand. Lines become part of the plan's bitmap; each step can be taken back.
 #include "gui/mainwindow/form1.h"
 
+#include "core/base/numbertext.h"
 #include "core/model/recoverywriter.h"
+#include "core/model/roomareas.h"
 #include "core/model/roomacceptance.h"
 #include "core/rooms/planpreparation.h"
 #include "core/rooms/roomproposals.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/plan/proposalview.h"
+#include "gui/records/form2.h"
 #include "gui/plan/scaletool.h"
 #include "gui/widgets/backgroundwork.h"
 #include "gui/widgets/busycursor.h"
@@ -244,7 +247,12 @@ void Form1::proposedRoomClicked(int room, bool reject)
         // The usual marking from the proposal's point; the record dialog takes it from here.
         // A room not entered after all leaves its lines, which undo takes back.
         const QPoint seed = m_proposals->rooms()[size_t(room)].seed;
-        markNewRoom(seed);
+        qint64 pixels = 0;
+        markNewRoom(seed, &pixels);
+        // What "Принять все" would write: a free name, the measured area, no tenant.
+        const std::optional<PlanScale> scale = m_session.scales().scale(m_session.currentPlan());
+        m_form2->offerTexts(RoomAcceptance::freeNames(m_session, 1).front(),
+                            scale ? NumberText::format(RoomAreas::measuredArea(pixels, scale->metresPerPixel)) : QString());
         refreshProposalBar();
     });
 }

@@ -29,6 +29,7 @@ void Form1::SummaryButtonClick()
             // Not owned by the window system's parent link: a window kept above the main window
             // would hide the room it asks the main window to show. ~Form1 deletes it.
             Summary = new SummaryWindow(m_session, *m_areaChecks);
+            Summary->setParent(this, Summary->windowFlags() | Qt::Window);
             connect(Summary, &SummaryWindow::scalesEdited, this, &Form1::scalesEditedElsewhere);
             connect(Summary, &SummaryWindow::measureRequested, this, &Form1::measureScaleOf);
             connect(Summary, &SummaryWindow::roomFlagsEdited, this, &Form1::roomFlagsEdited);

@@ -260,6 +260,8 @@ int Form2::selectedType() const
 
 void Form2::openNew(quint32 colour, QPoint labelPoint, int row, const QString &planId)
 {
+    // The project's captions from the first showing on, whoever opens the dialog.
+    setCaptions(m_host.session().captions());
     m_openedColour = colour;
     Shape1->setColour(colour);
     Label2->setText(u"Sys color="_s + QString::number(colour));
@@ -276,6 +278,14 @@ void Form2::openNew(quint32 colour, QPoint labelPoint, int row, const QString &p
     present(Edit1);
 }
 
+void Form2::offerTexts(const QString &name, const QString &area)
+{
+    Edit1->clear();
+    Edit2->setText(area);
+    Edit3->clear();
+    Edit4->setText(name);
+}
+
 void Form2::openEdit(int row, QPoint candidatePoint)
 {
     const RecordTable &table = m_host.session().table();
@@ -284,6 +294,7 @@ void Form2::openEdit(int row, QPoint candidatePoint)
     const auto colour = static_cast<quint32>(table.cellNumber(RecordTable::ColourKey, row));
     const RecordTable::Row &texts = table.row(row);
 
+    setCaptions(m_host.session().captions());
     Edit4->setText(texts[RecordTable::Name]);
     Edit2->setText(texts[RecordTable::Area]);
     Edit3->setText(texts[RecordTable::Info]);
