@@ -3,6 +3,7 @@
 #include "core/base/metrolaerror.h"
 #include "core/base/numbertext.h"
 #include "core/base/safefile.h"
+#include "core/leases/lease.h"
 #include "core/model/planscales.h"
 #include "core/plan/plansource.h"
 
@@ -41,6 +42,15 @@ int wholeNumber(const QString &option, const QString &text, int low, int high)
     if (!ok || value < low || value > high)
         usageError(u"Значение %1 «%2» — не целое число от %3 до %4."_s.arg(option, text).arg(low).arg(high));
     return value;
+}
+
+// A pipe, a device or a folder at the name would be replaced by the result, not written to
+// (as root, "-o /dev/null" would replace the system's /dev/null).
+void refuseNonFileOutput(const QString &output)
+{
+    if (const auto kind = SafeFile::kindOf(output, true); kind != SafeFile::Kind::Missing && kind != SafeFile::Kind::Regular)
+        throw MetrolaError(u"Файл результата «%1» — это %2, а не файл; ничего не записано."_s.arg(
+            output, SafeFile::kindText(kind)));
 }
 
 // prepare and rooms take a plan file instead of an archive.
@@ -84,9 +94,22 @@ CliArgs parsePlanCommand(CliArgs args, const QStringList &arguments)
         usageError(u"Не указан файл результата (-o)."_s);
     if (!prepare && !args.close && outputGiven)
         usageError(u"Файл результата (-o) пишется только с --close."_s);
+    if (outputGiven)
+        refuseNonFileOutput(args.output);
     if (outputGiven && namesSameFile(args.output, args.archive))
         usageError(u"Файл результата «%1» — это сам план; исходный план не перезаписывается."_s.arg(args.output));
     return args;
+}
+
+// dd.MM.yyyy as the files write it, or yyyy-MM-dd as scripts do.
+QDate dayOf(const QString &text)
+{
+    if (const auto day = LeaseDate::parse(text))
+        return *day;
+    const QDate iso = QDate::fromString(text, Qt::ISODate);
+    if (iso.isValid() && text.size() == 10)
+        return iso;
+    usageError(u"Дата «%1» — не дата: нужна ДД.ММ.ГГГГ или ГГГГ-ММ-ДД."_s.arg(text));
 }
 
 } // namespace
@@ -94,18 +117,22 @@ CliArgs parsePlanCommand(CliArgs args, const QStringList &arguments)
 QString CliArgs::usage()
 {
     return u"Использование:\n"
-           "  metrola-cli info ARCHIVE [--json] [--whole-complex]\n"
+           "  metrola-cli info ARCHIVE [--json] [--whole-complex] [--as-of DATE]\n"
            "                                               сводка проекта\n"
            "  metrola-cli check ARCHIVE [--json] [--tolerance P]\n"
            "                                               проверка записей, планов и площадей\n"
-           "  metrola-cli schedule ARCHIVE [--whole-complex] -o OUT.xlsx\n"
+           "  metrola-cli schedule ARCHIVE [--whole-complex] [--as-of DATE] -o OUT.xlsx\n"
            "                                               размеркация (книга Excel)\n"
            "  metrola-cli picture ARCHIVE [-p PLAN] [--tenant] [--area] [--name] [--type]\n"
            "              [--unit TEXT] -o OUT.bmp         рисунок размещения арендаторов\n"
            "  metrola-cli repaint ARCHIVE [-p PLAN] -o OUT.bmp  план с закрашенными помещениями\n"
-           "  metrola-cli pdf ARCHIVE [--mode keys|types|vacancy|tenants] [-p PLAN]... [--paper A4|A3]\n"
+           "  metrola-cli pdf ARCHIVE [--mode keys|types|vacancy|tenants|leases] [-p PLAN]... [--paper "
+           "A4|A3]\n"
+           "              [--as-of DATE]\n"
            "              [--tenant] [--area] [--name] [--type] [--unit TEXT] -o OUT.pdf\n"
            "                                               планы, этажи и сводка в PDF\n"
+           "  metrola-cli leases ARCHIVE [--as-of DATE] [--ending-within MONTHS] [--json]\n"
+           "                                               договоры аренды на дату\n"
            "  metrola-cli prepare PLAN -o OUT.bmp [--page N] [--dpi D] [--threshold T]\n"
            "                                               подготовка плана (BMP, PNG, JPEG, TIFF, PDF)\n"
            "  metrola-cli rooms PLAN.bmp [--json] [--close -o OUT.bmp]\n"
@@ -114,6 +141,8 @@ QString CliArgs::usage()
            "\n"
            "Коды завершения: 0 — успех, 1 — проверка нашла ошибки, 2 — ошибка запуска или архива.\n"
            "--whole-complex: МОП распределяются по всему комплексу, а не по планам.\n"
+           "--as-of: арендаторы, занятые и свободные площади по договорам, действующим на эту дату\n"
+           "(ДД.ММ.ГГГГ или ГГГГ-ММ-ДД); без него — по записям, у leases — на сегодня.\n"
            "METROLA_TMPDIR задаёт папку для временной распаковки архива.\n"_s;
 }
 
@@ -141,6 +170,7 @@ CliArgs CliArgs::parse(const QStringList &arguments)
         {u"schedule"_s, Command::Schedule}, {u"picture"_s, Command::Picture},
         {u"repaint"_s, Command::Repaint},   {u"pdf"_s, Command::Pdf},
         {u"prepare"_s, Command::Prepare},   {u"rooms"_s, Command::Rooms},
+        {u"leases"_s, Command::Leases},
     };
     bool known = false;
     for (const CommandName &c : commands) {
@@ -155,7 +185,9 @@ CliArgs CliArgs::parse(const QStringList &arguments)
     const Command cmd = args.command;
     if (cmd == Command::Prepare || cmd == Command::Rooms)
         return parsePlanCommand(args, arguments);
-    const bool report = cmd == Command::Info || cmd == Command::Check;
+    const bool report = cmd == Command::Info || cmd == Command::Check || cmd == Command::Leases;
+    const bool dated =
+        cmd == Command::Info || cmd == Command::Schedule || cmd == Command::Pdf || cmd == Command::Leases;
     const bool drawing = cmd == Command::Picture || cmd == Command::Repaint;
     const bool texts = cmd == Command::Picture || cmd == Command::Pdf;
     bool outputGiven = false;
@@ -176,6 +208,10 @@ CliArgs CliArgs::parse(const QStringList &arguments)
             if (!percent || *percent < 0 || *percent > PlanScales::kMaxTolerance)
                 usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(text, QString::number(PlanScales::kMaxTolerance)));
             args.tolerance = percent;
+        } else if (a == u"--as-of"_s && dated) {
+            args.asOf = dayOf(value());
+        } else if (a == u"--ending-within"_s && cmd == Command::Leases) {
+            args.endingWithin = wholeNumber(a, value(), 0, 1200);
         } else if (a == u"--whole-complex"_s && (cmd == Command::Info || cmd == Command::Schedule)) {
             args.wholeComplex = true;
         } else if (a == u"-o"_s && !report) {
@@ -191,8 +227,10 @@ CliArgs CliArgs::parse(const QStringList &arguments)
                 args.plans.append(plan);
         } else if (a == u"--mode"_s && cmd == Command::Pdf) {
             args.mode = value();
-            if (!QStringList{u"keys"_s, u"types"_s, u"vacancy"_s, u"tenants"_s}.contains(args.mode))
-                usageError(u"Раскраска «%1» неизвестна: keys, types, vacancy или tenants."_s.arg(args.mode));
+            if (!QStringList{u"keys"_s, u"types"_s, u"vacancy"_s, u"tenants"_s, u"leases"_s}.contains(
+                    args.mode))
+                usageError(
+                    u"Раскраска «%1» неизвестна: keys, types, vacancy, tenants или leases."_s.arg(args.mode));
         } else if (a == u"--paper"_s && cmd == Command::Pdf) {
             args.paper = value().toUpper();
             if (args.paper != u"A4"_s && args.paper != u"A3"_s)
@@ -230,12 +268,8 @@ CliArgs CliArgs::parse(const QStringList &arguments)
         usageError(u"Пустое имя плана."_s);
     // The result is renamed over its target, which would silently replace the archive the
     // tool reads (also through a symbolic or a hard link).
-    // A pipe, a device or a folder at the name would be replaced by the result, not written to.
-    if (const auto kind = SafeFile::kindOf(args.output, true);
-        !report && kind != SafeFile::Kind::Missing && kind != SafeFile::Kind::Regular) {
-        throw MetrolaError(u"Файл результата «%1» — это %2, а не файл; ничего не записано."_s.arg(
-            args.output, SafeFile::kindText(kind)));
-    }
+    if (!report)
+        refuseNonFileOutput(args.output);
     if (!report && namesSameFile(args.output, args.archive))
         usageError(u"Файл результата «%1» — это сам архив; архив не перезаписывается."_s.arg(args.output));
     // Without a choice the picture shows the tenants, as the GUI's picture does by default.

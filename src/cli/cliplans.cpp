@@ -3,6 +3,7 @@
 #include "cli/cliargs.h"
 #include "cli/clitext.h"
 #include "core/rooms/closingline.h"
+#include "core/rooms/cvguard.h"
 #include "core/plan/planimage.h"
 #include "core/rooms/planpreparation.h"
 #include "core/plan/plansource.h"
@@ -12,6 +13,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 namespace CliPlans {
@@ -19,12 +22,18 @@ namespace CliPlans {
 void prepare(const CliArgs &args)
 {
     const QImage source = PlanSource::load(args.archive, args.page, args.dpi);
-    PlanPreparation preparation(source);
-    PreparationOptions options = preparation.defaults();
-    if (args.threshold > 0)
-        options.threshold = args.threshold;
-    PlanImage::saveBmp(preparation.prepare(options), args.output);
-    const PlanTraits &traits = preparation.traits();
+    std::optional<PlanPreparation> preparation;
+    PreparationOptions options;
+    QImage prepared;
+    CvGuard::run(source.size(), [&] {
+        preparation.emplace(source);
+        options = preparation->defaults();
+        if (args.threshold > 0)
+            options.threshold = args.threshold;
+        prepared = preparation->prepare(options);
+    });
+    PlanImage::saveBmp(prepared, args.output);
+    const PlanTraits &traits = preparation->traits();
     CliText::out(u"Порог %1%2; линии %3 точ., стены %4 точ.; %5%6\n"_s.arg(options.threshold)
                      .arg(args.threshold > 0      ? u" (задан)"_s
                           : traits.localThreshold ? u" (автоматический, по участкам)"_s
@@ -38,7 +47,8 @@ void prepare(const CliArgs &args)
 void rooms(const CliArgs &args)
 {
     const QImage plan = PlanSource::load(args.archive);
-    const RoomFinder::Result found = RoomFinder::find(plan, {});
+    RoomFinder::Result found;
+    CvGuard::run(plan.size(), [&] { found = RoomFinder::find(plan, {}); });
     if (args.close) {
         QImage closed = plan;
         ClosingLine::draw(closed, found.lines);

@@ -4,10 +4,11 @@
 #include "cli/cliargs.h"
 #include "cli/clicheck.h"
 #include "cli/cliinfo.h"
+#include "cli/clileases.h"
 #include "cli/clioutputs.h"
-#include "cli/clirawnames.h"
 #include "cli/cliplans.h"
 #include "cli/cliproject.h"
+#include "cli/clirawnames.h"
 #include "cli/clisignals.h"
 #include "cli/clitext.h"
 #include "core/base/largebuffers.h"
@@ -20,6 +21,7 @@
 #include <cstdlib>
 #include <exception>
 #include <new>
+#include <system_error>
 
 using namespace Qt::StringLiterals;
 
@@ -51,21 +53,32 @@ int run(const CliArgs &args)
     CliProject project(args.archive);
     if (!args.output.isEmpty())
         CliSignals::removePartialOutputOnSignal(args.output);
+    if (args.command == Command::Leases)
+        return CliLeases::list(project, args);
+    if (args.asOf)
+        CliLeases::applyAsOf(project, *args.asOf);
     switch (args.command) {
     case Command::Info: {
         const ProjectSummary summary = ProjectSummary::of(project, args.wholeComplex);
         if (args.json) {
             QJsonObject json = summary.json();
             CliAreas::addToInfo(json, project);
+            if (args.asOf)
+                json.insert(u"asOf"_s, args.asOf->toString(u"dd.MM.yyyy"_s));
             CliText::printJson(json);
         } else {
-            CliText::out(summary.text() + CliAreas::infoText(project));
+            const QString day =
+                args.asOf
+                    ? u"На дату %1 (арендаторы по договорам)\n"_s.arg(args.asOf->toString(u"dd.MM.yyyy"_s))
+                    : QString();
+            CliText::out(day + summary.text() + CliAreas::infoText(project));
         }
         return 0;
     }
     case Command::Check: {
         ProjectCheck check = ProjectCheck::of(project);
         CliAreas::addProblems(check, project, args.tolerance);
+        CliLeases::addProblems(check, project, QDate::currentDate());
         if (args.json)
             CliText::printJson(check.json());
         else
@@ -132,6 +145,11 @@ int main(int argc, char **argv)
     } catch (const std::bad_alloc &error) {
         // The archive's temporary folder went with the unwinding.
         CliText::err(u"metrola-cli: "_s + errorMessage(error) + u'\n');
+    } catch (const std::system_error &error) {
+        // A thread that could not start for want of memory is said as memory; others are ours.
+        const QString said = errorMessage(error);
+        CliText::err(u"metrola-cli: "_s
+                     + (said.startsWith(u"Недостаточно"_s) ? said : u"внутренняя ошибка: "_s + said) + u'\n');
     } catch (const std::exception &error) {
         CliText::err(u"metrola-cli: внутренняя ошибка: "_s + QString::fromLocal8Bit(error.what())
                      + u'\n');

@@ -22,6 +22,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -396,6 +397,10 @@ private Q_SLOTS:
         QTest::newRow("black key")
             << with(1, record(u"a.bmp"_s, u"Кабинет"_s, u"офис"_s, u"7"_s, u""_s, 0, 30, 5))
             << QStringList{u"key"_s} << 2;
+        // A file edited elsewhere; it passed and was summed, eating the other areas.
+        QTest::newRow("negative area")
+            << with(1, record(u"a.bmp"_s, u"Кабинет"_s, u"офис"_s, u"-99,99"_s, u""_s, kGreen, 30, 5))
+            << QStringList{u"area"_s} << 2;
         QTest::newRow("empty plan id")
             << with(1, record(u""_s, u"Кабинет"_s, u"офис"_s, u"7"_s, u""_s, kGreen, 30, 5))
             << QStringList{u"plan"_s} << 2;
@@ -519,6 +524,113 @@ private Q_SLOTS:
         QCOMPARE(measured.size(), 2);
         QCOMPARE(measured[0][u"measured"_s].toDouble(), 6.0);
         QCOMPARE(measured[1][u"measured"_s].toDouble(), 5.7);
+    }
+
+    // Зал (12,5) let to Ромашка since 2020 without end; the vacant Кабинет (7,25) let to Лютик
+    // for 2030 only; Склад (100) to Петров until 31.12.2029 at 200,5 a m², 20 050 a month.
+    static QByteArray leasesMember()
+    {
+        return Cp1251::fromUnicode(u"№;ключ;план;арендатор;договор;начало;конец;ставка;примечание;\r\n"
+                                   u"1;%1;a.bmp;ООО Ромашка;Р-1;01.01.2020;;;;\r\n"
+                                   u"2;%2;a.bmp;ООО Лютик;Л-1;01.01.2030;31.12.2030;;;\r\n"
+                                   u"3;%3;b.bmp;ИП Петров;П-1;01.01.2020;31.12.2029;200,5;;\r\n"_s.arg(kRed)
+                                       .arg(kGreen)
+                                       .arg(kBlue));
+    }
+
+    void leasesAsOf_data()
+    {
+        QTest::addColumn<QString>("day");
+        QTest::addColumn<int>("vacantCount");
+        QTest::addColumn<double>("vacantArea");
+        // Today the records say the same as the leases: Кабинет free.
+        QTest::newRow("2029") << u"15.06.2029"_s << 1 << 7.25;
+        // In 2030 Лютик has Кабинет, Петров's lease has ended: Склад free.
+        QTest::newRow("2030") << u"2030-06-15"_s << 1 << 100.0;
+        // Before 2020 nothing was let.
+        QTest::newRow("2019") << u"31.12.2019"_s << 3 << 119.75;
+    }
+    void leasesAsOf()
+    {
+        QFETCH(QString, day);
+        QFETCH(int, vacantCount);
+        QFETCH(double, vacantArea);
+        Project project;
+        project.extraMembers = {{u"metrola-leases.csv"_s, leasesMember()}};
+        const QString zip = archive(project);
+        const QJsonObject info = run({u"info"_s, zip, u"--json"_s, u"--as-of"_s, day}).json();
+        QCOMPARE(info[u"vacant"_s][u"count"_s].toInt(), vacantCount);
+        QCOMPARE(info[u"vacant"_s][u"area"_s].toDouble(), vacantArea);
+    }
+
+    void leasesListing()
+    {
+        Project project;
+        project.extraMembers = {{u"metrola-leases.csv"_s, leasesMember()}};
+        const QString zip = archive(project);
+        const Run r = run(
+            {u"leases"_s, zip, u"--as-of"_s, u"15.06.2029"_s, u"--ending-within"_s, u"12"_s, u"--json"_s});
+        QCOMPARE(r.exitCode, 0);
+        const QJsonArray leases = r.json()[u"leases"_s].toArray();
+        QCOMPARE(leases.size(), 1);
+        QCOMPARE(leases[0][u"tenant"_s].toString(), u"ИП Петров"_s);
+        QCOMPARE(leases[0][u"monthsLeft"_s].toInt(), 6);
+        QCOMPARE(leases[0][u"monthlyRent"_s].toDouble(), 20050.0);
+        QCOMPARE(r.json()[u"letArea"_s].toDouble(), 100.0);
+        // Every lease without the window; the open-ended one has no months left.
+        const QJsonArray all = run({u"leases"_s, zip, u"--json"_s}).json()[u"leases"_s].toArray();
+        QCOMPARE(all.size(), 3);
+        QVERIFY(all[0][u"monthsLeft"_s].isNull());
+        QCOMPARE(run({u"check"_s, zip}).exitCode, 0);
+        // The plans coloured by lease terms as of a day, and the workbook with its rent roll.
+        const QString pdf = path(u"leases.pdf"_s);
+        QCOMPARE(run({u"pdf"_s, zip, u"--mode"_s, u"leases"_s, u"--as-of"_s, u"15.06.2029"_s, u"-o"_s, pdf}).exitCode, 0);
+        QVERIFY(QFileInfo(pdf).size() > 0);
+        const QString xlsx = path(u"leases.xlsx"_s);
+        QCOMPARE(run({u"schedule"_s, zip, u"--as-of"_s, u"15.06.2029"_s, u"-o"_s, xlsx}).exitCode, 0);
+        QFile book(xlsx);
+        QVERIFY(book.open(QIODevice::ReadOnly));
+        QVERIFY(book.readAll().contains("xl/worksheets/sheet2.xml"));
+        QFile::remove(pdf);
+        QFile::remove(xlsx);
+
+        // An overlap a hand-made file holds, and a record let to someone else than its lease.
+        project.extraMembers = {{u"metrola-leases.csv"_s, leasesMember() + "4;" + QByteArray::number(kRed) +
+                                                              ";a.bmp;X;;01.01.2021;31.12.2021;;;\r\n"}};
+        project.records[2] = record(u"b.bmp"_s, u"Склад"_s, u"склд"_s, u"100"_s, u"ИП Иванов"_s, kBlue, 5, 5);
+        const Run check = run({u"check"_s, archive(project), u"--json"_s});
+        QCOMPARE(check.exitCode, 1);
+        QStringList kinds;
+        for (const QJsonValue p : check.json()[u"problems"_s].toArray())
+            kinds << p[u"kind"_s].toString() + u'@' + QString::number(p[u"row"_s].toInt());
+        QCOMPARE(kinds, (QStringList{u"lease-overlap@1"_s, u"lease-tenant@3"_s}));
+    }
+
+    // A leases member far too large refuses the archive; one that cannot be read refuses the
+    // leases alone, naming its line, and leaves the rest of the project readable.
+    void hostileLeases()
+    {
+        Project project;
+        QByteArray huge;
+        const QByteArray line = "1;255;a.bmp;X;;01.01.2020;;;;\r\n";
+        huge.reserve(line.size() * 1000000);
+        for (int i = 0; i < 1000000; ++i)
+            huge += line;
+        project.extraMembers = {{u"metrola-leases.csv"_s, huge}};
+        const QString zip = archive(project);
+        expectRefused(run({u"info"_s, zip}));
+        QVERIFY(QString::fromUtf8(run({u"leases"_s, zip}).err).contains(u"metrola-leases.csv"_s));
+
+        project.extraMembers = {{u"metrola-leases.csv"_s, QByteArray("1;255;a.bmp;X;;01.13.2020;;;;\r\n")}};
+        const QString broken = archive(project);
+        const Run leases = run({u"leases"_s, broken});
+        expectRefused(leases);
+        QVERIFY(QString::fromUtf8(leases.err).contains(u"строка 1: «01.13.2020» — не дата"_s));
+        QCOMPARE(run({u"info"_s, broken}).exitCode, 0);
+        QCOMPARE(run({u"check"_s, broken, u"--json"_s}).json()[u"problems"_s][0][u"kind"_s].toString(),
+                 u"leases-refused"_s);
+        expectRefused(run({u"info"_s, broken, u"--as-of"_s, u"01.01.2021"_s}));
+        expectRefused(run({u"leases"_s, broken, u"--as-of"_s, u"31.02.2021"_s}));
     }
 
     // a.bmp: the vacant Кабинет (7,25) is common, so usable 12,5 and K = 19,75 / 12,5; b.bmp
@@ -785,6 +897,37 @@ private Q_SLOTS:
         QCOMPARE(leftovers(), QStringList());
     }
 
+    // OpenCV's own out-of-memory error reached the user as "внутренняя ошибка" in English.
+    // Between too little memory to read the plan and enough to find its rooms, every refusal
+    // is a Russian line about memory, and those of room finding name the plan's size.
+    void roomFindingOutOfMemoryNamesThePlan()
+    {
+        const QString plan = path(u"wide.bmp"_s);
+        QImage image(3000, 2400, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter(&image).fillRect(1490, 0, 20, 2400, Qt::black);
+        QVERIFY(writeFile(plan, PlanImage::bmpBytes(image)));
+        const auto limited = [&](rlim_t megabytes) {
+            m_addressSpaceMB = megabytes;
+            const Run r = run({u"rooms"_s, plan});
+            m_addressSpaceMB = 0;
+            return r;
+        };
+        bool named = false;
+        for (rlim_t megabytes = 160; megabytes <= 1600; megabytes += 12) {
+            const Run r = limited(megabytes);
+            if (r.exitCode == 0)
+                break;
+            QVERIFY2(r.exitCode != -1, "the tool was ended by a signal (an abort) instead of reporting");
+            expectRefused(r);
+            const QString said = QString::fromUtf8(r.err);
+            QVERIFY2(said.contains(u"памяти"_s) && !said.contains(u"внутренняя"_s), r.err.constData());
+            named = named || said.contains(u"для плана 3000 × 2400 точек"_s);
+        }
+        QVERIFY(named);
+        QFile::remove(plan);
+    }
+
     void userTextIsNeverAFormat()
     {
         // Ids that a chained QString::arg would read as its own placeholders.
@@ -922,16 +1065,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("node"); // fifo, device, folder
         QTest::addColumn<bool>("asOutput");
         QTest::addColumn<QString>("said");
-        QTest::newRow("archive a pipe") << u"fifo"_s << false << u"канал (FIFO)"_s;
-        QTest::newRow("output a pipe") << u"fifo"_s << true << u"канал (FIFO)"_s;
-        QTest::newRow("output a device") << u"device"_s << true << u"устройство"_s;
-        QTest::newRow("output a folder") << u"folder"_s << true << u"папка"_s;
+        QTest::addColumn<QString>("command"); // of the output rows
+        QTest::newRow("archive a pipe") << u"fifo"_s << false << u"канал (FIFO)"_s << QString();
+        QTest::newRow("output a pipe") << u"fifo"_s << true << u"канал (FIFO)"_s << u"repaint"_s;
+        QTest::newRow("output a device") << u"device"_s << true << u"устройство"_s << u"repaint"_s;
+        QTest::newRow("output a folder") << u"folder"_s << true << u"папка"_s << u"repaint"_s;
+        // As root, "prepare -o /dev/null" replaced the system's null device.
+        QTest::newRow("prepare into a device") << u"device"_s << true << u"устройство"_s << u"prepare"_s;
+        QTest::newRow("prepare into a pipe") << u"fifo"_s << true << u"канал (FIFO)"_s << u"prepare"_s;
+        QTest::newRow("rooms --close into a device") << u"device"_s << true << u"устройство"_s << u"rooms"_s;
+        QTest::newRow("rooms --close into a pipe") << u"fifo"_s << true << u"канал (FIFO)"_s << u"rooms"_s;
     }
     void nodesAreNoFiles()
     {
         QFETCH(QString, node);
         QFETCH(bool, asOutput);
         QFETCH(QString, said);
+        QFETCH(QString, command);
         QString at = path(u"node"_s);
         QDir(at).removeRecursively();
         QFile::remove(at);
@@ -947,7 +1097,11 @@ private Q_SLOTS:
             at = u"/dev/null"_s;
         }
         const SafeFile::Kind kind = SafeFile::kindOf(at, false);
-        const Run r = asOutput ? run({u"repaint"_s, archive(Project()), u"-o"_s, at}) : run({u"info"_s, at});
+        const QStringList arguments = command == u"prepare"_s ? QStringList{u"prepare"_s, jpegPlan(), u"-o"_s, at}
+                                      : command == u"rooms"_s
+                                          ? QStringList{u"rooms"_s, jpegPlan(), u"--close"_s, u"-o"_s, at}
+                                          : QStringList{u"repaint"_s, archive(Project()), u"-o"_s, at};
+        const Run r = asOutput ? run(arguments) : run({u"info"_s, at});
         expectRefused(r);
         QVERIFY2(QString::fromUtf8(r.err).contains(said), r.err.constData());
         QCOMPARE(SafeFile::kindOf(at, false), kind);
@@ -955,6 +1109,113 @@ private Q_SLOTS:
             QDir(at).removeRecursively();
             QFile::remove(at);
         }
+    }
+
+    // Every writer of the tool on a disk that fills up while it writes: exit 2 with the reason,
+    // and nothing at -o (a PDF was left cut short with exit 0). The disk is a small tmpfs in a
+    // mount namespace of the run's own, so the test needs no mount of the machine's.
+    void fullDiskLeavesNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // @ the archive, # a plan, = the output
+        QTest::newRow("pdf") << QStringList{u"pdf"_s, u"@"_s, u"-o"_s, u"=.pdf"_s};
+        QTest::newRow("repaint") << QStringList{u"repaint"_s, u"@"_s, u"-p"_s, u"a.bmp"_s, u"-o"_s, u"=.bmp"_s};
+        QTest::newRow("picture") << QStringList{u"picture"_s, u"@"_s, u"-p"_s, u"a.bmp"_s, u"-o"_s, u"=.bmp"_s};
+        QTest::newRow("prepare") << QStringList{u"prepare"_s, u"#"_s, u"-o"_s, u"=.bmp"_s};
+        QTest::newRow("rooms --close") << QStringList{u"rooms"_s, u"#"_s, u"--close"_s, u"-o"_s, u"=.bmp"_s};
+    }
+    void fullDiskLeavesNothing()
+    {
+        QFETCH(QStringList, arguments);
+        // Noise does not compress: the PDF's pictures are as large as the plans.
+        QImage noise(400, 300, QImage::Format_RGB32);
+        QRandomGenerator random(7);
+        for (int y = 0; y < noise.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(noise.scanLine(y));
+            for (int x = 0; x < noise.width(); ++x)
+                line[x] = 0xff000000u | (random.generate() & 0xffffffu);
+        }
+        Project project;
+        project.plans.clear();
+        for (const QString &plan : {u"a.bmp"_s, u"b.bmp"_s})
+            project.extraMembers.append({plan, PlanImage::bmpBytes(noise)});
+        const QString plan = path(u"noise.bmp"_s);
+        QVERIFY(writeFile(plan, PlanImage::bmpBytes(noise)));
+        const QString disk = path(u"disk"_s);
+        QVERIFY(QDir().mkpath(disk));
+        arguments.replaceInStrings(u"@"_s, archive(project));
+        arguments.replaceInStrings(u"#"_s, plan);
+        arguments.replaceInStrings(u"="_s, disk + u"/out"_s);
+        const QString script = u"mount -t tmpfs -o size=64k tmpfs \"$0\" || exit 77; \"$@\"; rc=$?; "
+                               u"echo @@; ls -A \"$0\"; exit $rc"_s;
+        QStringList wrapped = {u"--mount"_s, u"--propagation"_s, u"private"_s};
+        if (::geteuid() != 0)
+            wrapped.prepend(u"--map-root-user"_s);
+        wrapped << u"sh"_s << u"-c"_s << script << disk << QStringLiteral(METROLA_CLI_PATH) << arguments;
+        const Run r = run(wrapped, {}, u"unshare"_s);
+        if (r.exitCode == 77 || (r.exitCode != 2 && !r.out.contains("@@")))
+            QSKIP("no mount namespace for a small disk here");
+        const QByteArray listing = r.out.mid(r.out.indexOf("@@") + 3).trimmed();
+        QVERIFY2(listing.isEmpty(), listing.constData());
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(QString::fromUtf8(r.err).contains(u"на диске нет места"_s), r.err.constData());
+        QCOMPARE(r.err.count('\n'), 1);
+        QFile::remove(plan);
+    }
+
+    // A folder the user may not write to: exit 2 with the reason, and the old file at -o stays
+    // as it was. Run as an unprivileged user when the test runs as root, for whom permissions
+    // do not hold.
+    void unwritableFolderKeepsTheOldFile_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // @ the archive, # a plan, = the output
+        QTest::newRow("pdf") << QStringList{u"pdf"_s, u"@"_s, u"-o"_s, u"="_s};
+        QTest::newRow("schedule") << QStringList{u"schedule"_s, u"@"_s, u"-o"_s, u"="_s};
+        QTest::newRow("repaint") << QStringList{u"repaint"_s, u"@"_s, u"-o"_s, u"="_s};
+        QTest::newRow("prepare") << QStringList{u"prepare"_s, u"#"_s, u"-o"_s, u"="_s};
+    }
+    void unwritableFolderKeepsTheOldFile()
+    {
+        QFETCH(QStringList, arguments);
+        QTemporaryDir shared(QDir::tempPath() + u"/metrola-rights-XXXXXX"_s);
+        QVERIFY(shared.isValid());
+        const auto open = [](const QString &at, mode_t mode) {
+            return ::chmod(QFile::encodeName(at).constData(), mode) == 0;
+        };
+        QVERIFY(open(shared.path(), 0755));
+        const QString zip = shared.filePath(u"project.zip"_s);
+        Project().write(zip);
+        const QString plan = shared.filePath(u"scan.jpg"_s);
+        QVERIFY(QFile::copy(jpegPlan(), plan));
+        const QString home = shared.filePath(u"home"_s);
+        const QString out = shared.filePath(u"out"_s);
+        for (const QString &folder : {home, out})
+            QVERIFY(QDir().mkdir(folder));
+        const QString target = out + u"/result"_s;
+        QVERIFY(writeFile(target, "old"));
+        QVERIFY(open(zip, 0644) && open(plan, 0644) && open(target, 0666) && open(home, 0777) && open(out, 0555));
+        arguments.replaceInStrings(u"@"_s, zip);
+        arguments.replaceInStrings(u"#"_s, plan);
+        arguments.replaceInStrings(u"="_s, target);
+        QString program = QStringLiteral(METROLA_CLI_PATH);
+        if (::geteuid() == 0) {
+            arguments = QStringList{u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s, program} + arguments;
+            program = u"setpriv"_s;
+        }
+        const Run r = run(
+            arguments,
+            [&](QProcessEnvironment &env) {
+                env.insert(u"METROLA_TMPDIR"_s, home);
+                env.insert(u"HOME"_s, home);
+                env.insert(u"XDG_CACHE_HOME"_s, home);
+            },
+            program);
+        QVERIFY(open(out, 0755));
+        expectRefused(r);
+        QVERIFY2(QString::fromUtf8(r.err).contains(u"нет прав доступа"_s), r.err.constData());
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{u"result"_s});
+        QFile kept(target);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("old"));
     }
 
     // Names that are not valid UTF-8 are read and written as the file system spells them.
@@ -1072,6 +1333,17 @@ private Q_SLOTS:
         const Run r = run({u"info"_s, demo, u"--json"_s});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.json()[u"records"_s].toInt() > 0);
+        // Its leases read, and a newcomer sees every kind of them on its day.
+        const Run leases = run({u"leases"_s, demo, u"--as-of"_s, u"09.12.2026"_s, u"--json"_s});
+        QCOMPARE(leases.exitCode, 0);
+        int ended = 0, openEnded = 0, future = 0;
+        for (const QJsonValue l : leases.json()[u"leases"_s].toArray()) {
+            ended += !l[u"inForce"_s].toBool() && l[u"end"_s].toString() < u"2026"_s ? 0 : 0;
+            openEnded += l[u"end"_s].isNull();
+            future += !l[u"inForce"_s].toBool() && l[u"start"_s].toString().endsWith(u"2027"_s);
+            ended += !l[u"inForce"_s].toBool() && !l[u"start"_s].toString().endsWith(u"2027"_s);
+        }
+        QVERIFY(ended > 0 && openEnded > 0 && future > 0);
     }
 
     // A scanned-looking plan: two rooms parted by a wall with a door, JPEG-compressed.

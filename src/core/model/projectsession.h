@@ -7,6 +7,7 @@
 #include "core/model/recordtable.h"
 #include "core/model/roomareas.h"
 #include "core/model/roomflags.h"
+#include "core/model/sidemember.h"
 
 #include <QImage>
 #include <QSet>
@@ -14,6 +15,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <utility>
 
 // The state of one running program that the window layout would otherwise keep in hidden
@@ -72,6 +74,9 @@ public:
     // Which rooms are places of common use; saved beside the description file.
     RoomFlags &roomFlags() { return m_roomFlags; }
     const RoomFlags &roomFlags() const { return m_roomFlags; }
+    // The leases, kept in their own archive member; null while the project has none loaded.
+    SideMember *leases() const { return m_leases.get(); }
+    void setLeases(std::shared_ptr<SideMember> leases) { m_leases = std::move(leases); }
     // The summary's choice of sharing the common areas over the whole complex rather than plan
     // by plan; the workbook follows it. Not kept with the project.
     bool commonOverWholeComplex = false;
@@ -107,6 +112,10 @@ public:
     // The archive a plain save writes to: the one opened or saved last, empty for a project
     // never saved. Unlike lastArchive, a failed opening leaves it as it was.
     QString archiveFile;
+    // The archive the reports name (the PDF's title block, the workbook's title and file name):
+    // the one opened or saved last, so a new project is named from its first save on, not
+    // "Новый проект" until it is reopened; lastArchive while there is none.
+    QString reportArchive() const { return archiveFile.isEmpty() ? lastArchive : archiveFile; }
 
     // Records or captions changed since the last save or open.
     bool modified() const { return m_modified; }
@@ -147,6 +156,7 @@ private:
     quint64 m_measuredGeneration = 0;
     PlanScales m_scales;
     RoomFlags m_roomFlags;
+    std::shared_ptr<SideMember> m_leases;
     RoomAreas m_roomAreas;
     bool m_modified = false;
     std::function<void(bool)> m_modifiedListener;

@@ -1,7 +1,9 @@
 #include "core/reports/plancolouring.h"
 
 #include "core/base/numbertext.h"
+#include "core/leases/leasecalendar.h"
 #include "core/model/captions.h"
+#include "core/model/occupancy.h"
 #include "core/model/recordtable.h"
 #include "core/model/roomareas.h"
 #include "core/model/roomflags.h"
@@ -34,6 +36,25 @@ std::optional<QRgb> keyPixel(const QString &cell)
     if (!key || !ColourKey::namesRoom(*key))
         return std::nullopt;
     return ColourKey::toRgb(static_cast<quint32>(*key));
+}
+
+QRgb vacancyColour(Occupancy::State state)
+{
+    switch (state) {
+    case Occupancy::State::Common:
+        return PlanColouring::kCommon;
+    case Occupancy::State::Vacant:
+        return PlanColouring::kVacant;
+    case Occupancy::State::Let:
+        break;
+    }
+    return PlanColouring::kLet;
+}
+
+// The vacancy legend's lines: vacant, let, common.
+size_t vacancySlot(Occupancy::State state)
+{
+    return state == Occupancy::State::Vacant ? 0 : state == Occupancy::State::Let ? 1 : 2;
 }
 
 } // namespace
@@ -87,9 +108,10 @@ std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString
                                          const RoomFlags &flags)
 {
     std::vector<std::pair<QRgb, QRgb>> result;
-    if (view == PlanView::Keys || view == PlanView::Mismatch)
+    if (view == PlanView::Keys || view == PlanView::Mismatch || view == PlanView::LeaseTerms)
         return result;
-    const std::vector<QString> tenants = view == PlanView::ByTenant ? tenantOrder(table) : std::vector<QString>{};
+    const std::vector<QString> tenants =
+        view == PlanView::ByTenant ? tenantOrder(table) : std::vector<QString>{};
     for (int r = 1; r <= table.recordCount(); ++r) {
         const RecordTable::Row &row = table.row(r);
         if (row[RecordTable::PlanId] != plan)
@@ -104,13 +126,16 @@ std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString
             colour = typeColour(RecordTable::typeIndex(row[RecordTable::Type]));
             break;
         case PlanView::Vacancy:
-            colour = flags.isCommonKey(row[RecordTable::ColourKey]) ? kCommon : tenant.isEmpty() ? kVacant : kLet;
+            colour = vacancyColour(Occupancy::of(row, flags));
             break;
         case PlanView::ByTenant:
-            colour = tenantColourIn(tenants, tenant);
+            // Common areas wear the grey they have on the stacking plan, whoever is typed.
+            colour = Occupancy::of(row, flags) == Occupancy::State::Common ? kCommon
+                                                                           : tenantColourIn(tenants, tenant);
             break;
         case PlanView::Keys:
         case PlanView::Mismatch:
+        case PlanView::LeaseTerms:
             break;
         }
         result.emplace_back(*key, colour);
@@ -147,10 +172,8 @@ std::vector<LegendItem> legend(const RecordTable &table, const Captions &caption
         if (view == PlanView::ByType) {
             const int type = RecordTable::typeIndex(row[RecordTable::Type]);
             slot = type < 0 ? 5 : static_cast<size_t>(type);
-        } else if (flags.isCommonKey(row[RecordTable::ColourKey])) {
-            slot = 2;
         } else {
-            slot = row[RecordTable::Tenant].isEmpty() ? 0 : 1;
+            slot = vacancySlot(Occupancy::of(row, flags));
         }
         ++items[slot].rooms;
         items[slot].area += NumberText::area(row[RecordTable::Area]).value_or(0);
@@ -163,17 +186,24 @@ std::vector<LegendItem> legend(const RecordTable &table, const Captions &caption
 
 std::vector<LegendItem> tenantLegend(const RecordTable &table, const QString &plan)
 {
+    return tenantLegend(table, plan, RoomFlags());
+}
+
+std::vector<LegendItem> tenantLegend(const RecordTable &table, const QString &plan, const RoomFlags &flags)
+{
     const std::vector<QString> tenants = tenantOrder(table);
     std::vector<LegendItem> items;
     LegendItem vacant{kNoKind, u"свободно"_s, 0, 0};
+    LegendItem common{kCommon, u"МОП"_s, 0, 0};
     QHash<QString, size_t> slot;
     for (int r = 1; r <= table.recordCount(); ++r) {
         const RecordTable::Row &row = table.row(r);
         if (row[RecordTable::PlanId] != plan)
             continue;
         const QString &tenant = row[RecordTable::Tenant];
-        LegendItem *item = &vacant;
-        if (!tenant.isEmpty()) {
+        const Occupancy::State state = Occupancy::of(row, flags);
+        LegendItem *item = state == Occupancy::State::Common ? &common : &vacant;
+        if (state == Occupancy::State::Let) {
             auto it = slot.constFind(tenant);
             if (it == slot.cend()) {
                 it = slot.insert(tenant, items.size());
@@ -184,9 +214,12 @@ std::vector<LegendItem> tenantLegend(const RecordTable &table, const QString &pl
         ++item->rooms;
         item->area += NumberText::area(row[RecordTable::Area]).value_or(0);
     }
-    std::stable_sort(items.begin(), items.end(), [](const LegendItem &a, const LegendItem &b) { return a.area > b.area; });
+    std::stable_sort(items.begin(), items.end(),
+                     [](const LegendItem &a, const LegendItem &b) { return a.area > b.area; });
     if (vacant.rooms > 0)
         items.push_back(vacant);
+    if (common.rooms > 0)
+        items.push_back(common);
     return items;
 }
 
@@ -212,9 +245,8 @@ constexpr QRgb kMismatchColours[] = {kAgrees, kTypedLarger, kTypedSmaller, kNoKi
 
 } // namespace
 
-std::vector<std::pair<QRgb, QRgb>> mismatchPairs(const RecordTable &table,
-                                                 const std::vector<RoomAreaCheck> &checks,
-                                                 const QString &plan)
+std::vector<std::pair<QRgb, QRgb>>
+mismatchPairs(const RecordTable &table, const std::vector<RoomAreaCheck> &checks, const QString &plan)
 {
     std::vector<std::pair<QRgb, QRgb>> result;
     for (const RoomAreaCheck &check : checks) {
@@ -244,6 +276,79 @@ std::vector<LegendItem> mismatchLegend(const RecordTable &table, const std::vect
     }
     if (!any)
         return {};
+    if (items.back().rooms == 0)
+        items.pop_back();
+    return items;
+}
+
+} // namespace PlanColouring
+
+namespace PlanColouring {
+
+namespace {
+
+// Slots of the legend, in the order it lists them.
+constexpr int kCommonSlot = 6;
+
+int leaseSlot(const LeaseCalendar &calendar, const RoomFlags &flags, const RecordTable::Row &row, quint32 key,
+              QDate day)
+{
+    // Common areas by the one rule of occupancy, whatever their leases say.
+    if (Occupancy::of(row, flags) == Occupancy::State::Common)
+        return kCommonSlot;
+    return int(calendar.term(key, day));
+}
+
+QRgb leaseSlotColour(int slot)
+{
+    static constexpr std::array<QRgb, 7> colours = {
+        kNoKind, kLeaseEnded, kLeaseWithin3, kLeaseWithin12, kLeaseLater, kLeaseOpenEnded, kCommon};
+    return colours[size_t(slot)];
+}
+
+} // namespace
+
+std::vector<std::pair<QRgb, QRgb>> leaseTermPairs(const RecordTable &table, const LeaseCalendar &calendar,
+                                                  const QString &plan, QDate day, const RoomFlags &flags)
+{
+    std::vector<std::pair<QRgb, QRgb>> result;
+    for (int r = 1; r <= table.recordCount(); ++r) {
+        const RecordTable::Row &row = table.row(r);
+        if (row[RecordTable::PlanId] != plan)
+            continue;
+        const auto key = keyPixel(row[RecordTable::ColourKey]);
+        if (!key)
+            continue;
+        const quint32 colourKey = quint32(*parseCellNumber(row[RecordTable::ColourKey]));
+        result.emplace_back(*key, leaseSlotColour(leaseSlot(calendar, flags, row, colourKey, day)));
+    }
+    return result;
+}
+
+std::vector<LegendItem> leaseTermLegend(const RecordTable &table, const LeaseCalendar &calendar,
+                                        const QString &plan, QDate day, const RoomFlags &flags)
+{
+    const std::array<QString, 7> captions = {u"нет договора"_s,
+                                             u"договор истёк"_s,
+                                             u"истекает в 3 мес."_s,
+                                             u"истекает в 12 мес."_s,
+                                             u"истекает позже"_s,
+                                             u"бессрочный"_s,
+                                             u"МОП"_s};
+    std::vector<LegendItem> items;
+    for (int slot = 0; slot < 7; ++slot)
+        items.push_back({leaseSlotColour(slot), captions[size_t(slot)], 0, 0});
+    for (int r = 1; r <= table.recordCount(); ++r) {
+        const RecordTable::Row &row = table.row(r);
+        if (row[RecordTable::PlanId] != plan)
+            continue;
+        const auto key = parseCellNumber(row[RecordTable::ColourKey]);
+        if (!key || !ColourKey::namesRoom(*key))
+            continue;
+        LegendItem &item = items[size_t(leaseSlot(calendar, flags, row, quint32(*key), day))];
+        ++item.rooms;
+        item.area += NumberText::area(row[RecordTable::Area]).value_or(0);
+    }
     if (items.back().rooms == 0)
         items.pop_back();
     return items;

@@ -1,5 +1,7 @@
 #include "gui/mainwindow/form1.h"
 
+#include "gui/leases/leaseswindow.h"
+
 #include "core/model/areacheckrunner.h"
 #include "core/model/recordview.h"
 #include "core/model/recoverywriter.h"
@@ -71,6 +73,7 @@ Form1::~Form1()
     // It reads the session, which goes with this window.
     delete Summary;
     delete Stacking;
+    delete Leases;
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -325,7 +328,7 @@ void Form1::closeEvent(QCloseEvent *event)
     FormClose();
     m_form2->close();
     // Tool windows go with the main window; left open they would keep the program running.
-    for (QWidget *w : std::initializer_list<QWidget *>{Summary, Stacking, m_help})
+    for (QWidget *w : std::initializer_list<QWidget *>{Summary, Stacking, Leases, m_help})
         if (w)
             w->close();
     event->accept();

@@ -6,11 +6,12 @@
 #include "core/model/recentarchives.h"
 #include "core/plan/displaycolours.h"
 #include "core/plan/floodfill.h"
-#include "core/rooms/roomproposals.h"
 #include "core/reports/plancolouring.h"
+#include "core/rooms/roomproposals.h"
 #include "gui/records/recorddialoghost.h"
 #include "gui/widgets/guarded.h"
 
+#include <QDate>
 #include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
@@ -22,6 +23,7 @@
 
 class ColourSwatch;
 class Form2;
+class LeasesWindow;
 class PieGauge;
 class PlanCanvas;
 class PlanLegend;
@@ -102,12 +104,14 @@ public:
     void refreshPlanRect(const QRect &planRect) override;
     // The record dialog or the summary changed which rooms are common (form1_summary.cpp).
     void roomFlagsEdited() override;
+    void showLeasesOfRow(int row) override;
     // Repaints the rooms of the plan shown from the table and shows them, also when a record
     // that could not be painted is reported.
     void repaintRooms();
     // Rebuilds the display colours and the legend of the plan colouring from the records.
     void refreshColouring();
     PlanView planView() const { return m_view; }
+    QDate asOfDay() const { return m_asOf.isValid() ? m_asOf : QDate::currentDate(); }
     const DisplayColours &displayColours() const { return m_displayColours; }
     // Rebuilds the tab strip from the PlanList, the shown plan's tab selected. Every change of
     // the PlanList is followed by it.
@@ -173,6 +177,7 @@ public:
     // The summary: its button on the tool panel and the window, made when first opened.
     QToolButton *SummaryButton = nullptr;
     SummaryWindow *Summary = nullptr;
+    LeasesWindow *Leases = nullptr;
     // The scale command: its button on the tool panel and the two clicks on the plan.
     QToolButton *ScaleButton = nullptr;
     ScaleTool *Scaler = nullptr;
@@ -197,6 +202,7 @@ public:
     QAction *ZoomFitAction = nullptr;
     QAction *SummaryAction = nullptr;
     QAction *StackingAction = nullptr;
+    QAction *LeasesAction = nullptr;
     QAction *PdfAction = nullptr;
     QAction *ScheduleAction = nullptr;
     QAction *PictureAction = nullptr;
@@ -278,6 +284,11 @@ public Q_SLOTS:
     void SpeedButton5Click();
     // Summary (form1_summary.cpp)
     void SummaryButtonClick();
+    // Leases (form1_leases.cpp): the "Договоры" window for the whole complex, or for the rooms
+    // of the record rows given.
+    void showLeases();
+    void showLeasesOf(const QList<int> &rows);
+    void leasesEdited();
     // Stacking plan and the plans as PDF (form1_stacking.cpp)
     void showStackingPlan();
     void printPlansPdf();
@@ -314,6 +325,8 @@ public Q_SLOTS:
     void redoClick();
 
 Q_SIGNALS:
+    // A lease was added, changed or removed, or the day they are read on changed.
+    void leasesChanged();
     // A plan's scale or the tolerance changed.
     void scalesChanged();
     // A room was flagged as a common area or its flag cleared.
@@ -374,6 +387,9 @@ private:
     void buildPrepareButton();
     // Adds a PNG, JPEG, TIFF or PDF plan as a BMP in the working folder.
     void addConvertedPlan(const QString &path);
+    // Asks the name of a plan in the working folder in place of `name`; false when the user
+    // gives none or one with folders (said).
+    bool askOtherPlanName(QString &name);
     // Offers the preparation of the plan shown when it has more than two colours.
     void offerPreparation();
     // Prepares the plan shown as stored (without room colours); true when it was replaced.
@@ -450,6 +466,12 @@ private:
     Form2 *m_form2 = nullptr;
     double m_scale = 1.0;
     PlanView m_view = PlanView::Keys;
+    // The day the lease figures are read on: the summary's "На дату", today when not set.
+    QDate m_asOf;
+    // The records as of m_asOf when it is set and the project has leases: what the colourings
+    // by tenant and vacancy show then.
+    RecordTable m_asOfTable;
+    const RecordTable &tableAsOf();
     DisplayColours m_displayColours;
     QString m_scalePlan;
     bool m_closing = false;

@@ -7,6 +7,7 @@
 #include "core/model/recoverywriter.h"
 #include "core/model/roomareas.h"
 #include "core/model/roomacceptance.h"
+#include "core/rooms/cvguard.h"
 #include "core/rooms/planpreparation.h"
 #include "core/rooms/roomproposals.h"
 #include "gui/plan/plancanvas.h"
@@ -142,7 +143,9 @@ void Form1::FindRoomsClick()
             [plan, options](const WorkCancel &cancel) {
                 RoomFinder::Options own = options;
                 own.cancel = &cancel;
-                return std::make_shared<RoomProposals>(plan, own);
+                std::shared_ptr<RoomProposals> proposals;
+                CvGuard::run(plan.size(), [&] { proposals = std::make_shared<RoomProposals>(plan, own); });
+                return proposals;
             });
         if (!found)
             return;
@@ -265,7 +268,7 @@ void Form1::proposedLineClicked(int line, bool reject)
         if (reject) {
             const BusyCursor busy;
             m_rejections.lines.push_back(m_proposals->lines()[size_t(line)]);
-            m_proposals->rejectLine(line, m_session.planImage());
+            CvGuard::run(m_session.planImage().size(), [&] { m_proposals->rejectLine(line, m_session.planImage()); });
         } else {
             if (refusedWhenFinished())
                 return;

@@ -1,5 +1,7 @@
 #include "gui/widgets/planpreparationdialog.h"
 
+#include "core/base/metrolaerror.h"
+#include "core/rooms/cvguard.h"
 #include "gui/widgets/backgroundwork.h"
 
 #include <QApplication>
@@ -24,8 +26,15 @@ constexpr int kPreviewHeight = 360;
 
 } // namespace
 
+std::shared_ptr<PlanPreparation> PlanPreparationDialog::analyse(const QImage &source)
+{
+    std::shared_ptr<PlanPreparation> preparation;
+    CvGuard::run(source.size(), [&] { preparation = std::make_shared<PlanPreparation>(source); });
+    return preparation;
+}
+
 PlanPreparationDialog::PlanPreparationDialog(const QImage &source, const QString &reason, QWidget *parent)
-    : PlanPreparationDialog(source, reason, std::make_shared<PlanPreparation>(source), parent)
+    : PlanPreparationDialog(source, reason, analyse(source), parent)
 {
 }
 
@@ -148,6 +157,9 @@ QImage PlanPreparationDialog::result()
 {
     if (!m_resultValid || m_resultOptions != options())
         updatePreview();
+    // Preparation failed (memory): the reason the dialog shows, for the caller's handler.
+    if (!m_resultValid)
+        throw MetrolaError(m_status->text());
     return m_result;
 }
 
@@ -168,15 +180,21 @@ void PlanPreparationDialog::updatePreview()
     }
     const PreparationOptions wanted = options();
     const std::shared_ptr<const PlanPreparation> preparation = m_preparation;
+    const QSize size = m_source.size();
     m_preparing = true;
     std::optional<QImage> prepared;
     try {
-        prepared = BackgroundWork::compute<QImage>(
-            this, u"Подготовка плана"_s, u"Подготовка плана…"_s,
-            [preparation, wanted](const WorkCancel &) { return preparation->prepare(wanted); });
-    } catch (...) {
+        prepared = BackgroundWork::compute<QImage>(this, u"Подготовка плана"_s, u"Подготовка плана…"_s,
+                                                   [preparation, wanted, size](const WorkCancel &) {
+                                                       QImage result;
+                                                       CvGuard::run(size, [&] { result = preparation->prepare(wanted); });
+                                                       return result;
+                                                   });
+    } catch (const MetrolaError &error) {
+        // A timer's slot: nothing may leave it; the dialog says why there is no preview.
         m_preparing = false;
-        throw;
+        m_status->setText(error.message());
+        return;
     }
     m_preparing = false;
     if (!prepared) {

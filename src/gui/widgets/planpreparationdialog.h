@@ -25,6 +25,9 @@ class PlanPreparationDialog : public QDialog
 public:
     // `reason` is shown above the pictures (why the dialog is offered); empty for none.
     PlanPreparationDialog(const QImage &source, const QString &reason, QWidget *parent = nullptr);
+    // The plan's lines and walls read (OpenCV's lack of memory as MetrolaError); slow on a
+    // large scan, so callers run it off the window's thread.
+    static std::shared_ptr<PlanPreparation> analyse(const QImage &source);
     // With the plan's analysis made already (on another thread).
     PlanPreparationDialog(const QImage &source, const QString &reason, std::shared_ptr<PlanPreparation> analysed,
                           QWidget *parent = nullptr);
