@@ -2,6 +2,7 @@
 # anything else that compiles the core reads this one list.
 set(METROLA_CORE_SOURCES
   base/metrolaerror.h
+  base/workcancel.h
   base/cp1251.h base/cp1251.cpp
   base/numbertext.h base/numbertext.cpp
   base/namerule.h base/namerule.cpp
@@ -25,6 +26,7 @@ set(METROLA_CORE_SOURCES
   model/workfolder.h model/workfolder.cpp
   model/planimport.h model/planimport.cpp
   model/planedits.h model/planedits.cpp
+  model/projecthistory.h model/projecthistory.cpp
   model/roomacceptance.h model/roomacceptance.cpp
   model/recoveryfile.h model/recoveryfile.cpp
   model/recoverywriter.h model/recoverywriter.cpp

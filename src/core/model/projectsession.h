@@ -3,6 +3,7 @@
 #include "core/model/captions.h"
 #include "core/model/planlist.h"
 #include "core/model/planscales.h"
+#include "core/model/projecthistory.h"
 #include "core/model/recordtable.h"
 #include "core/model/roomareas.h"
 #include "core/model/roomflags.h"
@@ -80,6 +81,9 @@ public:
     // by plan; the workbook follows it. Not kept with the project.
     bool commonOverWholeComplex = false;
     RoomAreas &roomAreas() { return m_roomAreas; }
+    // The one history of the project's changes (Правка → Отменить / Повторить).
+    ProjectHistory &history() { return m_history; }
+    const ProjectHistory &history() const { return m_history; }
     // Typed against measured areas of every record on a plan with a scale.
     std::vector<RoomAreaCheck> checkAreas() { return m_roomAreas.check(roomAreasProject(), m_scales); }
     // What the room areas read of this session.
@@ -156,4 +160,6 @@ private:
     RoomAreas m_roomAreas;
     bool m_modified = false;
     std::function<void(bool)> m_modifiedListener;
+    // Last: it reads the table, flags and scales above.
+    ProjectHistory m_history{*this};
 };

@@ -107,6 +107,7 @@ void RecordTable::setCell(int column, int row, const QString &text)
     QString &cell = rowAt(row)[static_cast<size_t>(column)];
     if (cell == text)
         return;
+    noteRow(row);
     const bool keyed = column == ColourKey;
     if (keyed)
         unindexRow(row);
@@ -118,6 +119,7 @@ void RecordTable::setCell(int column, int row, const QString &text)
 
 void RecordTable::setRow(int r, const Row &texts)
 {
+    noteRow(r);
     unindexRow(r);
     rowAt(r) = texts;
     indexRow(r);
@@ -130,6 +132,9 @@ void RecordTable::setTableRows(int rows)
     const int old = tableRows();
     if (rows == old)
         return;
+    for (int r = rows; r < old; ++r)
+        noteRow(r);
+    ++m_revision;
     // Only rows from the smaller EntryRow on change between record, EntryRow and gone.
     const int first = std::min(old, rows) - 1;
     for (int r = first; r < old; ++r)
@@ -149,6 +154,9 @@ void RecordTable::setTableRows(int rows)
 
 void RecordTable::replaceRows(std::vector<Row> rows)
 {
+    if (m_journal)
+        m_journal->replaced = true;
+    ++m_revision;
     beginResetModel();
     if (rows.empty())
         rows.emplace_back();
@@ -167,6 +175,11 @@ void RecordTable::exchangeRows(RecordTable &other)
 {
     if (&other == this)
         return;
+    for (RecordTable *table : {this, &other}) {
+        if (table->m_journal)
+            table->m_journal->replaced = true;
+        ++table->m_revision;
+    }
     beginResetModel();
     other.beginResetModel();
     m_rows.swap(other.m_rows);
@@ -237,6 +250,8 @@ std::optional<RecordTable::Row> RecordTable::removeLastRecord()
 void RecordTable::swapRows(int a, int b)
 {
     Q_ASSERT(isRecordRow(a) && isRecordRow(b));
+    noteRow(a);
+    noteRow(b);
     unindexRow(a);
     unindexRow(b);
     std::swap(rowAt(a), rowAt(b));
@@ -244,6 +259,20 @@ void RecordTable::swapRows(int a, int b)
     indexRow(b);
     emitRowChanged(a, 0, ColumnCount - 1);
     emitRowChanged(b, 0, ColumnCount - 1);
+}
+
+void RecordTable::setJournal(Journal *journal)
+{
+    m_journal = journal;
+    if (m_journal)
+        m_journal->rowsBefore = tableRows();
+}
+
+void RecordTable::noteRow(int r)
+{
+    ++m_revision;
+    if (m_journal && r < m_journal->rowsBefore && !m_journal->before.contains(r))
+        m_journal->before.emplace(r, row(r));
 }
 
 void RecordTable::unindexRow(int r)

@@ -98,6 +98,21 @@ public:
     std::optional<Row> removeLastRecord();
     void swapRows(int a, int b);
 
+    // The rows as they were before a change, kept for the project's history of changes: every
+    // row a change overwrites or discards is copied once, the first time it is touched.
+    struct Journal
+    {
+        int rowsBefore = 0;
+        std::map<int, Row> before;
+        // The whole table was replaced (an archive opened): no row image describes that.
+        bool replaced = false;
+    };
+    // Starts keeping the journal (rowsBefore is set here); nullptr stops it.
+    void setJournal(Journal *journal);
+    // Changes with every change of a cell or the row count, so a change made outside the
+    // journal is noticed.
+    quint64 revision() const { return m_revision; }
+
     // QAbstractItemModel
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -112,6 +127,8 @@ private:
     void emitRowChanged(int r, int firstColumn, int lastColumn);
 
     Row &rowAt(int r) { return r == 0 ? m_header : m_rows[static_cast<size_t>(r - 1)]; }
+    // Before row r changes: the journal keeps its first image.
+    void noteRow(int r);
 
     // Row 0 apart from the others, so that a loaded file's rows take the table's place as
     // they are, without moving 100,000 rows behind a header.
@@ -130,6 +147,8 @@ private:
     std::set<int> m_badKeyRows;
     // Column 6 texts of rows 1 .. RowCount-1 with their number of occurrences.
     QHash<QString, int> m_keyTexts;
+    Journal *m_journal = nullptr;
+    quint64 m_revision = 0;
 };
 
 // Parses a decimal integer as the table's numeric cells are read: optional leading blanks,

@@ -127,6 +127,17 @@ QRect FloodFill::fill(QImage &image, QPoint seed, QRgb colour, std::vector<Span>
     return fillRegion<false>(image, seed, colour, spans, nullptr);
 }
 
+FloodFill::Leak FloodFill::leak(QRect box, qint64 pixels, QSize sheet)
+{
+    if (box.isEmpty() || sheet.isEmpty())
+        return Leak::None;
+    if (box.left() <= 0 || box.top() <= 0 || box.right() >= sheet.width() - 1 || box.bottom() >= sheet.height() - 1)
+        return Leak::Edge;
+    if (pixels * 2 > qint64(sheet.width()) * sheet.height())
+        return Leak::MostOfPlan;
+    return Leak::None;
+}
+
 QRect FloodFill::fillCounting(QImage &image, QPoint seed, QRgb colour, qint64 &pixels)
 {
     pixels = 0;

@@ -65,6 +65,11 @@ public:
     // colours, 0 when its label point is outside or already wore its key.
     QRect repaintRooms(QImage &image, std::span<const RoomSeed> rooms, std::span<qint64> pixels);
 
+    // A room lies inside walls: a fill that reached the sheet's edge, or painted more than
+    // half of the sheet, has most likely run out through a gap in a wall.
+    enum class Leak { None, Edge, MostOfPlan };
+    static Leak leak(QRect box, qint64 pixels, QSize sheet);
+
 private:
     // The fill with or without counting: one body, and the count compiles away where unused.
     template <bool kCount>

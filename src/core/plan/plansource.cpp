@@ -1,6 +1,7 @@
 #include "core/plan/plansource.h"
 
 #include "core/base/metrolaerror.h"
+#include "core/base/workcancel.h"
 #include "core/plan/planimage.h"
 
 #include <QFile>
@@ -195,7 +196,14 @@ QImage loadPicture(const QString &path)
     return onWhite(std::move(image), path);
 }
 
-QImage loadPdfPage(const QString &path, int page, int dpi)
+// Poppler asks between drawing operations whether to stop; the payload carries the flag.
+bool shouldAbort(const QVariant &payload)
+{
+    const auto *cancel = reinterpret_cast<const WorkCancel *>(payload.value<quintptr>());
+    return cancel && cancel->cancelled();
+}
+
+QImage loadPdfPage(const QString &path, int page, int dpi, const WorkCancel *cancel)
 {
     if (dpi < PlanSource::kMinDpi || dpi > PlanSource::kMaxDpi)
         refuse(u"Разрешение %1 точек на дюйм вне пределов от %2 до %3."_s.arg(dpi)
@@ -216,7 +224,10 @@ QImage loadPdfPage(const QString &path, int page, int dpi)
     document->setRenderHint(Poppler::Document::Antialiasing);
     document->setRenderHint(Poppler::Document::TextAntialiasing);
     document->setPaperColor(Qt::white);
-    QImage image = pdfPage->renderToImage(dpi, dpi);
+    QImage image = pdfPage->renderToImage(dpi, dpi, -1, -1, -1, -1, Poppler::Page::Rotate0, nullptr, nullptr,
+                                          &shouldAbort, QVariant::fromValue(reinterpret_cast<quintptr>(cancel)));
+    if (cancel)
+        cancel->check();
     if (image.isNull())
         refuse(u"Страница %2 документа «%1» не отрисована (мало памяти или повреждённый файл)."_s
                    .arg(shownName(path))
@@ -247,13 +258,13 @@ int PlanSource::pdfPageCount(const QString &path)
     return openPdf(path)->numPages();
 }
 
-QImage PlanSource::load(const QString &path, int page, int dpi)
+QImage PlanSource::load(const QString &path, int page, int dpi, const WorkCancel *cancel)
 {
     switch (kindOf(path)) {
     case Kind::Bmp:
         return PlanImage::loadBmp(path);
     case Kind::Pdf:
-        return loadPdfPage(path, page, dpi);
+        return loadPdfPage(path, page, dpi, cancel);
     case Kind::Picture:
         break;
     }

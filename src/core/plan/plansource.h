@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QString>
 
+class WorkCancel;
+
 // Plans arrive as BMP, PNG, JPEG and TIFF pictures and as PDF drawings. Every form is read
 // here into the plan's own image (Format_RGB32, so colours written into it read back), and a
 // plan that is not a BMP is stored as one: plan ids are BMP file names, and the rest of the
@@ -23,7 +25,8 @@ public:
     static int pdfPageCount(const QString &path);
 
     // `page` (from 1) and `dpi` matter for PDF only. A transparent picture lies on white paper.
-    static QImage load(const QString &path, int page = 1, int dpi = kDefaultDpi);
+    // A PDF page stops rendering when `cancel` says so (WorkCancelled is thrown).
+    static QImage load(const QString &path, int page = 1, int dpi = kDefaultDpi, const WorkCancel *cancel = nullptr);
 
     // "этаж 2.jpg" -> "этаж 2.bmp": the name a converted plan takes in the working folder.
     static QString bmpNameFor(const QString &sourcePath);

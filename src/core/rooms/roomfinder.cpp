@@ -159,6 +159,12 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         result.rooms = FloorRegions(CvPlan::whiteMask(plan)).rooms(minPixels, options.regionMap);
         return result;
     }
+    // The user's "Отмена" is looked at between the stages.
+    const auto stop = [&options] {
+        if (options.cancel)
+            options.cancel->check();
+    };
+    stop();
     {
         const auto [wall, outerWall] = WallFinder::widths(black);
         // The flooding at the resolution the walls need: a wall a few points thick, and a
@@ -205,7 +211,9 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         const double door = openings.maxGap > 0 ? openings.maxGap : kDoorInWalls * std::max(wall, outerWall);
         split.maxPassage = door / factor;
         split.maxOutsidePassage = 3 * door / factor;
+        stop();
         result.lines = RoomSplitter::split(small, split, factor);
+        stop();
         if (options.stages) {
             cv::Mat seen;
             cv::bitwise_not(small, seen);

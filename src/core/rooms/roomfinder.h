@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/workcancel.h"
 #include "core/rooms/closingline.h"
 #include "core/rooms/openingfinder.h"
 #include "core/rooms/stages.h"
@@ -40,6 +41,8 @@ public:
         // When given, receives the free space the flooding sees, the closing lines and the
         // regions.
         StageSink stages;
+        // The user's "Отмена": looked at between the stages (WorkCancelled is thrown).
+        const WorkCancel *cancel = nullptr;
     };
 
     struct Result

@@ -1,6 +1,9 @@
 #include "gui/help/helpwindow.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QKeyEvent>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -22,7 +25,43 @@ HelpWindow::HelpWindow(QWidget *parent)
     buttons->button(QDialogButtonBox::Close)->setText(u"Закрыть"_s);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
     layout->addWidget(buttons);
+    // The page, not the button, takes the keys: PageDown and Ctrl+End move through it.
+    buttons->button(QDialogButtonBox::Close)->setAutoDefault(false);
+    m_browser->setFocusPolicy(Qt::StrongFocus);
+    m_browser->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setFocusProxy(m_browser);
+    m_browser->installEventFilter(this);
+    m_browser->setFocus();
     resize(640, 720);
+}
+
+bool HelpWindow::scrollByKey(const QKeyEvent &key)
+{
+    QScrollBar *bar = m_browser->verticalScrollBar();
+    switch (key.key()) {
+    case Qt::Key_PageUp: bar->triggerAction(QAbstractSlider::SliderPageStepSub); return true;
+    case Qt::Key_PageDown:
+    case Qt::Key_Space: bar->triggerAction(QAbstractSlider::SliderPageStepAdd); return true;
+    case Qt::Key_Up: bar->triggerAction(QAbstractSlider::SliderSingleStepSub); return true;
+    case Qt::Key_Down: bar->triggerAction(QAbstractSlider::SliderSingleStepAdd); return true;
+    case Qt::Key_Home: bar->triggerAction(QAbstractSlider::SliderToMinimum); return true;
+    case Qt::Key_End: bar->triggerAction(QAbstractSlider::SliderToMaximum); return true;
+    default: return false;
+    }
+}
+
+void HelpWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (!scrollByKey(*event))
+        QDialog::keyPressEvent(event);
+}
+
+bool HelpWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The read-only page lets these keys through to nobody; they move it here.
+    if (watched == m_browser && event->type() == QEvent::KeyPress && scrollByKey(*static_cast<QKeyEvent *>(event)))
+        return true;
+    return QDialog::eventFilter(watched, event);
 }
 
 QString HelpWindow::pageHtml()
@@ -62,9 +101,12 @@ QString HelpWindow::pageHtml()
            u"<p>Левая кнопка, удержанная над помещением, показывает его данные. Правая или средняя кнопка "
            u"на уже отмеченном помещении открывает его запись для правки; там же можно перенести точку "
            u"подписи в место последнего щелчка. Двойной щелчок по плану перекрашивает помещения заново.</p>"
-           u"<p><b>Undo</b> (Ctrl+Z, <i>Правка → Удалить последнюю запись</i>) удаляет последнюю запись "
-           u"списка и возвращает её помещению прежний цвет. <b>сменить цвет</b> выбирает цвет, с которого "
-           u"начинаются цвета новых помещений.</p>"
+           u"<p><b>Правка → Отменить</b> (Ctrl+Z) отменяет последнее изменение проекта любого рода: "
+           u"добавленную, исправленную, удалённую или перемещённую запись, линии и подготовку плана, "
+           u"отметку МОП, масштаб. <b>Правка → Повторить</b> (Ctrl+Shift+Z) возвращает отменённое.</p>"
+           u"<p><b>Undo</b> (<i>Правка → Удалить последнюю запись</i>) удаляет последнюю запись "
+           u"списка и возвращает её помещению прежний цвет; это тоже изменение, которое можно отменить. "
+           u"<b>сменить цвет</b> выбирает цвет, с которого начинаются цвета новых помещений.</p>"
 
            u"<h3>Список записей</h3>"
            u"<p>Двойной щелчок по записи показывает её план и мигает помещением. Стрелки справа от списка "

@@ -16,6 +16,14 @@ public:
     static QString pageHtml();
     QTextBrowser *browser() const { return m_browser; }
 
+protected:
+    // The page keys scroll the page wherever the keyboard is in the window.
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // Moves the page for the page and arrow keys; false for any other key.
+    bool scrollByKey(const QKeyEvent &key);
+
     QTextBrowser *m_browser = nullptr;
 };

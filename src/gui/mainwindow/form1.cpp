@@ -6,6 +6,7 @@
 #include "core/model/recordview.h"
 #include "core/model/recoverywriter.h"
 #include "gui/plan/plancanvas.h"
+#include "gui/help/helpwindow.h"
 #include "gui/records/form2.h"
 #include "gui/reports/portfoliowindow.h"
 #include "gui/reports/stackingwindow.h"
@@ -79,6 +80,8 @@ Form1::~Form1()
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_form2 && event->type() == QEvent::Hide && LeakBar)
+        LeakBar->hide();
     if (event->type() == QEvent::Wheel && (watched == PlanArea || watched == Image1)) {
         auto &wheel = *static_cast<QWheelEvent *>(event);
         if (wheel.modifiers() & Qt::ControlModifier)
@@ -326,10 +329,10 @@ void Form1::closeEvent(QCloseEvent *event)
     m_closing = true;
     FormClose();
     m_form2->close();
-    if (Summary)
-        Summary->close();
-    if (Leases)
-        Leases->close();
+    // Tool windows go with the main window; left open they would keep the program running.
+    for (QWidget *w : std::initializer_list<QWidget *>{Summary, Stacking, Leases, m_help})
+        if (w)
+            w->close();
     event->accept();
 }
 

@@ -5,6 +5,7 @@
 #include "core/model/projectsession.h"
 #include "core/model/recentarchives.h"
 #include "core/plan/displaycolours.h"
+#include "core/plan/floodfill.h"
 #include "core/reports/plancolouring.h"
 #include "core/rooms/roomproposals.h"
 #include "core/sharing/sharedarchive.h"
@@ -12,11 +13,14 @@
 #include "gui/widgets/guarded.h"
 
 #include <QDate>
+#include <QIcon>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class ColourSwatch;
 class Form2;
@@ -185,8 +189,13 @@ public:
     QAction *SaveAction = nullptr;
     QAction *SaveAsAction = nullptr;
     QAction *NewPlanAction = nullptr;
+    QAction *NewProjectAction = nullptr;
+    QAction *ScaleAction = nullptr;
     QAction *QuitAction = nullptr;
     QAction *UndoAction = nullptr;
+    // Правка → Отменить / Повторить: the project's history of changes.
+    QAction *HistoryUndoAction = nullptr;
+    QAction *HistoryRedoAction = nullptr;
     QAction *FindAction = nullptr;
     QActionGroup *ViewActions = nullptr;
     QAction *ZoomInAction = nullptr;
@@ -233,6 +242,11 @@ public:
     QAction *FindRoomsAction = nullptr;
     QAction *WallAction = nullptr;
     QAction *UndoPlanAction = nullptr;
+    // The notice over the plan when a right-click's fill ran out of its room, with the offer
+    // to take it back; made when first needed.
+    QFrame *LeakBar = nullptr;
+    QLabel *LeakText = nullptr;
+    QPushButton *LeakUndoButton = nullptr;
 
     // Blink state: the row to blink and the step counter (1 while idle), and the rows whose
     // rooms blink with it (the rooms of a block of the stacking plan).
@@ -293,6 +307,8 @@ public Q_SLOTS:
     // Files (form1_files.cpp): a plain save to the archive opened or saved last, asking for a
     // name only when there is none; the save dialog's save; an archive of the recent list.
     void SaveClick();
+    // Файл → Создать: an empty project after the question about unsaved changes.
+    void newProjectClick();
     void SaveAsClick();
     void openRecent(const QString &path);
     // Zoom (form1_zoom.cpp): factors from fit-to-window to 800 %, about the view's centre.
@@ -314,6 +330,9 @@ public Q_SLOTS:
     void closeProposals();
     // Takes back the latest line or rooms accepted on a plan.
     void undoPlanEdit();
+    // The project's history (form1_history.cpp).
+    void undoClick();
+    void redoClick();
 
 Q_SIGNALS:
     // A lease was added, changed or removed, or the day they are read on changed.
@@ -383,6 +402,9 @@ private:
     void applyReadOnly();
     void buildWindow();
     void layoutPlanArea();
+    // Gives a window wider than the tool panel's layout to the grid: the controls right of it
+    // move right, the grid and its columns widen.
+    void widenPanel(int extra);
     // Brings the window forward and scrolls the plan so that the plan point is well inside
     // the plan area, for a room about to blink.
     void showPlanPoint(QPoint planPoint);
@@ -401,7 +423,8 @@ private:
     void buildRoomTools();
     // The right-click's marking: fills the unmarked room at the point with a new key and
     // opens the record dialog for it. Returns the key.
-    quint32 markNewRoom(QPoint point);
+    quint32 markNewRoom(QPoint point, qint64 *filledPixels = nullptr);
+    void showLeakNotice(FloodFill::Leak leak, qint64 percent);
     bool refusedWhenFinished();
     void proposedRoomClicked(int room, bool reject);
     void proposedLineClicked(int line, bool reject);
@@ -410,11 +433,23 @@ private:
     void drawPlanLines(const std::vector<ClosingLine> &lines, const QString &label);
     void refreshProposalBar();
     void refreshPlanUndo();
+    void historyStep(bool forward);
+    void refreshHistoryActions();
+    // What the user turned down among the proposals, kept over a recount after a wall or an
+    // undo: the rooms by their points, the lines as drawn.
+    struct ProposalRejections
+    {
+        std::vector<QPoint> rooms;
+        std::vector<ClosingLine> lines;
+    };
+    ProposalRejections proposalRejections() const { return m_rejections; }
+    void restoreProposalRejections(const ProposalRejections &rejections);
     // Another project or plan: the proposals and the wall tool belong to the one left.
     void endPlanTools();
     // Places the selector at the strip's right end; returns the width left for the tabs.
     int layoutViewSelector(int stripWidth, int stripHeight);
     void buildScaleButton();
+    static QIcon rulerIcon();
     void refreshScaleHint();
     void scaleMeasured(QPoint from, QPoint to);
     // A scale or the tolerance was changed outside the Масштаб command.
@@ -491,6 +526,10 @@ private:
     std::unique_ptr<RoomProposals> m_proposals;
     ProposalView *m_proposalView = nullptr;
     PlanEdits m_planEdits;
+    ProposalRejections m_rejections;
+    std::vector<std::pair<QPointer<QWidget>, int>> m_panelPlaces;
+    std::vector<int> m_gridColumns;
+    int m_panelExtra = 0;
     int m_wallWidth = 1;
     // The files of the drag over the window, as it entered.
     QStringList m_draggedFiles;

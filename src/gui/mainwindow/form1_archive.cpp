@@ -87,6 +87,8 @@ bool Form1::openProjectArchive(const QString &givenPath, OpenForm form)
         // the project being left; both act on the old plan, still shown.
         m_form2->abandon();
         endPlanTools();
+        // Nothing of the project left can be taken back into this one.
+        m_session.history().clear();
         Timer1->stop();
         BlinkCount = 1;
         for (int i = 0; i < Captions::Count; ++i)

@@ -5,6 +5,7 @@
 #include "core/archive/projectarchive.h"
 #include "core/model/recoverywriter.h"
 #include "core/plan/plansource.h"
+#include "gui/records/form2.h"
 #include "gui/reports/summarywindow.h"
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/piegauge.h"
@@ -14,6 +15,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QSettings>
@@ -216,4 +218,41 @@ void Form1::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && isVisible())
         settings().setValue(u"maximized"_s, isMaximized());
+}
+
+void Form1::newProjectClick()
+{
+    guard([&] {
+        if (!confirmDiscardChanges())
+            return;
+        // What belongs to the project left: a room waiting in the dialog, the blink, the
+        // proposals, what could be taken back.
+        m_form2->abandon();
+        endPlanTools();
+        Timer1->stop();
+        BlinkCount = 1;
+        m_preparedUndo.reset();
+        m_session.table().replaceRows({});
+        m_session.plans().clear();
+        m_session.planPaths() = PlanPathTable();
+        m_session.captions() = Captions::defaults();
+        m_session.scales() = PlanScales();
+        m_session.roomFlags() = RoomFlags();
+        m_session.setShownPlan(QImage(), ProjectSession::noPlan());
+        m_session.archiveFile.clear();
+        m_session.lastArchive.clear();
+        m_session.history().clear();
+        for (int i = 0; i < Captions::Count; ++i)
+            edt[static_cast<size_t>(i)]->setText(m_session.captions()[i]);
+        refreshDialogCaptions();
+        applyFinishedLock();
+        fillTabs();
+        refreshPlanView();
+        Q_EMIT scalesChanged();
+        Q_EMIT roomFlagsChanged();
+        m_session.setModified(false);
+        // The recovery copy of the project left goes; the new one has nothing to keep yet.
+        recovery().discard();
+        refreshTitle();
+    });
 }

@@ -149,6 +149,7 @@ void Form1::Button2Click()
         // the conversion error, and the record stays.
         if (last >= 1 && !table.cellText(RecordTable::ColourKey, last).isEmpty())
             label = labelPoint(table, last);
+        const ProjectHistory::Scope step(m_session.history(), u"удаление последней записи"_s);
         const std::optional<RecordTable::Row> removed = table.removeLastRecord();
         if (!removed || (*removed)[RecordTable::PlanId] != session().currentPlan())
             return;

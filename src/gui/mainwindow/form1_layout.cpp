@@ -34,6 +34,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kPanelHeight = 137;
+// The tool panel's controls as laid out end here; a wider window gives the room to the grid.
+constexpr int kPanelWidth = 1144;
+constexpr int kGridWidth = 739;
 constexpr int kBottomStrip = 19;
 constexpr int kScrollBarWidth = 21;
 
@@ -314,6 +317,34 @@ int Form1::gridExtraRoom() const
     return std::max(0, centralWidget()->height() - px(kPanelHeight) - px(kBottomStrip) - px(40));
 }
 
+void Form1::widenPanel(int extra)
+{
+    // Only once every control of the panel is made (the menus come last).
+    if (!HistoryUndoAction)
+        return;
+    if (m_panelPlaces.empty()) {
+        // Everything right of the grid keeps its place from the panel's right end.
+        for (QWidget *w : Panel1->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            if (w->x() >= px(kGridWidth))
+                m_panelPlaces.emplace_back(w, w->x());
+        m_gridColumns.clear();
+        for (int c = 0; c < RecordTable::ColumnCount; ++c)
+            m_gridColumns.push_back(StringGrid1->columnWidth(c));
+    }
+    if (extra == m_panelExtra)
+        return;
+    m_panelExtra = extra;
+    for (const auto &[w, x] : m_panelPlaces)
+        if (w)
+            w->move(x + extra, w->y());
+    StringGrid1->resize(px(kGridWidth) + extra, StringGrid1->height());
+    // The columns share the new width as they shared the old one, so long plan ids and names
+    // are no longer cut.
+    const double factor = double(px(kGridWidth) + extra) / px(kGridWidth);
+    for (int c = 0; c < RecordTable::ColumnCount; ++c)
+        StringGrid1->setColumnWidth(c, int(m_gridColumns[size_t(c)] * factor));
+}
+
 void Form1::layoutPlanArea()
 {
     QWidget *client = centralWidget();
@@ -324,6 +355,7 @@ void Form1::layoutPlanArea()
     const int strip = px(kBottomStrip);
     const int bar = px(kScrollBarWidth);
     Panel1->setGeometry(0, 0, w, panel);
+    widenPanel(std::max(0, w - px(kPanelWidth)));
     StringGrid1->resize(StringGrid1->width(), px(89) + extra);
     // Over the panel's bottom edge, below the grid.
     GridSplitter->setGeometry(0, panel - px(4), w, px(4));

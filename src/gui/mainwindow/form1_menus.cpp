@@ -38,13 +38,21 @@ void Form1::buildMenus()
     SaveAsAction = action(file, u"SaveAsAction"_s, u"Сохранить как…"_s, QKeySequence(u"Ctrl+Shift+S"_s),
                           &Form1::SaveAsClick);
     file->addSeparator();
+    NewProjectAction = action(file, u"NewProjectAction"_s, u"Создать"_s, QKeySequence::New, &Form1::newProjectClick);
     NewPlanAction = action(file, u"NewPlanAction"_s, u"Новый план…"_s, {}, &Form1::SpeedButton1Click);
     file->addSeparator();
     QuitAction = action(file, u"QuitAction"_s, u"Выход"_s, QKeySequence(u"Ctrl+Q"_s), &Form1::close);
 
     QMenu *edit = bar->addMenu(u"&Правка"_s);
-    UndoAction = action(edit, u"UndoAction"_s, u"Удалить последнюю запись"_s, QKeySequence::Undo,
-                        &Form1::Button2Click);
+    // Ctrl+Z takes back the last change of any kind, as everywhere else; the tool panel's
+    // "Undo" keeps its own meaning (the table's last row) and is one more change in the history.
+    HistoryUndoAction =
+        action(edit, u"HistoryUndoAction"_s, u"Отменить"_s, QKeySequence::Undo, &Form1::undoClick);
+    HistoryRedoAction = action(edit, u"HistoryRedoAction"_s, u"Повторить"_s, QKeySequence(u"Ctrl+Shift+Z"_s),
+                               &Form1::redoClick);
+    HistoryRedoAction->setShortcuts({QKeySequence(u"Ctrl+Shift+Z"_s), QKeySequence(u"Ctrl+Y"_s)});
+    edit->addSeparator();
+    UndoAction = action(edit, u"UndoAction"_s, u"Удалить последнюю запись"_s, {}, &Form1::Button2Click);
     UndoPlanAction = action(edit, u"UndoPlanAction"_s, u"Отменить на плане"_s, QKeySequence(u"Ctrl+Alt+Z"_s),
                             &Form1::undoPlanEdit);
     FindAction = action(edit, u"FindAction"_s, u"Найти"_s, QKeySequence::Find, [this] {
@@ -81,6 +89,9 @@ void Form1::buildMenus()
     FindRoomsAction =
         action(plan, u"FindRoomsAction"_s, u"Найти комнаты"_s, QKeySequence(u"Ctrl+R"_s), &Form1::FindRoomsClick);
     WallAction = action(plan, u"WallAction"_s, u"Стена"_s, QKeySequence(u"Ctrl+L"_s), &Form1::WallButtonClick);
+    plan->addSeparator();
+    ScaleAction = action(plan, u"ScaleAction"_s, u"Масштаб…"_s, {}, &Form1::ScaleButtonClick);
+    ScaleAction->setIcon(ScaleButton->icon());
 
     QMenu *reports = bar->addMenu(u"&Отчёты"_s);
     ScheduleAction =
@@ -99,10 +110,10 @@ void Form1::buildMenus()
 
     ShortcutHint::attach(SpeedButton3, OpenAction->shortcut());
     ShortcutHint::attach(SpeedButton2, SaveAsAction->shortcut());
-    ShortcutHint::attach(Button2, UndoAction->shortcut());
     ShortcutHint::attach(FindRoomsButton, FindRoomsAction->shortcut());
     ShortcutHint::attach(WallButton, WallAction->shortcut());
-    refreshPlanUndo();
+    m_session.history().setListener([this] { refreshHistoryActions(); });
+    refreshHistoryActions();
 }
 
 void Form1::refreshViewActions()

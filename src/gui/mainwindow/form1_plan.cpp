@@ -13,7 +13,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTabBar>
@@ -178,7 +180,7 @@ void Form1::Image1MouseUp(Qt::MouseButton button, int x, int y)
     });
 }
 
-quint32 Form1::markNewRoom(QPoint point)
+quint32 Form1::markNewRoom(QPoint point, qint64 *filledPixels)
 {
     QImage &image = m_session.planImage();
     RecordTable &table = m_session.table();
@@ -187,7 +189,59 @@ quint32 Form1::markNewRoom(QPoint point)
     Shape1->setColour(m_session.markingColour);
     m_session.restoreColour = found;
     Shape2->setColour(found);
-    refreshPlanRect(FloodFill().fill(image, point, ColourKey::toRgb(key)));
+    qint64 pixels = 0;
+    const QRect box = FloodFill().fillCounting(image, point, ColourKey::toRgb(key), pixels);
+    refreshPlanRect(box);
+    if (filledPixels)
+        *filledPixels = pixels;
+    // The fill stays as it is; the user is told at once that it looks like no room, and
+    // offered to take it back (the record dialog's "Отмена" does the same).
+    const FloodFill::Leak leak = FloodFill::leak(box, pixels, image.size());
     m_form2->openNew(key, point, table.entryRow(), m_session.currentPlan());
+    showLeakNotice(leak, pixels * 100 / std::max<qint64>(1, qint64(image.width()) * image.height()));
     return key;
+}
+
+void Form1::showLeakNotice(FloodFill::Leak leak, qint64 percent)
+{
+    if (!LeakBar) {
+        LeakBar = new QFrame(PlanArea);
+        LeakBar->setObjectName(u"LeakBar"_s);
+        LeakBar->setFrameShape(QFrame::StyledPanel);
+        LeakBar->setAutoFillBackground(true);
+        QPalette palette = LeakBar->palette();
+        palette.setColor(QPalette::Window, QColor(0xff, 0xf4, 0xce));
+        palette.setColor(QPalette::WindowText, Qt::black);
+        LeakBar->setPalette(palette);
+        auto *row = new QHBoxLayout(LeakBar);
+        row->setContentsMargins(px(6), px(3), px(6), px(3));
+        LeakText = new QLabel(LeakBar);
+        LeakText->setObjectName(u"LeakText"_s);
+        LeakUndoButton = new QPushButton(u"Вернуть как было"_s, LeakBar);
+        LeakUndoButton->setObjectName(u"LeakUndoButton"_s);
+        LeakUndoButton->setToolTip(u"Убрать заливку и закрыть окно записи, как кнопка «Отмена»"_s);
+        row->addWidget(LeakText);
+        row->addWidget(LeakUndoButton);
+        connect(LeakUndoButton, &QPushButton::clicked, this, [this] {
+            if (m_form2->isVisible())
+                m_form2->Button1Click();
+            LeakBar->hide();
+        });
+        // The notice belongs to the room the dialog was opened for.
+        m_form2->installEventFilter(this);
+    }
+    if (leak == FloodFill::Leak::None) {
+        LeakBar->hide();
+        return;
+    }
+    const QString where = leak == FloodFill::Leak::Edge ? u"дошла до края листа"_s
+                                                        : u"заняла %1 % плана"_s.arg(percent);
+    LeakText->setText(u"Заливка %1: похоже, в стене есть разрыв и помещение слилось с соседними или с улицей. "
+                      u"Верните план как был и закройте разрыв кнопкой «Стена»."_s.arg(where));
+    LeakText->setWordWrap(true);
+    LeakBar->setFixedWidth(std::min(PlanArea->width() - px(8), px(760)));
+    LeakBar->adjustSize();
+    LeakBar->move(px(4), PlanArea->height() - LeakBar->height() - px(4));
+    LeakBar->show();
+    LeakBar->raise();
 }

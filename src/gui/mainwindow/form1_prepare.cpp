@@ -8,6 +8,7 @@
 #include "core/plan/planimage.h"
 #include "core/plan/plansource.h"
 #include "core/rooms/planpreparation.h"
+#include "gui/widgets/backgroundwork.h"
 #include "gui/widgets/busycursor.h"
 #include "gui/widgets/dialogs.h"
 
@@ -93,11 +94,13 @@ void Form1::addConvertedPlan(const QString &path)
             return;
         dpi = *chosen;
     }
-    QImage image;
-    {
-        const BusyCursor busy;
-        image = PlanSource::load(path, page, dpi);
-    }
+    // A PDF of many strokes renders for many seconds: off the window's thread, with "Отмена".
+    const std::optional<QImage> loaded = BackgroundWork::compute<QImage>(
+        this, u"Новый план"_s, u"Чтение плана «%1»…"_s.arg(QFileInfo(path).fileName()),
+        [path, page, dpi](const WorkCancel &cancel) { return PlanSource::load(path, page, dpi, &cancel); });
+    if (!loaded)
+        return;
+    const QImage image = *loaded;
 
     QString name = PlanSource::bmpNameFor(path);
     while (true) {
@@ -168,11 +171,12 @@ bool Form1::preparePlanShown(const QString &reason)
     const int slot = m_session.planPaths().planFileIndex(plan);
     PreparedUndo undo{plan, source, slot > 0 ? m_session.planPaths().path(slot) : QString()};
     const BusyCursor busy;
+    const ProjectHistory::Scope step(m_session.history(), u"подготовка плана"_s);
     const QString stored = PlanImport::store(m_session, *prepared, plan);
-    m_preparedUndo = std::move(undo);
     // The lines drawn before are part of the plan prepared now; their pixels are gone.
+    m_session.history().addPlanChange({plan, {{QRect(), source, *prepared}}});
+    m_preparedUndo = std::move(undo);
     closeProposals();
-    m_planEdits.clear();
     refreshPlanUndo();
     m_session.showPlanFile(stored, plan);
     m_session.setModified(true);
@@ -202,8 +206,11 @@ void Form1::PrepareButtonClick()
                 const PreparedUndo undo = std::move(*m_preparedUndo);
                 m_preparedUndo.reset();
                 closeProposals();
-                m_planEdits.clear();
-                refreshPlanUndo();
+                const ProjectHistory::Scope step(m_session.history(),
+                                                 u"возврат плана к виду до подготовки"_s);
+                const QString file = m_session.planPaths().planFilePath(m_session.programDir(), undo.plan);
+                const QImage prepared = PlanImage::loadBmp(file);
+                m_session.history().addPlanChange({undo.plan, {{QRect(), prepared, undo.before}}});
                 if (undo.addedFrom.isEmpty()) {
                     m_session.showPlanFile(PlanImport::store(m_session, undo.before, undo.plan), undo.plan);
                 } else {

@@ -4,6 +4,8 @@
 #include <QTableView>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A running blink keeps following its record when the record changes places.
@@ -58,6 +60,7 @@ void Form1::BitBtn1Click()
         RecordTable &table = session().table();
         const int r = selectedRow();
         if (r > 1 && r < table.tableRows() - 1) {
+            const ProjectHistory::Scope step(m_session.history(), u"перемещение записи"_s);
             table.swapRows(r, r - 1);
             followSwap(BlinkRow, r, r - 1);
         }
@@ -73,6 +76,7 @@ void Form1::BitBtn2Click()
         RecordTable &table = session().table();
         const int r = selectedRow();
         if (r > 0 && r < table.tableRows() - 2) {
+            const ProjectHistory::Scope step(m_session.history(), u"перемещение записи"_s);
             table.swapRows(r, r + 1);
             followSwap(BlinkRow, r, r + 1);
         }

@@ -3,14 +3,18 @@
 // line by hand. Lines become part of the plan's bitmap; each step can be taken back.
 #include "gui/mainwindow/form1.h"
 
+#include "core/base/numbertext.h"
 #include "core/model/recoverywriter.h"
+#include "core/model/roomareas.h"
 #include "core/model/roomacceptance.h"
 #include "core/rooms/cvguard.h"
 #include "core/rooms/planpreparation.h"
 #include "core/rooms/roomproposals.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/plan/proposalview.h"
+#include "gui/records/form2.h"
 #include "gui/plan/scaletool.h"
+#include "gui/widgets/backgroundwork.h"
 #include "gui/widgets/busycursor.h"
 #include "gui/widgets/colourswatch.h"
 #include "gui/widgets/dialogs.h"
@@ -131,12 +135,21 @@ void Form1::FindRoomsClick()
         const std::optional<PlanScale> scale = m_session.scales().scale(m_session.currentPlan());
         if (scale)
             options.pixelsPerMetre = 1.0 / scale->metresPerPixel;
-        {
-            const BusyCursor busy;
-            CvGuard::run(m_session.planImage().size(), [&] {
-                m_proposals = std::make_unique<RoomProposals>(m_session.planImage(), options);
+        // A large plan takes a while: off the window's thread, with "Отмена". The work reads
+        // its own copy of the plan; the blink may paint the one shown meanwhile.
+        const QImage plan = m_session.planImage().copy();
+        auto found = BackgroundWork::compute<std::shared_ptr<RoomProposals>>(
+            this, u"Найти комнаты"_s, u"Поиск помещений на плане «%1»…"_s.arg(m_session.currentPlan()),
+            [plan, options](const WorkCancel &cancel) {
+                RoomFinder::Options own = options;
+                own.cancel = &cancel;
+                std::shared_ptr<RoomProposals> proposals;
+                CvGuard::run(plan.size(), [&] { proposals = std::make_shared<RoomProposals>(plan, own); });
+                return proposals;
             });
-        }
+        if (!found)
+            return;
+        m_proposals = std::make_unique<RoomProposals>(std::move(**found));
         if (m_proposals->isEmpty()) {
             m_proposals.reset();
             Dialogs::message(this, Dialogs::Kind::Information, u"Найти комнаты"_s,
@@ -163,6 +176,7 @@ void Form1::closeProposals()
     delete m_proposalView;
     m_proposalView = nullptr;
     m_proposals.reset();
+    m_rejections = {};
     if (ProposalBar)
         ProposalBar->hide();
 }
@@ -181,7 +195,7 @@ void Form1::refreshProposalBar()
                               .arg(roomsText(rooms))
                               .arg(lines));
     AcceptAllButton->setEnabled(rooms > 0);
-    UndoPlanButton->setEnabled(m_planEdits.canUndo());
+    UndoPlanButton->setEnabled(m_session.history().undoChangesPlan());
     ProposalBar->adjustSize();
     ProposalBar->move(px(4), px(4));
     ProposalBar->show();
@@ -192,7 +206,18 @@ void Form1::refreshProposalBar()
 void Form1::drawPlanLines(const std::vector<ClosingLine> &lines, const QString &label)
 {
     const BusyCursor busy;
+    const ProjectHistory::Scope step(m_session.history(), label);
+    const QString plan = m_session.currentPlan();
     m_planEdits.drawLines(m_session, lines, label);
+    if (!lines.empty()) {
+        // The plan was shown again from its file, not yet painted: its pixels are the file's.
+        ProjectHistory::PlanChange change{plan, {}};
+        for (const auto &[rect, before] : m_planEdits.latest().before)
+            change.patches.push_back({rect, before, m_session.planImage().copy(rect)});
+        m_session.history().addPlanChange(std::move(change));
+    }
+    // The history keeps the step; PlanEdits only draws.
+    m_planEdits.clear();
     recovery().changed();
     if (!lines.empty()) {
         refreshPlanView();
@@ -207,6 +232,7 @@ void Form1::proposedRoomClicked(int room, bool reject)
         if (!m_proposals || room < 0 || room >= int(m_proposals->rooms().size()))
             return;
         if (reject) {
+            m_rejections.rooms.push_back(m_proposals->rooms()[size_t(room)].seed);
             m_proposals->closeRoom(room);
             refreshProposalBar();
             return;
@@ -224,8 +250,12 @@ void Form1::proposedRoomClicked(int room, bool reject)
         // The usual marking from the proposal's point; the record dialog takes it from here.
         // A room not entered after all leaves its lines, which undo takes back.
         const QPoint seed = m_proposals->rooms()[size_t(room)].seed;
-        m_planEdits.addKeys(std::vector<quint32>{markNewRoom(seed)});
-        m_planEdits.dropLatestIfEmpty();
+        qint64 pixels = 0;
+        markNewRoom(seed, &pixels);
+        // What "Принять все" would write: a free name, the measured area, no tenant.
+        const std::optional<PlanScale> scale = m_session.scales().scale(m_session.currentPlan());
+        m_form2->offerTexts(RoomAcceptance::freeNames(m_session, 1).front(),
+                            scale ? NumberText::format(RoomAreas::measuredArea(pixels, scale->metresPerPixel)) : QString());
         refreshProposalBar();
     });
 }
@@ -237,6 +267,7 @@ void Form1::proposedLineClicked(int line, bool reject)
             return;
         if (reject) {
             const BusyCursor busy;
+            m_rejections.lines.push_back(m_proposals->lines()[size_t(line)]);
             CvGuard::run(m_session.planImage().size(), [&] { m_proposals->rejectLine(line, m_session.planImage()); });
         } else {
             if (refusedWhenFinished())
@@ -270,10 +301,14 @@ void Form1::acceptAllProposals()
         for (const int l : lineIndices)
             lines.push_back(m_proposals->lines()[size_t(l)]);
         const BusyCursor busy;
-        drawPlanLines(lines, roomsText(int(rooms.size())));
-        const std::vector<quint32> keys = RoomAcceptance::acceptAll(m_session, rooms);
-        m_planEdits.addKeys(keys);
-        m_planEdits.dropLatestIfEmpty();
+        // Lines and records are one step: taken back together.
+        const QString label = roomsText(int(rooms.size()));
+        std::vector<quint32> keys;
+        {
+            const ProjectHistory::Scope step(m_session.history(), label);
+            drawPlanLines(lines, label);
+            keys = RoomAcceptance::acceptAll(m_session, rooms);
+        }
         Shape1->setColour(m_session.markingColour);
         recovery().changed();
         refreshPlanView();
@@ -284,35 +319,19 @@ void Form1::acceptAllProposals()
     });
 }
 
+// The plan's own undo is the project's undo when its latest step drew into a plan; the lines
+// taken back part rooms again, so shown proposals are counted anew.
 void Form1::undoPlanEdit()
 {
-    guard([&] {
-        if (!m_planEdits.canUndo())
-            return;
-        const bool proposing = m_proposalView != nullptr;
-        const QString plan = m_planEdits.latest().plan;
-        closeProposals();
-        {
-            const BusyCursor busy;
-            m_planEdits.undo(m_session);
-        }
-        recovery().changed();
-        if (plan == m_session.currentPlan()) {
-            refreshPlanView();
-            repaintRooms();
-        }
-        refreshPlanUndo();
-        // The lines taken back part rooms again: the proposals are counted anew.
-        if (proposing && plan == m_session.currentPlan())
-            FindRoomsClick();
-    });
+    if (m_session.history().undoChangesPlan())
+        historyStep(false);
 }
 
 void Form1::refreshPlanUndo()
 {
-    const bool can = m_planEdits.canUndo();
+    const bool can = m_session.history().undoChangesPlan();
     UndoPlanAction->setEnabled(can && !m_session.table().isFinished() && !readOnly());
-    UndoPlanAction->setText(can ? u"Отменить на плане: %1"_s.arg(m_planEdits.latest().label)
+    UndoPlanAction->setText(can ? u"Отменить на плане: %1"_s.arg(m_session.history().undoLabel())
                                 : u"Отменить на плане"_s);
     if (UndoPlanButton)
         UndoPlanButton->setEnabled(can);
@@ -341,8 +360,11 @@ void Form1::wallDrawn(QPoint from, QPoint to)
             return QPoint(std::clamp(p.x(), 0, sheet.right()), std::clamp(p.y(), 0, sheet.bottom()));
         };
         drawPlanLines({ClosingLine{inside(from), inside(to), m_wallWidth}}, u"стена"_s);
-        if (m_proposalView)
+        if (m_proposalView) {
+            const ProposalRejections rejections = proposalRejections();
             FindRoomsClick();
+            restoreProposalRejections(rejections);
+        }
     });
 }
 
@@ -351,7 +373,25 @@ void Form1::endPlanTools()
     closeProposals();
     if (Waller)
         Waller->cancel();
-    m_planEdits.clear();
     if (UndoPlanAction)
         refreshPlanUndo();
+}
+
+void Form1::restoreProposalRejections(const ProposalRejections &rejections)
+{
+    if (!m_proposals || !m_proposalView)
+        return;
+    // Lines first: turning one down counts the regions anew, and the rooms are found by their
+    // points in the regions as they are then.
+    for (const ClosingLine &line : rejections.lines) {
+        const auto &lines = m_proposals->lines();
+        const auto found = std::find(lines.begin(), lines.end(), line);
+        if (found != lines.end() && m_proposals->lineOpen(int(found - lines.begin())))
+            m_proposals->rejectLine(int(found - lines.begin()), m_session.planImage());
+    }
+    for (const QPoint seed : rejections.rooms)
+        if (const int room = m_proposals->roomAt(seed); room >= 0)
+            m_proposals->closeRoom(room);
+    m_rejections = rejections;
+    refreshProposalBar();
 }

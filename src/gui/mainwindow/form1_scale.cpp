@@ -8,6 +8,9 @@
 #include "gui/widgets/scalequestion.h"
 
 #include <QFrame>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 #include <QStyle>
 #include <QTabBar>
 #include <QToolButton>
@@ -16,6 +19,30 @@
 
 using namespace Qt::StringLiterals;
 
+QIcon Form1::rulerIcon()
+{
+    QIcon icon;
+    for (const int side : {16, 24, 32, 48}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.translate(side / 2.0, side / 2.0);
+        p.rotate(-45);
+        const double length = side * 1.2, width = side * 0.34;
+        p.setPen(QPen(QColor(0x5a, 0x4a, 0x1e), std::max(1.0, side / 24.0)));
+        p.setBrush(QColor(0xf2, 0xc9, 0x4c));
+        p.drawRect(QRectF(-length / 2, -width / 2, length, width));
+        for (int i = 1; i < 8; ++i) {
+            const double x = -length / 2 + i * length / 8;
+            p.drawLine(QPointF(x, -width / 2), QPointF(x, -width / 2 + width * (i % 2 ? 0.35 : 0.6)));
+        }
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 // The button takes the place the packing gauge shows in only while an archive is written or
 // read; the gauge stays above it.
 void Form1::buildScaleButton()
@@ -23,7 +50,9 @@ void Form1::buildScaleButton()
     ScaleButton = new QToolButton(Panel1);
     ScaleButton->setObjectName(u"ScaleButton"_s);
     ScaleButton->setText(u"Масштаб"_s);
-    ScaleButton->setIcon(style()->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton));
+    // A ruler: the style has none, and its "more" chevron read as a hidden toolbar's.
+    ScaleButton->setIcon(rulerIcon());
+    ScaleButton->setIconSize(QSize(px(24), px(24)));
     ScaleButton->setAutoRaise(true);
     ScaleButton->setGeometry(px(736), px(4), px(34), px(34));
     ScaleButton->lower();
@@ -76,8 +105,11 @@ void Form1::scaleMeasured(QPoint from, QPoint to)
             QString());
         if (!metres)
             return;
-        if (!ScaleQuestion::setScale(this, m_session.scales(), m_scalePlan, *metres / pixels))
-            return;
+        {
+            const ProjectHistory::Scope step(m_session.history(), u"масштаб"_s);
+            if (!ScaleQuestion::setScale(this, m_session.scales(), m_scalePlan, *metres / pixels))
+                return;
+        }
         m_session.setModified(true);
         refreshScaleHint();
         Q_EMIT scalesChanged();

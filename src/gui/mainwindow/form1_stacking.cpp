@@ -20,6 +20,9 @@ void Form1::showStackingPlan()
             Stacking = new StackingWindow(m_session, [this](int row) {
                 return m_session.roomFlags().isCommonKey(m_session.table().cellText(RecordTable::ColourKey, row));
             });
+            // A tool window of the main window: kept above it (a maximised main window would
+            // bury it) and closed with it.
+            Stacking->setParent(this, Stacking->windowFlags() | Qt::Window);
             connect(this, &Form1::roomFlagsChanged, Stacking, &StackingWindow::refresh);
             connect(this, &Form1::leasesChanged, Stacking, [this] { Stacking->setDay(m_asOf); });
             connect(Stacking, &StackingWindow::roomsActivated, this, &Form1::showRooms);

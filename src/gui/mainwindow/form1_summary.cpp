@@ -30,6 +30,7 @@ void Form1::SummaryButtonClick()
             // would hide the room it asks the main window to show. ~Form1 deletes it.
             Summary = new SummaryWindow(m_session, *m_areaChecks);
             Summary->setReadOnly(readOnly());
+            Summary->setParent(this, Summary->windowFlags() | Qt::Window);
             connect(Summary, &SummaryWindow::scalesEdited, this, &Form1::scalesEditedElsewhere);
             connect(Summary, &SummaryWindow::measureRequested, this, &Form1::measureScaleOf);
             connect(Summary, &SummaryWindow::roomFlagsEdited, this, &Form1::roomFlagsEdited);

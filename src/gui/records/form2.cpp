@@ -271,6 +271,8 @@ int Form2::selectedType() const
 
 void Form2::openNew(quint32 colour, QPoint labelPoint, int row, const QString &planId)
 {
+    // The project's captions from the first showing on, whoever opens the dialog.
+    setCaptions(m_host.session().captions());
     m_openedColour = colour;
     Shape1->setColour(colour);
     Label2->setText(u"Sys color="_s + QString::number(colour));
@@ -287,6 +289,14 @@ void Form2::openNew(quint32 colour, QPoint labelPoint, int row, const QString &p
     present(Edit1);
 }
 
+void Form2::offerTexts(const QString &name, const QString &area)
+{
+    Edit1->clear();
+    Edit2->setText(area);
+    Edit3->clear();
+    Edit4->setText(name);
+}
+
 void Form2::openEdit(int row, QPoint candidatePoint)
 {
     const RecordTable &table = m_host.session().table();
@@ -296,6 +306,7 @@ void Form2::openEdit(int row, QPoint candidatePoint)
     const auto colour = static_cast<quint32>(table.cellNumber(RecordTable::ColourKey, row));
     const RecordTable::Row &texts = table.row(row);
 
+    setCaptions(m_host.session().captions());
     Edit4->setText(texts[RecordTable::Name]);
     Edit2->setText(texts[RecordTable::Area]);
     Edit3->setText(texts[RecordTable::Info]);
@@ -396,6 +407,8 @@ void Form2::commit(const std::optional<QString> &date)
         return;
     ProjectSession &session = m_host.session();
     RecordTable &table = session.table();
+    const ProjectHistory::Scope step(session.history(),
+                                     m_mode == Mode::Edit ? u"правка записи"_s : u"новая запись"_s);
     if (m_mode == Mode::Edit) {
         // Rows move and disappear under an open dialog (undo, row moves, another project);
         // the key it was opened with is what still names its record.

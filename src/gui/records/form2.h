@@ -47,6 +47,9 @@ public:
     void openNew(quint32 colour, QPoint labelPoint, int row, const QString &planId);
     // Opens record `row` of the table for editing; `candidatePoint` is where a label move
     // would put its label. Shows the dialog.
+    // Texts offered for a new room found on the plan, in place of the last record's: its name,
+    // its measured area (empty without a scale), no tenant and no further information.
+    void offerTexts(const QString &name, const QString &area);
     void openEdit(int row, QPoint candidatePoint);
 
     // Before another project replaces the table: a room marked for a new record is painted

@@ -183,7 +183,10 @@ StackingWindow::StackingWindow(ProjectSession &session, std::function<bool(int r
         for (const StackingPlan::Bar &bar : View->plan().bars)
             floors << bar.plan;
         floors.move(from, to);
-        m_session.roomFlags().setFloorOrder(floors);
+        {
+            const ProjectHistory::Scope step(m_session.history(), u"порядок этажей"_s);
+            m_session.roomFlags().setFloorOrder(floors);
+        }
         refresh();
         Q_EMIT floorsReordered();
     });

@@ -12,6 +12,8 @@
 #include "gui/widgets/dialogs.h"
 #include "gui/widgets/scalequestion.h"
 
+#include <optional>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -471,8 +473,11 @@ void SummaryWindow::editScale()
                                              scale ? NumberText::formatScale(scale->metresPerPixel) : QString());
     if (!metres)
         return;
-    if (!ScaleQuestion::setScale(this, m_session.scales(), plan, *metres))
-        return;
+    {
+        const ProjectHistory::Scope step(m_session.history(), u"масштаб"_s);
+        if (!ScaleQuestion::setScale(this, m_session.scales(), plan, *metres))
+            return;
+    }
     Q_EMIT scalesEdited();
     refresh();
 }
@@ -487,7 +492,10 @@ void SummaryWindow::removeScale()
         u"Удалить масштаб плана «%1»? Площади его комнат больше не будут измеряться и проверяться."_s.arg(plan));
     if (answer != QMessageBox::Yes)
         return;
-    m_session.scales().removeScale(plan);
+    {
+        const ProjectHistory::Scope step(m_session.history(), u"удаление масштаба"_s);
+        m_session.scales().removeScale(plan);
+    }
     Q_EMIT scalesEdited();
     refresh();
 }
@@ -496,7 +504,10 @@ void SummaryWindow::toleranceEdited(double value)
 {
     if (value == m_session.scales().tolerance())
         return;
-    m_session.scales().setTolerance(value);
+    {
+        const ProjectHistory::Scope step(m_session.history(), u"допуск"_s);
+        m_session.scales().setTolerance(value);
+    }
     Q_EMIT scalesEdited();
     scheduleRefresh();
 }
@@ -530,6 +541,8 @@ void SummaryWindow::setCommon(const std::vector<int> &rows, bool common)
     const RecordTable &records = m_session.table();
     QStringList unkeyed;
     bool changed = false;
+    std::optional<ProjectHistory::Scope> step;
+    step.emplace(m_session.history(), common ? u"отметка МОП"_s : u"снятие отметки МОП"_s);
     for (int row : rows) {
         if (row < 1 || row > records.recordCount())
             continue;
@@ -548,6 +561,7 @@ void SummaryWindow::setCommon(const std::vector<int> &rows, bool common)
         flags.setDecided(true);
         changed = true;
     }
+    step.reset();
     if (changed)
         Q_EMIT roomFlagsEdited();
     refresh();
@@ -561,7 +575,10 @@ void SummaryWindow::setCommon(const std::vector<int> &rows, bool common)
 void SummaryWindow::declineSuggestion()
 {
     // Answered once: the project now says that none of these rooms is common.
-    m_session.roomFlags().setDecided(true);
+    {
+        const ProjectHistory::Scope step(m_session.history(), u"отказ от отметки МОП"_s);
+        m_session.roomFlags().setDecided(true);
+    }
     Q_EMIT roomFlagsEdited();
     refresh();
 }

@@ -1,8 +1,14 @@
 #include "gui/widgets/dialogs.h"
 
+#include "core/rooms/planpreparation.h"
+#include "gui/widgets/backgroundwork.h"
+
 #include "gui/widgets/planpreparationdialog.h"
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QFontMetrics>
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -171,11 +177,24 @@ std::optional<QString> askText(QWidget *parent, const QString &title, const QStr
 {
     if (responder().text)
         return responder().text(title, label);
-    bool ok = false;
-    const QString text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, &ok);
-    if (!ok)
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setTextValue(initial);
+    fitTitle(&dialog);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return dialog.textValue();
+}
+
+void fitTitle(QWidget *dialog)
+{
+    // The frame's title uses about the window font; its buttons and margins take the rest.
+    const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+    const int wanted = std::max(metrics.horizontalAdvance(dialog->windowTitle()),
+                                QFontMetrics(dialog->font()).horizontalAdvance(dialog->windowTitle()))
+                       + 160;
+    dialog->setMinimumWidth(std::max(dialog->minimumWidth(), wanted));
 }
 
 bool openDocument(const QString &path)
@@ -211,7 +230,13 @@ std::optional<QImage> preparePlan(QWidget *parent, const QImage &source, const Q
 {
     if (responder().prepare)
         return responder().prepare(source);
-    PlanPreparationDialog dialog(source, reason, parent);
+    // Reading a large scan's lines and walls takes a while: off the window's thread.
+    const auto analysed = BackgroundWork::compute<std::shared_ptr<PlanPreparation>>(
+        parent, u"Подготовка плана"_s, u"Разбор плана: толщина линий и стен…"_s,
+        [source](const WorkCancel &) { return PlanPreparationDialog::analyse(source); });
+    if (!analysed)
+        return std::nullopt;
+    PlanPreparationDialog dialog(source, reason, *analysed, parent);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.result();

@@ -72,6 +72,9 @@ struct Responder
     // Answers choose(): the index of the button; the title, text and buttons as asked.
     std::function<int(const QString &title, const QString &text, const QStringList &buttons)> choice = {};
 };
+// Makes a dialog wide enough to show its whole title: window managers cut a long one
+// ("Добавление ново… плана") in a narrow frame.
+void fitTitle(QWidget *dialog);
 // Installs a responder (tests); an empty one restores the real dialogs.
 void setResponder(Responder responder);
 

@@ -2,6 +2,7 @@
 
 #include "core/base/metrolaerror.h"
 #include "core/rooms/cvguard.h"
+#include "gui/widgets/backgroundwork.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,15 +26,26 @@ constexpr int kPreviewHeight = 360;
 
 } // namespace
 
+std::shared_ptr<PlanPreparation> PlanPreparationDialog::analyse(const QImage &source)
+{
+    std::shared_ptr<PlanPreparation> preparation;
+    CvGuard::run(source.size(), [&] { preparation = std::make_shared<PlanPreparation>(source); });
+    return preparation;
+}
+
 PlanPreparationDialog::PlanPreparationDialog(const QImage &source, const QString &reason, QWidget *parent)
+    : PlanPreparationDialog(source, reason, analyse(source), parent)
+{
+}
+
+PlanPreparationDialog::PlanPreparationDialog(const QImage &source, const QString &reason,
+                                             std::shared_ptr<PlanPreparation> analysed, QWidget *parent)
     : QDialog(parent)
     , m_source(source)
+    , m_preparation(std::move(analysed))
 {
     setObjectName(u"PlanPreparationDialog"_s);
     setWindowTitle(u"Подготовка плана"_s);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    CvGuard::run(source.size(), [&] { m_preparation = std::make_unique<PlanPreparation>(source); });
-    QApplication::restoreOverrideCursor();
     const PlanTraits &traits = m_preparation->traits();
 
     auto *layout = new QVBoxLayout(this);
@@ -50,12 +62,15 @@ PlanPreparationDialog::PlanPreparationDialog(const QImage &source, const QString
     m_after->setObjectName(u"after"_s);
     for (QLabel *label : {m_before, m_after}) {
         label->setMinimumSize(kPreviewWidth / 2, kPreviewHeight / 2);
+        // The pictures take what the dialog gains when it is made larger.
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
         label->setAlignment(Qt::AlignCenter);
         label->setFrameShape(QFrame::StyledPanel);
     }
     pictures->addWidget(m_before, 1, 0);
     pictures->addWidget(m_after, 1, 1);
-    layout->addLayout(pictures);
+    pictures->setRowStretch(1, 1);
+    layout->addLayout(pictures, 1);
 
     auto *form = new QFormLayout;
     auto *thresholdRow = new QHBoxLayout;
@@ -110,6 +125,7 @@ PlanPreparationDialog::PlanPreparationDialog(const QImage &source, const QString
     connect(m_colourAsFloor, &QCheckBox::toggled, this, &PlanPreparationDialog::schedulePreview);
     connect(m_wallsOnly, &QCheckBox::toggled, this, &PlanPreparationDialog::schedulePreview);
     connect(m_speck, &QSpinBox::valueChanged, this, &PlanPreparationDialog::schedulePreview);
+    resize(2 * kPreviewWidth + 60, sizeHint().height() + kPreviewHeight / 2);
     showScaled(m_before, m_source);
     updatePreview();
 }
@@ -157,17 +173,36 @@ void PlanPreparationDialog::schedulePreview()
 void PlanPreparationDialog::updatePreview()
 {
     m_timer->stop();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_resultOptions = options();
+    // A change of the options while a preparation runs waits for the next turn.
+    if (m_preparing) {
+        m_timer->start();
+        return;
+    }
+    const PreparationOptions wanted = options();
+    const std::shared_ptr<const PlanPreparation> preparation = m_preparation;
+    const QSize size = m_source.size();
+    m_preparing = true;
+    std::optional<QImage> prepared;
     try {
-        CvGuard::run(m_source.size(), [&] { m_result = m_preparation->prepare(m_resultOptions); });
+        prepared = BackgroundWork::compute<QImage>(this, u"Подготовка плана"_s, u"Подготовка плана…"_s,
+                                                   [preparation, wanted, size](const WorkCancel &) {
+                                                       QImage result;
+                                                       CvGuard::run(size, [&] { result = preparation->prepare(wanted); });
+                                                       return result;
+                                                   });
     } catch (const MetrolaError &error) {
         // A timer's slot: nothing may leave it; the dialog says why there is no preview.
-        QApplication::restoreOverrideCursor();
+        m_preparing = false;
         m_status->setText(error.message());
         return;
     }
-    QApplication::restoreOverrideCursor();
+    m_preparing = false;
+    if (!prepared) {
+        m_status->setText(u"Подготовка прервана: показан прежний вид."_s);
+        return;
+    }
+    m_resultOptions = wanted;
+    m_result = std::move(*prepared);
     m_resultValid = true;
     showScaled(m_after, m_result);
     const PlanTraits &traits = m_preparation->traits();
@@ -177,8 +212,21 @@ void PlanPreparationDialog::updatePreview()
             .arg(traits.hasThinDrawing ? u"; внутри помещений есть тонкий рисунок"_s : QString()));
 }
 
+void PlanPreparationDialog::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    showPreviews();
+}
+
+void PlanPreparationDialog::showPreviews()
+{
+    showScaled(m_before, m_source);
+    if (!m_result.isNull())
+        showScaled(m_after, m_result);
+}
+
 void PlanPreparationDialog::showScaled(QLabel *label, const QImage &image)
 {
-    label->setPixmap(QPixmap::fromImage(
-        image.scaled(kPreviewWidth, kPreviewHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    const QSize room = label->contentsRect().size().expandedTo(QSize(kPreviewWidth / 2, kPreviewHeight / 2));
+    label->setPixmap(QPixmap::fromImage(image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }

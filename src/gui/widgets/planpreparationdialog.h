@@ -25,6 +25,12 @@ class PlanPreparationDialog : public QDialog
 public:
     // `reason` is shown above the pictures (why the dialog is offered); empty for none.
     PlanPreparationDialog(const QImage &source, const QString &reason, QWidget *parent = nullptr);
+    // The plan's lines and walls read (OpenCV's lack of memory as MetrolaError); slow on a
+    // large scan, so callers run it off the window's thread.
+    static std::shared_ptr<PlanPreparation> analyse(const QImage &source);
+    // With the plan's analysis made already (on another thread).
+    PlanPreparationDialog(const QImage &source, const QString &reason, std::shared_ptr<PlanPreparation> analysed,
+                          QWidget *parent = nullptr);
     ~PlanPreparationDialog() override;
 
     PreparationOptions options() const;
@@ -36,9 +42,13 @@ private:
     void schedulePreview();
     void updatePreview();
     void showScaled(QLabel *label, const QImage &image);
+    void showPreviews();
+    void resizeEvent(QResizeEvent *event) override;
 
     QImage m_source;
-    std::unique_ptr<PlanPreparation> m_preparation;
+    // Shared with a preparation still running on another thread after "Отмена".
+    std::shared_ptr<PlanPreparation> m_preparation;
+    bool m_preparing = false;
     QImage m_result;
     PreparationOptions m_resultOptions;
     bool m_resultValid = false;
