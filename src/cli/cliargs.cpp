@@ -30,8 +30,7 @@ bool namesSameFile(const QString &a, const QString &b)
 {
     std::error_code error;
     return std::filesystem::equivalent(std::filesystem::path(QFile::encodeName(a).toStdString()),
-                                       std::filesystem::path(QFile::encodeName(b).toStdString()),
-                                       error);
+                                       std::filesystem::path(QFile::encodeName(b).toStdString()), error);
 }
 
 int wholeNumber(const QString &option, const QString &text, int low, int high)
@@ -41,6 +40,15 @@ int wholeNumber(const QString &option, const QString &text, int low, int high)
     if (!ok || value < low || value > high)
         usageError(u"Значение %1 «%2» — не целое число от %3 до %4."_s.arg(option, text).arg(low).arg(high));
     return value;
+}
+
+// A pipe, a device or a folder at the name would be replaced by the result, not written to
+// (as root, "-o /dev/null" would replace the system's /dev/null).
+void refuseNonFileOutput(const QString &output)
+{
+    if (const auto kind = SafeFile::kindOf(output, true); kind != SafeFile::Kind::Missing && kind != SafeFile::Kind::Regular)
+        throw MetrolaError(u"Файл результата «%1» — это %2, а не файл; ничего не записано."_s.arg(
+            output, SafeFile::kindText(kind)));
 }
 
 // prepare and rooms take a plan file instead of an archive.
@@ -70,6 +78,8 @@ CliArgs parsePlanCommand(CliArgs args, const QStringList &arguments)
             args.json = true;
         } else if (!prepare && a == u"--close"_s) {
             args.close = true;
+        } else if (a == u"--stages"_s) {
+            args.stages = value();
         } else if (a.startsWith(u'-') && a.size() > 1) {
             usageError(u"Команда %1 не знает параметра «%2»."_s.arg(arguments.first(), a));
         } else if (args.archive.isEmpty()) {
@@ -84,8 +94,11 @@ CliArgs parsePlanCommand(CliArgs args, const QStringList &arguments)
         usageError(u"Не указан файл результата (-o)."_s);
     if (!prepare && !args.close && outputGiven)
         usageError(u"Файл результата (-o) пишется только с --close."_s);
+    if (outputGiven)
+        refuseNonFileOutput(args.output);
     if (outputGiven && namesSameFile(args.output, args.archive))
-        usageError(u"Файл результата «%1» — это сам план; исходный план не перезаписывается."_s.arg(args.output));
+        usageError(
+            u"Файл результата «%1» — это сам план; исходный план не перезаписывается."_s.arg(args.output));
     return args;
 }
 
@@ -106,9 +119,9 @@ QString CliArgs::usage()
            "  metrola-cli pdf ARCHIVE [--mode keys|types|vacancy|tenants] [-p PLAN]... [--paper A4|A3]\n"
            "              [--tenant] [--area] [--name] [--type] [--unit TEXT] -o OUT.pdf\n"
            "                                               планы, этажи и сводка в PDF\n"
-           "  metrola-cli prepare PLAN -o OUT.bmp [--page N] [--dpi D] [--threshold T]\n"
+           "  metrola-cli prepare PLAN -o OUT.bmp [--page N] [--dpi D] [--threshold T] [--stages DIR]\n"
            "                                               подготовка плана (BMP, PNG, JPEG, TIFF, PDF)\n"
-           "  metrola-cli rooms PLAN.bmp [--json] [--close -o OUT.bmp]\n"
+           "  metrola-cli rooms PLAN.bmp [--json] [--close -o OUT.bmp] [--stages DIR]\n"
            "                                               предлагаемые помещения и линии замыкания\n"
            "  metrola-cli --help | --version\n"
            "\n"
@@ -174,7 +187,8 @@ CliArgs CliArgs::parse(const QStringList &arguments)
             const QString text = value();
             const auto percent = NumberText::scale(text);
             if (!percent || *percent < 0 || *percent > PlanScales::kMaxTolerance)
-                usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(text, QString::number(PlanScales::kMaxTolerance)));
+                usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(
+                    text, QString::number(PlanScales::kMaxTolerance)));
             args.tolerance = percent;
         } else if (a == u"--whole-complex"_s && (cmd == Command::Info || cmd == Command::Schedule)) {
             args.wholeComplex = true;
@@ -230,12 +244,8 @@ CliArgs CliArgs::parse(const QStringList &arguments)
         usageError(u"Пустое имя плана."_s);
     // The result is renamed over its target, which would silently replace the archive the
     // tool reads (also through a symbolic or a hard link).
-    // A pipe, a device or a folder at the name would be replaced by the result, not written to.
-    if (const auto kind = SafeFile::kindOf(args.output, true);
-        !report && kind != SafeFile::Kind::Missing && kind != SafeFile::Kind::Regular) {
-        throw MetrolaError(u"Файл результата «%1» — это %2, а не файл; ничего не записано."_s.arg(
-            args.output, SafeFile::kindText(kind)));
-    }
+    if (!report)
+        refuseNonFileOutput(args.output);
     if (!report && namesSameFile(args.output, args.archive))
         usageError(u"Файл результата «%1» — это сам архив; архив не перезаписывается."_s.arg(args.output));
     // Without a choice the picture shows the tenants, as the GUI's picture does by default.

@@ -18,7 +18,7 @@ struct CliArgs
     // pdf: the plans in the order given (empty: every plan), the colouring, the paper.
     QStringList plans;
     QString mode = QStringLiteral("keys"); // keys, types, vacancy, tenants
-    QString paper = QStringLiteral("A4");   // A4, A3
+    QString paper = QStringLiteral("A4");  // A4, A3
     bool json = false;
     // check: the area check's tolerance in percent instead of the archive's own.
     std::optional<double> tolerance;
@@ -36,6 +36,8 @@ struct CliArgs
     int threshold = 0;
     // rooms: write the plan with the proposed closing lines drawn.
     bool close = false;
+    // prepare, rooms: the folder the stages of finding rooms are written into as pictures.
+    QString stages;
 
     // arguments without the program name
     static CliArgs parse(const QStringList &arguments);

@@ -2,29 +2,61 @@
 
 #include "cli/cliargs.h"
 #include "cli/clitext.h"
-#include "core/rooms/closingline.h"
+#include "core/base/metrolaerror.h"
 #include "core/plan/planimage.h"
-#include "core/rooms/planpreparation.h"
 #include "core/plan/plansource.h"
+#include "core/rooms/closingline.h"
+#include "core/rooms/cvguard.h"
+#include "core/rooms/planpreparation.h"
 #include "core/rooms/roomfinder.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
 namespace CliPlans {
 
+namespace {
+
+// Writes each stage as DIR/<plan>-<stage>.png; the folder is made when missing.
+StageSink stageWriter(const CliArgs &args)
+{
+    if (args.stages.isEmpty())
+        return {};
+    if (!QDir().mkpath(args.stages))
+        throw MetrolaError(u"Не удалось создать папку «%1» для этапов."_s.arg(args.stages));
+    const QString stem = QFileInfo(args.archive).completeBaseName();
+    const QString folder = args.stages;
+    return [stem, folder](const QString &name, const QImage &picture) {
+        const QString path = QDir(folder).filePath(stem + u'-' + name + u".png"_s);
+        if (!picture.save(path, "PNG"))
+            throw MetrolaError(u"Не удалось записать этап «%1»."_s.arg(path));
+    };
+}
+
+} // namespace
+
 void prepare(const CliArgs &args)
 {
     const QImage source = PlanSource::load(args.archive, args.page, args.dpi);
-    PlanPreparation preparation(source);
-    PreparationOptions options = preparation.defaults();
-    if (args.threshold > 0)
-        options.threshold = args.threshold;
-    PlanImage::saveBmp(preparation.prepare(options), args.output);
-    const PlanTraits &traits = preparation.traits();
+    std::optional<PlanPreparation> preparation;
+    PreparationOptions options;
+    QImage prepared;
+    const StageSink stages = stageWriter(args);
+    CvGuard::run(source.size(), [&] {
+        preparation.emplace(source);
+        options = preparation->defaults();
+        if (args.threshold > 0)
+            options.threshold = args.threshold;
+        prepared = preparation->prepare(options, stages);
+    });
+    PlanImage::saveBmp(prepared, args.output);
+    const PlanTraits &traits = preparation->traits();
     CliText::out(u"Порог %1%2; линии %3 точ., стены %4 точ.; %5%6\n"_s.arg(options.threshold)
                      .arg(args.threshold > 0      ? u" (задан)"_s
                           : traits.localThreshold ? u" (автоматический, по участкам)"_s
@@ -38,7 +70,10 @@ void prepare(const CliArgs &args)
 void rooms(const CliArgs &args)
 {
     const QImage plan = PlanSource::load(args.archive);
-    const RoomFinder::Result found = RoomFinder::find(plan, {});
+    RoomFinder::Options finding;
+    finding.stages = stageWriter(args);
+    RoomFinder::Result found;
+    CvGuard::run(plan.size(), [&] { found = RoomFinder::find(plan, finding); });
     if (args.close) {
         QImage closed = plan;
         ClosingLine::draw(closed, found.lines);

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <exception>
 #include <new>
+#include <system_error>
 
 using namespace Qt::StringLiterals;
 
@@ -132,6 +133,11 @@ int main(int argc, char **argv)
     } catch (const std::bad_alloc &error) {
         // The archive's temporary folder went with the unwinding.
         CliText::err(u"metrola-cli: "_s + errorMessage(error) + u'\n');
+    } catch (const std::system_error &error) {
+        // A thread that could not start for want of memory is said as memory; others are ours.
+        const QString said = errorMessage(error);
+        CliText::err(u"metrola-cli: "_s
+                     + (said.startsWith(u"Недостаточно"_s) ? said : u"внутренняя ошибка: "_s + said) + u'\n');
     } catch (const std::exception &error) {
         CliText::err(u"metrola-cli: внутренняя ошибка: "_s + QString::fromLocal8Bit(error.what())
                      + u'\n');

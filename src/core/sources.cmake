@@ -18,6 +18,7 @@ set(METROLA_CORE_SOURCES
   model/planscales.h model/planscales.cpp
   model/sidefile.h model/sidefile.cpp
   model/roomflags.h model/roomflags.cpp
+  model/occupancy.h model/occupancy.cpp
   model/projectsession.h model/projectsession.cpp
   model/roomareas.h model/roomareas.cpp
   model/areacheckrunner.h model/areacheckrunner.cpp
@@ -42,11 +43,13 @@ set(METROLA_CORE_SOURCES
   plan/plansource.h plan/plansource.cpp
 
   rooms/cvplan.h rooms/cvplan.cpp
+  rooms/cvguard.h rooms/cvguard.cpp
   rooms/planpreparation.h rooms/planpreparation.cpp
   rooms/closingline.h rooms/closingline.cpp
   rooms/openingfinder.h rooms/openingfinder.cpp
   rooms/wallends.h rooms/wallends.cpp
   rooms/roomfinder.h rooms/roomfinder.cpp
+  rooms/stages.h
   rooms/wallfinder.h rooms/wallfinder.cpp
   rooms/roomsplitter.h rooms/roomsplitter.cpp
   rooms/roomproposals.h rooms/roomproposals.cpp

@@ -22,6 +22,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -396,6 +397,10 @@ private Q_SLOTS:
         QTest::newRow("black key")
             << with(1, record(u"a.bmp"_s, u"Кабинет"_s, u"офис"_s, u"7"_s, u""_s, 0, 30, 5))
             << QStringList{u"key"_s} << 2;
+        // A file edited elsewhere; it passed and was summed, eating the other areas.
+        QTest::newRow("negative area")
+            << with(1, record(u"a.bmp"_s, u"Кабинет"_s, u"офис"_s, u"-99,99"_s, u""_s, kGreen, 30, 5))
+            << QStringList{u"area"_s} << 2;
         QTest::newRow("empty plan id")
             << with(1, record(u""_s, u"Кабинет"_s, u"офис"_s, u"7"_s, u""_s, kGreen, 30, 5))
             << QStringList{u"plan"_s} << 2;
@@ -785,6 +790,37 @@ private Q_SLOTS:
         QCOMPARE(leftovers(), QStringList());
     }
 
+    // OpenCV's own out-of-memory error reached the user as "внутренняя ошибка" in English.
+    // Between too little memory to read the plan and enough to find its rooms, every refusal
+    // is a Russian line about memory, and those of room finding name the plan's size.
+    void roomFindingOutOfMemoryNamesThePlan()
+    {
+        const QString plan = path(u"wide.bmp"_s);
+        QImage image(3000, 2400, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter(&image).fillRect(1490, 0, 20, 2400, Qt::black);
+        QVERIFY(writeFile(plan, PlanImage::bmpBytes(image)));
+        const auto limited = [&](rlim_t megabytes) {
+            m_addressSpaceMB = megabytes;
+            const Run r = run({u"rooms"_s, plan});
+            m_addressSpaceMB = 0;
+            return r;
+        };
+        bool named = false;
+        for (rlim_t megabytes = 160; megabytes <= 1600; megabytes += 12) {
+            const Run r = limited(megabytes);
+            if (r.exitCode == 0)
+                break;
+            QVERIFY2(r.exitCode != -1, "the tool was ended by a signal (an abort) instead of reporting");
+            expectRefused(r);
+            const QString said = QString::fromUtf8(r.err);
+            QVERIFY2(said.contains(u"памяти"_s) && !said.contains(u"внутренняя"_s), r.err.constData());
+            named = named || said.contains(u"для плана 3000 × 2400 точек"_s);
+        }
+        QVERIFY(named);
+        QFile::remove(plan);
+    }
+
     void userTextIsNeverAFormat()
     {
         // Ids that a chained QString::arg would read as its own placeholders.
@@ -922,16 +958,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("node"); // fifo, device, folder
         QTest::addColumn<bool>("asOutput");
         QTest::addColumn<QString>("said");
-        QTest::newRow("archive a pipe") << u"fifo"_s << false << u"канал (FIFO)"_s;
-        QTest::newRow("output a pipe") << u"fifo"_s << true << u"канал (FIFO)"_s;
-        QTest::newRow("output a device") << u"device"_s << true << u"устройство"_s;
-        QTest::newRow("output a folder") << u"folder"_s << true << u"папка"_s;
+        QTest::addColumn<QString>("command"); // of the output rows
+        QTest::newRow("archive a pipe") << u"fifo"_s << false << u"канал (FIFO)"_s << QString();
+        QTest::newRow("output a pipe") << u"fifo"_s << true << u"канал (FIFO)"_s << u"repaint"_s;
+        QTest::newRow("output a device") << u"device"_s << true << u"устройство"_s << u"repaint"_s;
+        QTest::newRow("output a folder") << u"folder"_s << true << u"папка"_s << u"repaint"_s;
+        // As root, "prepare -o /dev/null" replaced the system's null device.
+        QTest::newRow("prepare into a device") << u"device"_s << true << u"устройство"_s << u"prepare"_s;
+        QTest::newRow("prepare into a pipe") << u"fifo"_s << true << u"канал (FIFO)"_s << u"prepare"_s;
+        QTest::newRow("rooms --close into a device") << u"device"_s << true << u"устройство"_s << u"rooms"_s;
+        QTest::newRow("rooms --close into a pipe") << u"fifo"_s << true << u"канал (FIFO)"_s << u"rooms"_s;
     }
     void nodesAreNoFiles()
     {
         QFETCH(QString, node);
         QFETCH(bool, asOutput);
         QFETCH(QString, said);
+        QFETCH(QString, command);
         QString at = path(u"node"_s);
         QDir(at).removeRecursively();
         QFile::remove(at);
@@ -947,7 +990,11 @@ private Q_SLOTS:
             at = u"/dev/null"_s;
         }
         const SafeFile::Kind kind = SafeFile::kindOf(at, false);
-        const Run r = asOutput ? run({u"repaint"_s, archive(Project()), u"-o"_s, at}) : run({u"info"_s, at});
+        const QStringList arguments = command == u"prepare"_s ? QStringList{u"prepare"_s, jpegPlan(), u"-o"_s, at}
+                                      : command == u"rooms"_s
+                                          ? QStringList{u"rooms"_s, jpegPlan(), u"--close"_s, u"-o"_s, at}
+                                          : QStringList{u"repaint"_s, archive(Project()), u"-o"_s, at};
+        const Run r = asOutput ? run(arguments) : run({u"info"_s, at});
         expectRefused(r);
         QVERIFY2(QString::fromUtf8(r.err).contains(said), r.err.constData());
         QCOMPARE(SafeFile::kindOf(at, false), kind);
@@ -955,6 +1002,113 @@ private Q_SLOTS:
             QDir(at).removeRecursively();
             QFile::remove(at);
         }
+    }
+
+    // Every writer of the tool on a disk that fills up while it writes: exit 2 with the reason,
+    // and nothing at -o (a PDF was left cut short with exit 0). The disk is a small tmpfs in a
+    // mount namespace of the run's own, so the test needs no mount of the machine's.
+    void fullDiskLeavesNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // @ the archive, # a plan, = the output
+        QTest::newRow("pdf") << QStringList{u"pdf"_s, u"@"_s, u"-o"_s, u"=.pdf"_s};
+        QTest::newRow("repaint") << QStringList{u"repaint"_s, u"@"_s, u"-p"_s, u"a.bmp"_s, u"-o"_s, u"=.bmp"_s};
+        QTest::newRow("picture") << QStringList{u"picture"_s, u"@"_s, u"-p"_s, u"a.bmp"_s, u"-o"_s, u"=.bmp"_s};
+        QTest::newRow("prepare") << QStringList{u"prepare"_s, u"#"_s, u"-o"_s, u"=.bmp"_s};
+        QTest::newRow("rooms --close") << QStringList{u"rooms"_s, u"#"_s, u"--close"_s, u"-o"_s, u"=.bmp"_s};
+    }
+    void fullDiskLeavesNothing()
+    {
+        QFETCH(QStringList, arguments);
+        // Noise does not compress: the PDF's pictures are as large as the plans.
+        QImage noise(400, 300, QImage::Format_RGB32);
+        QRandomGenerator random(7);
+        for (int y = 0; y < noise.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(noise.scanLine(y));
+            for (int x = 0; x < noise.width(); ++x)
+                line[x] = 0xff000000u | (random.generate() & 0xffffffu);
+        }
+        Project project;
+        project.plans.clear();
+        for (const QString &plan : {u"a.bmp"_s, u"b.bmp"_s})
+            project.extraMembers.append({plan, PlanImage::bmpBytes(noise)});
+        const QString plan = path(u"noise.bmp"_s);
+        QVERIFY(writeFile(plan, PlanImage::bmpBytes(noise)));
+        const QString disk = path(u"disk"_s);
+        QVERIFY(QDir().mkpath(disk));
+        arguments.replaceInStrings(u"@"_s, archive(project));
+        arguments.replaceInStrings(u"#"_s, plan);
+        arguments.replaceInStrings(u"="_s, disk + u"/out"_s);
+        const QString script = u"mount -t tmpfs -o size=64k tmpfs \"$0\" || exit 77; \"$@\"; rc=$?; "
+                               u"echo @@; ls -A \"$0\"; exit $rc"_s;
+        QStringList wrapped = {u"--mount"_s, u"--propagation"_s, u"private"_s};
+        if (::geteuid() != 0)
+            wrapped.prepend(u"--map-root-user"_s);
+        wrapped << u"sh"_s << u"-c"_s << script << disk << QStringLiteral(METROLA_CLI_PATH) << arguments;
+        const Run r = run(wrapped, {}, u"unshare"_s);
+        if (r.exitCode == 77 || (r.exitCode != 2 && !r.out.contains("@@")))
+            QSKIP("no mount namespace for a small disk here");
+        const QByteArray listing = r.out.mid(r.out.indexOf("@@") + 3).trimmed();
+        QVERIFY2(listing.isEmpty(), listing.constData());
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(QString::fromUtf8(r.err).contains(u"на диске нет места"_s), r.err.constData());
+        QCOMPARE(r.err.count('\n'), 1);
+        QFile::remove(plan);
+    }
+
+    // A folder the user may not write to: exit 2 with the reason, and the old file at -o stays
+    // as it was. Run as an unprivileged user when the test runs as root, for whom permissions
+    // do not hold.
+    void unwritableFolderKeepsTheOldFile_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // @ the archive, # a plan, = the output
+        QTest::newRow("pdf") << QStringList{u"pdf"_s, u"@"_s, u"-o"_s, u"="_s};
+        QTest::newRow("schedule") << QStringList{u"schedule"_s, u"@"_s, u"-o"_s, u"="_s};
+        QTest::newRow("repaint") << QStringList{u"repaint"_s, u"@"_s, u"-o"_s, u"="_s};
+        QTest::newRow("prepare") << QStringList{u"prepare"_s, u"#"_s, u"-o"_s, u"="_s};
+    }
+    void unwritableFolderKeepsTheOldFile()
+    {
+        QFETCH(QStringList, arguments);
+        QTemporaryDir shared(QDir::tempPath() + u"/metrola-rights-XXXXXX"_s);
+        QVERIFY(shared.isValid());
+        const auto open = [](const QString &at, mode_t mode) {
+            return ::chmod(QFile::encodeName(at).constData(), mode) == 0;
+        };
+        QVERIFY(open(shared.path(), 0755));
+        const QString zip = shared.filePath(u"project.zip"_s);
+        Project().write(zip);
+        const QString plan = shared.filePath(u"scan.jpg"_s);
+        QVERIFY(QFile::copy(jpegPlan(), plan));
+        const QString home = shared.filePath(u"home"_s);
+        const QString out = shared.filePath(u"out"_s);
+        for (const QString &folder : {home, out})
+            QVERIFY(QDir().mkdir(folder));
+        const QString target = out + u"/result"_s;
+        QVERIFY(writeFile(target, "old"));
+        QVERIFY(open(zip, 0644) && open(plan, 0644) && open(target, 0666) && open(home, 0777) && open(out, 0555));
+        arguments.replaceInStrings(u"@"_s, zip);
+        arguments.replaceInStrings(u"#"_s, plan);
+        arguments.replaceInStrings(u"="_s, target);
+        QString program = QStringLiteral(METROLA_CLI_PATH);
+        if (::geteuid() == 0) {
+            arguments = QStringList{u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s, program} + arguments;
+            program = u"setpriv"_s;
+        }
+        const Run r = run(
+            arguments,
+            [&](QProcessEnvironment &env) {
+                env.insert(u"METROLA_TMPDIR"_s, home);
+                env.insert(u"HOME"_s, home);
+                env.insert(u"XDG_CACHE_HOME"_s, home);
+            },
+            program);
+        QVERIFY(open(out, 0755));
+        expectRefused(r);
+        QVERIFY2(QString::fromUtf8(r.err).contains(u"нет прав доступа"_s), r.err.constData());
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{u"result"_s});
+        QFile kept(target);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("old"));
     }
 
     // Names that are not valid UTF-8 are read and written as the file system spells them.

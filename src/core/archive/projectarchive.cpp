@@ -78,8 +78,11 @@ int save(ProjectSession &session, const QString &archivePath, const Progress &pr
     writer.addFile(session.programDir() + DescriptionFile::fileName());
     writer.setProgress(progress);
     const int packed = writer.write();
-    if (packed >= 1)
+    if (packed >= 1) {
         session.setModified(false);
+        // The project is that archive now: a plain save writes there, and reports bear its name.
+        session.archiveFile = archivePath;
+    }
     return packed;
 }
 

@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <new>
+#include <system_error>
 
 // The one exception type of the core. It carries the Russian message the general error
 // handler shows; a failing operation throws at the point of failure and changes nothing after.
@@ -24,12 +25,16 @@ private:
 };
 
 // The message for an exception that ended an operation: MetrolaError's own text, a Russian
-// line when memory ran out (on whichever thread), the library's text for anything else.
+// line when memory ran out (on whichever thread, or for a thread that could not start), the
+// library's text for anything else.
 inline QString errorMessage(const std::exception &error)
 {
     if (const auto *own = dynamic_cast<const MetrolaError *>(&error))
         return own->message();
-    if (dynamic_cast<const std::bad_alloc *>(&error))
+    // A thread that cannot be started (std::thread, OpenCV's and Qt's pools) is memory too.
+    const auto *system = dynamic_cast<const std::system_error *>(&error);
+    if (dynamic_cast<const std::bad_alloc *>(&error) ||
+        (system && system->code() == std::errc::resource_unavailable_try_again))
         return QStringLiteral("Недостаточно памяти: действие не выполнено.");
     return QString::fromLocal8Bit(error.what());
 }

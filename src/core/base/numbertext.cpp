@@ -103,7 +103,9 @@ std::optional<double> areaByGeneralReading(QStringView text)
     // a hexadecimal form, an infinity or blanks.
     bool ok = false;
     const double value = plain.toDouble(&ok);
-    if (!ok || value >= kAreaLimit || value <= -kAreaLimit)
+    // A room smaller than nothing is a slip of a hand-edited file; summed, it would eat the
+    // areas of other rooms (a load factor of 16 001 from one "-99,99"). "-0" is still nought.
+    if (!ok || value >= kAreaLimit || value < 0)
         return std::nullopt;
     return value;
 }

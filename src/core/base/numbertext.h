@@ -15,9 +15,9 @@ namespace NumberText {
 inline constexpr double kAreaLimit = 1e12;
 
 // An area as typed into a cell. Accepted: an optional sign, digits, at most one decimal comma or
-// point, anywhere ("12,5", "3.25", "-4", "7,", ",5"), below kAreaLimit in magnitude; leading
-// zeros and digits past the twentieth decimal do not count. Anything else ("1e3", "inf", " 5",
-// "1,2,3", "0x10", "", "-", ",", non-ASCII digits) is no area: nullopt.
+// point, anywhere ("12,5", "3.25", "+4", "7,", ",5"), from 0 to below kAreaLimit; leading
+// zeros and digits past the twentieth decimal do not count. Anything else ("-4", "1e3", "inf",
+// " 5", "1,2,3", "0x10", "", "-", ",", non-ASCII digits) is no area: nullopt.
 std::optional<double> area(QStringView text);
 // The same rule read the general way, without the quick path area() takes for plain decimals;
 // the two give the very same double.

@@ -177,6 +177,76 @@ bool readWhole(const QString &path, qint64 limit, QByteArray *bytes, QString *re
     return true;
 }
 
+namespace {
+
+class CheckedDevice : public QIODevice
+{
+public:
+    explicit CheckedDevice(QFile &file)
+        : m_file(file)
+    {
+        QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    // The errno of the first write that failed, 0 while none did.
+    int failure() const { return m_failure; }
+    int handle() const { return m_file.handle(); }
+
+    bool seek(qint64 pos) override { return QIODevice::seek(pos) && m_file.seek(pos); }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 length) override
+    {
+        if (m_failure != 0)
+            return -1;
+        // A disk that fills up takes part of a write without an error; the rest of it then
+        // fails with the reason.
+        qint64 done = 0;
+        while (done < length) {
+            errno = 0;
+            const qint64 written = m_file.write(data + done, length - done);
+            if (written <= 0) {
+                m_failure = errno != 0 ? errno : EIO;
+                return -1;
+            }
+            done += written;
+        }
+        return done;
+    }
+
+private:
+    QFile &m_file;
+    int m_failure = 0;
+};
+
+int failureOf(const std::unique_ptr<QIODevice> &checked)
+{
+    return checked ? static_cast<const CheckedDevice &>(*checked).failure() : 0;
+}
+
+} // namespace
+
+int handleOf(QIODevice &device)
+{
+    if (const auto *file = qobject_cast<QFileDevice *>(&device))
+        return file->handle();
+    if (const auto *checked = dynamic_cast<CheckedDevice *>(&device))
+        return checked->handle();
+    return -1;
+}
+
+QIODevice &ReplacingFile::checkedDevice()
+{
+    if (!m_checked)
+        m_checked = std::make_unique<CheckedDevice>(m_file);
+    return *m_checked;
+}
+
+QString ReplacingFile::writeError() const
+{
+    return failureOf(m_checked) != 0 ? systemErrorText(failureOf(m_checked)) : QString();
+}
+
 ReplacingFile::ReplacingFile(QString path)
     : m_path(std::move(path))
 {
@@ -238,9 +308,21 @@ bool ReplacingFile::commit()
     const bool flushed = m_file.flush() && ::fsync(m_file.handle()) == 0;
     const int error = errno;
     const bool writeFailed = m_file.error() != QFileDevice::NoError;
+    const int checkedFailure = failureOf(m_checked);
+    // Closing is the last chance a file system has to say that the data did not fit.
+    const bool closed = ::close(dup(m_file.handle())) == 0;
+    const int closeError = errno;
     m_file.close();
+    if (checkedFailure != 0) {
+        m_error = systemErrorText(checkedFailure);
+        return false;
+    }
     if (!flushed || writeFailed) {
         m_error = writeFailed ? systemErrorText(error == 0 ? EIO : error) : systemErrorText(error);
+        return false;
+    }
+    if (!closed) {
+        m_error = systemErrorText(closeError);
         return false;
     }
     // rename() replaces the directory entry: a link at the name is replaced, not followed.

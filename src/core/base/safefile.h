@@ -50,6 +50,12 @@ public:
     bool open();
     // Where to write once open() succeeded.
     QFile &device() { return m_file; }
+    // The same file for writers that never look at what a write returns (QPdfWriter): a write
+    // cut short by a full disk or a failing device is remembered, and commit() then fails with
+    // its reason instead of renaming a truncated file into place.
+    QIODevice &checkedDevice();
+    // Why a write through checkedDevice() failed ("на диске нет места"), empty while none did.
+    QString writeError() const;
     // Flushes to the disk and renames into place.
     bool commit();
     // The reason of the last failure, in Russian.
@@ -59,8 +65,13 @@ private:
     QString m_path;
     QString m_temporary;
     QFile m_file;
+    std::unique_ptr<QIODevice> m_checked;
     QString m_error;
 };
+
+// The file descriptor under a QFileDevice or a ReplacingFile's checked device, -1 under any
+// other device: for advice to the kernel (early write-back) that must not be lost on the way.
+int handleOf(QIODevice &device);
 
 // Writes the bytes through a ReplacingFile; false with *reason set on failure.
 bool writeReplacing(const QString &path, QByteArrayView bytes, QString *reason);

@@ -10,7 +10,14 @@ class ProjectSession;
 // so everything that reads plans (and older copies of the program) works unchanged.
 namespace PlanImport {
 
-// A file of that name lies in the working folder, or the project has a plan of that name.
+// A name the program keeps for a working file of its own: the description file, the scale,
+// flag and lease files, the placement picture "metrola.bmp", the recovery copies and the lock.
+// A plan of such a name would be overwritten by that file (the placement picture paints over
+// it) or packed in its place, so no plan may take one; letter case aside, so an archive moved
+// to a system that ignores it stays whole.
+bool isWorkingFileName(const QString &name);
+// A file of that name lies in the working folder, the project has a plan of that name, or the
+// program keeps the name for a working file.
 bool nameTaken(const ProjectSession &session, const QString &name);
 // The first of "name (2).bmp", "name (3).bmp" … that is not taken.
 QString freeName(const ProjectSession &session, const QString &name);

@@ -103,6 +103,10 @@ public:
     // The archive a plain save writes to: the one opened or saved last, empty for a project
     // never saved. Unlike lastArchive, a failed opening leaves it as it was.
     QString archiveFile;
+    // The archive the reports name (the PDF's title block, the workbook's title and file name):
+    // the one opened or saved last, so a new project is named from its first save on, not
+    // "Новый проект" until it is reopened; lastArchive while there is none.
+    QString reportArchive() const { return archiveFile.isEmpty() ? lastArchive : archiveFile; }
 
     // Records or captions changed since the last save or open.
     bool modified() const { return m_modified; }

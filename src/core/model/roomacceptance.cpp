@@ -6,7 +6,6 @@
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
 
-#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -14,16 +13,23 @@ namespace RoomAcceptance {
 
 std::vector<QString> freeNames(const ProjectSession &session, int count)
 {
+    // Numbers go on after the highest in use: one freed by a removed record would name a new
+    // room after an old one ("Помещение 5, 7, 11, 12" between 10 and 13).
     const RecordTable &table = session.table();
-    QSet<QString> used;
-    for (int r = 1; r <= table.recordCount(); ++r)
-        used.insert(table.cellText(RecordTable::Name, r).trimmed());
-    std::vector<QString> names;
-    for (int n = 1; int(names.size()) < count; ++n) {
-        QString name = u"Помещение %1"_s.arg(n);
-        if (!used.contains(name))
-            names.push_back(std::move(name));
+    const QString prefix = u"Помещение "_s;
+    qint64 highest = 0;
+    for (int r = 1; r <= table.recordCount(); ++r) {
+        const QString name = table.cellText(RecordTable::Name, r).trimmed();
+        if (!name.startsWith(prefix))
+            continue;
+        bool number = false;
+        const qint64 n = QStringView(name).mid(prefix.size()).toLongLong(&number);
+        if (number && n > highest && name.mid(prefix.size()).front().isDigit())
+            highest = n;
     }
+    std::vector<QString> names;
+    for (qint64 n = highest + 1; int(names.size()) < count; ++n)
+        names.push_back(prefix + QString::number(n));
     return names;
 }
 

@@ -13,7 +13,8 @@ class ProjectSession;
 // with a new key, exactly as a right-click there fills it, and given a record.
 namespace RoomAcceptance {
 
-// "Помещение 1", "Помещение 2" …: the first `count` numbers no record's name uses yet.
+// "Помещение N+1", "Помещение N+2" …: `count` names numbered on from the highest N that a
+// record's name "Помещение N" uses (from 1 when none does).
 std::vector<QString> freeNames(const ProjectSession &session, int count);
 
 // Marks the rooms (their closing lines already drawn) and appends their records: the name from

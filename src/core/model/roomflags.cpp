@@ -9,6 +9,8 @@
 #include "core/model/recordtable.h"
 #include "core/plan/colourkey.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -101,25 +103,51 @@ QList<quint32> RoomFlags::orphanKeys(const RecordTable &table) const
         if (table.rowOfColour(it.key()) <= 0)
             orphans.append(it.key());
     }
+    for (auto it = m_tails.cbegin(); it != m_tails.cend(); ++it) {
+        if (!m_flags.contains(it.key()) && table.rowOfColour(it.key()) <= 0)
+            orphans.append(it.key());
+    }
+    for (const auto &[key, line] : m_keptLines) {
+        if (key && !orphans.contains(*key) && table.rowOfColour(*key) <= 0)
+            orphans.append(*key);
+    }
+    std::sort(orphans.begin(), orphans.end());
     return orphans;
 }
 
 int RoomFlags::dropOrphans(const RecordTable &table)
 {
     const QList<quint32> orphans = orphanKeys(table);
-    for (quint32 key : orphans)
+    for (quint32 key : orphans) {
         m_flags.remove(key);
+        m_tails.remove(key);
+    }
+    std::erase_if(m_keptLines, [&](const auto &kept) { return kept.first && orphans.contains(*kept.first); });
     return int(orphans.size());
 }
 
 QByteArray RoomFlags::build() const
 {
     QByteArray out;
-    for (auto it = m_flags.cbegin(); it != m_flags.cend(); ++it) {
-        out += QByteArray::number(it.key());
+    QList<quint32> keys = m_flags.keys();
+    for (auto it = m_tails.cbegin(); it != m_tails.cend(); ++it) {
+        if (!m_flags.contains(it.key()))
+            keys.append(it.key());
+    }
+    std::sort(keys.begin(), keys.end());
+    for (const quint32 key : keys) {
+        out += QByteArray::number(key);
         out += kSeparator;
-        Cp1251::appendEncoded(out, it->join(u','));
+        Cp1251::appendEncoded(out, m_flags.value(key).join(u','));
         out += kSeparator;
+        for (const QString &field : m_tails.value(key)) {
+            Cp1251::appendEncoded(out, field);
+            out += kSeparator;
+        }
+        out += "\r\n";
+    }
+    for (const auto &[key, line] : m_keptLines) {
+        out += line;
         out += "\r\n";
     }
     if (!m_floorOrder.isEmpty()) {
@@ -146,14 +174,28 @@ RoomFlags RoomFlags::parse(QByteArrayView data)
             continue;
         }
         const auto key = parseCellNumber(fields.value(0));
+        const bool roomKey = key && ColourKey::namesRoom(*key);
         QStringList words = fields.value(1).split(u',', Qt::SkipEmptyParts);
         for (QString &word : words)
             word = word.trimmed();
         words.removeAll(QString());
         words.removeDuplicates();
-        if (!key || !ColourKey::namesRoom(*key) || words.isEmpty() || flags.m_flags.contains(quint32(*key)))
+        if (!roomKey || words.isEmpty() || flags.m_flags.contains(quint32(*key))) {
+            // A room's second line, or one without flags but with more to say, is a newer
+            // copy's to keep; a line of no room (walls, floor, no number) is dropped.
+            const bool saysMore = std::any_of(fields.cbegin() + 1, fields.cend(),
+                                              [](const QString &field) { return !field.trimmed().isEmpty(); });
+            if (roomKey && saysMore)
+                flags.m_keptLines.emplace_back(quint32(*key), line.toByteArray());
             continue;
+        }
         flags.m_flags.insert(quint32(*key), words);
+        // The fields after the flags; the text after the last ";" belongs to no field.
+        QStringList tail = fields.mid(2);
+        if (!tail.isEmpty())
+            tail.removeLast();
+        if (!tail.isEmpty())
+            flags.m_tails.insert(quint32(*key), tail);
     }
     // A file says which rooms are common (none, when it is empty), unless all it holds is
     // an order of floors.

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 class RecordTable;
@@ -79,4 +81,9 @@ private:
     QMap<quint32, QStringList> m_flags;
     QStringList m_floorOrder;
     bool m_decided = false;
+    // What a newer copy wrote that this one does not read, kept as read for the next save:
+    // the fields after a room's flags, by key, and whole lines (a second line of a key, a
+    // line of another kind) with the key they begin with, if any, so that they go with the room.
+    QMap<quint32, QStringList> m_tails;
+    std::vector<std::pair<std::optional<quint32>, QByteArray>> m_keptLines;
 };

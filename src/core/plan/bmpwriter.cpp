@@ -1,5 +1,7 @@
 #include "core/plan/bmpwriter.h"
 
+#include "core/base/safefile.h"
+
 #include <QFileDevice>
 #include <QIODevice>
 
@@ -94,8 +96,7 @@ class EarlyWriteback
 public:
     explicit EarlyWriteback(QIODevice &device)
     {
-        if (const auto *file = qobject_cast<QFileDevice *>(&device))
-            m_fd = file->handle();
+        m_fd = SafeFile::handleOf(device);
     }
 
     void written(qint64 bytes)

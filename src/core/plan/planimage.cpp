@@ -259,10 +259,10 @@ void PlanImage::saveBmp(const QImage &image, const QString &path)
     if (!file.open())
         throw MetrolaError(
             QStringLiteral("Не удалось создать файл «%1»: %2.").arg(name, file.errorString()));
-    if (!BmpWriter::write(image, file.device())) {
-        const QString reason = file.device().error() != QFileDevice::NoError
-                                   ? SafeFile::systemErrorText(errno)
-                                   : QStringLiteral("не хватает памяти");
+    if (!BmpWriter::write(image, file.checkedDevice())) {
+        // A disk that fills up takes part of a write without an error, so the reason is the
+        // checked device's; the writer fails on its own only for want of memory.
+        const QString reason = file.writeError().isEmpty() ? QStringLiteral("не хватает памяти") : file.writeError();
         throw MetrolaError(QStringLiteral("Не удалось записать план в файл «%1»: %2.").arg(name, reason));
     }
     if (!file.commit())

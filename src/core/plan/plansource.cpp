@@ -10,7 +10,13 @@
 
 #include <poppler-qt6.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <memory>
+#include <mutex>
 
 using namespace Qt::StringLiterals;
 
@@ -74,12 +80,99 @@ std::unique_ptr<Poppler::Document> openPdf(const QString &path)
     return document;
 }
 
+// libpng, libtiff and the JPEG reader tell of what they meet in English, through Qt's
+// warnings or straight onto stderr; the user is told what matters in one Russian line. While a
+// picture is read here, what they say through Qt on this thread is held back and kept for the
+// reader to judge (the JPEG reader's "premature end" is how a cut file shows), and stderr is
+// closed to them. One reading at a time swaps the handler; messages of other threads pass on
+// through Qt as before.
+class QuietImageLibraries
+{
+public:
+    QuietImageLibraries()
+        : m_lock(s_mutex)
+    {
+        t_heard = &m_heard;
+        s_previous = qInstallMessageHandler(hold);
+        // libpng's and libtiff's own error lines go straight to stderr, past Qt.
+        std::fflush(stderr);
+        m_stderr = ::dup(STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (m_stderr >= 0 && null >= 0)
+            ::dup2(null, STDERR_FILENO);
+        if (null >= 0)
+            ::close(null);
+    }
+    ~QuietImageLibraries()
+    {
+        std::fflush(stderr);
+        if (m_stderr >= 0) {
+            ::dup2(m_stderr, STDERR_FILENO);
+            ::close(m_stderr);
+        }
+        qInstallMessageHandler(s_previous);
+        t_heard = nullptr;
+    }
+    QuietImageLibraries(const QuietImageLibraries &) = delete;
+    QuietImageLibraries &operator=(const QuietImageLibraries &) = delete;
+
+    bool heard(QStringView words) const
+    {
+        return std::any_of(m_heard.cbegin(), m_heard.cend(),
+                           [&](const QString &m) { return m.contains(words, Qt::CaseInsensitive); });
+    }
+
+private:
+    static void hold(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        if (t_heard && type != QtFatalMsg) {
+            t_heard->append(message);
+            return;
+        }
+        if (s_previous)
+            s_previous(type, context, message);
+    }
+
+    static inline std::mutex s_mutex;
+    static inline QtMessageHandler s_previous = nullptr;
+    static inline thread_local QStringList *t_heard = nullptr;
+    std::lock_guard<std::mutex> m_lock;
+    QStringList m_heard;
+    int m_stderr = -1;
+};
+
+// Whether a JPEG file goes on to its end marker after the picture's first scan. Qt's reader
+// takes a cut file as whole and paints the missing part grey, which would become walls.
+bool jpegHasEnd(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    // The segments before the scan (EXIF with its thumbnail among them) say how long they are.
+    qsizetype at = 2;
+    while (at + 4 <= bytes.size()) {
+        if (uchar(bytes[at]) != 0xFF)
+            return false;
+        const uchar marker = uchar(bytes[at + 1]);
+        if (marker == 0xFF) {
+            ++at;
+            continue;
+        }
+        if (marker == 0xDA)
+            return bytes.indexOf(QByteArrayView("\xFF\xD9", 2), at) >= 0;
+        at += 2 + ((uchar(bytes[at + 2]) << 8) | uchar(bytes[at + 3]));
+    }
+    return false;
+}
+
 QImage loadPicture(const QString &path)
 {
     // Qt refuses pictures above 256 MiB of pixels by default; plans are bigger than that, and
     // checkSize() below keeps the limit that holds everywhere else.
     if (QImageReader::allocationLimit() != 0 && QImageReader::allocationLimit() < 1024)
         QImageReader::setAllocationLimit(1024);
+    const QuietImageLibraries quiet;
     QImageReader reader(path);
     // Photographed plans carry their orientation in EXIF; the user sees them upright elsewhere.
     reader.setAutoTransform(true);
@@ -90,8 +183,14 @@ QImage loadPicture(const QString &path)
     if (size.isValid())
         checkSize(size.width(), size.height(), path);
     QImage image;
+    // Known only until the reader is done with the file.
+    const bool jpeg = reader.format() == "jpeg";
+    // Qt's reasons are English and say no more than this.
     if (!reader.read(&image) || image.isNull())
-        refuse(u"Рисунок из файла «%1» не прочитан: %2."_s.arg(shownName(path), reader.errorString()));
+        refuse(u"Рисунок из файла «%1» не прочитан: файл повреждён или обрезан."_s.arg(shownName(path)));
+    if (jpeg && (quiet.heard(u"premature end") || !jpegHasEnd(path)))
+        refuse(u"Рисунок JPEG из файла «%1» обрезан: его конец потерян. Возьмите файл целиком."_s.arg(
+            shownName(path)));
     checkSize(image.width(), image.height(), path);
     return onWhite(std::move(image), path);
 }

@@ -395,12 +395,12 @@ std::optional<AreaSchedule> AreaSchedule::rentable(const ComplexSummary &summary
 std::vector<AreaSchedule> AreaSchedule::workbook(const ProjectSession &session, bool wholeComplex)
 {
     std::vector<AreaSchedule> sheets;
-    sheets.push_back(build(session.table(), session.captions(), session.lastArchive));
+    sheets.push_back(build(session.table(), session.captions(), session.reportArchive()));
     if (session.roomFlags().hasCommon()) {
         const ComplexSummary summary = ComplexSummary::of(
             session.table(), session.plans().names(), session.roomFlags(),
             wholeComplex ? ComplexSummary::Allocation::WholeComplex : ComplexSummary::Allocation::PerPlan);
-        if (auto sheet = rentable(summary, session.lastArchive))
+        if (auto sheet = rentable(summary, session.reportArchive()))
             sheets.push_back(std::move(*sheet));
     }
     return sheets;

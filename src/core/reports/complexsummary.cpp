@@ -1,6 +1,7 @@
 #include "core/reports/complexsummary.h"
 
 #include "core/base/numbertext.h"
+#include "core/model/occupancy.h"
 #include "core/model/planscales.h"
 #include "core/model/recordtable.h"
 
@@ -144,8 +145,9 @@ ComplexSummary ComplexSummary::of(const RecordTable &table, const QStringList &p
         const auto value = NumberText::area(areaText);
         const double area = value.value_or(0);
         const int type = RecordTable::typeIndex(row[RecordTable::Type]);
-        const bool isVacant = tenantName.isEmpty();
-        const bool isCommon = flags.isCommonKey(row[RecordTable::ColourKey]);
+        const Occupancy::State state = Occupancy::of(row, flags);
+        const bool isVacant = state == Occupancy::State::Vacant;
+        const bool isCommon = state == Occupancy::State::Common;
 
         addRoom(s.total, type, area, isVacant, isCommon);
         int planIndex = -1;
@@ -322,6 +324,29 @@ QStringList ComplexSummary::problemHeader()
     return {u"Строка"_s, u"Вид"_s, u"Описание"_s};
 }
 
+QString ComplexSummary::kindText(const QString &kind)
+{
+    static const QHash<QString, QString> texts = {
+        {u"duplicate-key"_s, u"повтор ключа"_s},
+        {u"key"_s, u"ключ"_s},
+        {u"label"_s, u"точка подписи"_s},
+        {u"label-outside"_s, u"точка вне плана"_s},
+        {u"label-on-wall"_s, u"точка на стене"_s},
+        {u"label-covered"_s, u"точка закрыта"_s},
+        {u"plan-missing"_s, u"нет плана"_s},
+        {u"plan-unused"_s, u"лишний план"_s},
+        {u"plan-unreadable"_s, u"план не читается"_s},
+        {u"type"_s, u"тип"_s},
+        {u"area"_s, u"площадь"_s},
+        {u"area-mismatch"_s, u"расхождение площади"_s},
+        {u"chars"_s, u"символы"_s},
+        {u"open"_s, u"открытие"_s},
+        {u"common-let"_s, u"МОП сдан"_s},
+        {u"tenant-all-common"_s, u"только МОП"_s},
+    };
+    return texts.value(kind, kind);
+}
+
 QStringList ComplexSummary::areaHeader()
 {
     return {u"Строка"_s, u"Название"_s, u"План"_s, u"Введено"_s, u"Измерено"_s, u"Разница, %"_s, u"Состояние"_s};
@@ -347,9 +372,13 @@ QString ComplexSummary::statusText(const RoomAreaCheck &check)
 QStringList ComplexSummary::areaCells(const AreaRoom &room)
 {
     const RoomAreaCheck &c = room.check;
+    // A number below nought is no area either, but "не число" would mislead.
+    const bool negative = c.status == RoomAreaCheck::Status::TypedNotNumber && room.typedText.startsWith(u'-') &&
+                          NumberText::area(QStringView(room.typedText).mid(1));
     return {QString::number(c.row), room.name, c.plan, room.typedText,
             c.measured ? NumberText::format(*c.measured) : QString(),
-            c.percent ? RoomAreaCheck::percentText(*c.percent) : QString(), statusText(c)};
+            c.percent ? RoomAreaCheck::percentText(*c.percent) : QString(),
+            negative ? u"введённая площадь меньше нуля"_s : statusText(c)};
 }
 
 QStringList ComplexSummary::planCells(const Figures &figures, bool measured, bool common)
@@ -426,6 +455,6 @@ QString ComplexSummary::tabSeparated(const Captions &captions) const
     line({u"Проблемы"_s});
     line(problemHeader());
     for (const Problem &problem : problems)
-        line({QString::number(problem.row), problem.kind, problem.message});
+        line({QString::number(problem.row), kindText(problem.kind), problem.message});
     return text;
 }

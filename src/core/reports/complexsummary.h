@@ -144,6 +144,9 @@ public:
     static QStringList planHeader(const Captions &captions, bool measured = false, bool common = false);
     static QStringList tenantHeader(bool common = false);
     static QStringList problemHeader();
+    // A problem's kind as the window and its copy show it: "area-mismatch" and the like are the
+    // batch tool's words for scripts, which stay as they are there.
+    static QString kindText(const QString &kind);
     static QStringList areaHeader();
     static QStringList areaCells(const AreaRoom &room);
     static QString statusText(const RoomAreaCheck &check);

@@ -162,11 +162,11 @@ QString PlacementPicture::save(const QImage &picture, const QString &programDir)
 {
     const QString path = QDir(programDir).filePath(u"metrola.bmp"_s);
     SafeFile::ReplacingFile file(path);
-    if (picture.isNull() || !file.open() || !BmpWriter::write(picture, file.device()) || !file.commit()) {
-        const QString reason = picture.isNull()                                 ? u"пустой рисунок"_s
-                               : !file.errorString().isEmpty()                  ? file.errorString()
-                               : file.device().error() == QFileDevice::NoError ? u"не хватает памяти"_s
-                                                                                : file.device().errorString();
+    if (picture.isNull() || !file.open() || !BmpWriter::write(picture, file.checkedDevice()) || !file.commit()) {
+        const QString reason = picture.isNull()                ? u"пустой рисунок"_s
+                               : !file.writeError().isEmpty()  ? file.writeError()
+                               : !file.errorString().isEmpty() ? file.errorString()
+                                                               : u"не хватает памяти"_s;
         throw MetrolaError(u"Не удалось сохранить рисунок «%1»: %2"_s.arg(path, reason));
     }
     return path;

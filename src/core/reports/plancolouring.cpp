@@ -2,6 +2,7 @@
 
 #include "core/base/numbertext.h"
 #include "core/model/captions.h"
+#include "core/model/occupancy.h"
 #include "core/model/recordtable.h"
 #include "core/model/roomareas.h"
 #include "core/model/roomflags.h"
@@ -34,6 +35,25 @@ std::optional<QRgb> keyPixel(const QString &cell)
     if (!key || !ColourKey::namesRoom(*key))
         return std::nullopt;
     return ColourKey::toRgb(static_cast<quint32>(*key));
+}
+
+QRgb vacancyColour(Occupancy::State state)
+{
+    switch (state) {
+    case Occupancy::State::Common:
+        return PlanColouring::kCommon;
+    case Occupancy::State::Vacant:
+        return PlanColouring::kVacant;
+    case Occupancy::State::Let:
+        break;
+    }
+    return PlanColouring::kLet;
+}
+
+// The vacancy legend's lines: vacant, let, common.
+size_t vacancySlot(Occupancy::State state)
+{
+    return state == Occupancy::State::Vacant ? 0 : state == Occupancy::State::Let ? 1 : 2;
 }
 
 } // namespace
@@ -104,10 +124,12 @@ std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString
             colour = typeColour(RecordTable::typeIndex(row[RecordTable::Type]));
             break;
         case PlanView::Vacancy:
-            colour = flags.isCommonKey(row[RecordTable::ColourKey]) ? kCommon : tenant.isEmpty() ? kVacant : kLet;
+            colour = vacancyColour(Occupancy::of(row, flags));
             break;
         case PlanView::ByTenant:
-            colour = tenantColourIn(tenants, tenant);
+            // Common areas wear the grey they have on the stacking plan, whoever is typed.
+            colour = Occupancy::of(row, flags) == Occupancy::State::Common ? kCommon
+                                                                           : tenantColourIn(tenants, tenant);
             break;
         case PlanView::Keys:
         case PlanView::Mismatch:
@@ -147,10 +169,8 @@ std::vector<LegendItem> legend(const RecordTable &table, const Captions &caption
         if (view == PlanView::ByType) {
             const int type = RecordTable::typeIndex(row[RecordTable::Type]);
             slot = type < 0 ? 5 : static_cast<size_t>(type);
-        } else if (flags.isCommonKey(row[RecordTable::ColourKey])) {
-            slot = 2;
         } else {
-            slot = row[RecordTable::Tenant].isEmpty() ? 0 : 1;
+            slot = vacancySlot(Occupancy::of(row, flags));
         }
         ++items[slot].rooms;
         items[slot].area += NumberText::area(row[RecordTable::Area]).value_or(0);
@@ -163,17 +183,24 @@ std::vector<LegendItem> legend(const RecordTable &table, const Captions &caption
 
 std::vector<LegendItem> tenantLegend(const RecordTable &table, const QString &plan)
 {
+    return tenantLegend(table, plan, RoomFlags());
+}
+
+std::vector<LegendItem> tenantLegend(const RecordTable &table, const QString &plan, const RoomFlags &flags)
+{
     const std::vector<QString> tenants = tenantOrder(table);
     std::vector<LegendItem> items;
     LegendItem vacant{kNoKind, u"свободно"_s, 0, 0};
+    LegendItem common{kCommon, u"МОП"_s, 0, 0};
     QHash<QString, size_t> slot;
     for (int r = 1; r <= table.recordCount(); ++r) {
         const RecordTable::Row &row = table.row(r);
         if (row[RecordTable::PlanId] != plan)
             continue;
         const QString &tenant = row[RecordTable::Tenant];
-        LegendItem *item = &vacant;
-        if (!tenant.isEmpty()) {
+        const Occupancy::State state = Occupancy::of(row, flags);
+        LegendItem *item = state == Occupancy::State::Common ? &common : &vacant;
+        if (state == Occupancy::State::Let) {
             auto it = slot.constFind(tenant);
             if (it == slot.cend()) {
                 it = slot.insert(tenant, items.size());
@@ -187,6 +214,8 @@ std::vector<LegendItem> tenantLegend(const RecordTable &table, const QString &pl
     std::stable_sort(items.begin(), items.end(), [](const LegendItem &a, const LegendItem &b) { return a.area > b.area; });
     if (vacant.rooms > 0)
         items.push_back(vacant);
+    if (common.rooms > 0)
+        items.push_back(common);
     return items;
 }
 

@@ -67,8 +67,9 @@ std::vector<LegendItem> legend(const RecordTable &table, const Captions &caption
 
 // The legend of ByTenant for the rooms on the given plan, which the window does without (the
 // hover names the tenant) but a printed plan needs: each tenant in its colour, largest area
-// first, then the vacant rooms.
+// first, then the vacant rooms, then the common areas that `flags` marks (whoever is typed there).
 std::vector<LegendItem> tenantLegend(const RecordTable &table, const QString &plan);
+std::vector<LegendItem> tenantLegend(const RecordTable &table, const QString &plan, const RoomFlags &flags);
 
 // The Mismatch view from the area check of the records (rooms on plans without a scale keep
 // their pixels), and its legend for the given plan.

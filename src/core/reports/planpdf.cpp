@@ -227,7 +227,7 @@ void PlanPdf::write(const Document &document, const QString &path)
     if (!file.open())
         throw MetrolaError(u"Не удалось создать файл «%1»: %2."_s.arg(path, file.errorString()));
     {
-        QPdfWriter writer(&file.device());
+        QPdfWriter writer(&file.checkedDevice());
         writer.setResolution(72);
         writer.setCreator(u"Metrola"_s);
         writer.setTitle(document.archive);

@@ -42,7 +42,7 @@ void write(const ProjectSession &session, const Options &options, const QString 
             throw MetrolaError(u"План «%1» отсутствует в проекте."_s.arg(plan));
     }
     PlanPdf::Document document;
-    document.archive = session.lastArchive.isEmpty() ? u"Новый проект"_s : QFileInfo(session.lastArchive).fileName();
+    document.archive = session.reportArchive().isEmpty() ? u"Новый проект"_s : QFileInfo(session.reportArchive()).fileName();
     document.date = QDate::currentDate();
     document.paper = options.paper;
     document.planIds = options.plans.isEmpty() ? order : options.plans;
@@ -61,9 +61,10 @@ void write(const ProjectSession &session, const Options &options, const QString 
             plan.image = QImage(keys.size(), QImage::Format_RGB32);
             colours.map(keys, keys.rect(), plan.image, QPoint(0, 0));
         }
-        plan.legend = view == PlanView::ByTenant ? PlanColouring::tenantLegend(table, planId)
-                                                 : PlanColouring::legend(table, session.captions(), planId, view,
-                                                                         session.roomFlags());
+        plan.legend =
+            view == PlanView::ByTenant
+                ? PlanColouring::tenantLegend(table, planId, session.roomFlags())
+                : PlanColouring::legend(table, session.captions(), planId, view, session.roomFlags());
         if (const auto scale = session.scales().scale(planId))
             plan.metresPerPixel = scale->metresPerPixel;
         return plan;

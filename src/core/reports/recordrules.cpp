@@ -1,5 +1,6 @@
 #include "core/reports/recordrules.h"
 
+#include "core/base/numbertext.h"
 #include "core/model/recordtable.h"
 #include "core/model/roomflags.h"
 #include "core/plan/colourkey.h"
@@ -41,6 +42,10 @@ std::optional<RecordRules::Problem> RecordRules::area(int row, const QString &ar
 {
     if (area.isEmpty() || isNumber)
         return std::nullopt;
+    // A minus before a number: no room is smaller than nothing, so it counts as no area at all.
+    if (area.startsWith(u'-') && NumberText::area(QStringView(area).mid(1)))
+        return Problem{row, u"area"_s,
+                       u"Строка %1: площадь «%2» меньше нуля."_s.arg(QString::number(row), area)};
     return Problem{row, u"area"_s, u"Строка %1: площадь «%2» не число."_s.arg(QString::number(row), area)};
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/base/numbertext.h"
 #include "core/model/captions.h"
+#include "core/model/occupancy.h"
 #include "core/model/recordtable.h"
 
 #include <QFontMetricsF>
@@ -75,13 +76,14 @@ StackingPlan StackingPlan::build(const RecordTable &table, const Captions &capti
         if (blockSlots.size() < plan.bars.size())
             blockSlots.resize(plan.bars.size());
         Block block;
-        if (isCommon && isCommon(r)) {
+        const Occupancy::State state = Occupancy::of(row, isCommon && isCommon(r));
+        if (state == Occupancy::State::Common) {
             block = {Kind::Common, commonCaption(), kCommon, 0, {}};
         } else if (colouring == Colouring::Types) {
             const int type = RecordTable::typeIndex(row[RecordTable::Type]);
             block = {Kind::Type, type < 0 ? u"без типа"_s : captions[Captions::FirstType + type],
                      PlanColouring::typeColour(type), 0, {}};
-        } else if (row[RecordTable::Tenant].isEmpty()) {
+        } else if (state == Occupancy::State::Vacant) {
             block = {Kind::Vacant, vacantCaption(), PlanColouring::kVacant, 0, {}};
         } else {
             const QString &tenant = row[RecordTable::Tenant];

@@ -1,10 +1,7 @@
 #include "core/rooms/planpreparation.h"
 
 #include "core/base/metrolaerror.h"
-#include "core/rooms/closingline.h"
 #include "core/rooms/cvplan.h"
-#include "core/rooms/openingfinder.h"
-#include "core/rooms/wallends.h"
 #include "core/rooms/wallfinder.h"
 
 #include <opencv2/imgproc.hpp>
@@ -30,8 +27,6 @@ constexpr int kBackgroundReach = 15;
 // Anti-aliased one-pixel lines come out a mid grey; a threshold a third of the way from the
 // ink/paper split towards the paper keeps them whole without thickening lines much.
 constexpr double kTowardsPaper = 0.35;
-// Windows up to about 3,6 m, in thicknesses of an inner wall.
-constexpr int kWidestWindow = 30;
 
 QImage asRgb32(const QImage &source)
 {
@@ -62,78 +57,6 @@ void dropSmall(cv::Mat &mask, int maxPixels, int connectivity, uchar value, cv::
             if (small[size_t(label[x])])
                 m[x] = value;
     }
-}
-
-// The drawing along the outside of the building, `lineWidth` deep and a little more. The
-// outside is what the sheet's edge reaches with the openings closed, so that a doorway
-// without a leaf does not let it into the rooms.
-cv::Mat outerRim(const cv::Mat &ink, const std::vector<ClosingLine> &openings, int lineWidth, cv::Mat &labels)
-{
-    cv::Mat floor = ink.clone();
-    CvPlan::drawLines(floor, openings);
-    cv::bitwise_not(floor, floor);
-    cv::Mat stats, centroids;
-    const int count = cv::connectedComponentsWithStats(floor, labels, stats, centroids, 4, CV_32S);
-    std::vector<uchar> edge(size_t(count), 0);
-    for (int i = 1; i < count; ++i) {
-        const int x = stats.at<int>(i, cv::CC_STAT_LEFT), y = stats.at<int>(i, cv::CC_STAT_TOP);
-        edge[size_t(i)] = x == 0 || y == 0 || x + stats.at<int>(i, cv::CC_STAT_WIDTH) == ink.cols ||
-                          y + stats.at<int>(i, cv::CC_STAT_HEIGHT) == ink.rows;
-    }
-    cv::Mat outside(ink.size(), CV_8U);
-    for (int y = 0; y < ink.rows; ++y) {
-        const int *label = labels.ptr<int>(y);
-        uchar *o = outside.ptr<uchar>(y);
-        for (int x = 0; x < ink.cols; ++x)
-            o[x] = edge[size_t(label[x])] ? 255 : 0;
-    }
-    const int rim = lineWidth + 1;
-    cv::dilate(outside, outside,
-               cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * rim + 1, 2 * rim + 1)));
-    cv::bitwise_and(outside, ink, outside);
-    return outside;
-}
-
-// The rim's strokes that hang on a wall (window lines, a thin outline between walls); texts,
-// titles and dimensions outside the building go.
-cv::Mat onWalls(const cv::Mat &rim, const cv::Mat &walls, cv::Mat &labels)
-{
-    cv::Mat both;
-    cv::bitwise_or(rim, walls, both);
-    const int count = cv::connectedComponents(both, labels, 8, CV_32S);
-    std::vector<uchar> keep(size_t(count), 0);
-    for (int y = 0; y < walls.rows; ++y) {
-        const int *label = labels.ptr<int>(y);
-        const uchar *w = walls.ptr<uchar>(y);
-        for (int x = 0; x < walls.cols; ++x)
-            if (w[x])
-                keep[size_t(label[x])] = 1;
-    }
-    cv::Mat kept(rim.size(), CV_8U);
-    for (int y = 0; y < rim.rows; ++y) {
-        const int *label = labels.ptr<int>(y);
-        const uchar *r = rim.ptr<uchar>(y);
-        uchar *k = kept.ptr<uchar>(y);
-        for (int x = 0; x < rim.cols; ++x)
-            k[x] = r[x] && keep[size_t(label[x])] ? 255 : 0;
-    }
-    return kept;
-}
-
-// Windows are often drawn fainter than the walls, grey and a point wide, and fall below a
-// threshold that suits the walls. Across a gap between wall ends facing each other in any
-// direction, up to a wide window, a stroke a quarter as dark as the threshold asks for is
-// taken; the gaps join `gaps`, so that the outside is not let in through them either.
-cv::Mat faintInWallLines(const cv::Mat &grey, const cv::Mat &walls, const PlanTraits &traits, int threshold,
-                         int speck, std::vector<ClosingLine> &gaps, cv::Mat &labels)
-{
-    const std::vector<ClosingLine> slanting =
-        WallEnds::facingEnds(walls, walls, traits.wallThickness, kWidestWindow * traits.wallThickness);
-    cv::Mat windows =
-        WallEnds::inWallLines(walls, grey, slanting, std::max(12, (255 - threshold) / 4), traits.lineWidth);
-    dropSmall(windows, speck, 8, 0, labels);
-    gaps.insert(gaps.end(), slanting.begin(), slanting.end());
-    return windows;
 }
 
 // 255 where the strongest and weakest colour channels of a BGRA picture differ by more than
@@ -263,6 +186,11 @@ PreparationOptions PlanPreparation::defaults() const
 
 QImage PlanPreparation::prepare(const PreparationOptions &options) const
 {
+    return prepare(options, {});
+}
+
+QImage PlanPreparation::prepare(const PreparationOptions &options, const StageSink &stages) const
+{
     const int threshold = options.threshold > 0 ? std::min(options.threshold, 255) : m_traits.autoThreshold;
     const int speck = options.speckPixels > 0 ? options.speckPixels
                                               : std::max(4, 2 * m_traits.lineWidth * m_traits.lineWidth);
@@ -280,35 +208,14 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
     dropSmall(floor, speck, 4, 0, labels);
     cv::bitwise_not(floor, ink);
 
+    if (stages)
+        stages(QStringLiteral("1-ink"), CvPlan::fromInk(ink));
     if (options.wallsOnly) {
         cv::Mat walls = WallFinder::find(ink).walls;
-        return CvPlan::fromInk(walls);
-    }
-    if (options.wallsOnly) {
-        const int k = CvPlan::wallKernel(m_traits.lineWidth, m_traits.wallThickness);
-        cv::Mat walls;
-        cv::morphologyEx(ink, walls, cv::MORPH_OPEN,
-                         cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
-        // Bold letters and symbols keep blobs as thick as the kernel; free-standing pieces of
-        // wall (a column) are several times larger than a wall's square.
-        dropSmall(walls, 3 * m_traits.wallThickness * m_traits.wallThickness, 8, 0, labels);
-        // What is drawn thin inside a wall's own line stays: windows are gaps between wall
-        // ends bridged by thin lines, and without those every room by an outer wall would run
-        // out into the street. Such gaps are found as openings are, up to a wide window; the
-        // thin outer contour (windows in slanting walls too) is kept as the rim of the outside.
-        const std::vector<ClosingLine> gaps = CvPlan::openings(
-            walls, {m_traits.wallThickness, m_traits.wallThickness, kWidestWindow * m_traits.wallThickness});
-        const cv::Rect sheet(0, 0, ink.cols, ink.rows);
-        for (const ClosingLine &gap : gaps) {
-            const QRect box = gap.bounds();
-            const cv::Rect r = cv::Rect(box.x(), box.y(), box.width(), box.height()) & sheet;
-            cv::Mat part = walls(r);
-            cv::bitwise_or(part, ink(r), part);
-        }
-        std::vector<ClosingLine> closed = gaps;
-        cv::bitwise_or(walls, faintInWallLines(grey, walls, m_traits, threshold, speck, closed, labels),
-                       walls);
-        cv::bitwise_or(walls, onWalls(outerRim(ink, closed, m_traits.lineWidth, labels), walls, labels), ink);
+        QImage plan = CvPlan::fromInk(walls);
+        if (stages)
+            stages(QStringLiteral("2-walls"), plan);
+        return plan;
     }
     return CvPlan::fromInk(ink);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/rooms/stages.h"
+
 #include <QImage>
 
 #include <memory>
@@ -53,6 +55,8 @@ public:
     PreparationOptions defaults() const;
     // Format_RGB32, only 0xff000000 and 0xffffffff, the size of the source.
     QImage prepare(const PreparationOptions &options) const;
+    // The same, handing the ink and the walls found to `stages`.
+    QImage prepare(const PreparationOptions &options, const StageSink &stages) const;
 
     // The stroke widths of a black-and-white plan, as traits() reports them for a source.
     static void measureStrokes(const QImage &preparedPlan, int &lineWidth, int &wallThickness);

@@ -206,8 +206,46 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         split.maxPassage = door / factor;
         split.maxOutsidePassage = 3 * door / factor;
         result.lines = RoomSplitter::split(small, split, factor);
+        if (options.stages) {
+            cv::Mat seen;
+            cv::bitwise_not(small, seen);
+            options.stages(QStringLiteral("3-free"), CvPlan::fromInk(seen));
+            QImage lines = plan.copy();
+            lines.fill(Qt::white);
+            ClosingLine::draw(lines, result.lines);
+            QImage both = plan.copy();
+            for (int y = 0; y < both.height(); ++y) {
+                auto *row = reinterpret_cast<QRgb *>(both.scanLine(y));
+                const auto *line = reinterpret_cast<const QRgb *>(lines.constScanLine(y));
+                for (int x = 0; x < both.width(); ++x)
+                    if ((line[x] & 0xffffff) == 0)
+                        row[x] = qRgb(220, 0, 0);
+            }
+            options.stages(QStringLiteral("4-lines"), both);
+        }
         CvPlan::closeFloor(white, result.lines);
-        result.rooms = FloorRegions(white).rooms(minPixels, options.regionMap);
+        const FloorRegions regions(white);
+        result.rooms = regions.rooms(minPixels, options.regionMap);
+        if (options.stages) {
+            QImage map = plan.copy();
+            std::vector<QRgb> colour(size_t(regions.count), 0);
+            for (int i = 1; i < regions.count; ++i) {
+                const bool room =
+                    !regions.outside(i) && regions.stats.at<int>(i, cv::CC_STAT_AREA) >= minPixels;
+                const uint h = uint(i) * 2654435761u;
+                colour[size_t(i)] = room ? qRgb(64 + int(h >> 24) % 192, 64 + int(h >> 16 & 0xff) % 192,
+                                                64 + int(h >> 8 & 0xff) % 192)
+                                         : qRgb(235, 235, 235);
+            }
+            for (int y = 0; y < map.height(); ++y) {
+                auto *row = reinterpret_cast<QRgb *>(map.scanLine(y));
+                const int *label = regions.labels.ptr<int>(y);
+                for (int x = 0; x < map.width(); ++x)
+                    if (label[x] > 0)
+                        row[x] = colour[size_t(label[x])];
+            }
+            options.stages(QStringLiteral("5-regions"), map);
+        }
         return result;
     }
 }

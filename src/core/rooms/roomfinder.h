@@ -2,6 +2,7 @@
 
 #include "core/rooms/closingline.h"
 #include "core/rooms/openingfinder.h"
+#include "core/rooms/stages.h"
 
 #include <QImage>
 #include <QPoint>
@@ -36,6 +37,9 @@ public:
         // When given, becomes the rooms' region map (Grayscale16): room i's pixels hold i + 1,
         // every other pixel 0.
         QImage *regionMap = nullptr;
+        // When given, receives the free space the flooding sees, the closing lines and the
+        // regions.
+        StageSink stages;
     };
 
     struct Result

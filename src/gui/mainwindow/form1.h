@@ -5,8 +5,8 @@
 #include "core/model/projectsession.h"
 #include "core/model/recentarchives.h"
 #include "core/plan/displaycolours.h"
-#include "core/rooms/roomproposals.h"
 #include "core/reports/plancolouring.h"
+#include "core/rooms/roomproposals.h"
 #include "gui/records/recorddialoghost.h"
 #include "gui/widgets/guarded.h"
 
@@ -352,6 +352,9 @@ private:
     void buildPrepareButton();
     // Adds a PNG, JPEG, TIFF or PDF plan as a BMP in the working folder.
     void addConvertedPlan(const QString &path);
+    // Asks the name of a plan in the working folder in place of `name`; false when the user
+    // gives none or one with folders (said).
+    bool askOtherPlanName(QString &name);
     // Offers the preparation of the plan shown when it has more than two colours.
     void offerPreparation();
     // Prepares the plan shown as stored (without room colours); true when it was replaced.

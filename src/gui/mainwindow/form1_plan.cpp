@@ -1,6 +1,7 @@
 #include "gui/mainwindow/form1.h"
 
 #include "core/model/descriptionfile.h"
+#include "core/model/planimport.h"
 #include "core/model/recoverywriter.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
@@ -69,8 +70,10 @@ void Form1::SpeedButton1Click()
 
 void Form1::addPlanFile(const QString &path)
 {
-    // Pictures and PDF pages become BMP plans in the working folder first.
-    if (PlanSource::kindOf(path) != PlanSource::Kind::Bmp) {
+    // Pictures and PDF pages become BMP plans in the working folder first; so does a BMP that
+    // bears the name of one of the program's working files, under a name the user gives it.
+    if (PlanSource::kindOf(path) != PlanSource::Kind::Bmp ||
+        PlanImport::isWorkingFileName(QFileInfo(path).fileName())) {
         addConvertedPlan(path);
         return;
     }

@@ -6,8 +6,8 @@
 #include "core/model/planimport.h"
 #include "core/model/recoverywriter.h"
 #include "core/plan/planimage.h"
-#include "core/rooms/planpreparation.h"
 #include "core/plan/plansource.h"
+#include "core/rooms/planpreparation.h"
 #include "gui/widgets/busycursor.h"
 #include "gui/widgets/dialogs.h"
 
@@ -55,6 +55,23 @@ void Form1::buildPrepareButton()
     connect(PrepareButton, &QPushButton::clicked, this, &Form1::PrepareButtonClick);
 }
 
+bool Form1::askOtherPlanName(QString &name)
+{
+    const std::optional<QString> other = Dialogs::askText(this, u"Новый План"_s, u"Имя плана (файл BMP):"_s,
+                                                          PlanImport::freeName(m_session, name));
+    if (!other || other->trimmed().isEmpty())
+        return false;
+    name = other->trimmed();
+    if (!name.endsWith(u".bmp"_s, Qt::CaseInsensitive))
+        name += u".bmp"_s;
+    if (QFileInfo(name).fileName() != name) {
+        Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
+                         u"Имя плана «%1» не должно содержать папок. План не добавлен."_s.arg(name));
+        return false;
+    }
+    return true;
+}
+
 void Form1::addConvertedPlan(const QString &path)
 {
     int page = 1;
@@ -93,6 +110,18 @@ void Form1::addConvertedPlan(const QString &path)
         }
         if (!PlanImport::nameTaken(m_session, name))
             break;
+        // The program's own working file would overwrite the plan or be packed in its place.
+        if (PlanImport::isWorkingFileName(name)) {
+            const auto rename =
+                Dialogs::message(this, Dialogs::Kind::Question, u"Новый План"_s,
+                                 u"Имя «%1» занято рабочим файлом программы, план под ним не сохранить. "
+                                 u"Дать плану другое имя?"_s.arg(name));
+            if (rename != QMessageBox::Yes)
+                return;
+            if (!askOtherPlanName(name))
+                return;
+            continue;
+        }
         const auto answer = Dialogs::message(
             this, Dialogs::Kind::QuestionWithCancel, u"Новый План"_s,
             u"План «%1» уже есть в проекте или в рабочей папке. Заменить его новым?\n"
@@ -101,18 +130,8 @@ void Form1::addConvertedPlan(const QString &path)
             break;
         if (answer != QMessageBox::No)
             return;
-        const std::optional<QString> other = Dialogs::askText(
-            this, u"Новый План"_s, u"Имя плана (файл BMP):"_s, PlanImport::freeName(m_session, name));
-        if (!other || other->trimmed().isEmpty())
+        if (!askOtherPlanName(name))
             return;
-        name = other->trimmed();
-        if (!name.endsWith(u".bmp"_s, Qt::CaseInsensitive))
-            name += u".bmp"_s;
-        if (QFileInfo(name).fileName() != name) {
-            Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
-                             u"Имя плана «%1» не должно содержать папок. План не добавлен."_s.arg(name));
-            return;
-        }
     }
 
     const QString stored = PlanImport::store(m_session, image, name);

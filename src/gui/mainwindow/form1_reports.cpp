@@ -19,7 +19,7 @@ void Form1::Button7Click()
     guard([&] {
         // The rentable sheet shares the common areas as the summary window does.
         const std::vector<AreaSchedule> sheets = AreaSchedule::workbook(m_session, m_session.commonOverWholeComplex);
-        const QString stem = ReportFolder::scheduleStem(m_session.lastArchive);
+        const QString stem = ReportFolder::scheduleStem(m_session.reportArchive());
         const QString path = ReportFolder::saveNew(ReportFolder::documents(), stem, u".xlsx"_s,
                                                    XlsxWorkbook::bytes(XlsxWorkbook::sheetsOf(sheets), stem));
         const QString where = u"Размеркация сохранена в файле «%1»."_s.arg(QDir::toNativeSeparators(path));

@@ -5,6 +5,7 @@
 
 #include "core/model/recoverywriter.h"
 #include "core/model/roomacceptance.h"
+#include "core/rooms/cvguard.h"
 #include "core/rooms/planpreparation.h"
 #include "core/rooms/roomproposals.h"
 #include "gui/plan/plancanvas.h"
@@ -132,7 +133,9 @@ void Form1::FindRoomsClick()
             options.pixelsPerMetre = 1.0 / scale->metresPerPixel;
         {
             const BusyCursor busy;
-            m_proposals = std::make_unique<RoomProposals>(m_session.planImage(), options);
+            CvGuard::run(m_session.planImage().size(), [&] {
+                m_proposals = std::make_unique<RoomProposals>(m_session.planImage(), options);
+            });
         }
         if (m_proposals->isEmpty()) {
             m_proposals.reset();
@@ -234,7 +237,7 @@ void Form1::proposedLineClicked(int line, bool reject)
             return;
         if (reject) {
             const BusyCursor busy;
-            m_proposals->rejectLine(line, m_session.planImage());
+            CvGuard::run(m_session.planImage().size(), [&] { m_proposals->rejectLine(line, m_session.planImage()); });
         } else {
             if (refusedWhenFinished())
                 return;

@@ -235,7 +235,7 @@ void StackingWindow::exportPdf()
     if (path.isEmpty())
         return;
     PlanPdf::Document document;
-    document.archive = m_session.lastArchive.isEmpty() ? u"Новый проект"_s : QFileInfo(m_session.lastArchive).fileName();
+    document.archive = m_session.reportArchive().isEmpty() ? u"Новый проект"_s : QFileInfo(m_session.reportArchive()).fileName();
     document.date = QDate::currentDate();
     document.stacking = View->plan();
     try {

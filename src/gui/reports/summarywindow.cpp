@@ -327,7 +327,8 @@ void SummaryWindow::refresh()
     ProblemTable->clear();
     ProblemTable->setHeaderLabels(ComplexSummary::problemHeader());
     for (const ComplexSummary::Problem &problem : m_summary.problems) {
-        auto *it = new QTreeWidgetItem({QString::number(problem.row), problem.kind, problem.message});
+        auto *it = new QTreeWidgetItem(
+            {QString::number(problem.row), ComplexSummary::kindText(problem.kind), problem.message});
         it->setData(0, RowRole, problem.row);
         ProblemTable->addTopLevelItem(it);
     }

@@ -6,11 +6,19 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QMimeDatabase>
 #include <QProcess>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
+#include <QTreeView>
 #include <QUrl>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -63,10 +71,42 @@ QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &t
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
+void fitFileDialogColumns(QFileDialog *dialog)
+{
+    auto *tree = dialog->findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (!tree)
+        return;
+    QHeaderView *header = tree->header();
+    const QFontMetrics metrics(tree->font());
+    // The type column shows "Папка" and the MIME comment of a plan ("изображение JPEG").
+    const int typeWidth = metrics.horizontalAdvance(QStringLiteral("изображение JPEG")) + 2 * metrics.averageCharWidth();
+    for (int section = 1; section < header->count(); ++section) {
+        int width = std::max(header->sectionSize(section), header->sectionSizeHint(section));
+        if (section == 2)
+            width = std::max(width, typeWidth);
+        header->resizeSection(section, width);
+    }
+    // The places on the left ("Компьютер") and the columns are seen whole: the dialog grows to
+    // them, as far as the screen lets it.
+    int sidebarWidth = 0;
+    if (auto *sidebar = dialog->findChild<QListView *>(QStringLiteral("sidebar"))) {
+        sidebarWidth = sidebar->sizeHintForColumn(0) + 2 * sidebar->frameWidth() + metrics.averageCharWidth();
+        sidebar->setMinimumWidth(std::max(sidebar->minimumWidth(), sidebarWidth));
+    }
+    const int wanted = header->length() + sidebarWidth + tree->verticalScrollBar()->sizeHint().width() +
+                       8 * metrics.averageCharWidth();
+    const QScreen *screen = dialog->screen();
+    const int room = screen ? screen->availableGeometry().width() * 9 / 10 : wanted;
+    if (dialog->width() < wanted)
+        dialog->resize(std::min(wanted, room), dialog->height());
+}
+
 QString chooseFile(QFileDialog *dialog)
 {
     if (responder().file)
         return responder().file(dialog);
+    // Qt builds the dialog's views when it is first shown.
+    QTimer::singleShot(0, dialog, [dialog] { fitFileDialogColumns(dialog); });
     const bool chosen = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
     // A name typed fast and confirmed with Enter can leave the file name's completion list
     // open after the dialog has gone; it would take every key the window gets from then on.

@@ -31,6 +31,9 @@ QMessageBox::StandardButton message(QWidget *parent, Kind kind, const QString &t
 
 // Returns the chosen path, or an empty string when the dialog was cancelled.
 QString chooseFile(QFileDialog *dialog);
+// Widens the detail view's columns of Qt's own file dialog to their Russian headers and to the
+// types of plans and folders: Qt sizes them by English samples ("mp3Folder"), which cut them.
+void fitFileDialogColumns(QFileDialog *dialog);
 // Asks where to save a PDF (a save dialog for *.pdf with that title); empty when cancelled.
 QString choosePdfFile(QWidget *parent, const QString &title);
 // Returns whether a colour was confirmed.

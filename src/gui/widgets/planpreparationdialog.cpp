@@ -1,5 +1,8 @@
 #include "gui/widgets/planpreparationdialog.h"
 
+#include "core/base/metrolaerror.h"
+#include "core/rooms/cvguard.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -29,7 +32,7 @@ PlanPreparationDialog::PlanPreparationDialog(const QImage &source, const QString
     setObjectName(u"PlanPreparationDialog"_s);
     setWindowTitle(u"Подготовка плана"_s);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_preparation = std::make_unique<PlanPreparation>(source);
+    CvGuard::run(source.size(), [&] { m_preparation = std::make_unique<PlanPreparation>(source); });
     QApplication::restoreOverrideCursor();
     const PlanTraits &traits = m_preparation->traits();
 
@@ -138,6 +141,9 @@ QImage PlanPreparationDialog::result()
 {
     if (!m_resultValid || m_resultOptions != options())
         updatePreview();
+    // Preparation failed (memory): the reason the dialog shows, for the caller's handler.
+    if (!m_resultValid)
+        throw MetrolaError(m_status->text());
     return m_result;
 }
 
@@ -153,7 +159,14 @@ void PlanPreparationDialog::updatePreview()
     m_timer->stop();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_resultOptions = options();
-    m_result = m_preparation->prepare(m_resultOptions);
+    try {
+        CvGuard::run(m_source.size(), [&] { m_result = m_preparation->prepare(m_resultOptions); });
+    } catch (const MetrolaError &error) {
+        // A timer's slot: nothing may leave it; the dialog says why there is no preview.
+        QApplication::restoreOverrideCursor();
+        m_status->setText(error.message());
+        return;
+    }
     QApplication::restoreOverrideCursor();
     m_resultValid = true;
     showScaled(m_after, m_result);

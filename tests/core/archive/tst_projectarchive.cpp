@@ -7,6 +7,7 @@
 #include "core/model/projectsession.h"
 #include "core/model/roomflags.h"
 #include "core/plan/colourkey.h"
+#include "core/reports/areaschedule.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -99,6 +100,24 @@ private Q_SLOTS:
         // The rooms of the first plan are painted in their keys.
         QCOMPARE(opened.planImage().pixel(10, 10), ColourKey::toRgb(9502718));
         QCOMPARE(opened.planImage().pixel(30, 10), ColourKey::toRgb(9502716));
+    }
+
+    // After the first save of a new project its reports bear the archive's name, not "Новый
+    // проект" (the PDF) or none at all (the workbook) until the archive is opened again.
+    void reportsAreNamedAfterTheFirstSave()
+    {
+        QTemporaryDir work;
+        const QString dir = work.path() + u'/';
+        savePlan(dir + u"b.bmp"_s);
+        ProjectSession session(dir);
+        session.showPlanFile(dir + u"b.bmp"_s, u"b.bmp"_s);
+        session.plans().add(u"b.bmp"_s);
+        session.table().appendRecord(record(u"b.bmp"_s, 9502718, 10), u"07.12.2026"_s);
+        const QString archive = dir + u"корпус А.zip"_s;
+        QCOMPARE(ProjectArchive::save(session, archive), 2);
+        QCOMPARE(session.reportArchive(), archive);
+        // The PDF's title block takes the same name.
+        QCOMPARE(AreaSchedule::workbook(session, false).front().title(), u"Размеркация корпус А.zip"_s);
     }
 
     void scalesTravelWithTheArchive()

@@ -67,6 +67,33 @@ class TestPlanEdits : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Accepted rooms are numbered on after the highest number in use, never into the gaps
+    // that removed records left.
+    void acceptedRoomsNumberOnAfterTheHighest_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("none yet") << QStringList{u"Зал"_s} << QStringList{u"Помещение 1"_s, u"Помещение 2"_s};
+        QTest::newRow("gaps left by removed records")
+            << QStringList{u"Помещение 1"_s, u"Помещение 10"_s, u"Помещение 4"_s}
+            << QStringList{u"Помещение 11"_s, u"Помещение 12"_s};
+        QTest::newRow("other names and blanks")
+            << QStringList{u" Помещение 3 "_s, u"Помещение 7а"_s, u"Помещение -9"_s, u"Помещение"_s}
+            << QStringList{u"Помещение 4"_s, u"Помещение 5"_s};
+    }
+    void acceptedRoomsNumberOnAfterTheHighest()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, expected);
+        QTemporaryDir work;
+        ProjectSession session(work.path() + u'/');
+        quint32 key = 100;
+        for (const QString &name : names)
+            session.table().appendRecord(record(u"p.bmp"_s, name, key++), std::nullopt);
+        const std::vector<QString> got = RoomAcceptance::freeNames(session, 2);
+        QCOMPARE(QStringList(got.begin(), got.end()), expected);
+    }
+
     void acceptedRoomsAreOneStep_data();
     void acceptedRoomsAreOneStep();
     void undoWaitsForLaterRecords();

@@ -31,6 +31,14 @@ private Q_SLOTS:
         QTest::newRow("unknown words are kept")
             << QByteArray("3;future, " + mop + ",future;\r\n4;future;\r\n") << QList<quint32>{3}
             << QByteArray("3;future," + mop + ";\r\n4;future;\r\n");
+        // What a newer copy writes after the flags, or on a second line of a room, survives a
+        // save by this one too; the second line keeps to its room.
+        QTest::newRow("fields after the flags are kept")
+            << QByteArray("3;" + mop + ";01.02.2027;future;\r\n") << QList<quint32>{3}
+            << QByteArray("3;" + mop + ";01.02.2027;future;\r\n");
+        QTest::newRow("a room's later lines are kept")
+            << QByteArray("3;" + mop + ";\r\n4;future;\r\n3;;lease;\r\n3;second;\r\n") << QList<quint32>{3}
+            << QByteArray("3;" + mop + ";\r\n4;future;\r\n3;;lease;\r\n3;second;\r\n");
     }
     void readsWhatItCanUse()
     {
@@ -80,6 +88,17 @@ private Q_SLOTS:
         QCOMPARE(flags.orphanKeys(table), (QList<quint32>{4, 8}));
         QCOMPARE(flags.dropOrphans(table), 2);
         QCOMPARE(flags.keys(), QList<quint32>{5});
+    }
+
+    // The lines and fields kept for a newer copy go with their room when it is gone.
+    void keptLinesGoWithTheirRoom()
+    {
+        RecordTable table;
+        table.replaceRows({roomRecord({.key = u"5"_s}), {}});
+        RoomFlags flags = RoomFlags::parse("5;\xcc\xce\xcf;x;\r\n8;\xcc\xce\xcf;y;\r\n8;more;\r\n9;;z;\r\n");
+        QCOMPARE(flags.orphanKeys(table), (QList<quint32>{8, 9}));
+        QCOMPARE(flags.dropOrphans(table), 2);
+        QCOMPARE(flags.build(), QByteArray("5;\xcc\xce\xcf;x;\r\n"));
     }
 
     void refusesTextOfAnotherCodePage()

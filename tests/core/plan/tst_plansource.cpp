@@ -1,11 +1,16 @@
 #include "core/base/metrolaerror.h"
 #include "core/plan/plansource.h"
 
+#include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
+
+#include <cstdio>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -50,6 +55,8 @@ private Q_SLOTS:
     void refusals();
     void bmpName_data();
     void bmpName();
+    void cutPicturesAreRefusedQuietly_data();
+    void cutPicturesAreRefusedQuietly();
 
 private:
     QTemporaryDir m_dir;
@@ -169,3 +176,83 @@ void TestPlanSource::bmpName()
 
 QTEST_MAIN(TestPlanSource)
 #include "tst_plansource.moc"
+
+namespace {
+
+QStringList g_heard;
+void hear(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    g_heard.append(message);
+}
+
+} // namespace
+
+void TestPlanSource::cutPicturesAreRefusedQuietly_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<int>("keptPercent"); // of the file's bytes; more than 100 adds bytes past its end
+    QTest::newRow("jpeg cut in half") << QByteArray("JPG") << 50;
+    QTest::newRow("jpeg without its last bytes") << QByteArray("JPG") << 98;
+    QTest::newRow("png cut in half") << QByteArray("PNG") << 50;
+    QTest::newRow("tiff cut in half") << QByteArray("TIFF") << 50;
+    QTest::newRow("bmp cut in half") << QByteArray("BMP") << 50;
+    QTest::newRow("whole jpeg, bytes after its end") << QByteArray("JPG") << 110;
+}
+
+// A cut JPEG was taken as a whole plan, the lost half grey (walls, once prepared); and the
+// image libraries' English went to the terminal beside the Russian line.
+void TestPlanSource::cutPicturesAreRefusedQuietly()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(int, keptPercent);
+    QImage image(300, 200, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb((x * 7) % 256, (y * 13) % 256, ((x ^ y) * 3) % 256));
+    }
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(image.save(&buffer, format.constData()));
+    }
+    const qsizetype kept = bytes.size() * keptPercent / 100;
+    if (kept > bytes.size())
+        bytes.append(QByteArray(kept - bytes.size(), '\x55'));
+    else
+        bytes.truncate(kept);
+    const QString path = m_dir.filePath(u"cut-%1"_s.arg(QString::fromLatin1(QTest::currentDataTag())));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+
+    g_heard.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(hear);
+    QTemporaryFile terminal;
+    QVERIFY(terminal.open());
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    dup2(terminal.handle(), STDERR_FILENO);
+    QString refusal;
+    QSize size;
+    try {
+        size = PlanSource::load(path).size();
+    } catch (const MetrolaError &error) {
+        refusal = error.message();
+    }
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    qInstallMessageHandler(previous);
+    QFile written(terminal.fileName());
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray said = written.readAll();
+    QVERIFY2(said.isEmpty(), said.constData());
+    if (refusal.isEmpty())
+        QCOMPARE(size, image.size());
+    QCOMPARE(refusal.isEmpty(), keptPercent > 100);
+    if (format == "JPG" && keptPercent < 100)
+        QVERIFY2(refusal.contains(u"обрезан"_s), qPrintable(refusal));
+    QVERIFY2(g_heard.isEmpty(), qPrintable(g_heard.join(u" | "_s)));
+}

@@ -84,6 +84,8 @@ private Q_SLOTS:
                                       << QStringList{{}, {}, u"'около 5"_s, {}, {}, u"'около 5"_s};
         QTest::newRow("inf is no area") << u"склд"_s << u"inf"_s
                                         << QStringList{{}, {}, {}, u"'inf"_s, {}, u"'inf"_s};
+        QTest::newRow("negative area stays text") << u"офис"_s << u"-99,99"_s
+                                                  << QStringList{{}, u"'-99.99"_s, {}, {}, {}, u"'-99.99"_s};
         QTest::newRow("exponent is no area") << u"торг"_s << u"1e308"_s
                                              << QStringList{u"'1e308"_s, {}, {}, {}, {}, u"'1e308"_s};
     }
@@ -110,7 +112,9 @@ private Q_SLOTS:
         QTest::addColumn<double>("value");
         QTest::newRow("comma") << u"12,5"_s << true << 12.5;
         QTest::newRow("point") << u"3.25"_s << true << 3.25;
-        QTest::newRow("sign") << u"-4"_s << true << -4.0;
+        QTest::newRow("plus sign") << u"+4"_s << true << 4.0;
+        QTest::newRow("minus sign: no room is smaller than nothing") << u"-4"_s << false << 0.0;
+        QTest::newRow("minus nought") << u"-0"_s << true << 0.0;
         QTest::newRow("trailing comma") << u"7,"_s << true << 7.0;
         QTest::newRow("leading comma") << u",5"_s << true << 0.5;
         QTest::newRow("just below the limit") << u"999999999999,99"_s << true << 999999999999.99;

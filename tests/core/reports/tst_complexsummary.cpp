@@ -232,6 +232,38 @@ private Q_SLOTS:
         QCOMPARE(s.areaNotNumberRows, std::vector<int>{2});
     }
 
+    // A negative area from a file edited elsewhere is a problem and no part of any sum, as a
+    // text that is no number: with one "-99,99" beside 10 m² the load factor was 16 001.
+    void negativeAreasAreProblemsOutsideTheSums_data()
+    {
+        QTest::addColumn<QString>("area");
+        QTest::addColumn<bool>("problem");
+        QTest::newRow("minus") << u"-99,99"_s << true;
+        QTest::newRow("minus, point") << u"-0.5"_s << true;
+        QTest::newRow("minus nought") << u"-0"_s << false;
+        QTest::newRow("plus") << u"+3"_s << false;
+    }
+    void negativeAreasAreProblemsOutsideTheSums()
+    {
+        QFETCH(QString, area);
+        QFETCH(bool, problem);
+        RecordTable t;
+        fill(t, {u"a;офис;10;Т;1"_s, u"a;офис;"_s + area + u";;2"_s, u"a;проч;8;;3"_s});
+        RoomFlags flags;
+        flags.setCommon(3, true);
+        const ComplexSummary s = ComplexSummary::of(t, {u"a"_s}, flags);
+        const double counted = problem ? 0 : std::abs(NumberText::area(area).value_or(-1));
+        QCOMPARE(s.total.area, 18 + counted);
+        QCOMPARE(*s.total.loadFactor(), (18 + counted) / (10 + counted));
+        QCOMPARE(s.areaNotNumberRows, problem ? std::vector<int>{2} : std::vector<int>{});
+        QStringList kinds;
+        for (const auto &p : s.problems)
+            kinds << u"%1 %2"_s.arg(p.row).arg(p.kind);
+        QCOMPARE(kinds, problem ? QStringList{u"2 area"_s} : QStringList{});
+        if (problem)
+            QCOMPARE(s.problems[0].message, u"Строка 2: площадь «%1» меньше нуля."_s.arg(area));
+    }
+
     // As `metrola-cli check` says: black and white are no room's key, so they are reported
     // and never count as taken; a key text is quoted as typed.
     void reservedKeysAreProblemsNotDuplicates()

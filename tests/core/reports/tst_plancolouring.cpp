@@ -3,7 +3,9 @@
 #include "core/model/roomflags.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/displaycolours.h"
+#include "core/reports/complexsummary.h"
 #include "core/reports/plancolouring.h"
+#include "core/reports/stackingplan.h"
 #include "testrecord.h"
 
 #include <QTest>
@@ -184,6 +186,45 @@ private Q_SLOTS:
         QCOMPARE(legend[1].area, 10.0);
         QCOMPARE(legend[2].colour, PlanColouring::kCommon);
         QCOMPARE(legend[2].area, 35.0);
+    }
+
+    // The PDF's tenant legend, the vacancy legend, the summary and the stacking plan count the
+    // same rooms as vacant: a common area is none of them, with or without a tenant typed.
+    void everyReportCountsVacancyAlike()
+    {
+        RecordTable table;
+        table.replaceRows({record(u"p1"_s, u"офис"_s, u"Т"_s, u"10"_s, u"100"_s),
+                           record(u"p1"_s, u"проч"_s, {}, u"30"_s, u"200"_s),
+                           record(u"p1"_s, u"проч"_s, u"Т"_s, u"5"_s, u"300"_s),
+                           record(u"p1"_s, u"офис"_s, {}, u"2"_s, u"400"_s),
+                           record(u"p1"_s, u"торг"_s, {}, u"1,5"_s, u"500"_s), RecordTable::Row{}});
+        RoomFlags flags;
+        flags.setCommon(200, true);
+        flags.setCommon(300, true);
+        const auto find = [](const std::vector<PlanColouring::LegendItem> &items, const QString &caption) {
+            for (const auto &item : items) {
+                if (item.caption == caption)
+                    return std::pair{item.rooms, item.area};
+            }
+            return std::pair{0, 0.0};
+        };
+        const std::pair expected{2, 3.5};
+        const auto tenants = PlanColouring::tenantLegend(table, u"p1"_s, flags);
+        QCOMPARE(find(tenants, u"свободно"_s), expected);
+        QCOMPARE(find(tenants, u"МОП"_s), (std::pair{2, 35.0}));
+        QCOMPARE(find(PlanColouring::legend(table, Captions::defaults(), u"p1"_s, PlanView::Vacancy, flags),
+                      u"свободно"_s),
+                 expected);
+        const ComplexSummary summary = ComplexSummary::of(table, {u"p1"_s}, flags);
+        QCOMPARE((std::pair{summary.plans.at(0).vacantRooms, summary.plans.at(0).vacantArea}), expected);
+        const StackingPlan stacking = StackingPlan::build(
+            table, Captions::defaults(), {u"p1"_s}, StackingPlan::Colouring::Tenants,
+            [&](int row) { return flags.isCommonKey(table.cellText(RecordTable::ColourKey, row)); });
+        QCOMPARE(find(stacking.legend(u"p1"_s), StackingPlan::vacantCaption()), expected);
+        // On the printed tenant plan the common rooms wear the stacking plan's grey.
+        DisplayColours colours;
+        colours.assign(PlanColouring::pairs(table, u"p1"_s, PlanView::ByTenant, flags));
+        QCOMPARE(colours.displayOf(ColourKey::toRgb(300)), PlanColouring::kCommon);
     }
 
     void tenantColoursStayApart()

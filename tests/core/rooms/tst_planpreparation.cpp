@@ -135,6 +135,9 @@ private Q_SLOTS:
     void thresholdDecidesGreyWalls();
     void faintWindowsOfASlantingWall_data();
     void faintWindowsOfASlantingWall();
+    void officeFloorKeepsItsWalls_data();
+    void officeFloorKeepsItsWalls();
+    void noiseEndsWithoutRooms();
 };
 
 void TestPlanPreparation::clean_data()
@@ -255,6 +258,71 @@ void TestPlanPreparation::faintWindowsOfASlantingWall()
     ClosingLine::draw(plan, found.lines);
     const QRect filled = FloodFill().fill(plan, QPoint(120, 80), qRgb(200, 0, 0));
     QVERIFY(plan.rect().adjusted(1, 1, -1, -1).contains(filled));
+}
+
+void TestPlanPreparation::officeFloorKeepsItsWalls_data()
+{
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("3 x 2 offices") << 3 << 2;
+    // The equal pieces of wall between the doors outnumber everything else.
+    QTest::newRow("20 x 14 offices") << 20 << 14;
+}
+
+void TestPlanPreparation::officeFloorKeepsItsWalls()
+{
+    // Offices of 80 x 60 points behind 8-point walls, a door 16 points wide in every inner
+    // wall: already black on white, as preparation makes plans. Preparing it again keeps every
+    // wall, and every office is proposed.
+    QFETCH(int, columns);
+    QFETCH(int, rows);
+    constexpr int cell = 88, cellHeight = 68, wall = 8, door = 16;
+    QImage plan(columns * cell + wall + 20, rows * cellHeight + wall + 20, QImage::Format_RGB32);
+    plan.fill(Qt::white);
+    // Not clean, so that it is prepared: one grey point in a corner of the sheet.
+    plan.setPixel(0, 0, qRgb(128, 128, 128));
+    {
+        QPainter p(&plan);
+        p.translate(10, 10);
+        for (int c = 0; c <= columns; ++c)
+            p.fillRect(c * cell, 0, wall, rows * cellHeight + wall, Qt::black);
+        for (int r = 0; r <= rows; ++r)
+            p.fillRect(0, r * cellHeight, columns * cell + wall, wall, Qt::black);
+        for (int c = 1; c < columns; ++c)
+            for (int r = 0; r < rows; ++r)
+                p.fillRect(c * cell, r * cellHeight + wall + 20, wall, door, Qt::white);
+        for (int r = 1; r < rows; ++r)
+            for (int c = 0; c < columns; ++c)
+                p.fillRect(c * cell + wall + 30, r * cellHeight, door, wall, Qt::white);
+    }
+    PlanPreparation preparation(plan);
+    QVERIFY(!preparation.traits().clean);
+    const QImage prepared = preparation.prepare(preparation.defaults());
+    int lost = 0;
+    for (int y = 1; y < plan.height(); ++y)
+        for (int x = 1; x < plan.width(); ++x)
+            lost += plan.pixel(x, y) == qRgb(0, 0, 0) && prepared.pixel(x, y) != qRgb(0, 0, 0);
+    QCOMPARE(lost, 0);
+    QCOMPARE(int(RoomFinder::find(prepared, {}).rooms.size()), columns * rows);
+}
+
+void TestPlanPreparation::noiseEndsWithoutRooms()
+{
+    // A photograph nobody prepared: grey noise. Preparation and proposals end (every step is
+    // near linear in the plan's size, whatever it holds) and propose no specks as rooms.
+    QImage noise(600, 400, QImage::Format_RGB32);
+    std::mt19937 random(11);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) {
+            const int grey = int(random() % 256);
+            noise.setPixel(x, y, qRgb(grey, grey, grey));
+        }
+    PlanPreparation preparation(noise);
+    const QImage prepared = preparation.prepare(preparation.defaults());
+    const RoomFinder::Result found = RoomFinder::find(prepared, {});
+    for (const RoomProposal &room : found.rooms)
+        QVERIFY(room.pixels >= found.minPixels);
+    QVERIFY(found.rooms.size() < 20);
 }
 
 QTEST_MAIN(TestPlanPreparation)

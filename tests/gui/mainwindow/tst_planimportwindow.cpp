@@ -1,9 +1,11 @@
 // "Новый План" with pictures and PDF documents, the offer to prepare, and "Подготовить план".
+#include "core/model/planimport.h"
 #include "core/plan/planimage.h"
 #include "core/rooms/planpreparation.h"
 #include "gui/mainwindow/form1.h"
 #include "messagelog.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QPdfWriter>
@@ -149,6 +151,47 @@ private Q_SLOTS:
         QVERIFY(a.asked.first().contains(u"«plan.bmp» уже есть"_s));
         QCOMPARE(stored(work.filePath(u"plan.bmp"_s)).size(),
                  answer == QMessageBox::Yes ? QSize(120, 80) : QSize(10, 10));
+    }
+
+    // A plan named as a working file would be painted over by the placement picture (or
+    // packed in the place of the description file): the import asks for another name, for a
+    // picture and for a BMP from disk alike, and never takes the working file's name.
+    void workingFileNamesAreNoPlanNames_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("picture as the placement picture")
+            << u"metrola.png"_s << QStringList{u"этаж"_s} << u"этаж.bmp"_s;
+        QTest::newRow("BMP as the placement picture")
+            << u"metrola.bmp"_s << QStringList{u"этаж"_s} << u"этаж.bmp"_s;
+        QTest::newRow("other letter case") << u"METROLA.jpg"_s << QStringList{u"этаж"_s} << u"этаж.bmp"_s;
+        QTest::newRow("new name a working file too")
+            << u"metrola.png"_s << QStringList{u"metrola"_s, u"этаж 2"_s} << u"этаж 2.bmp"_s;
+        QTest::newRow("no new name") << u"metrola.png"_s << QStringList{QString()} << u"-"_s;
+    }
+    void workingFileNamesAreNoPlanNames()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, texts);
+        QFETCH(QString, shown);
+        QTemporaryDir work;
+        QTemporaryDir source;
+        Answers a;
+        a.file = source.filePath(file);
+        a.prepare = false;
+        a.buttons = {QMessageBox::Yes, QMessageBox::Yes};
+        a.texts = texts;
+        QVERIFY(scan().save(a.file, file.endsWith(u"bmp"_s) ? "BMP" : nullptr));
+        answerWith(a);
+        Form1 form(work.path() + u'/');
+        form.SpeedButton1Click();
+        QCOMPARE(form.Label1->text(), shown);
+        QVERIFY2(a.asked.first().contains(u"занято рабочим файлом"_s), qPrintable(a.asked.join(u'|')));
+        QVERIFY(!QFileInfo::exists(work.filePath(u"metrola.bmp"_s)));
+        QVERIFY(!QFileInfo::exists(work.filePath(u"metrola.csv"_s)));
+        for (int i = 0; i < form.TabSet1->count(); ++i)
+            QVERIFY(!PlanImport::isWorkingFileName(form.TabSet1->tabText(i)));
     }
 
     void pdfAsksPageAndResolution_data()

@@ -267,7 +267,8 @@ private Q_SLOTS:
         SummaryWindow *summary = form.Summary;
         QTRY_COMPARE(summary->ProblemTable->topLevelItemCount(), 1);
         QTreeWidgetItem *problem = summary->ProblemTable->topLevelItem(0);
-        QCOMPARE(problem->text(1), u"area"_s);
+        // The batch tool's word for scripts ("area") is no word of the window's.
+        QCOMPARE(problem->text(1), u"площадь"_s);
         Q_EMIT summary->ProblemTable->itemDoubleClicked(problem, 0);
         QCOMPARE(form.selectedRow(), 2);
         QVERIFY(form.Timer1->isActive());

@@ -1,14 +1,18 @@
 #include "core/base/qttranslation.h"
 #include "gui/mainwindow/form1.h"
+#include "gui/widgets/dialogs.h"
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QTreeView>
 
 #include <unistd.h>
 
@@ -68,6 +72,35 @@ private Q_SLOTS:
         Form1 window(dir.path() + u'/');
         for (const char *name : {"OpenDialog1", "SaveDialog1", "OpenPictureDialog1"})
             QCOMPARE(cancelText(window.findChild<QFileDialog *>(QString::fromLatin1(name))), u"Отмена"_s);
+    }
+
+    // "Folder" stood in the type column of a Russian file dialog, and its columns, sized by
+    // Qt's English samples, cut the Russian headers and types.
+    void fileDialogFoldersAndColumnsInRussian()
+    {
+        QVERIFY(QtTranslation::installRussian(u"metrola"_s));
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(u"этаж 1"_s));
+        QFileDialog dialog(nullptr, u"Планы"_s, dir.path());
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setViewMode(QFileDialog::Detail);
+        dialog.show();
+        auto *tree = dialog.findChild<QTreeView *>(u"treeView"_s);
+        QVERIFY(tree);
+        QTRY_COMPARE(tree->model()->rowCount(tree->rootIndex()), 1);
+        const QModelIndex folder = tree->model()->index(0, 2, tree->rootIndex());
+        QCOMPARE(folder.data().toString(), u"Папка"_s);
+        Dialogs::fitFileDialogColumns(&dialog);
+        QHeaderView *header = tree->header();
+        for (int section = 1; section < header->count(); ++section)
+            QVERIFY2(header->sectionSize(section) >= header->sectionSizeHint(section),
+                     qPrintable(header->model()->headerData(section, Qt::Horizontal).toString()));
+        const QFontMetrics metrics(tree->font());
+        QVERIFY(header->sectionSize(2) > metrics.horizontalAdvance(u"изображение JPEG"_s));
+        // Every column is seen whole, not cut by the dialog's edge.
+        QVERIFY2(header->length() <= tree->viewport()->width() || dialog.width() >= dialog.screen()->availableGeometry().width() * 9 / 10,
+                 qPrintable(u"%1 > %2"_s.arg(header->length()).arg(tree->viewport()->width())));
+        dialog.hide();
     }
 };
 
