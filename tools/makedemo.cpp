@@ -1,10 +1,13 @@
 // Writes the demo project: two floor plans with rooms, corridors and a few diagonal walls,
 // thirty rooms with tenants, areas, names and all five types, and a scale for each plan at
-// which most rooms' typed areas agree with their floors. The output depends on nothing
-// but this code, so it is reproducible byte for byte.
+// which most rooms' typed areas agree with their floors, and leases of every kind: ended, ending
+// within three and within twelve months of December 2026, later, open-ended, a room re-let, a
+// lease over rooms on both plans, one starting next month, and a tenant without a lease. The output depends
+// on nothing but this code, so it is reproducible byte for byte.
 
 #include "core/archive/zipwriter.h"
 #include "core/base/numbertext.h"
+#include "core/leases/leasebook.h"
 #include "core/model/descriptionfile.h"
 #include "core/model/planscales.h"
 #include "core/model/roomareas.h"
@@ -266,12 +269,45 @@ int main(int argc, char **argv)
         }
     }
 
+    // Fixed dates, so the demo stays the same file; they are told against December 2026.
+    LeaseBook leases;
+    const auto let = [&](std::initializer_list<int> roomIndexes, const QString &tenant,
+                         const QString &contract, const char *start, const char *end, const QString &rate,
+                         const QString &note = {}) {
+        QList<LeaseRoom> keys;
+        for (int index : roomIndexes)
+            keys.append(LeaseRoom{quint32(9502718 - index), rooms[size_t(index)].first});
+        leases.add(LeaseBook::fromTexts(keys, tenant, contract, QString::fromLatin1(start),
+                                        QString::fromLatin1(end), rate, note),
+                   table);
+    };
+    let({0}, u"Оптовик"_s, u"А-2022/01"_s, "01.01.2022", "31.12.2023", u"950"_s, u"съехал"_s);
+    let({0}, tenants[0], u"А-2024/02"_s, "01.02.2024", "31.01.2027", u"1250"_s);
+    let({1, 26}, tenants[1], u"А-2025/03"_s, "01.03.2025", "", u"1100"_s, u"магазин и кладовая"_s);
+    let({2, 15}, tenants[2], u"А-2023/06"_s, "01.06.2023", "31.05.2027", u"1450,5"_s);
+    let({3}, tenants[3], u"А-2021/09"_s, "01.09.2021", "31.08.2029", u"1300"_s);
+    let({16}, tenants[3], u"А-2026/01"_s, "01.01.2026", "", QString());
+    let({4}, tenants[4], u"А-2024/04"_s, "01.04.2024", "31.03.2027", u"1200"_s);
+    let({10, 17}, tenants[4], u"А-2025/10"_s, "01.10.2025", "30.09.2028", u"800"_s);
+    let({5}, tenants[5], u"А-2025/01"_s, "15.01.2025", "14.01.2027", u"1500"_s, u"продление обсуждается"_s);
+    let({11}, tenants[5], u"С-2025/02"_s, "01.02.2025", "", u"450"_s);
+    let({6, 12, 19, 24}, tenants[6], u"А-2024/07"_s, "01.07.2024", "30.06.2029", u"900"_s);
+    let({7}, tenants[7], u"А-2025/02"_s, "01.02.2025", "31.01.2028", u"1180"_s);
+    let({13, 25}, tenants[7], u"А-2026/05"_s, "01.05.2026", "30.04.2027", u"520"_s);
+    let({14, 23, 27}, tenants[8], u"А-2022/11"_s, "01.11.2022", "31.10.2027", QString());
+    let({8}, u"Цветы у дома"_s, u"А-2023/03"_s, "01.03.2023", "28.02.2026", u"1000"_s);
+    let({8}, u"Пекарня Колос"_s, u"А-2027/01"_s, "01.01.2027", "31.12.2029", u"1350"_s,
+        u"въезжает в январе"_s);
+    let({20}, u"Юрконсалт"_s, u"А-2024/01"_s, "01.01.2024", "30.11.2026", u"1050"_s);
+    let({21}, tenants[8], u"А-2026/12"_s, "01.12.2026", "30.11.2031", u"1600"_s);
+
     ZipWriter writer(QString::fromLocal8Bit(argv[1]));
     for (const auto &[id, image] : plans)
         writer.addMember(id, PlanImage::bmpBytes(image));
     writer.addMember(PlanScales::fileName(), scales.build({ground, first}));
+    writer.addMember(LeaseBook::fileName(), leases.build());
     writer.addMember(DescriptionFile::fileName(), DescriptionFile::build(Captions::defaults(), table));
     const int packed = writer.write();
-    std::printf("%d members, %d rooms\n", packed, table.recordCount());
-    return packed == 4 ? 0 : 1;
+    std::printf("%d members, %d rooms, %d leases\n", packed, table.recordCount(), leases.count());
+    return packed == 5 ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include "core/base/metrolaerror.h"
 #include "core/base/numbertext.h"
 #include "core/base/safefile.h"
+#include "core/leases/lease.h"
 #include "core/model/planscales.h"
 #include "core/plan/plansource.h"
 
@@ -102,23 +103,38 @@ CliArgs parsePlanCommand(CliArgs args, const QStringList &arguments)
     return args;
 }
 
+// dd.MM.yyyy as the files write it, or yyyy-MM-dd as scripts do.
+QDate dayOf(const QString &text)
+{
+    if (const auto day = LeaseDate::parse(text))
+        return *day;
+    const QDate iso = QDate::fromString(text, Qt::ISODate);
+    if (iso.isValid() && text.size() == 10)
+        return iso;
+    usageError(u"Дата «%1» — не дата: нужна ДД.ММ.ГГГГ или ГГГГ-ММ-ДД."_s.arg(text));
+}
+
 } // namespace
 
 QString CliArgs::usage()
 {
     return u"Использование:\n"
-           "  metrola-cli info ARCHIVE [--json] [--whole-complex]\n"
+           "  metrola-cli info ARCHIVE [--json] [--whole-complex] [--as-of DATE]\n"
            "                                               сводка проекта\n"
            "  metrola-cli check ARCHIVE [--json] [--tolerance P]\n"
            "                                               проверка записей, планов и площадей\n"
-           "  metrola-cli schedule ARCHIVE [--whole-complex] -o OUT.xlsx\n"
+           "  metrola-cli schedule ARCHIVE [--whole-complex] [--as-of DATE] -o OUT.xlsx\n"
            "                                               размеркация (книга Excel)\n"
            "  metrola-cli picture ARCHIVE [-p PLAN] [--tenant] [--area] [--name] [--type]\n"
            "              [--unit TEXT] -o OUT.bmp         рисунок размещения арендаторов\n"
            "  metrola-cli repaint ARCHIVE [-p PLAN] -o OUT.bmp  план с закрашенными помещениями\n"
-           "  metrola-cli pdf ARCHIVE [--mode keys|types|vacancy|tenants] [-p PLAN]... [--paper A4|A3]\n"
+           "  metrola-cli pdf ARCHIVE [--mode keys|types|vacancy|tenants|leases] [-p PLAN]... [--paper "
+           "A4|A3]\n"
+           "              [--as-of DATE]\n"
            "              [--tenant] [--area] [--name] [--type] [--unit TEXT] -o OUT.pdf\n"
            "                                               планы, этажи и сводка в PDF\n"
+           "  metrola-cli leases ARCHIVE [--as-of DATE] [--ending-within MONTHS] [--json]\n"
+           "                                               договоры аренды на дату\n"
            "  metrola-cli prepare PLAN -o OUT.bmp [--page N] [--dpi D] [--threshold T] [--stages DIR]\n"
            "                                               подготовка плана (BMP, PNG, JPEG, TIFF, PDF)\n"
            "  metrola-cli rooms PLAN.bmp [--json] [--close -o OUT.bmp] [--stages DIR]\n"
@@ -127,6 +143,8 @@ QString CliArgs::usage()
            "\n"
            "Коды завершения: 0 — успех, 1 — проверка нашла ошибки, 2 — ошибка запуска или архива.\n"
            "--whole-complex: МОП распределяются по всему комплексу, а не по планам.\n"
+           "--as-of: арендаторы, занятые и свободные площади по договорам, действующим на эту дату\n"
+           "(ДД.ММ.ГГГГ или ГГГГ-ММ-ДД); без него — по записям, у leases — на сегодня.\n"
            "METROLA_TMPDIR задаёт папку для временной распаковки архива.\n"_s;
 }
 
@@ -154,6 +172,7 @@ CliArgs CliArgs::parse(const QStringList &arguments)
         {u"schedule"_s, Command::Schedule}, {u"picture"_s, Command::Picture},
         {u"repaint"_s, Command::Repaint},   {u"pdf"_s, Command::Pdf},
         {u"prepare"_s, Command::Prepare},   {u"rooms"_s, Command::Rooms},
+        {u"leases"_s, Command::Leases},
     };
     bool known = false;
     for (const CommandName &c : commands) {
@@ -168,7 +187,9 @@ CliArgs CliArgs::parse(const QStringList &arguments)
     const Command cmd = args.command;
     if (cmd == Command::Prepare || cmd == Command::Rooms)
         return parsePlanCommand(args, arguments);
-    const bool report = cmd == Command::Info || cmd == Command::Check;
+    const bool report = cmd == Command::Info || cmd == Command::Check || cmd == Command::Leases;
+    const bool dated =
+        cmd == Command::Info || cmd == Command::Schedule || cmd == Command::Pdf || cmd == Command::Leases;
     const bool drawing = cmd == Command::Picture || cmd == Command::Repaint;
     const bool texts = cmd == Command::Picture || cmd == Command::Pdf;
     bool outputGiven = false;
@@ -190,6 +211,10 @@ CliArgs CliArgs::parse(const QStringList &arguments)
                 usageError(u"Допуск «%1» — не число процентов от 0 до %2."_s.arg(
                     text, QString::number(PlanScales::kMaxTolerance)));
             args.tolerance = percent;
+        } else if (a == u"--as-of"_s && dated) {
+            args.asOf = dayOf(value());
+        } else if (a == u"--ending-within"_s && cmd == Command::Leases) {
+            args.endingWithin = wholeNumber(a, value(), 0, 1200);
         } else if (a == u"--whole-complex"_s && (cmd == Command::Info || cmd == Command::Schedule)) {
             args.wholeComplex = true;
         } else if (a == u"-o"_s && !report) {
@@ -205,8 +230,10 @@ CliArgs CliArgs::parse(const QStringList &arguments)
                 args.plans.append(plan);
         } else if (a == u"--mode"_s && cmd == Command::Pdf) {
             args.mode = value();
-            if (!QStringList{u"keys"_s, u"types"_s, u"vacancy"_s, u"tenants"_s}.contains(args.mode))
-                usageError(u"Раскраска «%1» неизвестна: keys, types, vacancy или tenants."_s.arg(args.mode));
+            if (!QStringList{u"keys"_s, u"types"_s, u"vacancy"_s, u"tenants"_s, u"leases"_s}.contains(
+                    args.mode))
+                usageError(
+                    u"Раскраска «%1» неизвестна: keys, types, vacancy, tenants или leases."_s.arg(args.mode));
         } else if (a == u"--paper"_s && cmd == Command::Pdf) {
             args.paper = value().toUpper();
             if (args.paper != u"A4"_s && args.paper != u"A3"_s)

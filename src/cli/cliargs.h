@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -9,7 +10,19 @@
 // usage error, so main() has a single way out for every failure.
 struct CliArgs
 {
-    enum class Command { Help, Version, Info, Check, Schedule, Picture, Repaint, Pdf, Prepare, Rooms };
+    enum class Command {
+        Help,
+        Version,
+        Info,
+        Check,
+        Schedule,
+        Picture,
+        Repaint,
+        Pdf,
+        Prepare,
+        Rooms,
+        Leases
+    };
 
     Command command = Command::Help;
     QString archive; // the archive, or for prepare and rooms the plan file
@@ -34,6 +47,10 @@ struct CliArgs
     int page = 1;
     int dpi = 200;
     int threshold = 0;
+    // info, schedule, pdf, leases: every figure as of that day (tenants from the leases in force).
+    std::optional<QDate> asOf;
+    // leases: only those ending within so many months of the day.
+    std::optional<int> endingWithin;
     // rooms: write the plan with the proposed closing lines drawn.
     bool close = false;
     // prepare, rooms: the folder the stages of finding rooms are written into as pictures.

@@ -24,7 +24,8 @@ void showPlan(CliProject &project, const CliArgs &args)
 
 void schedule(const CliProject &project, const CliArgs &args)
 {
-    const std::vector<AreaSchedule> sheets = AreaSchedule::workbook(project.session(), args.wholeComplex);
+    const std::vector<AreaSchedule> sheets =
+        AreaSchedule::workbook(project.session(), args.wholeComplex, args.asOf.value_or(QDate()));
     XlsxWorkbook::write(XlsxWorkbook::sheetsOf(sheets), args.output, project.folder());
 }
 
@@ -55,7 +56,10 @@ void pdf(CliProject &project, const CliArgs &args)
     options.view = args.mode == QStringLiteral("types")     ? PlanView::ByType
                    : args.mode == QStringLiteral("vacancy") ? PlanView::Vacancy
                    : args.mode == QStringLiteral("tenants") ? PlanView::ByTenant
+                   : args.mode == QStringLiteral("leases")  ? PlanView::LeaseTerms
                                                             : PlanView::Keys;
+    if (args.asOf)
+        options.leaseDay = *args.asOf;
     options.plans = args.plans;
     options.paper = args.paper == QStringLiteral("A3") ? PlanPdf::Paper::A3 : PlanPdf::Paper::A4;
     options.texts.tenant = args.tenant;

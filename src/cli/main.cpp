@@ -4,10 +4,11 @@
 #include "cli/cliargs.h"
 #include "cli/clicheck.h"
 #include "cli/cliinfo.h"
+#include "cli/clileases.h"
 #include "cli/clioutputs.h"
-#include "cli/clirawnames.h"
 #include "cli/cliplans.h"
 #include "cli/cliproject.h"
+#include "cli/clirawnames.h"
 #include "cli/clisignals.h"
 #include "cli/clitext.h"
 #include "core/base/largebuffers.h"
@@ -52,21 +53,32 @@ int run(const CliArgs &args)
     CliProject project(args.archive);
     if (!args.output.isEmpty())
         CliSignals::removePartialOutputOnSignal(args.output);
+    if (args.command == Command::Leases)
+        return CliLeases::list(project, args);
+    if (args.asOf)
+        CliLeases::applyAsOf(project, *args.asOf);
     switch (args.command) {
     case Command::Info: {
         const ProjectSummary summary = ProjectSummary::of(project, args.wholeComplex);
         if (args.json) {
             QJsonObject json = summary.json();
             CliAreas::addToInfo(json, project);
+            if (args.asOf)
+                json.insert(u"asOf"_s, args.asOf->toString(u"dd.MM.yyyy"_s));
             CliText::printJson(json);
         } else {
-            CliText::out(summary.text() + CliAreas::infoText(project));
+            const QString day =
+                args.asOf
+                    ? u"На дату %1 (арендаторы по договорам)\n"_s.arg(args.asOf->toString(u"dd.MM.yyyy"_s))
+                    : QString();
+            CliText::out(day + summary.text() + CliAreas::infoText(project));
         }
         return 0;
     }
     case Command::Check: {
         ProjectCheck check = ProjectCheck::of(project);
         CliAreas::addProblems(check, project, args.tolerance);
+        CliLeases::addProblems(check, project, QDate::currentDate());
         if (args.json)
             CliText::printJson(check.json());
         else

@@ -54,6 +54,11 @@ set(METROLA_CORE_SOURCES
   rooms/roomsplitter.h rooms/roomsplitter.cpp
   rooms/roomproposals.h rooms/roomproposals.cpp
 
+  leases/lease.h leases/lease.cpp
+  leases/leasebook.h leases/leasebook.cpp
+  leases/leasecalendar.h leases/leasecalendar.cpp
+  leases/leaserules.h leases/leaserules.cpp
+
   archive/zipformat.h archive/zipformat.cpp
   archive/zipdeflatepool.h archive/zipdeflatepool.cpp
   archive/zipwriter.h archive/zipwriter.cpp

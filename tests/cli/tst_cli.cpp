@@ -526,6 +526,113 @@ private Q_SLOTS:
         QCOMPARE(measured[1][u"measured"_s].toDouble(), 5.7);
     }
 
+    // Зал (12,5) let to Ромашка since 2020 without end; the vacant Кабинет (7,25) let to Лютик
+    // for 2030 only; Склад (100) to Петров until 31.12.2029 at 200,5 a m², 20 050 a month.
+    static QByteArray leasesMember()
+    {
+        return Cp1251::fromUnicode(u"№;ключ;план;арендатор;договор;начало;конец;ставка;примечание;\r\n"
+                                   u"1;%1;a.bmp;ООО Ромашка;Р-1;01.01.2020;;;;\r\n"
+                                   u"2;%2;a.bmp;ООО Лютик;Л-1;01.01.2030;31.12.2030;;;\r\n"
+                                   u"3;%3;b.bmp;ИП Петров;П-1;01.01.2020;31.12.2029;200,5;;\r\n"_s.arg(kRed)
+                                       .arg(kGreen)
+                                       .arg(kBlue));
+    }
+
+    void leasesAsOf_data()
+    {
+        QTest::addColumn<QString>("day");
+        QTest::addColumn<int>("vacantCount");
+        QTest::addColumn<double>("vacantArea");
+        // Today the records say the same as the leases: Кабинет free.
+        QTest::newRow("2029") << u"15.06.2029"_s << 1 << 7.25;
+        // In 2030 Лютик has Кабинет, Петров's lease has ended: Склад free.
+        QTest::newRow("2030") << u"2030-06-15"_s << 1 << 100.0;
+        // Before 2020 nothing was let.
+        QTest::newRow("2019") << u"31.12.2019"_s << 3 << 119.75;
+    }
+    void leasesAsOf()
+    {
+        QFETCH(QString, day);
+        QFETCH(int, vacantCount);
+        QFETCH(double, vacantArea);
+        Project project;
+        project.extraMembers = {{u"metrola-leases.csv"_s, leasesMember()}};
+        const QString zip = archive(project);
+        const QJsonObject info = run({u"info"_s, zip, u"--json"_s, u"--as-of"_s, day}).json();
+        QCOMPARE(info[u"vacant"_s][u"count"_s].toInt(), vacantCount);
+        QCOMPARE(info[u"vacant"_s][u"area"_s].toDouble(), vacantArea);
+    }
+
+    void leasesListing()
+    {
+        Project project;
+        project.extraMembers = {{u"metrola-leases.csv"_s, leasesMember()}};
+        const QString zip = archive(project);
+        const Run r = run(
+            {u"leases"_s, zip, u"--as-of"_s, u"15.06.2029"_s, u"--ending-within"_s, u"12"_s, u"--json"_s});
+        QCOMPARE(r.exitCode, 0);
+        const QJsonArray leases = r.json()[u"leases"_s].toArray();
+        QCOMPARE(leases.size(), 1);
+        QCOMPARE(leases[0][u"tenant"_s].toString(), u"ИП Петров"_s);
+        QCOMPARE(leases[0][u"monthsLeft"_s].toInt(), 6);
+        QCOMPARE(leases[0][u"monthlyRent"_s].toDouble(), 20050.0);
+        QCOMPARE(r.json()[u"letArea"_s].toDouble(), 100.0);
+        // Every lease without the window; the open-ended one has no months left.
+        const QJsonArray all = run({u"leases"_s, zip, u"--json"_s}).json()[u"leases"_s].toArray();
+        QCOMPARE(all.size(), 3);
+        QVERIFY(all[0][u"monthsLeft"_s].isNull());
+        QCOMPARE(run({u"check"_s, zip}).exitCode, 0);
+        // The plans coloured by lease terms as of a day, and the workbook with its rent roll.
+        const QString pdf = path(u"leases.pdf"_s);
+        QCOMPARE(run({u"pdf"_s, zip, u"--mode"_s, u"leases"_s, u"--as-of"_s, u"15.06.2029"_s, u"-o"_s, pdf}).exitCode, 0);
+        QVERIFY(QFileInfo(pdf).size() > 0);
+        const QString xlsx = path(u"leases.xlsx"_s);
+        QCOMPARE(run({u"schedule"_s, zip, u"--as-of"_s, u"15.06.2029"_s, u"-o"_s, xlsx}).exitCode, 0);
+        QFile book(xlsx);
+        QVERIFY(book.open(QIODevice::ReadOnly));
+        QVERIFY(book.readAll().contains("xl/worksheets/sheet2.xml"));
+        QFile::remove(pdf);
+        QFile::remove(xlsx);
+
+        // An overlap a hand-made file holds, and a record let to someone else than its lease.
+        project.extraMembers = {{u"metrola-leases.csv"_s, leasesMember() + "4;" + QByteArray::number(kRed) +
+                                                              ";a.bmp;X;;01.01.2021;31.12.2021;;;\r\n"}};
+        project.records[2] = record(u"b.bmp"_s, u"Склад"_s, u"склд"_s, u"100"_s, u"ИП Иванов"_s, kBlue, 5, 5);
+        const Run check = run({u"check"_s, archive(project), u"--json"_s});
+        QCOMPARE(check.exitCode, 1);
+        QStringList kinds;
+        for (const QJsonValue p : check.json()[u"problems"_s].toArray())
+            kinds << p[u"kind"_s].toString() + u'@' + QString::number(p[u"row"_s].toInt());
+        QCOMPARE(kinds, (QStringList{u"lease-overlap@1"_s, u"lease-tenant@3"_s}));
+    }
+
+    // A leases member far too large refuses the archive; one that cannot be read refuses the
+    // leases alone, naming its line, and leaves the rest of the project readable.
+    void hostileLeases()
+    {
+        Project project;
+        QByteArray huge;
+        const QByteArray line = "1;255;a.bmp;X;;01.01.2020;;;;\r\n";
+        huge.reserve(line.size() * 1000000);
+        for (int i = 0; i < 1000000; ++i)
+            huge += line;
+        project.extraMembers = {{u"metrola-leases.csv"_s, huge}};
+        const QString zip = archive(project);
+        expectRefused(run({u"info"_s, zip}));
+        QVERIFY(QString::fromUtf8(run({u"leases"_s, zip}).err).contains(u"metrola-leases.csv"_s));
+
+        project.extraMembers = {{u"metrola-leases.csv"_s, QByteArray("1;255;a.bmp;X;;01.13.2020;;;;\r\n")}};
+        const QString broken = archive(project);
+        const Run leases = run({u"leases"_s, broken});
+        expectRefused(leases);
+        QVERIFY(QString::fromUtf8(leases.err).contains(u"строка 1: «01.13.2020» — не дата"_s));
+        QCOMPARE(run({u"info"_s, broken}).exitCode, 0);
+        QCOMPARE(run({u"check"_s, broken, u"--json"_s}).json()[u"problems"_s][0][u"kind"_s].toString(),
+                 u"leases-refused"_s);
+        expectRefused(run({u"info"_s, broken, u"--as-of"_s, u"01.01.2021"_s}));
+        expectRefused(run({u"leases"_s, broken, u"--as-of"_s, u"31.02.2021"_s}));
+    }
+
     // a.bmp: the vacant Кабинет (7,25) is common, so usable 12,5 and K = 19,75 / 12,5; b.bmp
     // has no common area. Per plan Ромашка rents 12,5 * 1,58 = 19,75, Петров 100; over the
     // complex (usable 112,5) Ромашка pays 12,5 * 7,25 / 112,5 = 0,81, Петров 6,44.
@@ -1226,6 +1333,17 @@ private Q_SLOTS:
         const Run r = run({u"info"_s, demo, u"--json"_s});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.json()[u"records"_s].toInt() > 0);
+        // Its leases read, and a newcomer sees every kind of them on its day.
+        const Run leases = run({u"leases"_s, demo, u"--as-of"_s, u"09.12.2026"_s, u"--json"_s});
+        QCOMPARE(leases.exitCode, 0);
+        int ended = 0, openEnded = 0, future = 0;
+        for (const QJsonValue l : leases.json()[u"leases"_s].toArray()) {
+            ended += !l[u"inForce"_s].toBool() && l[u"end"_s].toString() < u"2026"_s ? 0 : 0;
+            openEnded += l[u"end"_s].isNull();
+            future += !l[u"inForce"_s].toBool() && l[u"start"_s].toString().endsWith(u"2027"_s);
+            ended += !l[u"inForce"_s].toBool() && !l[u"start"_s].toString().endsWith(u"2027"_s);
+        }
+        QVERIFY(ended > 0 && openEnded > 0 && future > 0);
     }
 
     // A scanned-looking plan: two rooms parted by a wall with a door, JPEG-compressed.

@@ -6,7 +6,8 @@ The core never sees the windows or the programs; the batch tool never sees the w
 piece never sees the main window nor another piece (what two pieces share lives in
 gui/widgets); inside the core, base stands alone, plan stands on base only, room finding
 on plan and base, the ZIP layer knows
-nothing of the project model, the model sees neither archive nor reports, and reports and archive do not see each other."""
+nothing of the project model, the model sees neither archive nor reports, leases stand on base,
+plan and model (reports and archive may use them), and reports and archive do not see each other."""
 import os
 import re
 import sys
@@ -49,6 +50,10 @@ def forbidden(source, target):
         return 'the model stands below the archive and the reports'
     if s == 'core/archive' and os.path.basename(source).startswith('zip') and t == 'core/model':
         return 'the ZIP layer knows nothing of the project model'
+    if s == 'core/leases' and t in ('core/archive', 'core/reports', 'core/rooms'):
+        return 'leases stand on base, plan and model only'
+    if t == 'core/leases' and s in ('core/base', 'core/plan', 'core/model', 'core/rooms'):
+        return 'leases stand above base, plan and model'
     if {s, t} == {'core/reports', 'core/archive'}:
         return 'reports and archive do not include each other'
     return None

@@ -3,6 +3,7 @@
 #include "core/archive/zipreader.h"
 #include "core/archive/zipwriter.h"
 #include "core/base/metrolaerror.h"
+#include "core/leases/leasebook.h"
 #include "core/model/descriptionfile.h"
 #include "core/model/planscales.h"
 #include "core/model/projectsession.h"
@@ -75,6 +76,13 @@ int save(ProjectSession &session, const QString &archivePath, const Progress &pr
         session.writtenFiles.insert(RoomFlags::fileName());
         writer.addFile(session.programDir() + RoomFlags::fileName());
     }
+    // Leases whose rooms are gone stay: the contract happened, and `check` names them.
+    if (const LeaseBook *leases = LeaseBook::in(session); leases && leases->write(session.programDir())) {
+        session.writtenFiles.insert(LeaseBook::fileName());
+        writer.addFile(session.programDir() + LeaseBook::fileName());
+    } else if (!leases) {
+        LeaseBook().write(session.programDir()); // a file left by the project before
+    }
     writer.addFile(session.programDir() + DescriptionFile::fileName());
     writer.setProgress(progress);
     const int packed = writer.write();
@@ -112,8 +120,9 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
     if (reader.memberNames().contains(PlanScales::fileName())) {
         // Checked before anything is inflated: the member's own word on its size.
         if (reader.memberSize(PlanScales::fileName()) > PlanScales::kFileSizeLimit) {
-            throw MetrolaError(QStringLiteral("Файл масштабов «%1» в архиве слишком велик: это не файл Metrola.")
-                                   .arg(PlanScales::fileName()));
+            throw MetrolaError(
+                QStringLiteral("Файл масштабов «%1» в архиве слишком велик: это не файл Metrola.")
+                    .arg(PlanScales::fileName()));
         }
         if (reader.extract({PlanScales::fileName()}, dir, replace) == 1) {
             session.writtenFiles.insert(PlanScales::fileName());
@@ -123,12 +132,27 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
     RoomFlags flags;
     if (reader.memberNames().contains(RoomFlags::fileName())) {
         if (reader.memberSize(RoomFlags::fileName()) > RoomFlags::kFileSizeLimit) {
-            throw MetrolaError(QStringLiteral("Файл отметок помещений «%1» в архиве слишком велик: это не файл Metrola.")
-                                   .arg(RoomFlags::fileName()));
+            throw MetrolaError(
+                QStringLiteral("Файл отметок помещений «%1» в архиве слишком велик: это не файл Metrola.")
+                    .arg(RoomFlags::fileName()));
         }
         if (reader.extract({RoomFlags::fileName()}, dir, replace) == 1) {
             session.writtenFiles.insert(RoomFlags::fileName());
             flags = RoomFlags::load(dir);
+        }
+    }
+    std::shared_ptr<LeaseBook> leases;
+    if (reader.memberNames().contains(LeaseBook::fileName())) {
+        if (reader.memberSize(LeaseBook::fileName()) > LeaseBook::kFileSizeLimit) {
+            throw MetrolaError(
+                QStringLiteral("Файл договоров «%1» в архиве больше %2 МБ: это не файл Metrola. "
+                               "Архив не открыт.")
+                    .arg(LeaseBook::fileName())
+                    .arg(LeaseBook::kFileSizeLimit >> 20));
+        }
+        if (reader.extract({LeaseBook::fileName()}, dir, replace) == 1) {
+            session.writtenFiles.insert(LeaseBook::fileName());
+            leases = std::make_shared<LeaseBook>(LeaseBook::load(dir));
         }
     }
     session.table().exchangeRows(loaded);
@@ -137,6 +161,7 @@ OpenResult open(ProjectSession &session, const QString &archivePath, const OpenO
     session.plans() = plans;
     session.scales() = scales;
     session.roomFlags() = flags;
+    session.setLeases(std::move(leases));
     session.roomAreas().clear();
     session.setModified(false);
     if (options.beforePlans)
@@ -240,6 +265,8 @@ Restored restore(ProjectSession &session, RecoveryFile::Recovered recovered, con
     session.plans() = plans;
     session.scales() = recovered.scales;
     session.roomFlags() = recovered.roomFlags;
+    session.setLeases(recovered.leases ? std::make_shared<LeaseBook>(LeaseBook::fromMember(*recovered.leases))
+                                       : nullptr);
     session.setModified(true);
 
     bool shown = false;

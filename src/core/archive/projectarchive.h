@@ -13,7 +13,8 @@ class ZipReader;
 
 // Saving a project into one ZIP archive and opening such an archive into the working folder.
 // The members are the plan bitmaps in PlanList order, then "metrola-scale.csv" when a plan
-// has a scale, "metrola-rooms.csv" when the project says which rooms are common, then
+// has a scale, "metrola-rooms.csv" when the project says which rooms are common, "metrola-leases.csv" when
+// it has leases (or a leases member it refused, saved back unchanged), then
 // "metrola.csv"; names carry no folder. Both directions work without a
 // window: the GUI and the batch tool share them.
 namespace ProjectArchive {

@@ -6,6 +6,7 @@
 #include "core/model/recordtable.h"
 #include "core/model/roomareas.h"
 #include "core/model/roomflags.h"
+#include "core/model/sidemember.h"
 
 #include <QImage>
 #include <QSet>
@@ -13,6 +14,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <utility>
 
 // The state of one running program that the window layout would otherwise keep in hidden
@@ -71,6 +73,9 @@ public:
     // Which rooms are places of common use; saved beside the description file.
     RoomFlags &roomFlags() { return m_roomFlags; }
     const RoomFlags &roomFlags() const { return m_roomFlags; }
+    // The leases, kept in their own archive member; null while the project has none loaded.
+    SideMember *leases() const { return m_leases.get(); }
+    void setLeases(std::shared_ptr<SideMember> leases) { m_leases = std::move(leases); }
     // The summary's choice of sharing the common areas over the whole complex rather than plan
     // by plan; the workbook follows it. Not kept with the project.
     bool commonOverWholeComplex = false;
@@ -147,6 +152,7 @@ private:
     quint64 m_measuredGeneration = 0;
     PlanScales m_scales;
     RoomFlags m_roomFlags;
+    std::shared_ptr<SideMember> m_leases;
     RoomAreas m_roomAreas;
     bool m_modified = false;
     std::function<void(bool)> m_modifiedListener;

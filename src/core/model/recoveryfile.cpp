@@ -23,14 +23,16 @@ namespace RecoveryFile {
 namespace {
 
 constexpr int kKeptAside = 3;
-// The side file is a few paths; anything larger is not ours.
-constexpr qint64 kSideFileLimit = qint64(1) << 20;
+// The side file is a few paths and the leases (a few megabytes for 50 000 of them, twice that
+// once escaped in JSON); anything larger is not ours.
+constexpr qint64 kSideFileLimit = qint64(64) << 20;
 
 void saveBytes(const QString &path, const QByteArray &bytes)
 {
     QString reason;
     if (!SafeFile::writeReplacing(path, bytes, &reason))
-        throw MetrolaError(QStringLiteral("Не удалось записать копию несохранённой работы «%1»: %2").arg(path, reason));
+        throw MetrolaError(
+            QStringLiteral("Не удалось записать копию несохранённой работы «%1»: %2").arg(path, reason));
 }
 
 QStringList stringList(const QJsonValue &value)
@@ -43,8 +45,8 @@ QStringList stringList(const QJsonValue &value)
 
 QString asideName(const QString &stamp, int attempt, const QString &suffix)
 {
-    return QStringLiteral("metrola.recovery-") + stamp
-           + (attempt > 0 ? QStringLiteral("-%1").arg(attempt) : QString()) + suffix;
+    return QStringLiteral("metrola.recovery-") + stamp +
+           (attempt > 0 ? QStringLiteral("-%1").arg(attempt) : QString()) + suffix;
 }
 
 } // namespace
@@ -75,6 +77,8 @@ Snapshot take(const ProjectSession &session)
     s.scales = session.scales().build(session.scales().planIds());
     if (session.roomFlags().hasContent())
         s.roomFlags = session.roomFlags().build();
+    if (session.leases() && session.leases()->hasContent())
+        s.leases = session.leases()->build();
     return s;
 }
 
@@ -87,6 +91,8 @@ QByteArray sideFileBytes(const Snapshot &snapshot)
     side.insert(QStringLiteral("scales"), Cp1251::toUnicode(snapshot.scales));
     if (snapshot.roomFlags)
         side.insert(QStringLiteral("roomFlags"), Cp1251::toUnicode(*snapshot.roomFlags));
+    if (snapshot.leases)
+        side.insert(QStringLiteral("leases"), Cp1251::toUnicode(*snapshot.leases));
     return QJsonDocument(side).toJson();
 }
 
@@ -113,7 +119,8 @@ Recovered read(const QString &programDir)
     QByteArray data;
     QString reason;
     if (!SafeFile::readWhole(path, std::numeric_limits<qint64>::max(), &data, &reason))
-        throw MetrolaError(QStringLiteral("Не удалось прочитать копию несохранённой работы «%1»: %2").arg(path, reason));
+        throw MetrolaError(
+            QStringLiteral("Не удалось прочитать копию несохранённой работы «%1»: %2").arg(path, reason));
     Recovered recovered;
     recovered.contents = DescriptionFile::parse(data);
 
@@ -123,14 +130,16 @@ Recovered read(const QString &programDir)
         recovered.archive = object.value(QStringLiteral("archive")).toString();
         recovered.planPaths = stringList(object.value(QStringLiteral("planPaths")));
         recovered.extractedFiles = stringList(object.value(QStringLiteral("extracted")));
-        recovered.scales = PlanScales::parse(Cp1251::fromUnicode(object.value(QStringLiteral("scales")).toString()));
+        recovered.scales =
+            PlanScales::parse(Cp1251::fromUnicode(object.value(QStringLiteral("scales")).toString()));
         if (const QJsonValue flags = object.value(QStringLiteral("roomFlags")); flags.isString())
             recovered.roomFlags = RoomFlags::parse(Cp1251::fromUnicode(flags.toString()));
+        if (const QJsonValue leases = object.value(QStringLiteral("leases")); leases.isString())
+            recovered.leases = Cp1251::fromUnicode(leases.toString());
     }
     // Only bare names: the clean-up at close deletes these from the working folder.
-    recovered.extractedFiles.removeIf([](const QString &name) {
-        return name.isEmpty() || !NameRule::isBareFileName(name);
-    });
+    recovered.extractedFiles.removeIf(
+        [](const QString &name) { return name.isEmpty() || !NameRule::isBareFileName(name); });
     while (recovered.planPaths.size() > PlanPathTable::Capacity)
         recovered.planPaths.removeLast();
     return recovered;
@@ -149,8 +158,8 @@ void adopt(const QString &programDir, const QStringList &family)
     for (QString dir : family) {
         if (!dir.endsWith(u'/'))
             dir += u'/';
-        if (QFileInfo(dir).canonicalFilePath() == QFileInfo(programDir).canonicalFilePath() || !exists(dir)
-            || WorkFolder::isHeldByRunningInstance(dir))
+        if (QFileInfo(dir).canonicalFilePath() == QFileInfo(programDir).canonicalFilePath() || !exists(dir) ||
+            WorkFolder::isHeldByRunningInstance(dir))
             continue;
         QFile::remove(programDir + sideFileName());
         QFile::rename(dir + sideFileName(), programDir + sideFileName());
@@ -167,15 +176,16 @@ QString setAside(const QString &programDir)
     const QString stamp = writtenAt(programDir).toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QDir dir(programDir);
     int attempt = 0;
-    while (dir.exists(asideName(stamp, attempt, QStringLiteral(".csv")))
-           || dir.exists(asideName(stamp, attempt, QStringLiteral(".json"))))
+    while (dir.exists(asideName(stamp, attempt, QStringLiteral(".csv"))) ||
+           dir.exists(asideName(stamp, attempt, QStringLiteral(".json"))))
         ++attempt;
     const QString csv = asideName(stamp, attempt, QStringLiteral(".csv"));
     if (!QFile::rename(programDir + fileName(), programDir + csv)) {
         throw MetrolaError(QStringLiteral("Не удалось переименовать копию несохранённой работы «%1» в «%2».")
                                .arg(programDir + fileName(), csv));
     }
-    QFile::rename(programDir + sideFileName(), programDir + asideName(stamp, attempt, QStringLiteral(".json")));
+    QFile::rename(programDir + sideFileName(),
+                  programDir + asideName(stamp, attempt, QStringLiteral(".json")));
 
     // Newest first by the time of the work they hold (a rename keeps it), then by name.
     QFileInfoList aside = dir.entryInfoList({QStringLiteral("metrola.recovery-*.csv")}, QDir::Files);

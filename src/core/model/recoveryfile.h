@@ -45,6 +45,7 @@ struct Snapshot
     QStringList extractedFiles;
     QByteArray scales;
     std::optional<QByteArray> roomFlags; // nullopt while the project has not decided
+    std::optional<QByteArray> leases;    // the leases member; nullopt when there is none
 };
 Snapshot take(const ProjectSession &session);
 
@@ -64,6 +65,8 @@ struct Recovered
     QStringList extractedFiles;
     PlanScales scales;
     RoomFlags roomFlags;
+    // The leases member's bytes, read by the folder that knows them; nullopt when none.
+    std::optional<QByteArray> leases;
 };
 // Reads the copy; a missing or damaged side file only leaves the paths empty. Throws
 // MetrolaError when the table cannot be read or used.

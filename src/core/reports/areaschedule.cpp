@@ -1,5 +1,7 @@
 #include "core/reports/areaschedule.h"
 
+#include "core/leases/leasebook.h"
+
 #include "core/base/numbertext.h"
 #include "core/model/captions.h"
 #include "core/model/projectsession.h"
@@ -392,7 +394,145 @@ std::optional<AreaSchedule> AreaSchedule::rentable(const ComplexSummary &summary
     return sheet;
 }
 
-std::vector<AreaSchedule> AreaSchedule::workbook(const ProjectSession &session, bool wholeComplex)
+QString AreaSchedule::rentRollSheetName()
+{
+    return u"Договоры"_s;
+}
+
+std::optional<AreaSchedule> AreaSchedule::rentRoll(const RecordTable &table, const LeaseBook &leases,
+                                                   QDate day, const QString &archivePath)
+{
+    if (leases.isEmpty())
+        return std::nullopt;
+    AreaSchedule sheet;
+    sheet.m_sheetName = rentRollSheetName();
+    const QString archiveName = titleFor(archivePath).mid(titleFor(QString()).size());
+    sheet.m_title = u"Договоры на %1"_s.arg(LeaseDate::format(day)) +
+                    (archiveName.isEmpty() ? QString() : u" — "_s + archiveName);
+    constexpr int kColumns = 10; // A..J
+    Format titleFormat;
+    titleFormat.bold = true;
+    titleFormat.centred = true;
+    titleFormat.fill = {Fill::LightGrey, Lilac, White};
+    for (int c = 0; c < kColumns; ++c)
+        sheet.at(0, c).format = titleFormat;
+    sheet.setText(0, 0, sheet.m_title);
+    sheet.m_merges.push_back({0, 0, 0, kColumns - 1});
+    sheet.setText(1, 0, u"Договоры, действующие на эту дату; ставка — рублей за м² в месяц."_s);
+    sheet.m_merges.push_back({1, 0, 1, kColumns - 1});
+
+    Format header;
+    header.centred = true;
+    header.wrap = true;
+    header.thinBorders = true;
+    header.fill = {Fill::Solid, LightYellow, 0};
+    Format text;
+    text.thinBorders = true;
+    text.wrap = true;
+    Format area = text;
+    area.wrap = false;
+    area.numberFormat = u"0.00"_s;
+    Format whole = area;
+    whole.numberFormat = u"0"_s;
+    const int headerRow = 3;
+    const QStringList captions{u"Арендатор"_s,
+                               u"Договор"_s,
+                               u"Планы"_s,
+                               u"Помещения"_s,
+                               u"Площадь, м²"_s,
+                               u"Начало"_s,
+                               u"Конец"_s,
+                               u"Осталось, мес."_s,
+                               u"Ставка, ₽/м²"_s,
+                               u"В месяц, ₽"_s};
+    for (int c = 0; c < kColumns; ++c) {
+        sheet.setText(headerRow, c, captions[c]);
+        sheet.at(headerRow, c).format = header;
+    }
+    const auto number = [&](int row, int column, std::optional<double> value, const Format &format) {
+        Cell &cell = sheet.at(row, column);
+        cell.format = format;
+        if (value) {
+            cell.kind = Cell::Number;
+            cell.number = *value;
+        }
+    };
+    const auto label = [&](int row, int column, const QString &value) {
+        sheet.setText(row, column, value);
+        sheet.at(row, column).format = text;
+    };
+
+    std::vector<int> inForce;
+    for (int i = 0; i < leases.count(); ++i) {
+        if (leases.lease(i).inForce(day))
+            inForce.push_back(i);
+    }
+    std::stable_sort(inForce.begin(), inForce.end(), [&](int a, int b) {
+        return QString::localeAwareCompare(leases.lease(a).tenant, leases.lease(b).tenant) < 0;
+    });
+    int row = headerRow + 1;
+    double areaSum = 0;
+    double rentSum = 0;
+    for (const int index : inForce) {
+        const Lease &lease = leases.lease(index);
+        QStringList plans;
+        QStringList rooms;
+        double leaseArea = 0;
+        for (const LeaseRoom &room : lease.rooms) {
+            const int r = table.rowOfColour(room.key);
+            const QString plan = r > 0 ? table.cellText(RecordTable::PlanId, r) : room.plan;
+            if (!plans.contains(plan))
+                plans << plan;
+            rooms << (r > 0 ? table.cellText(RecordTable::Name, r) : u"ключ %1 (записи нет)"_s.arg(room.key));
+            if (r > 0)
+                leaseArea += NumberText::area(table.cellText(RecordTable::Area, r)).value_or(0);
+        }
+        label(row, 0, lease.tenant);
+        label(row, 1, lease.contract);
+        label(row, 2, plans.join(u", "_s));
+        label(row, 3, rooms.join(u", "_s));
+        number(row, 4, leaseArea, area);
+        label(row, 5, LeaseDate::format(lease.start));
+        label(row, 6, lease.end.isValid() ? LeaseDate::format(lease.end) : u"бессрочно"_s);
+        number(row, 7,
+               lease.end.isValid() ? std::optional<double>(LeaseDate::monthsBetween(day, lease.end))
+                                   : std::nullopt,
+               whole);
+        number(row, 8, lease.rate, area);
+        const std::optional<double> rent =
+            lease.rate ? std::optional<double>(std::round(*lease.rate * leaseArea * 100) / 100)
+                       : std::nullopt;
+        number(row, 9, rent, area);
+        areaSum += leaseArea;
+        rentSum += rent.value_or(0);
+        ++row;
+    }
+    label(row, 0, u"Итого"_s);
+    for (int c = 1; c < kColumns; ++c)
+        sheet.at(row, c).format = text;
+    const int first = headerRow + 1;
+    const auto sum = [&](int column, double value) {
+        Cell &cell = sheet.at(row, column);
+        cell.kind = Cell::Formula;
+        cell.format = area;
+        cell.number = std::round(value * 100) / 100;
+        cell.text =
+            row > first ? u"=SUM(%1:%2)"_s.arg(cellName(first, column), cellName(row - 1, column)) : u"=0"_s;
+    };
+    sum(4, areaSum);
+    sum(9, rentSum);
+    for (int c = 0; c < kColumns; ++c)
+        sheet.at(row, c).format.bold = true;
+    sheet.m_autoFilter = Range{headerRow, 0, row - 1, kColumns - 1};
+    const std::array<double, kColumns> widths{24, 12, 14, 30, 12, 11, 11, 10, 10, 13};
+    for (int c = 0; c < kColumns; ++c)
+        sheet.m_columnWidths[size_t(c)] = widths[size_t(c)];
+    sheet.m_rowHeights.assign(size_t(row + 1), 0);
+    sheet.m_rowHeights[size_t(headerRow)] = 2 * LineHeight;
+    return sheet;
+}
+
+std::vector<AreaSchedule> AreaSchedule::workbook(const ProjectSession &session, bool wholeComplex, QDate day)
 {
     std::vector<AreaSchedule> sheets;
     sheets.push_back(build(session.table(), session.captions(), session.reportArchive()));
@@ -401,6 +541,11 @@ std::vector<AreaSchedule> AreaSchedule::workbook(const ProjectSession &session, 
             session.table(), session.plans().names(), session.roomFlags(),
             wholeComplex ? ComplexSummary::Allocation::WholeComplex : ComplexSummary::Allocation::PerPlan);
         if (auto sheet = rentable(summary, session.reportArchive()))
+            sheets.push_back(std::move(*sheet));
+    }
+    if (const LeaseBook *leases = LeaseBook::in(session); leases && !leases->isRefused()) {
+        if (auto sheet = rentRoll(session.table(), *leases, day.isValid() ? day : QDate::currentDate(),
+                                  session.lastArchive))
             sheets.push_back(std::move(*sheet));
     }
     return sheets;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 
 #include <array>
@@ -8,6 +9,7 @@
 
 class ComplexSummary;
 class ProjectSession;
+class LeaseBook;
 class RecordTable;
 struct Captions;
 
@@ -79,9 +81,16 @@ public:
     // them. nullopt when no room is common: such a workbook stays the one sheet it always was.
     static std::optional<AreaSchedule> rentable(const ComplexSummary &summary, const QString &archivePath);
     static QString rentableSheetName();
+    // The sheet "Договоры", a rent roll of the leases in force on the day: tenant, contract,
+    // plans and rooms, area, start, end, months left, rate, monthly rent, and a total row of
+    // sums. nullopt for a project without leases.
+    static std::optional<AreaSchedule> rentRoll(const RecordTable &table, const LeaseBook &leases, QDate day,
+                                                const QString &archivePath);
+    static QString rentRollSheetName();
     // The workbook's sheets for the project: the schedule, then the rentable sheet when some
-    // room is common.
-    static std::vector<AreaSchedule> workbook(const ProjectSession &session, bool wholeComplex);
+    // room is common, then the rent roll on the day (today when not given) when it has leases.
+    static std::vector<AreaSchedule> workbook(const ProjectSession &session, bool wholeComplex,
+                                              QDate day = {});
 
     // "Размеркация " followed by the archive's file name.
     static QString titleFor(const QString &archivePath);

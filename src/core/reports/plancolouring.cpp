@@ -1,6 +1,7 @@
 #include "core/reports/plancolouring.h"
 
 #include "core/base/numbertext.h"
+#include "core/leases/leasecalendar.h"
 #include "core/model/captions.h"
 #include "core/model/occupancy.h"
 #include "core/model/recordtable.h"
@@ -107,9 +108,10 @@ std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString
                                          const RoomFlags &flags)
 {
     std::vector<std::pair<QRgb, QRgb>> result;
-    if (view == PlanView::Keys || view == PlanView::Mismatch)
+    if (view == PlanView::Keys || view == PlanView::Mismatch || view == PlanView::LeaseTerms)
         return result;
-    const std::vector<QString> tenants = view == PlanView::ByTenant ? tenantOrder(table) : std::vector<QString>{};
+    const std::vector<QString> tenants =
+        view == PlanView::ByTenant ? tenantOrder(table) : std::vector<QString>{};
     for (int r = 1; r <= table.recordCount(); ++r) {
         const RecordTable::Row &row = table.row(r);
         if (row[RecordTable::PlanId] != plan)
@@ -133,6 +135,7 @@ std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString
             break;
         case PlanView::Keys:
         case PlanView::Mismatch:
+        case PlanView::LeaseTerms:
             break;
         }
         result.emplace_back(*key, colour);
@@ -211,7 +214,8 @@ std::vector<LegendItem> tenantLegend(const RecordTable &table, const QString &pl
         ++item->rooms;
         item->area += NumberText::area(row[RecordTable::Area]).value_or(0);
     }
-    std::stable_sort(items.begin(), items.end(), [](const LegendItem &a, const LegendItem &b) { return a.area > b.area; });
+    std::stable_sort(items.begin(), items.end(),
+                     [](const LegendItem &a, const LegendItem &b) { return a.area > b.area; });
     if (vacant.rooms > 0)
         items.push_back(vacant);
     if (common.rooms > 0)
@@ -241,9 +245,8 @@ constexpr QRgb kMismatchColours[] = {kAgrees, kTypedLarger, kTypedSmaller, kNoKi
 
 } // namespace
 
-std::vector<std::pair<QRgb, QRgb>> mismatchPairs(const RecordTable &table,
-                                                 const std::vector<RoomAreaCheck> &checks,
-                                                 const QString &plan)
+std::vector<std::pair<QRgb, QRgb>>
+mismatchPairs(const RecordTable &table, const std::vector<RoomAreaCheck> &checks, const QString &plan)
 {
     std::vector<std::pair<QRgb, QRgb>> result;
     for (const RoomAreaCheck &check : checks) {
@@ -273,6 +276,79 @@ std::vector<LegendItem> mismatchLegend(const RecordTable &table, const std::vect
     }
     if (!any)
         return {};
+    if (items.back().rooms == 0)
+        items.pop_back();
+    return items;
+}
+
+} // namespace PlanColouring
+
+namespace PlanColouring {
+
+namespace {
+
+// Slots of the legend, in the order it lists them.
+constexpr int kCommonSlot = 6;
+
+int leaseSlot(const LeaseCalendar &calendar, const RoomFlags &flags, const RecordTable::Row &row, quint32 key,
+              QDate day)
+{
+    // Common areas by the one rule of occupancy, whatever their leases say.
+    if (Occupancy::of(row, flags) == Occupancy::State::Common)
+        return kCommonSlot;
+    return int(calendar.term(key, day));
+}
+
+QRgb leaseSlotColour(int slot)
+{
+    static constexpr std::array<QRgb, 7> colours = {
+        kNoKind, kLeaseEnded, kLeaseWithin3, kLeaseWithin12, kLeaseLater, kLeaseOpenEnded, kCommon};
+    return colours[size_t(slot)];
+}
+
+} // namespace
+
+std::vector<std::pair<QRgb, QRgb>> leaseTermPairs(const RecordTable &table, const LeaseCalendar &calendar,
+                                                  const QString &plan, QDate day, const RoomFlags &flags)
+{
+    std::vector<std::pair<QRgb, QRgb>> result;
+    for (int r = 1; r <= table.recordCount(); ++r) {
+        const RecordTable::Row &row = table.row(r);
+        if (row[RecordTable::PlanId] != plan)
+            continue;
+        const auto key = keyPixel(row[RecordTable::ColourKey]);
+        if (!key)
+            continue;
+        const quint32 colourKey = quint32(*parseCellNumber(row[RecordTable::ColourKey]));
+        result.emplace_back(*key, leaseSlotColour(leaseSlot(calendar, flags, row, colourKey, day)));
+    }
+    return result;
+}
+
+std::vector<LegendItem> leaseTermLegend(const RecordTable &table, const LeaseCalendar &calendar,
+                                        const QString &plan, QDate day, const RoomFlags &flags)
+{
+    const std::array<QString, 7> captions = {u"нет договора"_s,
+                                             u"договор истёк"_s,
+                                             u"истекает в 3 мес."_s,
+                                             u"истекает в 12 мес."_s,
+                                             u"истекает позже"_s,
+                                             u"бессрочный"_s,
+                                             u"МОП"_s};
+    std::vector<LegendItem> items;
+    for (int slot = 0; slot < 7; ++slot)
+        items.push_back({leaseSlotColour(slot), captions[size_t(slot)], 0, 0});
+    for (int r = 1; r <= table.recordCount(); ++r) {
+        const RecordTable::Row &row = table.row(r);
+        if (row[RecordTable::PlanId] != plan)
+            continue;
+        const auto key = parseCellNumber(row[RecordTable::ColourKey]);
+        if (!key || !ColourKey::namesRoom(*key))
+            continue;
+        LegendItem &item = items[size_t(leaseSlot(calendar, flags, row, quint32(*key), day))];
+        ++item.rooms;
+        item.area += NumberText::area(row[RecordTable::Area]).value_or(0);
+    }
     if (items.back().rooms == 0)
         items.pop_back();
     return items;

@@ -2,11 +2,13 @@
 
 #include "core/plan/displaycolours.h"
 
+#include <QDate>
 #include <QRgb>
 #include <QString>
 
 #include <vector>
 
+class LeaseCalendar;
 class RecordTable;
 class RoomFlags;
 struct RoomAreaCheck;
@@ -14,7 +16,7 @@ struct Captions;
 
 // How the plan view colours the marked rooms. Keys shows the plan's own pixels; the other
 // views draw each room of the plan shown in a colour told by its record.
-enum class PlanView { Keys, ByType, Vacancy, ByTenant, Mismatch };
+enum class PlanView { Keys, ByType, Vacancy, ByTenant, Mismatch, LeaseTerms };
 
 // The display colours of a view and its legend, built from the record table.
 namespace PlanColouring {
@@ -73,10 +75,24 @@ std::vector<LegendItem> tenantLegend(const RecordTable &table, const QString &pl
 
 // The Mismatch view from the area check of the records (rooms on plans without a scale keep
 // their pixels), and its legend for the given plan.
-std::vector<std::pair<QRgb, QRgb>> mismatchPairs(const RecordTable &table,
-                                                 const std::vector<RoomAreaCheck> &checks,
-                                                 const QString &plan);
+std::vector<std::pair<QRgb, QRgb>>
+mismatchPairs(const RecordTable &table, const std::vector<RoomAreaCheck> &checks, const QString &plan);
 std::vector<LegendItem> mismatchLegend(const RecordTable &table, const std::vector<RoomAreaCheck> &checks,
                                        const QString &plan);
+
+// "Сроки аренды": how soon the lease in force on the day ends. No lease grey, ended red,
+// within 3 months orange, within 12 months yellow, later green, open-ended blue; common areas
+// as in the vacancy view.
+inline constexpr QRgb kLeaseEnded = 0xffd7301f;
+inline constexpr QRgb kLeaseWithin3 = 0xfffd8d3c;
+inline constexpr QRgb kLeaseWithin12 = 0xfffee08b;
+inline constexpr QRgb kLeaseLater = 0xff91cf60;
+inline constexpr QRgb kLeaseOpenEnded = 0xff6baed6;
+std::vector<std::pair<QRgb, QRgb>> leaseTermPairs(const RecordTable &table, const LeaseCalendar &calendar,
+                                                  const QString &plan, QDate day, const RoomFlags &flags);
+// Its legend for the rooms on the plan, every kind listed with its rooms and area (common
+// areas only where the plan has some).
+std::vector<LegendItem> leaseTermLegend(const RecordTable &table, const LeaseCalendar &calendar,
+                                        const QString &plan, QDate day, const RoomFlags &flags);
 
 } // namespace PlanColouring

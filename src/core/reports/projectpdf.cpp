@@ -1,5 +1,8 @@
 #include "core/reports/projectpdf.h"
 
+#include "core/leases/leasebook.h"
+#include "core/leases/leasecalendar.h"
+
 #include "core/base/metrolaerror.h"
 #include "core/model/planscales.h"
 #include "core/model/projectsession.h"
@@ -35,7 +38,7 @@ QImage paintedPlan(const ProjectSession &session, const QString &planId)
 
 void write(const ProjectSession &session, const Options &options, const QString &path)
 {
-    const RecordTable &table = session.table();
+    const RecordTable &table = options.asOfTable ? *options.asOfTable : session.table();
     const QStringList order = session.plans().names();
     for (const QString &plan : options.plans) {
         if (!order.contains(plan))
@@ -49,12 +52,19 @@ void write(const ProjectSession &session, const Options &options, const QString 
     document.table = &table;
     document.texts = options.texts;
     const PlanView view = options.view;
+    static const LeaseBook noLeases;
+    const LeaseBook *book = LeaseBook::in(session);
+    const LeaseCalendar calendar(book ? *book : noLeases);
+    const QDate leaseDay = options.leaseDay.isValid() ? options.leaseDay : QDate::currentDate();
     document.planOf = [&](const QString &planId) {
         PlanPdf::Plan plan;
         plan.plan = planId;
         const QImage keys = paintedPlan(session, planId);
         DisplayColours colours;
-        colours.assign(PlanColouring::pairs(table, planId, view, session.roomFlags()));
+        colours.assign(
+            view == PlanView::LeaseTerms
+                ? PlanColouring::leaseTermPairs(table, calendar, planId, leaseDay, session.roomFlags())
+                : PlanColouring::pairs(table, planId, view, session.roomFlags()));
         if (colours.isEmpty()) {
             plan.image = keys;
         } else {
@@ -62,8 +72,9 @@ void write(const ProjectSession &session, const Options &options, const QString 
             colours.map(keys, keys.rect(), plan.image, QPoint(0, 0));
         }
         plan.legend =
-            view == PlanView::ByTenant
-                ? PlanColouring::tenantLegend(table, planId, session.roomFlags())
+            view == PlanView::ByTenant ? PlanColouring::tenantLegend(table, planId, session.roomFlags())
+            : view == PlanView::LeaseTerms
+                ? PlanColouring::leaseTermLegend(table, calendar, planId, leaseDay, session.roomFlags())
                 : PlanColouring::legend(table, session.captions(), planId, view, session.roomFlags());
         if (const auto scale = session.scales().scale(planId))
             plan.metresPerPixel = scale->metresPerPixel;
@@ -73,10 +84,12 @@ void write(const ProjectSession &session, const Options &options, const QString 
     const std::function<bool(int)> flagged = [&](int row) {
         return flags.isCommonKey(table.cellText(RecordTable::ColourKey, row));
     };
-    document.stacking = StackingPlan::build(table, session.captions(), session.roomFlags().orderedFloors(order),
-                                            view == PlanView::ByType ? StackingPlan::Colouring::Types
-                                                                     : StackingPlan::Colouring::Tenants,
-                                            options.isCommon ? options.isCommon : flagged);
+    document.stacking = StackingPlan::build(
+        table, session.captions(), session.roomFlags().orderedFloors(order),
+        view == PlanView::ByType       ? StackingPlan::Colouring::Types
+        : view == PlanView::LeaseTerms ? StackingPlan::Colouring::Groups
+                                       : StackingPlan::Colouring::Tenants,
+        options.isCommon ? options.isCommon : flagged, StackingPlan::leaseYears(table, calendar, leaseDay));
     // The plan table as the summary shows it: vacancy of usable rooms, and the load factors
     // when some room is common.
     const ComplexSummary summary = ComplexSummary::of(table, order, flags);

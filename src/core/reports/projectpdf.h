@@ -6,9 +6,12 @@
 
 #include <QStringList>
 
+#include <QDate>
+
 #include <functional>
 
 class ProjectSession;
+class RecordTable;
 
 // A project's plans as a PDF, the same from the window and the batch tool: each plan is
 // painted in its keys from its file (or taken as shown when it is the plan on screen), then
@@ -24,6 +27,11 @@ struct Options
     // Tells the records of common areas (the stacking plan's grey); without it, the rooms the
     // session's flags mark common.
     std::function<bool(int row)> isCommon;
+    // The day the colouring by lease terms is read on; today when not given.
+    QDate leaseDay;
+    // The records as of that day (tenants from the leases then in force), in the session's
+    // order; the session's own when not given. Keys and label points are the session's.
+    const RecordTable *asOfTable = nullptr;
 };
 
 // Throws MetrolaError for a plan not in the project, or one whose file cannot be read, naming it.

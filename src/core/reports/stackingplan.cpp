@@ -1,6 +1,7 @@
 #include "core/reports/stackingplan.h"
 
 #include "core/base/numbertext.h"
+#include "core/leases/leasecalendar.h"
 #include "core/model/captions.h"
 #include "core/model/occupancy.h"
 #include "core/model/recordtable.h"
@@ -46,8 +47,9 @@ QString StackingPlan::commonCaption()
     return u"МОП"_s;
 }
 
-StackingPlan StackingPlan::build(const RecordTable &table, const Captions &captions, const QStringList &planOrder,
-                                 Colouring colouring, const std::function<bool(int row)> &isCommon)
+StackingPlan StackingPlan::build(const RecordTable &table, const Captions &captions,
+                                 const QStringList &planOrder, Colouring colouring,
+                                 const std::function<bool(int row)> &isCommon, const GroupOf &groupOf)
 {
     StackingPlan plan;
     QHash<QString, size_t> barSlot;
@@ -79,6 +81,12 @@ StackingPlan StackingPlan::build(const RecordTable &table, const Captions &capti
         const Occupancy::State state = Occupancy::of(row, isCommon && isCommon(r));
         if (state == Occupancy::State::Common) {
             block = {Kind::Common, commonCaption(), kCommon, 0, {}};
+        } else if (colouring == Colouring::Groups) {
+            const std::optional<Group> group = groupOf ? groupOf(r) : std::nullopt;
+            if (group)
+                block = {Kind::Type, group->caption, group->colour, 0, {}, group->rank};
+            else
+                block = {Kind::Vacant, vacantCaption(), PlanColouring::kVacant, 0, {}};
         } else if (colouring == Colouring::Types) {
             const int type = RecordTable::typeIndex(row[RecordTable::Type]);
             block = {Kind::Type, type < 0 ? u"без типа"_s : captions[Captions::FirstType + type],
@@ -104,13 +112,39 @@ StackingPlan StackingPlan::build(const RecordTable &table, const Captions &capti
     for (Bar &bar : plan.bars) {
         // Tenants (or types) first, the largest first; then the vacant rooms; then the common areas.
         const auto rank = [](Kind kind) { return kind == Kind::Vacant ? 1 : kind == Kind::Common ? 2 : 0; };
-        std::stable_sort(bar.blocks.begin(), bar.blocks.end(), [&rank](const Block &a, const Block &b) {
+        std::stable_sort(bar.blocks.begin(), bar.blocks.end(), [&](const Block &a, const Block &b) {
             if (rank(a.kind) != rank(b.kind))
                 return rank(a.kind) < rank(b.kind);
+            if (colouring == Colouring::Groups && a.rank != b.rank)
+                return a.rank < b.rank;
             return a.area > b.area;
         });
     }
     return plan;
+}
+
+StackingPlan::GroupOf StackingPlan::leaseYears(const RecordTable &table, const LeaseCalendar &calendar,
+                                               QDate day)
+{
+    return [&table, &calendar, day](int row) -> std::optional<Group> {
+        const auto key = parseCellNumber(table.cellText(RecordTable::ColourKey, row));
+        if (!key || !calendar.hasLeases(quint32(*key))) {
+            if (table.cellText(RecordTable::Tenant, row).isEmpty())
+                return std::nullopt;
+            return Group{u"сроки неизвестны"_s, PlanColouring::kNoKind, 100000};
+        }
+        const int lease = calendar.inForce(quint32(*key), day);
+        if (lease < 0)
+            return std::nullopt;
+        const QDate end = calendar.lease(lease).end;
+        if (!end.isValid())
+            return Group{u"бессрочно"_s, PlanColouring::kLeaseOpenEnded, 99999};
+        // This year red, next orange, then yellow and greens.
+        static constexpr std::array<QRgb, 5> ramp = {PlanColouring::kLeaseEnded, PlanColouring::kLeaseWithin3,
+                                                     PlanColouring::kLeaseWithin12, 0xffa6d96a, 0xff1a9850};
+        const int years = std::clamp(end.year() - day.year(), 0, int(ramp.size()) - 1);
+        return Group{QString::number(end.year()), ramp[size_t(years)], end.year()};
+    };
 }
 
 double StackingPlan::maxArea() const
@@ -147,8 +181,8 @@ std::vector<QRectF> StackingPlan::blockRects(const Bar &bar, const QRectF &row, 
     std::vector<QRectF> rects;
     const double most = maxArea();
     const double length = bar.area <= 0 || most <= 0 ? 0
-                          : equalLength               ? row.width()
-                                                      : row.width() * bar.area / most;
+                          : equalLength              ? row.width()
+                                                     : row.width() * bar.area / most;
     double x = row.left();
     for (const Block &block : bar.blocks) {
         const double width = bar.area > 0 ? length * block.area / bar.area : 0;
@@ -177,7 +211,8 @@ QRectF StackingPlan::barRow(const QRectF &area, int index) const
 {
     const double pitch = rowPitch(area);
     return {area.left() + kLabelWidth, area.top() + index * pitch,
-            std::max(0.0, area.width() - kLabelWidth - kTotalWidth), pitch * kRowHeight / (kRowHeight + kRowGap)};
+            std::max(0.0, area.width() - kLabelWidth - kTotalWidth),
+            pitch * kRowHeight / (kRowHeight + kRowGap)};
 }
 
 std::pair<int, int> StackingPlan::blockAt(const QRectF &area, bool equalLength, QPointF point) const
@@ -218,7 +253,8 @@ void StackingPlan::paint(QPainter &painter, const QRectF &area, bool equalLength
             painter.drawRect(rects[k]);
             // Caption and area where both fit, else the caption alone; a tooltip or the legend
             // tells the rest.
-            for (const QString &text : {block.caption + u' ' + NumberText::format(block.area), block.caption}) {
+            for (const QString &text :
+                 {block.caption + u' ' + NumberText::format(block.area), block.caption}) {
                 if (metrics.horizontalAdvance(text) + 4 <= rects[k].width()) {
                     painter.setPen(textOn(block.colour));
                     painter.drawText(rects[k], Qt::AlignCenter, text);
@@ -227,8 +263,8 @@ void StackingPlan::paint(QPainter &painter, const QRectF &area, bool equalLength
             }
         }
         painter.setPen(Qt::black);
-        const QRectF total(row.left() + (rects.empty() ? 0 : rects.back().right() - row.left()) + 4, row.top(),
-                           kTotalWidth - 4, row.height());
+        const QRectF total(row.left() + (rects.empty() ? 0 : rects.back().right() - row.left()) + 4,
+                           row.top(), kTotalWidth - 4, row.height());
         if (!equalLength)
             painter.drawText(total, Qt::AlignLeft | Qt::AlignVCenter, NumberText::format(bar.area));
     }
@@ -245,7 +281,8 @@ void StackingPlan::paint(QPainter &painter, const QRectF &area, bool equalLength
         painter.fillRect(QRectF(at, QSizeF(12, 12)), QColor::fromRgb(items[size_t(i)].colour));
         painter.setPen(Qt::black);
         const QString text = items[size_t(i)].caption + u" — "_s + NumberText::format(items[size_t(i)].area);
-        painter.drawText(QRectF(at.x() + 16, at.y() - 2, columnWidth - 20, 16), Qt::AlignLeft | Qt::AlignVCenter,
+        painter.drawText(QRectF(at.x() + 16, at.y() - 2, columnWidth - 20, 16),
+                         Qt::AlignLeft | Qt::AlignVCenter,
                          legendMetrics.elidedText(text, Qt::ElideRight, columnWidth - 20));
     }
     painter.restore();

@@ -7,9 +7,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <QDate>
+
 #include <functional>
+#include <optional>
 #include <vector>
 
+class LeaseCalendar;
 class QPainter;
 class RecordTable;
 struct Captions;
@@ -22,7 +26,16 @@ struct Captions;
 class StackingPlan
 {
 public:
-    enum class Colouring { Tenants, Types };
+    // Groups: a block per group a function names for each record (the year its lease ends), the
+    // records it names none for vacant.
+    enum class Colouring { Tenants, Types, Groups };
+    struct Group
+    {
+        QString caption;
+        QRgb colour = 0;
+        int rank = 0; // groups are ordered by it, not by area
+    };
+    using GroupOf = std::function<std::optional<Group>(int row)>;
     enum class Kind { Tenant, Vacant, Common, Type };
 
     struct Block
@@ -32,6 +45,7 @@ public:
         QRgb colour = 0;
         double area = 0;
         std::vector<int> rows; // its records, in table order
+        int rank = 0;          // of a group
     };
     struct Bar
     {
@@ -42,8 +56,14 @@ public:
 
     // Plans of records that are not in planOrder follow in order of first appearance; records
     // without a plan are left out. isCommon tells the records of common areas (none without it).
-    static StackingPlan build(const RecordTable &table, const Captions &captions, const QStringList &planOrder,
-                              Colouring colouring, const std::function<bool(int row)> &isCommon = {});
+    static StackingPlan build(const RecordTable &table, const Captions &captions,
+                              const QStringList &planOrder, Colouring colouring,
+                              const std::function<bool(int row)> &isCommon = {}, const GroupOf &groupOf = {});
+
+    // Groups by the year the lease in force on the day ends ("2027", "бессрочно"; a tenant of
+    // the record without any lease "сроки неизвестны"), the sooner the redder. The calendar
+    // must outlive the build.
+    static GroupOf leaseYears(const RecordTable &table, const LeaseCalendar &calendar, QDate day);
 
     std::vector<Bar> bars;
     // The largest bar's area: the bar that spans the whole width.

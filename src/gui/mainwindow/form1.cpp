@@ -1,5 +1,7 @@
 #include "gui/mainwindow/form1.h"
 
+#include "gui/leases/leaseswindow.h"
+
 #include "core/model/areacheckrunner.h"
 #include "core/model/recordview.h"
 #include "core/model/recoverywriter.h"
@@ -70,6 +72,7 @@ Form1::~Form1()
     // It reads the session, which goes with this window.
     delete Summary;
     delete Stacking;
+    delete Leases;
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -323,6 +326,8 @@ void Form1::closeEvent(QCloseEvent *event)
     m_form2->close();
     if (Summary)
         Summary->close();
+    if (Leases)
+        Leases->close();
     event->accept();
 }
 

@@ -10,6 +10,7 @@
 #include "gui/records/recorddialoghost.h"
 #include "gui/widgets/guarded.h"
 
+#include <QDate>
 #include <QMainWindow>
 
 #include <array>
@@ -18,6 +19,7 @@
 
 class ColourSwatch;
 class Form2;
+class LeasesWindow;
 class PieGauge;
 class PlanCanvas;
 class PlanLegend;
@@ -98,12 +100,14 @@ public:
     void refreshPlanRect(const QRect &planRect) override;
     // The record dialog or the summary changed which rooms are common (form1_summary.cpp).
     void roomFlagsEdited() override;
+    void showLeasesOfRow(int row) override;
     // Repaints the rooms of the plan shown from the table and shows them, also when a record
     // that could not be painted is reported.
     void repaintRooms();
     // Rebuilds the display colours and the legend of the plan colouring from the records.
     void refreshColouring();
     PlanView planView() const { return m_view; }
+    QDate asOfDay() const { return m_asOf.isValid() ? m_asOf : QDate::currentDate(); }
     const DisplayColours &displayColours() const { return m_displayColours; }
     // Rebuilds the tab strip from the PlanList, the shown plan's tab selected. Every change of
     // the PlanList is followed by it.
@@ -169,6 +173,7 @@ public:
     // The summary: its button on the tool panel and the window, made when first opened.
     QToolButton *SummaryButton = nullptr;
     SummaryWindow *Summary = nullptr;
+    LeasesWindow *Leases = nullptr;
     // The scale command: its button on the tool panel and the two clicks on the plan.
     QToolButton *ScaleButton = nullptr;
     ScaleTool *Scaler = nullptr;
@@ -188,6 +193,7 @@ public:
     QAction *ZoomFitAction = nullptr;
     QAction *SummaryAction = nullptr;
     QAction *StackingAction = nullptr;
+    QAction *LeasesAction = nullptr;
     QAction *PdfAction = nullptr;
     QAction *ScheduleAction = nullptr;
     QAction *PictureAction = nullptr;
@@ -264,6 +270,11 @@ public Q_SLOTS:
     void SpeedButton5Click();
     // Summary (form1_summary.cpp)
     void SummaryButtonClick();
+    // Leases (form1_leases.cpp): the "Договоры" window for the whole complex, or for the rooms
+    // of the record rows given.
+    void showLeases();
+    void showLeasesOf(const QList<int> &rows);
+    void leasesEdited();
     // Stacking plan and the plans as PDF (form1_stacking.cpp)
     void showStackingPlan();
     void printPlansPdf();
@@ -295,6 +306,8 @@ public Q_SLOTS:
     void undoPlanEdit();
 
 Q_SIGNALS:
+    // A lease was added, changed or removed, or the day they are read on changed.
+    void leasesChanged();
     // A plan's scale or the tolerance changed.
     void scalesChanged();
     // A room was flagged as a common area or its flag cleared.
@@ -418,6 +431,12 @@ private:
     Form2 *m_form2 = nullptr;
     double m_scale = 1.0;
     PlanView m_view = PlanView::Keys;
+    // The day the lease figures are read on: the summary's "На дату", today when not set.
+    QDate m_asOf;
+    // The records as of m_asOf when it is set and the project has leases: what the colourings
+    // by tenant and vacancy show then.
+    RecordTable m_asOfTable;
+    const RecordTable &tableAsOf();
     DisplayColours m_displayColours;
     QString m_scalePlan;
     bool m_closing = false;

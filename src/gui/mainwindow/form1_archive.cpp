@@ -1,5 +1,7 @@
 #include "gui/mainwindow/form1.h"
 
+#include "core/leases/leasebook.h"
+
 #include "core/archive/projectarchive.h"
 #include "core/model/recoverywriter.h"
 #include "gui/records/form2.h"
@@ -68,8 +70,7 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
     options.askReplace = [this](const QString &name) {
         const QString path = QDir::toNativeSeparators(m_session.programDir() + name);
         return Dialogs::message(this, Dialogs::Kind::Question, u"Файл уже существует"_s,
-                                u"Заменить существующий файл «%1»?"_s.arg(path))
-               == QMessageBox::Yes;
+                                u"Заменить существующий файл «%1»?"_s.arg(path)) == QMessageBox::Yes;
     };
     options.progress = [this](int p) { UnzipperTotalPercentDone(p); };
     QString unpainted;
@@ -130,6 +131,12 @@ bool Form1::openProjectArchive(const QString &path, OpenForm form)
     }
     if (const QString reserved = ProjectArchive::reservedKeysMessage(m_session.table()); !reserved.isEmpty())
         Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s, reserved);
+    Q_EMIT leasesChanged();
+    if (const LeaseBook *leases = LeaseBook::in(m_session); leases && leases->isRefused()) {
+        Dialogs::message(this, Dialogs::Kind::Warning, u"Ошибка"_s,
+                         u"Договоры проекта не загружены: %1 Остальной проект открыт; файл договоров "
+                         "сохранится в архиве без изменений."_s.arg(leases->refusal()));
+    }
     // Reported once the project is fully open, with every other room painted.
     if (!unpainted.isEmpty())
         showGeneralError(unpainted);
@@ -172,8 +179,8 @@ void Form1::applyFinishedLock()
 {
     const bool finished = m_session.table().isFinished();
     m_form2->setFinishedLock(finished);
-    for (QWidget *w : std::initializer_list<QWidget *>{Button2, Button1, Shape1, Shape2, SpeedButton1,
-                                                        Button4, Bevels[3]})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{Button2, Button1, Shape1, Shape2, SpeedButton1, Button4, Bevels[3]})
         w->setVisible(!finished);
     // The menu's ways to the hidden commands are locked with them.
     UndoAction->setEnabled(!finished);

@@ -87,6 +87,7 @@ void Form1::buildMenus()
         action(reports, u"ScheduleAction"_s, u"Размеркация (таблица площадей)"_s, {}, &Form1::Button7Click);
     PictureAction = action(reports, u"PictureAction"_s, u"Размещение арендаторов (картинка)"_s, {},
                            &Form1::SpeedButton5Click);
+    LeasesAction = action(reports, u"LeasesAction"_s, u"Договоры…"_s, {}, &Form1::showLeases);
     reports->addSeparator();
     PdfAction = action(reports, u"PdfAction"_s, u"Печать в PDF…"_s, QKeySequence::Print, &Form1::printPlansPdf);
 

@@ -18,7 +18,8 @@ void Form1::Button7Click()
 {
     guard([&] {
         // The rentable sheet shares the common areas as the summary window does.
-        const std::vector<AreaSchedule> sheets = AreaSchedule::workbook(m_session, m_session.commonOverWholeComplex);
+        const std::vector<AreaSchedule> sheets =
+            AreaSchedule::workbook(m_session, m_session.commonOverWholeComplex, asOfDay());
         const QString stem = ReportFolder::scheduleStem(m_session.reportArchive());
         const QString path = ReportFolder::saveNew(ReportFolder::documents(), stem, u".xlsx"_s,
                                                    XlsxWorkbook::bytes(XlsxWorkbook::sheetsOf(sheets), stem));

@@ -21,6 +21,7 @@ void Form1::showStackingPlan()
                 return m_session.roomFlags().isCommonKey(m_session.table().cellText(RecordTable::ColourKey, row));
             });
             connect(this, &Form1::roomFlagsChanged, Stacking, &StackingWindow::refresh);
+            connect(this, &Form1::leasesChanged, Stacking, [this] { Stacking->setDay(m_asOf); });
             connect(Stacking, &StackingWindow::roomsActivated, this, &Form1::showRooms);
             connect(Stacking, &StackingWindow::floorsReordered, this, &Form1::roomFlagsEdited);
             connect(&m_session.table(), &QAbstractItemModel::dataChanged, Stacking, &StackingWindow::scheduleRefresh);
@@ -28,6 +29,7 @@ void Form1::showStackingPlan()
             connect(&m_session.table(), &QAbstractItemModel::rowsInserted, Stacking, &StackingWindow::scheduleRefresh);
             connect(&m_session.table(), &QAbstractItemModel::rowsRemoved, Stacking, &StackingWindow::scheduleRefresh);
         }
+        Stacking->setDay(m_asOf);
         Stacking->refresh();
         Stacking->showBeside(*this);
     });
@@ -57,6 +59,10 @@ void Form1::printPlansPdf()
         ProjectPdf::Options options;
         // The colouring on screen; the mismatch view has no meaning on paper without its check.
         options.view = m_view == PlanView::Mismatch ? PlanView::Keys : m_view;
+        options.leaseDay = asOfDay();
+        // The summary's day: tenants from the leases in force then, as the screen shows them.
+        if (const RecordTable &asOf = tableAsOf(); &asOf != &m_session.table())
+            options.asOfTable = &asOf;
         // The room texts the placement picture's check boxes choose.
         options.texts.tenant = Arend->isChecked();
         options.texts.area = kvm->isChecked();

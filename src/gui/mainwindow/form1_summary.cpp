@@ -32,6 +32,11 @@ void Form1::SummaryButtonClick()
             connect(Summary, &SummaryWindow::scalesEdited, this, &Form1::scalesEditedElsewhere);
             connect(Summary, &SummaryWindow::measureRequested, this, &Form1::measureScaleOf);
             connect(Summary, &SummaryWindow::roomFlagsEdited, this, &Form1::roomFlagsEdited);
+            connect(Summary, &SummaryWindow::asOfChanged, this, [this](QDate day) {
+                m_asOf = day == QDate::currentDate() ? QDate() : day;
+                Q_EMIT leasesChanged();
+            });
+            connect(this, &Form1::leasesChanged, Summary, &SummaryWindow::scheduleRefresh);
             connect(Summary, &SummaryWindow::roomActivated, this, [this](int row) {
                 selectRow(row);
                 StringGrid1DblClick();

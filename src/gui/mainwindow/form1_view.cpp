@@ -1,5 +1,7 @@
 #include "gui/mainwindow/form1.h"
 
+#include "core/leases/leasebook.h"
+#include "core/leases/leasecalendar.h"
 #include "core/model/areacheckrunner.h"
 #include "gui/plan/plancanvas.h"
 #include "gui/plan/planlegend.h"
@@ -17,7 +19,8 @@ void Form1::buildViewSelector(QWidget *bottomStrip)
     ViewMode = new QComboBox(bottomStrip);
     ViewMode->setObjectName(u"ViewMode"_s);
     ViewMode->setToolTip(u"Раскраска плана"_s);
-    ViewMode->addItems({u"Ключи"_s, u"По типу"_s, u"Свободные"_s, u"По арендаторам"_s, u"Расхождения"_s});
+    ViewMode->addItems(
+        {u"Ключи"_s, u"По типу"_s, u"Свободные"_s, u"По арендаторам"_s, u"Расхождения"_s, u"Сроки аренды"_s});
     ViewMode->setFocusPolicy(Qt::NoFocus);
     ZoomLabel = new QLabel(u"100 %"_s, bottomStrip);
     ZoomLabel->setObjectName(u"ZoomLabel"_s);
@@ -35,6 +38,7 @@ void Form1::buildViewSelector(QWidget *bottomStrip)
     connect(table, &QAbstractItemModel::modelReset, this, changed);
     connect(this, &Form1::scalesChanged, this, changed);
     connect(this, &Form1::roomFlagsChanged, this, changed);
+    connect(this, &Form1::leasesChanged, this, changed);
     // Plans measured in the background: the Расхождения colours follow.
     connect(m_areaChecks.get(), &AreaCheckRunner::finished, this, [this] {
         if (m_view == PlanView::Mismatch)
@@ -54,9 +58,18 @@ int Form1::layoutViewSelector(int stripWidth, int stripHeight)
 void Form1::ViewModeChange(int index)
 {
     guard([&] {
-        m_view = static_cast<PlanView>(std::clamp(index, 0, 4));
+        m_view = static_cast<PlanView>(std::clamp(index, 0, 5));
         refreshColouring();
     });
+}
+
+const RecordTable &Form1::tableAsOf()
+{
+    const LeaseBook *leases = LeaseBook::in(m_session);
+    if (!m_asOf.isValid() || !leases || leases->isRefused() || leases->isEmpty())
+        return m_session.table();
+    m_asOfTable.replaceRows(LeaseCalendar(*leases).rowsAsOf(m_session.table(), m_asOf));
+    return m_asOfTable;
 }
 
 void Form1::refreshColouring()
@@ -73,10 +86,20 @@ void Form1::refreshColouring()
         m_displayColours.assign(PlanColouring::mismatchPairs(m_session.table(), checks, plan));
         Legend->setItems(PlanColouring::mismatchLegend(m_session.table(), checks, plan),
                          m_session.captions()[Captions::Unit]);
+    } else if (m_view == PlanView::LeaseTerms) {
+        static const LeaseBook none;
+        const LeaseBook *book = LeaseBook::in(m_session);
+        const LeaseCalendar calendar(book ? *book : none);
+        const QDate day = asOfDay();
+        m_displayColours.assign(
+            PlanColouring::leaseTermPairs(m_session.table(), calendar, plan, day, m_session.roomFlags()));
+        Legend->setItems(
+            PlanColouring::leaseTermLegend(m_session.table(), calendar, plan, day, m_session.roomFlags()),
+            m_session.captions()[Captions::Unit]);
     } else {
-        m_displayColours.assign(PlanColouring::pairs(m_session.table(), plan, m_view, m_session.roomFlags()));
-        Legend->setItems(PlanColouring::legend(m_session.table(), m_session.captions(), plan, m_view,
-                                               m_session.roomFlags()),
+        const RecordTable &table = tableAsOf();
+        m_displayColours.assign(PlanColouring::pairs(table, plan, m_view, m_session.roomFlags()));
+        Legend->setItems(PlanColouring::legend(table, m_session.captions(), plan, m_view, m_session.roomFlags()),
                          m_session.captions()[Captions::Unit]);
     }
     Image1->coloursChanged();

@@ -50,7 +50,8 @@ Form2::Form2(QWidget *parent, RecordDialogHost &host)
     // A dialog window of the main window: the window manager keeps it above the main window
     // (not above other programs) and gives it the keyboard when it is activated. A tool window
     // would not be focused when mapped, and typing would go to the main window.
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_host(host)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , m_host(host)
 {
     setObjectName(u"Form2"_s);
     setWindowTitle(u"Ввод и редактирование записи"_s);
@@ -146,8 +147,8 @@ void Form2::build()
     at(RadioGroup1, 315, 69, 139, 129);
     RadioButtons = new QButtonGroup(RadioGroup1);
     RadioButtons->setExclusive(true);
-    const std::array<QString, 5> items = {u"Торговые"_s, u"Офисные"_s, u"Производство"_s,
-                                          u"Складские"_s, u"Прочие"_s};
+    const std::array<QString, 5> items = {u"Торговые"_s, u"Офисные"_s, u"Производство"_s, u"Складские"_s,
+                                          u"Прочие"_s};
     for (int i = 0; i < 5; ++i) {
         auto *b = new QRadioButton(items[static_cast<size_t>(i)], RadioGroup1);
         b->setObjectName(u"RadioItem%1"_s.arg(i));
@@ -169,6 +170,14 @@ void Form2::build()
     at(SpeedButton1, 20, 207, 149, 31);
     // Out of the keyboard chain: Space on it would move the label and commit unasked.
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
+    // Between the label move and the commit, where the edit mode leaves room.
+    LeasesButton = new QToolButton(this);
+    LeasesButton->setObjectName(u"LeasesButton"_s);
+    LeasesButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    LeasesButton->setToolTip(u"Договоры аренды помещения"_s);
+    LeasesButton->setAccessibleName(u"Договоры"_s);
+    LeasesButton->setFocusPolicy(Qt::NoFocus);
+    at(LeasesButton, 174, 207, 38, 31);
     Button2 = new QPushButton(u"Ввод (Enter)"_s, this);
     Button2->setObjectName(u"Button2"_s);
     Button2->setAutoDefault(false);
@@ -196,6 +205,7 @@ void Form2::build()
     connect(Button1, &QPushButton::clicked, this, &Form2::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &Form2::Button2Click);
     connect(SpeedButton1, &QToolButton::clicked, this, &Form2::SpeedButton1Click);
+    connect(LeasesButton, &QToolButton::clicked, this, [this] { m_host.showLeasesOfRow(m_row); });
     connect(Shape1, &ColourSwatch::released, this, &Form2::Shape1MouseUp);
     connect(RadioButtons, &QButtonGroup::idToggled, this, [this] { updateTypeTabStop(); });
 }
@@ -218,6 +228,7 @@ void Form2::setMode(Mode mode)
     Led->setText(mode == Mode::New ? u"Ввод записи"_s : u"Редактирование записи"_s);
     Button1->setVisible(mode == Mode::New);
     SpeedButton1->setVisible(mode == Mode::Edit);
+    LeasesButton->setVisible(mode == Mode::Edit);
 }
 
 void Form2::setLabelPoint(QPoint point)
@@ -280,7 +291,8 @@ void Form2::openEdit(int row, QPoint candidatePoint)
 {
     const RecordTable &table = m_host.session().table();
     // Everything that can fail is read before the dialog changes.
-    const QPoint label(table.cellNumber(RecordTable::LabelX, row), table.cellNumber(RecordTable::LabelY, row));
+    const QPoint label(table.cellNumber(RecordTable::LabelX, row),
+                       table.cellNumber(RecordTable::LabelY, row));
     const auto colour = static_cast<quint32>(table.cellNumber(RecordTable::ColourKey, row));
     const RecordTable::Row &texts = table.row(row);
 
@@ -338,7 +350,8 @@ bool Form2::holdsUncommittedText() const
     if (m_mode == Mode::New) {
         const std::initializer_list<const QLineEdit *> edits{Edit1, Edit2, Edit3, Edit4};
         const auto typed = [](const QLineEdit *e) { return !e->text().isEmpty(); };
-        return selectedType() >= 0 || CommonArea->isChecked() || std::any_of(edits.begin(), edits.end(), typed);
+        return selectedType() >= 0 || CommonArea->isChecked() ||
+               std::any_of(edits.begin(), edits.end(), typed);
     }
     const RecordTable &table = m_host.session().table();
     const int r = table.rowOfColour(m_openedColour);
@@ -348,13 +361,13 @@ bool Form2::holdsUncommittedText() const
     const RecordTable::Row &record = table.row(r);
     const RecordTable::Row typed = recordTexts(record[RecordTable::Type]);
     // The label point is not compared: only the move, which commits at once, changes it.
-    for (const int column : {RecordTable::Name, RecordTable::Type, RecordTable::Area, RecordTable::Tenant,
-                             RecordTable::Info}) {
+    for (const int column :
+         {RecordTable::Name, RecordTable::Type, RecordTable::Area, RecordTable::Tenant, RecordTable::Info}) {
         if (typed[static_cast<size_t>(column)] != record[static_cast<size_t>(column)])
             return true;
     }
-    return Shape1->colour() != m_openedColour
-           || CommonArea->isChecked() != m_host.session().roomFlags().isCommon(m_openedColour);
+    return Shape1->colour() != m_openedColour ||
+           CommonArea->isChecked() != m_host.session().roomFlags().isCommon(m_openedColour);
 }
 
 void Form2::commitCommonFlag(quint32 previousKey, quint32 key)
@@ -410,7 +423,8 @@ void Form2::paintBack()
     // The room was filled on the plan of the dialog; another plan shown now must stay as it is.
     if (session.currentPlan() != m_planId || session.planImage().isNull())
         return;
-    const QRect changed = FloodFill().fill(session.planImage(), m_labelPoint, ColourKey::toRgb(session.restoreColour));
+    const QRect changed =
+        FloodFill().fill(session.planImage(), m_labelPoint, ColourKey::toRgb(session.restoreColour));
     m_host.refreshPlanRect(changed);
 }
 
@@ -454,7 +468,8 @@ void Form2::Shape1MouseUp()
         const quint32 chosen = ColourKey::fromRgb(dialog->currentColor().rgb()) & ColourKey::kRgbMask;
         session.colourDialogColour = chosen;
         // The swatch shows the key the commit will write.
-        Shape1->setColour(ColourKey::freeKeyFrom(chosen, [&session](quint32 k) { return session.table().colourInUse(k); }));
+        Shape1->setColour(
+            ColourKey::freeKeyFrom(chosen, [&session](quint32 k) { return session.table().colourInUse(k); }));
     });
 }
 

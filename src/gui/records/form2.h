@@ -96,6 +96,7 @@ public:
     QButtonGroup *RadioButtons = nullptr;
     QPushButton *Button1 = nullptr;    // cancel, new-record mode
     QToolButton *SpeedButton1 = nullptr; // label move, edit mode
+    QToolButton *LeasesButton = nullptr; // the room's leases, edit mode
     QPushButton *Button2 = nullptr;    // full commit
     // Not of the window layout: in the free space below the type group, so no control moves.
     QCheckBox *CommonArea = nullptr; // the room is a place of common use

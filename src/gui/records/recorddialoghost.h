@@ -18,6 +18,8 @@ public:
     virtual void showGeneralError(const QString &text) = 0;
     // The dialog set or cleared a room's common-area flag (the records may be unchanged).
     virtual void roomFlagsEdited() {}
+    // The user asked for the leases of the room of record `row`.
+    virtual void showLeasesOfRow(int row) { (void)row; }
 
 protected:
     ~RecordDialogHost() = default;

@@ -1,5 +1,8 @@
 #include "gui/reports/stackingwindow.h"
 
+#include "core/leases/leasebook.h"
+#include "core/leases/leasecalendar.h"
+
 #include "core/base/metrolaerror.h"
 #include "core/base/numbertext.h"
 #include "core/model/projectsession.h"
@@ -145,7 +148,7 @@ StackingWindow::StackingWindow(ProjectSession &session, std::function<bool(int r
     auto *controls = new QHBoxLayout;
     ColouringBox = new QComboBox(this);
     ColouringBox->setObjectName(u"ColouringBox"_s);
-    ColouringBox->addItems({u"По арендаторам"_s, u"По типу"_s});
+    ColouringBox->addItems({u"По арендаторам"_s, u"По типу"_s, u"По году окончания аренды"_s});
     EqualLengthBox = new QCheckBox(u"100 %"_s, this);
     EqualLengthBox->setObjectName(u"EqualLengthBox"_s);
     EqualLengthBox->setToolTip(u"Все полосы одной длины: доли внутри этажа"_s);
@@ -207,12 +210,30 @@ void StackingWindow::showEvent(QShowEvent *event)
 void StackingWindow::refresh()
 {
     m_refreshTimer->stop();
-    const auto colouring = ColouringBox->currentIndex() == 1 ? StackingPlan::Colouring::Types
-                                                             : StackingPlan::Colouring::Tenants;
-    View->setPlan(StackingPlan::build(m_session.table(), m_session.captions(),
-                                      m_session.roomFlags().orderedFloors(m_session.plans().names()), colouring,
-                                      m_isCommon),
+    const int choice = ColouringBox->currentIndex();
+    const auto colouring = choice == 1   ? StackingPlan::Colouring::Types
+                           : choice == 2 ? StackingPlan::Colouring::Groups
+                                         : StackingPlan::Colouring::Tenants;
+    // With leases the bars show the complex as of the day: its tenants are those of the leases
+    // in force then.
+    static const LeaseBook none;
+    const LeaseBook *leases = LeaseBook::in(m_session);
+    const bool dated = leases && !leases->isRefused() && !leases->isEmpty();
+    const LeaseCalendar calendar(dated ? *leases : none);
+    const QDate day = m_day.isValid() ? m_day : QDate::currentDate();
+    if (dated)
+        m_asOfTable.replaceRows(calendar.rowsAsOf(m_session.table(), day));
+    const RecordTable &table = dated ? m_asOfTable : m_session.table();
+    View->setPlan(StackingPlan::build(table, m_session.captions(),
+                                      m_session.roomFlags().orderedFloors(m_session.plans().names()),
+                                      colouring, m_isCommon, StackingPlan::leaseYears(table, calendar, day)),
                   EqualLengthBox->isChecked());
+}
+
+void StackingWindow::setDay(QDate day)
+{
+    m_day = day;
+    scheduleRefresh();
 }
 
 void StackingWindow::showBeside(const QWidget &anchor)

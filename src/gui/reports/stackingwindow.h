@@ -1,5 +1,9 @@
 #pragma once
 
+#include "core/model/recordtable.h"
+
+#include <QDate>
+
 #include "core/reports/stackingplan.h"
 
 #include <QList>
@@ -71,6 +75,8 @@ public:
     QImage picture() const;
 
     QComboBox *ColouringBox = nullptr;
+    // The day the bars are read on when the project has leases; today when not set.
+    void setDay(QDate day);
     QCheckBox *EqualLengthBox = nullptr;
     QPushButton *CopyButton = nullptr;
     QPushButton *PdfButton = nullptr;
@@ -91,5 +97,7 @@ private:
 
     ProjectSession &m_session;
     std::function<bool(int row)> m_isCommon;
+    QDate m_day;
+    RecordTable m_asOfTable;
     bool m_placed = false;
 };

@@ -1,6 +1,9 @@
 #include "gui/reports/summarywindow.h"
 
 #include "core/base/numbertext.h"
+#include "core/leases/leasebook.h"
+#include "core/leases/leasecalendar.h"
+#include "core/leases/leaserules.h"
 #include "core/model/areacheckrunner.h"
 #include "core/model/projectsession.h"
 #include "core/plan/colourkey.h"
@@ -12,14 +15,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDateEdit>
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
-#include <QLocale>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QKeyEvent>
 #include <QSet>
 #include <QSplitter>
 #include <QTimer>
@@ -104,6 +108,22 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
     setObjectName(u"SummaryWindow"_s);
     setWindowTitle(u"Сводка"_s);
     auto *layout = new QVBoxLayout(this);
+    auto *dayRow = new QHBoxLayout;
+    auto *dayLabel = new QLabel(u"На дату:"_s, this);
+    AsOfDate = new QDateEdit(QDate::currentDate(), this);
+    AsOfDate->setObjectName(u"AsOfDate"_s);
+    AsOfDate->setDisplayFormat(u"dd.MM.yyyy"_s);
+    AsOfDate->setCalendarPopup(true);
+    AsOfDate->setToolTip(
+        u"Занятые и свободные площади, арендаторы и этажи по договорам, действующим на эту дату"_s);
+    dayLabel->setBuddy(AsOfDate);
+    TodayButton = new QPushButton(u"Сегодня"_s, this);
+    TodayButton->setObjectName(u"TodayButton"_s);
+    dayRow->addWidget(dayLabel);
+    dayRow->addWidget(AsOfDate);
+    dayRow->addWidget(TodayButton);
+    dayRow->addStretch();
+    layout->addLayout(dayRow);
     auto *splitter = new QSplitter(Qt::Vertical, this);
     splitter->setChildrenCollapsible(false);
     layout->addWidget(splitter, 1);
@@ -177,10 +197,13 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
     AreaTable->setSortingEnabled(true);
     AreaTable->sortByColumn(0, Qt::AscendingOrder);
     section(splitter, u"Измеренные площади на планах с масштабом (двойной щелчок открывает запись)"_s, AreaTable);
+    EndingTable = table(this, u"EndingTable"_s);
+    EndingTable->setHeaderLabels({u"Окончание"_s, u"Арендатор"_s, u"Договор"_s, u"Планы"_s, u"Площадь"_s});
+    section(splitter, u"Договоры, истекающие в ближайшие 12 месяцев"_s, EndingTable);
     ProblemTable = table(this, u"ProblemTable"_s);
     section(splitter, u"Проблемы"_s, ProblemTable);
     for (int i = 0; i < splitter->count(); ++i)
-        splitter->setStretchFactor(i, i == 0 ? 2 : i == 3 ? 2 : 3);
+        splitter->setStretchFactor(i, i == 0 ? 2 : i == 3 ? 2 : i == 4 ? 1 : 3);
 
     auto *buttons = new QHBoxLayout;
     MeasureStatus = new QLabel(this);
@@ -227,6 +250,11 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
         m_session.commonOverWholeComplex = checked;
         refresh();
     });
+    connect(AsOfDate, &QDateEdit::dateChanged, this, [this](QDate day) {
+        refresh();
+        Q_EMIT asOfChanged(day);
+    });
+    connect(TodayButton, &QPushButton::clicked, this, [this] { AsOfDate->setDate(QDate::currentDate()); });
     connect(&m_areaChecks, &AreaCheckRunner::progress, this, &SummaryWindow::showProgress);
     connect(&m_areaChecks, &AreaCheckRunner::finished, this, &SummaryWindow::scheduleRefresh);
     RecordTable *records = &m_session.table();
@@ -234,6 +262,11 @@ SummaryWindow::SummaryWindow(ProjectSession &session, AreaCheckRunner &areaCheck
         connect(records, signal, this, &SummaryWindow::scheduleRefresh);
     connect(records, &QAbstractItemModel::dataChanged, this, &SummaryWindow::scheduleRefresh);
     connect(records, &QAbstractItemModel::modelReset, this, &SummaryWindow::scheduleRefresh);
+}
+
+QDate SummaryWindow::asOfDay() const
+{
+    return AsOfDate->date();
 }
 
 void SummaryWindow::showBeside(const QWidget &anchor)
@@ -265,9 +298,15 @@ void SummaryWindow::refresh()
     m_refreshTimer->stop();
     const RecordTable &records = m_session.table();
     const Captions &captions = m_session.captions();
-    m_summary = ComplexSummary::of(records, m_session.plans().names(), m_session.roomFlags(),
-                                   m_session.commonOverWholeComplex ? ComplexSummary::Allocation::WholeComplex
-                                                                    : ComplexSummary::Allocation::PerPlan);
+    // With leases, tenants are those of the leases in force on the day; without, the records'.
+    const LeaseBook *leases = LeaseBook::in(m_session);
+    const bool dated = leases && !leases->isRefused() && !leases->isEmpty();
+    if (dated)
+        m_asOfTable.replaceRows(LeaseCalendar(*leases).rowsAsOf(records, asOfDay()));
+    m_summary =
+        ComplexSummary::of(dated ? m_asOfTable : records, m_session.plans().names(), m_session.roomFlags(),
+                           m_session.commonOverWholeComplex ? ComplexSummary::Allocation::WholeComplex
+                                                            : ComplexSummary::Allocation::PerPlan);
     // Plans that must be loaded to be measured are measured in the background; until then
     // their scales show without measured areas.
     const bool measured = m_areaChecks.request();
@@ -324,6 +363,17 @@ void SummaryWindow::refresh()
         top->setExpanded(expanded.contains(top->text(0)));
     }
 
+    EndingTable->clear();
+    if (dated) {
+        for (const LeaseExpiry::Ending &e : LeaseExpiry::endingWithin(*leases, records, asOfDay(), 12)) {
+            EndingTable->addTopLevelItem(item({LeaseDate::format(e.end), e.tenant, e.contract,
+                                               e.plans.join(u", "_s), NumberText::format(e.area)},
+                                              4, 4));
+        }
+    }
+    for (int c = 0; c < EndingTable->columnCount(); ++c)
+        EndingTable->resizeColumnToContents(c);
+
     ProblemTable->clear();
     ProblemTable->setHeaderLabels(ComplexSummary::problemHeader());
     for (const ComplexSummary::Problem &problem : m_summary.problems) {
@@ -331,6 +381,14 @@ void SummaryWindow::refresh()
             {QString::number(problem.row), ComplexSummary::kindText(problem.kind), problem.message});
         it->setData(0, RowRole, problem.row);
         ProblemTable->addTopLevelItem(it);
+    }
+    // The leases' problems as `check` tells them, on today's leases whatever the day shown.
+    if (leases) {
+        for (const LeaseRules::Problem &problem : LeaseRules::check(*leases, records, QDate::currentDate())) {
+            auto *it = new QTreeWidgetItem({QString::number(problem.row), u"договоры"_s, problem.message});
+            it->setData(0, RowRole, problem.row);
+            ProblemTable->addTopLevelItem(it);
+        }
     }
     fillAreaTable();
     updateCommonControls();

@@ -2,11 +2,15 @@
 
 #include "core/reports/complexsummary.h"
 
+#include "core/model/recordtable.h"
+
+#include <QDate>
 #include <QWidget>
 
 class AreaCheckRunner;
 class ProjectSession;
 class QCheckBox;
+class QDateEdit;
 class QDoubleSpinBox;
 class QLabel;
 class QProgressBar;
@@ -55,6 +59,12 @@ public:
     QLabel *CommonNotice = nullptr;
     QPushButton *AcceptSuggestionButton = nullptr;
     QPushButton *DeclineSuggestionButton = nullptr;
+    // "На дату": every figure as of that day, tenants from the leases in force then (today by
+    // default); the leases ending in the 12 months after it.
+    QDateEdit *AsOfDate = nullptr;
+    QPushButton *TodayButton = nullptr;
+    QTreeWidget *EndingTable = nullptr;
+    QDate asOfDay() const;
 
     // Shows the window and brings it forward. The first showing places it beside anchor (the
     // main window), on anchor's screen; later ones leave it where the user put it.
@@ -79,6 +89,8 @@ Q_SIGNALS:
     void measureRequested(const QString &plan);
     // The window flagged rooms as common areas or cleared flags in the session.
     void roomFlagsEdited();
+    // The day of "На дату" changed.
+    void asOfChanged(QDate day);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -101,6 +113,8 @@ private:
     AreaCheckRunner &m_areaChecks;
     ComplexSummary m_summary;
     std::vector<int> m_suggested;
+    // The records as of the chosen day, when the project has leases.
+    RecordTable m_asOfTable;
     QTimer *m_refreshTimer = nullptr;
     bool m_placed = false;
 };

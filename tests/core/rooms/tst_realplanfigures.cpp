@@ -54,10 +54,10 @@ struct Floor
     int oneClick, found, precision;
 };
 constexpr Floor kFloors[] = {
-    {"cvc", 6, 6, 0},
-    {"r3d", 29, 29, 70},
-    {"cubicasa", 2, 2, 0},
-    {"all", 37, 37, 0},
+    {"cvc", 24, 24, 11},
+    {"r3d", 41, 41, 70},
+    {"cubicasa", 2, 2, 8},
+    {"all", 67, 67, 22},
 };
 
 QString sourceOf(const QString &file)

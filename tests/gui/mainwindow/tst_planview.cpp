@@ -1,6 +1,9 @@
+#include "core/leases/leasebook.h"
 #include "gui/mainwindow/form1.h"
 #include "testrecord.h"
+#include <QDateEdit>
 #include <QLineEdit>
+#include <QPushButton>
 #include "core/archive/zipreader.h"
 #include "core/plan/colourkey.h"
 #include "gui/plan/plancanvas.h"
@@ -192,6 +195,39 @@ private Q_SLOTS:
         QCOMPARE(shownAt(form, kM), qRgb(255, 255, 255));
         QCOMPARE(shownAt(form, kL), QRgb(l));
         QVERIFY(m_log.texts.isEmpty());
+    }
+
+    // "Сроки аренды": rooms without leases grey; a lease ending within three months turns its
+    // room orange as soon as it is added, and the legend counts it.
+    void leaseTermsFollowTheLeases()
+    {
+        Form1 form(QDir::tempPath() + u'/');
+        showPlan(form, PlanView::LeaseTerms);
+        QCOMPARE(shownAt(form, kL), PlanColouring::kNoKind);
+        QCOMPARE(form.Legend->items().front().rooms, 2);
+        Lease lease;
+        lease.rooms = {LeaseRoom{kKeyL, kPlan}};
+        lease.tenant = u"Т1"_s;
+        lease.start = QDate::currentDate().addYears(-1);
+        lease.end = QDate::currentDate().addMonths(2);
+        LeaseBook::of(form.session()).add(lease, form.session().table());
+        form.leasesEdited();
+        QCOMPARE(shownAt(form, kL), PlanColouring::kLeaseWithin3);
+        QCOMPARE(shownAt(form, kM), PlanColouring::kNoKind);
+        QCOMPARE(form.Legend->items()[0].rooms, 1);
+        QCOMPARE(form.Legend->items()[2].rooms, 1);
+        QVERIFY(form.session().modified());
+
+        // Two years back the lease had not begun: L was free then, M (no lease) let to its
+        // record's tenant, in this view and in the vacancy view alike.
+        form.SummaryButtonClick();
+        form.Summary->AsOfDate->setDate(QDate::currentDate().addYears(-2));
+        QCOMPARE(shownAt(form, kL), PlanColouring::kNoKind);
+        form.ViewMode->setCurrentIndex(int(PlanView::Vacancy));
+        QCOMPARE(shownAt(form, kL), PlanColouring::kVacant);
+        QCOMPARE(shownAt(form, kM), PlanColouring::kLet);
+        form.Summary->TodayButton->click();
+        QCOMPARE(shownAt(form, kL), PlanColouring::kLet);
     }
 
     void typeViewActsOnTheKeyImage()
