@@ -11,10 +11,10 @@
 #include "core/model/planedits.h"
 #include "core/model/projectsession.h"
 #include "core/model/roomacceptance.h"
-#include "core/rooms/closingline.h"
-#include "core/plan/planimage.h"
 #include "core/plan/colourkey.h"
 #include "core/plan/floodfill.h"
+#include "core/plan/planimage.h"
+#include "core/rooms/closingline.h"
 #include "core/rooms/planpreparation.h"
 #include "core/rooms/roomfinder.h"
 #include "core/rooms/roomproposals.h"
@@ -26,6 +26,9 @@
 #include <QTemporaryDir>
 
 #include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <random>
 
 namespace {
 
@@ -140,6 +143,41 @@ void BM_AcceptWholeFloorInProject(benchmark::State &state)
     state.counters["rooms"] = double(found.rooms.size());
 }
 BENCHMARK(BM_AcceptWholeFloorInProject)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+// A photograph nobody prepared, at full size: a dark gradient across the sheet with grain and
+// salt-and-pepper dots, edges everywhere and no room. Preparation plus proposals must stay
+// about as costly per point as on a plan, beside the same baseline of this run.
+const QImage &noise()
+{
+    static const QImage plan = [] {
+        QImage image(7000, 5000, QImage::Format_RGB32);
+        std::mt19937 random(7);
+        std::uniform_int_distribution<int> grain(-40, 40), dot(0, 99);
+        for (int y = 0; y < image.height(); ++y) {
+            auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const int d = dot(random);
+                const int level = d < 8    ? 0
+                                  : d > 95 ? 255
+                                           : std::clamp(60 + 150 * (x + y) / 12000 + grain(random), 0, 255);
+                row[x] = qRgb(level, level, level);
+            }
+        }
+        return image;
+    }();
+    return plan;
+}
+
+void BM_NoisePreparationAndProposals(benchmark::State &state)
+{
+    noise();
+    for (auto _ : state) {
+        PlanPreparation preparation(noise());
+        const QImage plan = preparation.prepare(preparation.defaults());
+        benchmark::DoNotOptimize(RoomFinder::find(plan, {}));
+    }
+}
+BENCHMARK(BM_NoisePreparationAndProposals)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 } // namespace
 

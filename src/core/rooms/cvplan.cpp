@@ -67,9 +67,11 @@ QImage CvPlan::fromInk(const cv::Mat &ink)
     return plan;
 }
 
-// Run lengths across the strokes, in both directions: most runs across a stroke are as long
-// as it is wide, while runs along it are long and of every length, so the commonest short
-// lengths are the stroke widths. Counting runs is no image-processing primitive OpenCV has.
+// Run lengths across the strokes, in both directions: a run is counted only where most runs
+// crossing it are at least half as long, so that it goes across its stroke, not along it. Runs
+// along strokes would otherwise count as widths: on a floor of equal rooms with a door in every
+// wall, the equal pieces of wall between doors pile up as one false width, as common as the
+// walls' own. Counting runs is no image-processing primitive OpenCV has.
 CvPlan::StrokeWidths CvPlan::strokeWidths(const cv::Mat &ink)
 {
     constexpr int kLongest = 128;
@@ -80,30 +82,70 @@ CvPlan::StrokeWidths CvPlan::strokeWidths(const cv::Mat &ink)
         if (length < kLongest)
             ++runs[size_t(length)];
     };
-    std::vector<int> down(size_t(ink.cols), 0);
+    // The length of the run through each point, in each direction, up to the longest counted.
+    const auto capped = [](int length) { return ushort(std::min(length, 65535)); };
+    cv::Mat across(ink.size(), CV_16U), down(ink.size(), CV_16U);
     for (int y = 0; y < ink.rows; ++y) {
         const uchar *p = ink.ptr<uchar>(y);
-        const bool sampleRow = y % 2 == 0;
-        int across = 0;
-        for (int x = 0; x < ink.cols; ++x) {
-            if (p[x]) {
-                ++across;
-                ++down[size_t(x)];
+        ushort *a = across.ptr<ushort>(y);
+        for (int x = 0; x < ink.cols;) {
+            if (!p[x]) {
+                a[x++] = 0;
                 continue;
             }
-            if (across && sampleRow)
-                count(across);
-            across = 0;
-            if (down[size_t(x)] && x % 2 == 0)
-                count(down[size_t(x)]);
-            down[size_t(x)] = 0;
+            const int start = x;
+            while (x < ink.cols && p[x])
+                ++x;
+            std::fill(a + start, a + x, capped(x - start));
         }
-        if (across && sampleRow)
-            count(across);
     }
-    for (int x = 0; x < ink.cols; x += 2)
-        if (down[size_t(x)])
-            count(down[size_t(x)]);
+    // Down the columns a row at a time: the run so far from the top, then its whole length
+    // handed up from its last point.
+    for (int y = 0; y < ink.rows; ++y) {
+        const uchar *p = ink.ptr<uchar>(y);
+        const ushort *above = y > 0 ? down.ptr<ushort>(y - 1) : nullptr;
+        ushort *d = down.ptr<ushort>(y);
+        for (int x = 0; x < ink.cols; ++x)
+            d[x] = p[x] ? capped((above ? above[x] : 0) + 1) : 0;
+    }
+    for (int y = ink.rows - 2; y >= 0; --y) {
+        const ushort *below = down.ptr<ushort>(y + 1);
+        ushort *d = down.ptr<ushort>(y);
+        for (int x = 0; x < ink.cols; ++x)
+            if (d[x] && below[x])
+                d[x] = below[x];
+    }
+    // A run along a wall's piece crosses the wall's short runs, one across the wall crosses runs
+    // along it; a run along a wall passing a junction crosses the other wall's long runs there,
+    // and one across a ragged edge a few short ones, so most of the crossing runs tell, not one.
+    std::vector<int> longer(size_t(ink.cols), 0);
+    for (int y = 0; y < ink.rows; ++y) {
+        const ushort *a = across.ptr<ushort>(y);
+        const ushort *d = down.ptr<ushort>(y);
+        const uchar *below = y + 1 < ink.rows ? ink.ptr<uchar>(y + 1) : nullptr;
+        if (y % 2 == 0) {
+            for (int x = 0; x < ink.cols;) {
+                const int length = a[x];
+                if (length == 0) {
+                    ++x;
+                    continue;
+                }
+                const int end = std::min(ink.cols, x + length);
+                if (length < kLongest &&
+                    2 * std::count_if(d + x, d + end, [&](ushort c) { return 2 * c >= length; }) >= length)
+                    count(length);
+                x = end;
+            }
+        }
+        for (int x = 0; x < ink.cols; x += 2) {
+            if (!d[x])
+                continue;
+            const bool first = y == 0 || !down.at<ushort>(y - 1, x);
+            longer[size_t(x)] = (first ? 0 : longer[size_t(x)]) + (2 * a[x] >= d[x] ? 1 : 0);
+            if ((!below || !below[x]) && 2 * longer[size_t(x)] >= d[x])
+                count(d[x]);
+        }
+    }
 
     // Anti-aliasing and compression spread one stroke width over neighbouring lengths.
     std::array<qint64, kLongest + 1> near{};

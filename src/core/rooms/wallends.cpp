@@ -5,7 +5,9 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -21,6 +23,43 @@ constexpr float kDepthShare = 0.4f; // and its point at least 0.4 k out beyond t
 
 // Ends facing each other: each one's direction within about 35° of the line to the other.
 constexpr float kFacing = 0.82f;
+
+std::atomic<std::uint64_t> g_pairsExamined{0};
+
+// The ends in square cells as wide as the farthest two may lie apart, so that each end looks
+// at the ends of its own cell and the eight around it, not at every end of the plan: a
+// photograph nobody prepared has hundreds of thousands of them. OpenCV has no neighbour
+// search over a few points of an image that would be cheaper than this.
+class NearIndex
+{
+public:
+    NearIndex(cv::Size sheet, float reach)
+        : m_cell(std::max(1.0f, reach))
+        , m_columns(std::max(1, int(float(sheet.width) / m_cell) + 1))
+        , m_rows(std::max(1, int(float(sheet.height) / m_cell) + 1))
+        , m_cells(size_t(m_columns) * size_t(m_rows))
+    {}
+
+    void add(cv::Point2f p, size_t index) { m_cells[cellOf(column(p.x), row(p.y))].push_back(index); }
+
+    template <typename Visit> void visit(cv::Point2f p, Visit &&visitor) const
+    {
+        const int cx = column(p.x), cy = row(p.y);
+        for (int y = std::max(0, cy - 1); y <= std::min(m_rows - 1, cy + 1); ++y)
+            for (int x = std::max(0, cx - 1); x <= std::min(m_columns - 1, cx + 1); ++x)
+                for (const size_t index : m_cells[cellOf(x, y)])
+                    visitor(index);
+    }
+
+private:
+    int column(float x) const { return std::clamp(int(std::floor(x / m_cell)), 0, m_columns - 1); }
+    int row(float y) const { return std::clamp(int(std::floor(y / m_cell)), 0, m_rows - 1); }
+    size_t cellOf(int x, int y) const { return size_t(y) * size_t(m_columns) + size_t(x); }
+
+    float m_cell;
+    int m_columns, m_rows;
+    std::vector<std::vector<size_t>> m_cells;
+};
 
 float length(cv::Point2f v)
 {
@@ -115,6 +154,9 @@ std::vector<WallEnds::End> WallEnds::find(const cv::Mat &walls, int wallThicknes
     cv::findContours(walls, contours, cv::RETR_LIST, cv::CHAIN_APPROX_NONE);
     const float thickness = float(std::max(1, wallThickness));
     std::vector<End> ends;
+    // An end is known when an earlier walk found one within its width or the new chord; both
+    // are at most the chord share of the longest walk.
+    NearIndex earlier(walls.size(), kChordShare * float(std::max(3, int(std::lround(5.1f * thickness)))) + 1);
     int shorter = 0;
     for (const float scale : {1.5f, 2.25f, 3.4f, 5.1f}) {
         const int k = std::max(3, int(std::lround(scale * thickness)));
@@ -154,12 +196,15 @@ std::vector<WallEnds::End> WallEnds::find(const cv::Mat &walls, int wallThicknes
                 if (!cv::Rect(0, 0, walls.cols, walls.rows).contains(ahead) || walls.at<uchar>(ahead))
                     continue;
                 bool known = false;
-                for (size_t e = 0; e < found && !known; ++e)
-                    known = length(ends[e].tip - tip) <= std::max(ends[e].width, c);
+                earlier.visit(tip, [&](size_t e) {
+                    known = known || length(ends[e].tip - tip) <= std::max(ends[e].width, c);
+                });
                 if (!known)
                     ends.push_back({tip, direction, c});
             }
         }
+        for (size_t e = found; e < ends.size(); ++e)
+            earlier.add(ends[e].tip, e);
     }
     return ends;
 }
@@ -171,8 +216,18 @@ std::vector<ClosingLine> WallEnds::facingEnds(const cv::Mat &walls, const cv::Ma
     // Each end's nearest partner; a pair is a line when each is the other's.
     std::vector<int> partner(ends.size(), -1);
     std::vector<float> distance(ends.size(), 0);
+    NearIndex near(walls.size(), float(std::max(1, maxGap)));
+    for (size_t e = 0; e < ends.size(); ++e)
+        near.add(ends[e].tip, e);
+    std::vector<size_t> candidates;
     for (size_t a = 0; a < ends.size(); ++a) {
-        for (size_t b = 0; b < ends.size(); ++b) {
+        // The nearest partner wins, the first of equals in the ends' order, as if every end
+        // were looked at.
+        candidates.clear();
+        near.visit(ends[a].tip, [&](size_t b) { candidates.push_back(b); });
+        std::sort(candidates.begin(), candidates.end());
+        g_pairsExamined += candidates.size();
+        for (const size_t b : candidates) {
             const cv::Point2f gap = ends[b].tip - ends[a].tip;
             const float d = length(gap);
             if (b == a || d < 2 || d > float(maxGap))
@@ -349,4 +404,9 @@ cv::Mat WallEnds::inWallLines(const cv::Mat &walls, const cv::Mat &grey, std::sp
         cv::bitwise_or(kept(r), chosen, kept(r));
     }
     return kept;
+}
+
+std::uint64_t WallEnds::pairsExamined()
+{
+    return g_pairsExamined.load();
 }

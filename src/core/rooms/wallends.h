@@ -5,6 +5,7 @@
 
 #include <opencv2/core.hpp>
 
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -48,5 +49,9 @@ cv::Mat inWallLines(const cv::Mat &walls, const cv::Mat &grey, std::span<const C
 // Drops the lines that end on a piece of drawing smaller than a short stretch of wall: the
 // letters and figures of a room's name and area, which a bold font leaves as thick as walls.
 void dropLoose(std::vector<ClosingLine> &lines, const cv::Mat &black, int wallThickness);
+
+// How many pairs of ends facingEnds has looked at since the program started: each end looks
+// only at the ends near it, so a plan full of ends costs about as much per end as a clean one.
+std::uint64_t pairsExamined();
 
 } // namespace WallEnds
