@@ -137,6 +137,22 @@ void AreaSchedule::setText(int row, int column, const QString &text)
     c.text = text;
 }
 
+void AreaSchedule::setNumber(int row, int column, std::optional<double> value, const Format &format)
+{
+    Cell &cell = at(row, column);
+    cell.format = format;
+    if (value) {
+        cell.kind = Cell::Number;
+        cell.number = *value;
+    }
+}
+
+void AreaSchedule::setLabel(int row, int column, const QString &text, const Format &format)
+{
+    setText(row, column, text);
+    at(row, column).format = format;
+}
+
 void AreaSchedule::setArea(int row, int column, const QString &area)
 {
     if (area.isEmpty())
@@ -301,18 +317,6 @@ std::optional<AreaSchedule> AreaSchedule::rentable(const ComplexSummary &summary
             sheet.at(row, c).format = header;
         }
     };
-    const auto number = [&](int row, int column, std::optional<double> value, const Format &format) {
-        Cell &cell = sheet.at(row, column);
-        cell.format = format;
-        if (value) {
-            cell.kind = Cell::Number;
-            cell.number = *value;
-        }
-    };
-    const auto label = [&](int row, int column, const QString &value) {
-        sheet.setText(row, column, value);
-        sheet.at(row, column).format = text;
-    };
     const auto bold = [&](int row, int columns) {
         for (int c = 0; c < columns; ++c)
             sheet.at(row, c).format.bold = true;
@@ -322,14 +326,14 @@ std::optional<AreaSchedule> AreaSchedule::rentable(const ComplexSummary &summary
     headerRow(row++, {u"План"_s, u"Всего"_s, u"Полезная"_s, u"МОП"_s, u"Сдано"_s, u"Свободно"_s, u"Сдано, %"_s,
                       u"Коэффициент МОП"_s});
     const auto planRow = [&](const ComplexSummary::Figures &f) {
-        label(row, 0, f.plan.isEmpty() ? u"Итого"_s : f.plan);
-        number(row, 1, f.area, area);
-        number(row, 2, f.usableArea(), area);
-        number(row, 3, f.commonArea, area);
-        number(row, 4, f.usableArea() - f.vacantArea, area);
-        number(row, 5, f.vacantArea, area);
-        number(row, 6, f.letShare(), share);
-        number(row, 7, f.loadFactor(), factor);
+        sheet.setLabel(row, 0, f.plan.isEmpty() ? u"Итого"_s : f.plan, text);
+        sheet.setNumber(row, 1, f.area, area);
+        sheet.setNumber(row, 2, f.usableArea(), area);
+        sheet.setNumber(row, 3, f.commonArea, area);
+        sheet.setNumber(row, 4, f.usableArea() - f.vacantArea, area);
+        sheet.setNumber(row, 5, f.vacantArea, area);
+        sheet.setNumber(row, 6, f.letShare(), share);
+        sheet.setNumber(row, 7, f.loadFactor(), factor);
         ++row;
     };
     for (const ComplexSummary::Figures &plan : summary.plans)
@@ -345,16 +349,17 @@ std::optional<AreaSchedule> AreaSchedule::rentable(const ComplexSummary &summary
     for (const ComplexSummary::Tenant &tenant : summary.tenants) {
         if (tenant.common)
             continue;
-        label(row, 0, tenant.tenant.isEmpty() ? ComplexSummary::vacantCaption() : tenant.tenant);
-        label(row, 1, tenant.plans.join(u", "_s));
-        number(row, 2, tenant.area, area);
-        number(row, 3, tenant.commonShare, area);
-        number(row, 4, tenant.rentable(), area);
-        number(row, 5, summary.complexShare(tenant), share);
+        sheet.setLabel(row, 0, tenant.tenant.isEmpty() ? ComplexSummary::vacantCaption() : tenant.tenant,
+                       text);
+        sheet.setLabel(row, 1, tenant.plans.join(u", "_s), text);
+        sheet.setNumber(row, 2, tenant.area, area);
+        sheet.setNumber(row, 3, tenant.commonShare, area);
+        sheet.setNumber(row, 4, tenant.rentable(), area);
+        sheet.setNumber(row, 5, summary.complexShare(tenant), share);
         ++row;
     }
-    label(row, 0, u"Итого"_s);
-    label(row, 1, QString());
+    sheet.setLabel(row, 0, u"Итого"_s, text);
+    sheet.setLabel(row, 1, QString(), text);
     for (int c = 2; c <= 5; ++c) {
         Cell &cell = sheet.at(row, c);
         cell.format = c == 5 ? share : area;
@@ -449,18 +454,6 @@ std::optional<AreaSchedule> AreaSchedule::rentRoll(const RecordTable &table, con
         sheet.setText(headerRow, c, captions[c]);
         sheet.at(headerRow, c).format = header;
     }
-    const auto number = [&](int row, int column, std::optional<double> value, const Format &format) {
-        Cell &cell = sheet.at(row, column);
-        cell.format = format;
-        if (value) {
-            cell.kind = Cell::Number;
-            cell.number = *value;
-        }
-    };
-    const auto label = [&](int row, int column, const QString &value) {
-        sheet.setText(row, column, value);
-        sheet.at(row, column).format = text;
-    };
 
     std::vector<int> inForce;
     for (int i = 0; i < leases.count(); ++i) {
@@ -487,27 +480,27 @@ std::optional<AreaSchedule> AreaSchedule::rentRoll(const RecordTable &table, con
             if (r > 0)
                 leaseArea += NumberText::area(table.cellText(RecordTable::Area, r)).value_or(0);
         }
-        label(row, 0, lease.tenant);
-        label(row, 1, lease.contract);
-        label(row, 2, plans.join(u", "_s));
-        label(row, 3, rooms.join(u", "_s));
-        number(row, 4, leaseArea, area);
-        label(row, 5, LeaseDate::format(lease.start));
-        label(row, 6, lease.end.isValid() ? LeaseDate::format(lease.end) : u"бессрочно"_s);
-        number(row, 7,
-               lease.end.isValid() ? std::optional<double>(LeaseDate::monthsBetween(day, lease.end))
-                                   : std::nullopt,
-               whole);
-        number(row, 8, lease.rate, area);
+        sheet.setLabel(row, 0, lease.tenant, text);
+        sheet.setLabel(row, 1, lease.contract, text);
+        sheet.setLabel(row, 2, plans.join(u", "_s), text);
+        sheet.setLabel(row, 3, rooms.join(u", "_s), text);
+        sheet.setNumber(row, 4, leaseArea, area);
+        sheet.setLabel(row, 5, LeaseDate::format(lease.start), text);
+        sheet.setLabel(row, 6, lease.end.isValid() ? LeaseDate::format(lease.end) : u"бессрочно"_s, text);
+        sheet.setNumber(row, 7,
+                        lease.end.isValid() ? std::optional<double>(LeaseDate::monthsBetween(day, lease.end))
+                                            : std::nullopt,
+                        whole);
+        sheet.setNumber(row, 8, lease.rate, area);
         const std::optional<double> rent =
             lease.rate ? std::optional<double>(std::round(*lease.rate * leaseArea * 100) / 100)
                        : std::nullopt;
-        number(row, 9, rent, area);
+        sheet.setNumber(row, 9, rent, area);
         areaSum += leaseArea;
         rentSum += rent.value_or(0);
         ++row;
     }
-    label(row, 0, u"Итого"_s);
+    sheet.setLabel(row, 0, u"Итого"_s, text);
     for (int c = 1; c < kColumns; ++c)
         sheet.at(row, c).format = text;
     const int first = headerRow + 1;

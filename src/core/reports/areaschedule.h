@@ -125,6 +125,9 @@ private:
     Cell &at(int row, int column);
     void setText(int row, int column, const QString &text);
     void setArea(int row, int column, const QString &area);
+    // A cell of the given format; a number only when there is one, else left empty.
+    void setNumber(int row, int column, std::optional<double> value, const Format &format);
+    void setLabel(int row, int column, const QString &text, const Format &format);
 
     QString m_title;
     QString m_sheetName;

@@ -31,12 +31,12 @@ QImage twoRooms()
                                        QRect(274, 20, 6, 160), QRect(147, 26, 6, 148)});
 }
 
-// Three rooms in a row with a door of 40 points in each inner wall.
+// Three rooms in a row with a door of 24 points in each inner wall.
 QImage threeRooms()
 {
     return WallPlan::draw({300, 200}, {QRect(20, 20, 260, 6), QRect(20, 174, 260, 6), QRect(20, 20, 6, 160),
-                                       QRect(274, 20, 6, 160), QRect(147, 26, 6, 54), QRect(147, 120, 6, 54),
-                                       QRect(210, 26, 6, 34), QRect(210, 100, 6, 74)});
+                                       QRect(274, 20, 6, 160), QRect(147, 26, 6, 62), QRect(147, 112, 6, 62),
+                                       QRect(210, 26, 6, 40), QRect(210, 90, 6, 84)});
 }
 
 } // namespace
