@@ -21,8 +21,9 @@ void Form1::showStackingPlan()
                 return m_session.roomFlags().isCommonKey(m_session.table().cellText(RecordTable::ColourKey, row));
             });
             // A tool window of the main window: kept above it (a maximised main window would
-            // bury it) and closed with it.
-            Stacking->setParent(this, Stacking->windowFlags() | Qt::Window);
+            // bury it) and closed with it. Qt links a window to its owner for the window manager
+            // only when it is a tool window or a dialog.
+            Stacking->setParent(this, Stacking->windowFlags() | Qt::Tool);
             connect(this, &Form1::roomFlagsChanged, Stacking, &StackingWindow::refresh);
             connect(this, &Form1::leasesChanged, Stacking, [this] { Stacking->setDay(m_asOf); });
             connect(Stacking, &StackingWindow::roomsActivated, this, &Form1::showRooms);

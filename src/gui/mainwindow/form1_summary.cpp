@@ -26,11 +26,11 @@ void Form1::SummaryButtonClick()
 {
     guard([&] {
         if (!Summary) {
-            // Not owned by the window system's parent link: a window kept above the main window
-            // would hide the room it asks the main window to show. ~Form1 deletes it.
+            // A tool window of the main window (Qt gives the window manager the owner link for
+            // tool windows only): kept above a maximised main window and closed with it.
             Summary = new SummaryWindow(m_session, *m_areaChecks);
             Summary->setReadOnly(readOnly());
-            Summary->setParent(this, Summary->windowFlags() | Qt::Window);
+            Summary->setParent(this, Summary->windowFlags() | Qt::Tool);
             connect(Summary, &SummaryWindow::scalesEdited, this, &Form1::scalesEditedElsewhere);
             connect(Summary, &SummaryWindow::measureRequested, this, &Form1::measureScaleOf);
             connect(Summary, &SummaryWindow::roomFlagsEdited, this, &Form1::roomFlagsEdited);
