@@ -153,6 +153,19 @@ void AreaSchedule::setLabel(int row, int column, const QString &text, const Form
     at(row, column).format = format;
 }
 
+void AreaSchedule::setTitleBlock(int columns, const QString &note)
+{
+    Format titleFormat;
+    titleFormat.bold = true;
+    titleFormat.centred = true;
+    titleFormat.fill = {Fill::LightGrey, Lilac, White};
+    for (int c = 0; c < columns; ++c)
+        at(0, c).format = titleFormat;
+    setText(0, 0, m_title);
+    m_merges.push_back({0, 0, 0, columns - 1});
+    setText(1, 0, note);
+}
+
 void AreaSchedule::setArea(int row, int column, const QString &area)
 {
     if (area.isEmpty())
@@ -286,16 +299,8 @@ std::optional<AreaSchedule> AreaSchedule::rentable(const ComplexSummary &summary
     const QString archiveName = titleFor(archivePath).mid(titleFor(QString()).size());
     sheet.m_title = rentableSheetName() + (archiveName.isEmpty() ? QString() : u" — "_s + archiveName);
     constexpr int kColumns = 8; // A..H
-
-    Format titleFormat;
-    titleFormat.bold = true;
-    titleFormat.centred = true;
-    titleFormat.fill = {Fill::LightGrey, Lilac, White};
-    for (int c = 0; c < kColumns; ++c)
-        sheet.at(0, c).format = titleFormat;
-    sheet.setText(0, 0, sheet.m_title);
-    sheet.m_merges.push_back({0, 0, 0, kColumns - 1});
-    sheet.setText(1, 0, ComplexSummary::allocationText(summary.allocation) + u"; коэффициент МОП = (полезная + МОП) / полезная."_s);
+    sheet.setTitleBlock(kColumns, ComplexSummary::allocationText(summary.allocation) +
+                                      u"; коэффициент МОП = (полезная + МОП) / полезная."_s);
     sheet.m_merges.push_back({1, 0, 1, kColumns - 1});
 
     Format header;
@@ -415,15 +420,7 @@ std::optional<AreaSchedule> AreaSchedule::rentRoll(const RecordTable &table, con
     sheet.m_title = u"Договоры на %1"_s.arg(LeaseDate::format(day)) +
                     (archiveName.isEmpty() ? QString() : u" — "_s + archiveName);
     constexpr int kColumns = 10; // A..J
-    Format titleFormat;
-    titleFormat.bold = true;
-    titleFormat.centred = true;
-    titleFormat.fill = {Fill::LightGrey, Lilac, White};
-    for (int c = 0; c < kColumns; ++c)
-        sheet.at(0, c).format = titleFormat;
-    sheet.setText(0, 0, sheet.m_title);
-    sheet.m_merges.push_back({0, 0, 0, kColumns - 1});
-    sheet.setText(1, 0, u"Договоры, действующие на эту дату; ставка — рублей за м² в месяц."_s);
+    sheet.setTitleBlock(kColumns, u"Договоры, действующие на эту дату; ставка — рублей за м² в месяц."_s);
     sheet.m_merges.push_back({1, 0, 1, kColumns - 1});
 
     Format header;

@@ -128,6 +128,8 @@ private:
     // A cell of the given format; a number only when there is one, else left empty.
     void setNumber(int row, int column, std::optional<double> value, const Format &format);
     void setLabel(int row, int column, const QString &text, const Format &format);
+    // Row 1: the title over `columns` columns, merged; row 2: a note under it.
+    void setTitleBlock(int columns, const QString &note);
 
     QString m_title;
     QString m_sheetName;
