@@ -41,8 +41,9 @@ struct Point
 };
 
 // Covers `points` (a boundary in the small mask) by straight pieces, each as wide as the
-// points stray from it, in the large plan's pixels.
-void cover(std::vector<Point> points, int factor, std::vector<ClosingLine> &lines, int depth = 0)
+// points stray from it, in the large plan's pixels; no piece strays more than `widest`.
+void cover(std::vector<Point> points, int factor, double widest, std::vector<ClosingLine> &lines,
+           int depth = 0)
 {
     if (points.empty())
         return;
@@ -72,21 +73,23 @@ void cover(std::vector<Point> points, int factor, std::vector<ClosingLine> &line
         }
     }
     // A doorway's boundary is short and near straight: one line across it, as wide as the
-    // boundary strays; only a long, bent boundary is cut into pieces.
-    if (worst > std::max(1.5, length / 4) && depth < 12) {
+    // boundary strays. A long or bent boundary is cut into pieces, and so is any that
+    // strays more than two walls are thick: so wide a line would black out floor.
+    if (worst > std::max(1.5, std::min(length / 4, widest)) && depth < 12) {
         std::vector<Point> before, after;
         for (const Point &p : points) {
             const double along = ((p.x - a.x) * dx + (p.y - a.y) * dy) / length;
             (along <= worstAlong ? before : after).push_back(p);
         }
         if (!before.empty() && !after.empty()) {
-            cover(std::move(before), factor, lines, depth + 1);
-            cover(std::move(after), factor, lines, depth + 1);
+            cover(std::move(before), factor, widest, lines, depth + 1);
+            cover(std::move(after), factor, widest, lines, depth + 1);
             return;
         }
     }
     // A small pixel's centre in the large plan, the ends reaching half a small pixel further
-    // along so that the line meets the walls the small mask made its boundary end at.
+    // along so that the line meets the walls the small mask made its boundary end at, and
+    // the pieces of a bent boundary overlap where they meet.
     const double ux = length > 0 ? dx / length : 1, uy = length > 0 ? dy / length : 0;
     const double reach = factor / 2.0 + 1;
     const auto big = [&](double x, double y) {
@@ -242,6 +245,6 @@ std::vector<ClosingLine> RoomSplitter::split(const cv::Mat &free, const Options 
                 pieces[size_t(l[x] - 1)].push_back({x, y});
     }
     for (std::vector<Point> &piece : pieces)
-        cover(std::move(piece), factor, lines);
+        cover(std::move(piece), factor, std::max(3.0, 4 * options.minHalfWidth), lines);
     return lines;
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <numeric>
 #include <vector>
 
@@ -38,6 +39,43 @@ std::vector<qint64> histogram(const cv::Mat &mask)
                 ++count[size_t(std::clamp(int(std::lround(2 * d[x] - 1)), 1, kWidest - 1))];
     }
     return count;
+}
+
+// The spacing of the drawing's hatching, or 0 when it has none. Hatched walls (and hatched
+// cuts through walls of any kind) repeat one short gap between strokes over and over, so
+// that most short gaps of the whole drawing are that long: text, furniture and dimension
+// lines leave gaps of every length. Measured along rows and columns between two ink points.
+int hatchSpacing(const cv::Mat &ink)
+{
+    constexpr int kShort = 64;
+    std::vector<qint64> count(kShort, 0);
+    const auto run = [&](const uchar *p, int n, size_t step) {
+        int last = -1;
+        for (int i = 0; i < n; ++i)
+            if (p[size_t(i) * step]) {
+                const int gap = i - last - 1;
+                if (last >= 0 && gap > 0 && gap < kShort)
+                    ++count[size_t(gap)];
+                last = i;
+            }
+    };
+    for (int y = 0; y < ink.rows; ++y)
+        run(ink.ptr<uchar>(y), ink.cols, 1);
+    cv::Mat columns = ink.t();
+    for (int x = 0; x < columns.rows; ++x)
+        run(columns.ptr<uchar>(x), columns.cols, 1);
+    // Gaps of one or two points are the inside of letters and of anti-aliased strokes.
+    const qint64 total = std::accumulate(count.begin() + 3, count.end(), qint64(0));
+    int best = 0;
+    qint64 bestPair = 0;
+    for (int gap = 3; gap + 1 < kShort; ++gap) {
+        const qint64 pair = count[size_t(gap)] + count[size_t(gap + 1)];
+        if (pair > bestPair) {
+            bestPair = pair;
+            best = gap;
+        }
+    }
+    return total > 0 && bestPair * 2 >= total ? best + 1 : 0;
 }
 
 // Strokes of the thin drawing that run straight from wall to wall, touching the walls at two
@@ -100,6 +138,62 @@ cv::Mat bridges(const cv::Mat &ink, const cv::Mat &walls, int line, int thick, d
     return joined;
 }
 
+// Pieces away from the network that are walls all the same: straight solid bars drawn in ink
+// from end to end (not closed out of letters or hatching), as thick as the network's walls and
+// many times as long as thick (a bold letter is a few times), such as the pieces of an outer wall between windows drawn too faint to keep.
+void keepSolidPieces(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &labels, const cv::Mat &stats,
+                     std::vector<uchar> &keep)
+{
+    const size_t count = keep.size();
+    cv::Mat network(walls.size(), CV_8U);
+    std::vector<qint64> inked(count, 0);
+    std::vector<float> deepest(count, 0);
+    cv::Mat distance;
+    cv::distanceTransform(walls, distance, cv::DIST_L2, 3, CV_32F);
+    for (int y = 0; y < walls.rows; ++y) {
+        const int *l = labels.ptr<int>(y);
+        const uchar *i = ink.ptr<uchar>(y);
+        const float *d = distance.ptr<float>(y);
+        uchar *n = network.ptr<uchar>(y);
+        for (int x = 0; x < walls.cols; ++x) {
+            n[x] = keep[size_t(l[x])];
+            if (l[x] > 0) {
+                inked[size_t(l[x])] += i[x] ? 1 : 0;
+                deepest[size_t(l[x])] = std::max(deepest[size_t(l[x])], d[x]);
+            }
+        }
+    }
+    if (cv::countNonZero(network) == 0)
+        return;
+    const int wall = WallFinder::commonestWidth(network);
+    // How far each point lies from the network: a loose wall lies within a room's width of
+    // it (a window or two away), dimension ticks and furniture on the margins do not count.
+    cv::Mat away, fromNetwork;
+    cv::bitwise_not(network, away);
+    cv::distanceTransform(away, fromNetwork, cv::DIST_L1, 3, CV_32F);
+    std::vector<float> nearest(count, std::numeric_limits<float>::max());
+    for (int y = 0; y < walls.rows; ++y) {
+        const int *l = labels.ptr<int>(y);
+        const float *d = fromNetwork.ptr<float>(y);
+        for (int x = 0; x < walls.cols; ++x)
+            if (l[x] > 0)
+                nearest[size_t(l[x])] = std::min(nearest[size_t(l[x])], d[x]);
+    }
+    for (size_t i = 1; i < count; ++i) {
+        if (keep[i])
+            continue;
+        const int area = stats.at<int>(int(i), cv::CC_STAT_AREA);
+        const int side =
+            std::max(stats.at<int>(int(i), cv::CC_STAT_WIDTH), stats.at<int>(int(i), cv::CC_STAT_HEIGHT));
+        const double thickness = 2 * deepest[i];
+        const bool solid = inked[i] * 10 >= qint64(area) * 9;
+        // A straight bar: as many points as its length times its thickness, even slanting.
+        const bool straight = area <= 1.6 * side * thickness;
+        if (solid && straight && nearest[i] <= 12 * wall && thickness >= 0.6 * wall && thickness <= 2.0 * wall && side >= 8 * thickness)
+            keep[i] = 255;
+    }
+}
+
 } // namespace
 
 int WallFinder::commonestWidth(const cv::Mat &mask)
@@ -141,7 +235,8 @@ WallFinder::Result WallFinder::find(const cv::Mat &ink)
     // widths across are closed; a lone line stays as thin however much is closed. Then what
     // is thicker than twice the thin drawing's width stays: walls of every thickness at once,
     // down to thin partitions.
-    const int gap = std::max(3, int(3 * line) | 1);
+    const int hatching = hatchSpacing(ink);
+    const int gap = std::max({3, int(3 * line) | 1, (hatching + 2) | 1});
     const int thick = std::max(3, 2 * line + 1);
     cv::Mat walls;
     cv::morphologyEx(ink, walls, cv::MORPH_CLOSE, square(gap));
@@ -179,6 +274,7 @@ WallFinder::Result WallFinder::find(const cv::Mat &ink)
             if (l[x] > 0 && r[x] && !keep[size_t(l[x])] && side(l[x]) >= kept)
                 keep[size_t(l[x])] = 255;
     }
+    keepSolidPieces(ink, walls, labels, stats, keep);
     for (int y = 0; y < walls.rows; ++y) {
         const int *l = labels.ptr<int>(y);
         uchar *w = walls.ptr<uchar>(y);

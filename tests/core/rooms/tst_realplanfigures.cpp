@@ -54,10 +54,10 @@ struct Floor
     int oneClick, found, precision;
 };
 constexpr Floor kFloors[] = {
-    {"cvc", 24, 24, 11},
-    {"r3d", 40, 40, 70},
-    {"cubicasa", 2, 2, 8},
-    {"all", 66, 66, 22},
+    {"cvc", 23, 23, 10},
+    {"r3d", 42, 42, 71},
+    {"cubicasa", 2, 2, 7},
+    {"all", 67, 67, 21},
 };
 
 QString sourceOf(const QString &file)
