@@ -80,6 +80,7 @@ cv::Mat colourMask(const cv::Mat &bgra)
 struct PlanPreparation::Data
 {
     cv::Mat grey;  // the brightness the threshold applies to (evened out when local)
+    int paper = 255; // the commonest brightness of the paper
     QImage source; // shared with the caller's image, not a copy
     QSize size;
 };
@@ -136,6 +137,7 @@ PlanPreparation::PlanPreparation(const QImage &source)
     for (int level = int(split) + 1; level < 256; ++level)
         if (histogram.at<float>(level) > histogram.at<float>(paperLevel))
             paperLevel = level;
+    m_data->paper = paperLevel;
     const int level = int(split + kTowardsPaper * (paperLevel - split) + 0.5);
     m_traits.autoThreshold = std::clamp(level, 32, 240);
 
@@ -211,7 +213,12 @@ QImage PlanPreparation::prepare(const PreparationOptions &options, const StageSi
     if (stages)
         stages(QStringLiteral("1-ink"), CvPlan::fromInk(ink));
     if (options.wallsOnly) {
-        cv::Mat walls = WallFinder::find(ink).walls;
+        // Faint lines: halfway between the threshold and the paper.
+        cv::Mat faint;
+        cv::threshold(grey, faint, (threshold + m_data->paper) / 2 - 1, 255, cv::THRESH_BINARY_INV);
+        dropSmall(faint, speck, 8, 0, labels);
+        faint |= ink;
+        cv::Mat walls = WallFinder::find(ink, faint).walls;
         QImage plan = CvPlan::fromInk(walls);
         if (stages)
             stages(QStringLiteral("2-walls"), plan);

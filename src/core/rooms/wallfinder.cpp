@@ -215,7 +215,7 @@ std::pair<int, int> WallFinder::widths(const cv::Mat &mask)
     return {commonest, thick};
 }
 
-WallFinder::Result WallFinder::find(const cv::Mat &ink)
+WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint)
 {
     Result result;
     const std::vector<qint64> widthCount = histogram(ink);
@@ -282,7 +282,8 @@ WallFinder::Result WallFinder::find(const cv::Mat &ink)
             w[x] = keep[size_t(l[x])];
     }
     if (longest > 0)
-        walls |= bridges(ink, walls, line, thick, std::max(double(8 * thick), 0.05 * longest));
+        walls |= bridges(faint.empty() ? ink : faint, walls, line, thick,
+                         std::max(double(8 * thick), 0.05 * longest));
     // A drawing of thick strokes alone (a plan already of walls only) has nothing thin to
     // leave out: it is kept whole.
     result.found = longest >= std::min(ink.cols, ink.rows) / 4 && !(line == commonest && commonest >= 4);

@@ -21,8 +21,10 @@ public:
         bool found = false;    // a wall network stands out from the drawing
     };
 
-    // `ink` is 255 where the plan is drawn.
-    static Result find(const cv::Mat &ink);
+    // `ink` is 255 where the plan is drawn. `faint`, when given, is the drawing down to its
+    // faintest lines (a superset of `ink`): straight thin strokes from wall to wall are looked
+    // for there too, since plans draw windows and closet fronts in light grey.
+    static Result find(const cv::Mat &ink, const cv::Mat &faint = {});
     // The commonest width of the strokes of a mask (255), measured across them at their middle
     // line, so that the length of a wall piece never passes for its thickness.
     static int commonestWidth(const cv::Mat &mask);

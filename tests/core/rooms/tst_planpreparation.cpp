@@ -20,6 +20,7 @@ struct Scene
     bool penMark = false;   // a blue ballpoint stroke across the left room
     bool furniture = false; // a thin-lined table in the left room
     bool specks = false;    // dust of a scan: single dark points on the floor
+    int faintLineEnd = 0;   // a light grey line down room B from the top wall to this y
 };
 
 // Two rooms side by side, 200 x 120 points on a sheet with a margin of 10, walls 8 points thick:
@@ -54,6 +55,10 @@ QImage draw(const Scene &scene)
         p.drawRect(66, 60, 24, 44);
         p.drawEllipse(QPointF(45, 80), 10, 10);
         p.drawText(QRectF(20, 52, 60, 14), Qt::AlignCenter, u"Спальня 15,2"_s);
+    }
+    if (scene.faintLineEnd > 0) {
+        p.setPen(QPen(QColor(200, 200, 200), 1));
+        p.drawLine(QPointF(120.5, 8), QPointF(120.5, scene.faintLineEnd));
     }
     if (scene.penMark) {
         p.setPen(QPen(QColor(30, 60, 200), 2));
@@ -135,6 +140,8 @@ private Q_SLOTS:
     void thresholdDecidesGreyWalls();
     void faintWindowsOfASlantingWall_data();
     void faintWindowsOfASlantingWall();
+    void faintLinesFromWallToWall_data();
+    void faintLinesFromWallToWall();
     void officeFloorKeepsItsWalls_data();
     void officeFloorKeepsItsWalls();
     void noiseEndsWithoutRooms();
@@ -258,6 +265,28 @@ void TestPlanPreparation::faintWindowsOfASlantingWall()
     ClosingLine::draw(plan, found.lines);
     const QRect filled = FloodFill().fill(plan, QPoint(120, 80), qRgb(200, 0, 0));
     QVERIFY(plan.rect().adjusted(1, 1, -1, -1).contains(filled));
+}
+
+void TestPlanPreparation::faintLinesFromWallToWall_data()
+{
+    QTest::addColumn<int>("end");
+    QTest::addColumn<bool>("kept");
+    // A closet's front drawn light grey across the room: the closet is a room of its own.
+    QTest::newRow("closet front") << 112 << true;
+    // A shelf hanging from one wall parts nothing.
+    QTest::newRow("shelf") << 60 << false;
+}
+
+void TestPlanPreparation::faintLinesFromWallToWall()
+{
+    QFETCH(int, end);
+    QFETCH(bool, kept);
+    PlanPreparation preparation(draw({.furniture = true, .faintLineEnd = end}));
+    const QImage plan = preparation.prepare(preparation.defaults());
+    QVERIFY(preparation.defaults().threshold < 190);
+    QCOMPARE(isBlack(plan, 130, 100), kept);
+    QCOMPARE(isBlack(plan, 130, 40), kept);
+    QCOMPARE(dirt(plan, QRect(22, 22, 80, 96)), 0);
 }
 
 void TestPlanPreparation::officeFloorKeepsItsWalls_data()
