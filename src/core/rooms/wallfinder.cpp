@@ -145,22 +145,37 @@ void keepSolidPieces(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &la
                      std::vector<uchar> &keep)
 {
     const size_t count = keep.size();
-    cv::Mat network(walls.size(), CV_8U);
     std::vector<qint64> inked(count, 0);
+    for (int y = 0; y < walls.rows; ++y) {
+        const int *l = labels.ptr<int>(y);
+        const uchar *i = ink.ptr<uchar>(y);
+        for (int x = 0; x < walls.cols; ++x)
+            if (l[x] > 0 && i[x])
+                ++inked[size_t(l[x])];
+    }
+    // Loose, solid and long for their area: only then are the distances worth measuring (a
+    // photograph of noise closes into one loose blob, and measuring would cost seconds).
+    bool anyCandidate = false;
+    for (size_t i = 1; i < count && !anyCandidate; ++i) {
+        const qint64 area = stats.at<int>(int(i), cv::CC_STAT_AREA);
+        const qint64 side =
+            std::max(stats.at<int>(int(i), cv::CC_STAT_WIDTH), stats.at<int>(int(i), cv::CC_STAT_HEIGHT));
+        anyCandidate = !keep[i] && inked[i] * 10 >= area * 9 && side * side >= 4 * area;
+    }
+    if (!anyCandidate)
+        return;
+    cv::Mat network(walls.size(), CV_8U);
     std::vector<float> deepest(count, 0);
     cv::Mat distance;
     cv::distanceTransform(walls, distance, cv::DIST_L2, 3, CV_32F);
     for (int y = 0; y < walls.rows; ++y) {
         const int *l = labels.ptr<int>(y);
-        const uchar *i = ink.ptr<uchar>(y);
         const float *d = distance.ptr<float>(y);
         uchar *n = network.ptr<uchar>(y);
         for (int x = 0; x < walls.cols; ++x) {
             n[x] = keep[size_t(l[x])];
-            if (l[x] > 0) {
-                inked[size_t(l[x])] += i[x] ? 1 : 0;
+            if (l[x] > 0)
                 deepest[size_t(l[x])] = std::max(deepest[size_t(l[x])], d[x]);
-            }
         }
     }
     if (cv::countNonZero(network) == 0)
