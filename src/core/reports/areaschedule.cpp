@@ -35,6 +35,17 @@ constexpr int HeaderColumns = 10; // A..J; K stays bare
 constexpr double CellPadding = 1.5;
 constexpr double FilterButton = 2.5;
 
+// The captions of a table: centred, wrapped, bordered on light yellow, on every sheet alike.
+AreaSchedule::Format tableHeaderFormat()
+{
+    AreaSchedule::Format format;
+    format.centred = true;
+    format.wrap = true;
+    format.thinBorders = true;
+    format.fill = {AreaSchedule::Fill::Solid, AreaSchedule::LightYellow, 0};
+    return format;
+}
+
 // What a cell shows, as the viewer writes a number in its general format.
 QString shownText(const AreaSchedule::Cell &cell)
 {
@@ -164,6 +175,7 @@ void AreaSchedule::setTitleBlock(int columns, const QString &note)
     setText(0, 0, m_title);
     m_merges.push_back({0, 0, 0, columns - 1});
     setText(1, 0, note);
+    m_merges.push_back({1, 0, 1, columns - 1});
 }
 
 void AreaSchedule::setArea(int row, int column, const QString &area)
@@ -208,11 +220,7 @@ AreaSchedule AreaSchedule::build(const RecordTable &table, const Captions &capti
         table.cellText(RecordTable::Tenant, 0),
         table.cellText(RecordTable::Info, 0),
     };
-    Format headerFormat;
-    headerFormat.centred = true;
-    headerFormat.wrap = true;
-    headerFormat.thinBorders = true;
-    headerFormat.fill = {Fill::Solid, LightYellow, 0};
+    const Format headerFormat = tableHeaderFormat();
     for (int c = 0; c < HeaderColumns; ++c) {
         sheet.setText(HeaderRow, c, header[static_cast<size_t>(c)]);
         sheet.at(HeaderRow, c).format = headerFormat;
@@ -301,13 +309,8 @@ std::optional<AreaSchedule> AreaSchedule::rentable(const ComplexSummary &summary
     constexpr int kColumns = 8; // A..H
     sheet.setTitleBlock(kColumns, ComplexSummary::allocationText(summary.allocation) +
                                       u"; коэффициент МОП = (полезная + МОП) / полезная."_s);
-    sheet.m_merges.push_back({1, 0, 1, kColumns - 1});
 
-    Format header;
-    header.centred = true;
-    header.wrap = true;
-    header.thinBorders = true;
-    header.fill = {Fill::Solid, LightYellow, 0};
+    const Format header = tableHeaderFormat();
     Format text;
     text.thinBorders = true;
     Format area = text;
@@ -421,13 +424,8 @@ std::optional<AreaSchedule> AreaSchedule::rentRoll(const RecordTable &table, con
                     (archiveName.isEmpty() ? QString() : u" — "_s + archiveName);
     constexpr int kColumns = 10; // A..J
     sheet.setTitleBlock(kColumns, u"Договоры, действующие на эту дату; ставка — рублей за м² в месяц."_s);
-    sheet.m_merges.push_back({1, 0, 1, kColumns - 1});
 
-    Format header;
-    header.centred = true;
-    header.wrap = true;
-    header.thinBorders = true;
-    header.fill = {Fill::Solid, LightYellow, 0};
+    const Format header = tableHeaderFormat();
     Format text;
     text.thinBorders = true;
     text.wrap = true;
