@@ -141,8 +141,13 @@ cv::Mat bridges(const cv::Mat &ink, const cv::Mat &walls, int line, int thick, d
 // Pieces away from the network that are walls all the same: straight solid bars drawn in ink
 // from end to end (not closed out of letters or hatching), as thick as the network's walls and
 // many times as long as thick (a bold letter is a few times), such as the pieces of an outer wall between windows drawn too faint to keep.
-void keepSolidPieces(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &labels, const cv::Mat &stats,
-                     std::vector<uchar> &keep)
+//
+// On a hatched drawing, partitions are hatched too, and their systems stand loose of the outer
+// walls across doorways: not solid in ink, but closed into bars with straight sides. Letters
+// closed into a bar have ragged sides and holes, so a piece counts as straight when its
+// outline (holes included) is no longer than a bar's of its area and thickness would be.
+void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &labels, const cv::Mat &stats,
+                     bool hatched, std::vector<uchar> &keep)
 {
     const size_t count = keep.size();
     std::vector<qint64> inked(count, 0);
@@ -160,7 +165,7 @@ void keepSolidPieces(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &la
         const qint64 area = stats.at<int>(int(i), cv::CC_STAT_AREA);
         const qint64 side =
             std::max(stats.at<int>(int(i), cv::CC_STAT_WIDTH), stats.at<int>(int(i), cv::CC_STAT_HEIGHT));
-        anyCandidate = !keep[i] && inked[i] * 10 >= area * 9 && side * side >= 4 * area;
+        anyCandidate = !keep[i] && (hatched || inked[i] * 10 >= area * 9) && side * side >= 4 * area;
     }
     if (!anyCandidate)
         return;
@@ -194,6 +199,33 @@ void keepSolidPieces(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &la
             if (l[x] > 0)
                 nearest[size_t(l[x])] = std::min(nearest[size_t(l[x])], d[x]);
     }
+    std::vector<double> outline(count, 0);
+    // The width a hatched piece mostly has: the median of the widths across it at its middle
+    // line (a door post at its end makes it thickest there).
+    std::vector<float> typical(count, 0);
+    if (hatched) {
+        cv::Mat ridge;
+        cv::dilate(distance, ridge, square(3));
+        std::vector<std::vector<float>> across(count);
+        for (int y = 0; y < walls.rows; ++y) {
+            const int *l = labels.ptr<int>(y);
+            const float *d = distance.ptr<float>(y);
+            const float *r = ridge.ptr<float>(y);
+            for (int x = 0; x < walls.cols; ++x)
+                if (l[x] > 0 && !keep[size_t(l[x])] && d[x] > 0 && d[x] >= r[x])
+                    across[size_t(l[x])].push_back(2 * d[x]);
+        }
+        for (size_t i = 1; i < count; ++i)
+            if (!across[i].empty()) {
+                auto middle = across[i].begin() + across[i].size() / 2;
+                std::nth_element(across[i].begin(), middle, across[i].end());
+                typical[i] = *middle;
+            }
+        std::vector<std::vector<cv::Point>> contours;
+        cv::findContours(walls, contours, cv::RETR_LIST, cv::CHAIN_APPROX_SIMPLE);
+        for (const auto &contour : contours)
+            outline[size_t(labels.at<int>(contour.front()))] += cv::arcLength(contour, true);
+    }
     for (size_t i = 1; i < count; ++i) {
         if (keep[i])
             continue;
@@ -205,6 +237,11 @@ void keepSolidPieces(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &la
         // A straight bar: as many points as its length times its thickness, even slanting.
         const bool straight = area <= 1.6 * side * thickness;
         if (solid && straight && nearest[i] <= 12 * wall && thickness >= 0.6 * wall && thickness <= 2.0 * wall && side >= 8 * thickness)
+            keep[i] = 255;
+        // A bar's outline is twice its area over its thickness (a quarter more is allowed for
+        // its ends and joints); a hatched partition may be far thinner than the outer walls.
+        const bool smooth = outline[i] > 0 && outline[i] * typical[i] <= 2.5 * area;
+        if (hatched && smooth && nearest[i] <= 12 * wall && typical[i] <= 2.0 * wall && side >= 8 * typical[i])
             keep[i] = 255;
     }
 }
@@ -289,7 +326,7 @@ WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint)
             if (l[x] > 0 && r[x] && !keep[size_t(l[x])] && side(l[x]) >= kept)
                 keep[size_t(l[x])] = 255;
     }
-    keepSolidPieces(ink, walls, labels, stats, keep);
+    keepLooseWalls(ink, walls, labels, stats, hatching > 0, keep);
     for (int y = 0; y < walls.rows; ++y) {
         const int *l = labels.ptr<int>(y);
         uchar *w = walls.ptr<uchar>(y);

@@ -109,6 +109,37 @@ QImage drawCorner(bool windowLines)
     return image;
 }
 
+// A hatched drawing: outer walls 24 points thick and a partition 12 thick, each two lines with
+// diagonal hatching between them, on a sheet of 500 x 300. The partition stands loose of the
+// outer walls, a doorway 61 points wide at each end, and is shorter than a quarter of the
+// building, so that it joins no wall network; a room's name is written beside it.
+QImage drawHatched()
+{
+    QImage image(500, 300, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    const auto hatch = [&p](const QRect &box) {
+        p.save();
+        p.setClipRect(box.adjusted(0, 0, 1, 1));
+        p.setPen(QPen(Qt::black, 1));
+        p.drawRect(box);
+        for (int x = box.left() - box.height(); x < box.right(); x += 6)
+            p.drawLine(x, box.bottom(), x + box.height(), box.top());
+        p.restore();
+    };
+    hatch(QRect(10, 10, 480, 24));
+    hatch(QRect(10, 266, 480, 24));
+    hatch(QRect(10, 34, 24, 232));
+    hatch(QRect(466, 34, 24, 232));
+    hatch(QRect(240, 95, 12, 110));
+    QFont font;
+    font.setPixelSize(16);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(QPoint(60, 150), u"КУХНЯ 16,65"_s);
+    return image;
+}
+
 bool isBlack(const QImage &image, int x, int y)
 {
     return image.pixel(x, y) == qRgb(0, 0, 0);
@@ -142,6 +173,7 @@ private Q_SLOTS:
     void faintWindowsOfASlantingWall();
     void faintLinesFromWallToWall_data();
     void faintLinesFromWallToWall();
+    void hatchedPartitionStandingLoose();
     void officeFloorKeepsItsWalls_data();
     void officeFloorKeepsItsWalls();
     void noiseEndsWithoutRooms();
@@ -287,6 +319,17 @@ void TestPlanPreparation::faintLinesFromWallToWall()
     QCOMPARE(isBlack(plan, 130, 100), kept);
     QCOMPARE(isBlack(plan, 130, 40), kept);
     QCOMPARE(dirt(plan, QRect(22, 22, 80, 96)), 0);
+}
+
+void TestPlanPreparation::hatchedPartitionStandingLoose()
+{
+    PlanPreparation preparation(drawHatched());
+    QVERIFY(preparation.defaults().wallsOnly);
+    const QImage plan = preparation.prepare(preparation.defaults());
+    QVERIFY(isBlack(plan, 20, 150));
+    QVERIFY(isBlack(plan, 246, 150));
+    QVERIFY(isBlack(plan, 246, 100));
+    QCOMPARE(dirt(plan, QRect(50, 130, 170, 30)), 0);
 }
 
 void TestPlanPreparation::officeFloorKeepsItsWalls_data()
