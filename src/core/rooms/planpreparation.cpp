@@ -75,6 +75,30 @@ cv::Mat colourMask(const cv::Mat &bgra)
     return mask;
 }
 
+// The drawing at a threshold, drawing and floor specks up to `speck` points removed; with the
+// faint lines (halfway between the threshold and the paper, specks removed, the drawing
+// included) when asked.
+struct Drawing
+{
+    cv::Mat ink, faint;
+
+    Drawing(const cv::Mat &grey, int threshold, int speck, int paper, bool withFaint)
+    {
+        cv::threshold(grey, ink, threshold - 1, 255, cv::THRESH_BINARY_INV);
+        cv::Mat labels;
+        dropSmall(ink, speck, 8, 0, labels);
+        cv::Mat floor;
+        cv::bitwise_not(ink, floor);
+        dropSmall(floor, speck, 4, 0, labels);
+        cv::bitwise_not(floor, ink);
+        if (withFaint) {
+            cv::threshold(grey, faint, (threshold + paper) / 2 - 1, 255, cv::THRESH_BINARY_INV);
+            dropSmall(faint, speck, 8, 0, labels);
+            faint |= ink;
+        }
+    }
+};
+
 } // namespace
 
 struct PlanPreparation::Data
@@ -83,6 +107,9 @@ struct PlanPreparation::Data
     int paper = 255; // the commonest brightness of the paper
     QImage source; // shared with the caller's image, not a copy
     QSize size;
+    // The walls found while looking at the plan, and the options they were found for.
+    cv::Mat walls;
+    PreparationOptions wallsFor;
 };
 
 PlanPreparation::PlanPreparation(const QImage &source)
@@ -145,10 +172,32 @@ PlanPreparation::PlanPreparation(const QImage &source)
     // Noise specks would pass for thin drawing.
     cv::Mat labels;
     dropSmall(ink, 4, 8, 0, labels);
-    const WallFinder::Result walls = WallFinder::find(ink);
+    // The walls are looked for in the drawing as the defaults prepare it, and kept: finding
+    // them is most of the preparation's time, and the defaults are what is prepared most.
+    // Coloured marks are floor by default whenever walls alone are kept, and without walls
+    // found nothing is kept of them; so they are floor while the walls are looked for.
+    const int speck = speckFor(WallFinder::lineWidth(ink));
+    ink.release();
+    cv::Mat grey = m_data->grey;
+    if (m_traits.hasColour) {
+        grey = m_data->grey.clone();
+        grey.setTo(255, colourMask(bgra));
+    }
+    const Drawing drawing(grey, m_traits.autoThreshold, speck, m_data->paper, true);
+    WallFinder::Result walls = WallFinder::find(drawing.ink, drawing.faint);
     m_traits.lineWidth = walls.lineWidth;
     m_traits.wallThickness = walls.wallThickness;
     m_traits.hasThinDrawing = walls.found;
+    m_data->wallsFor = {.threshold = m_traits.autoThreshold,
+                        .colourAsFloor = m_traits.hasColour,
+                        .wallsOnly = true,
+                        .speckPixels = speck};
+    m_data->walls = std::move(walls.walls);
+}
+
+int PlanPreparation::speckFor(int lineWidth)
+{
+    return std::max(4, 2 * lineWidth * lineWidth);
 }
 
 PlanPreparation::~PlanPreparation() = default;
@@ -182,7 +231,7 @@ PreparationOptions PlanPreparation::defaults() const
     options.wallsOnly = m_traits.hasThinDrawing;
     // Pen marks and tints across a room are not walls; walls are drawn dark.
     options.colourAsFloor = options.wallsOnly && m_traits.hasColour;
-    options.speckPixels = std::max(4, 2 * m_traits.lineWidth * m_traits.lineWidth);
+    options.speckPixels = speckFor(m_traits.lineWidth);
     return options;
 }
 
@@ -194,37 +243,29 @@ QImage PlanPreparation::prepare(const PreparationOptions &options) const
 QImage PlanPreparation::prepare(const PreparationOptions &options, const StageSink &stages) const
 {
     const int threshold = options.threshold > 0 ? std::min(options.threshold, 255) : m_traits.autoThreshold;
-    const int speck = options.speckPixels > 0 ? options.speckPixels
-                                              : std::max(4, 2 * m_traits.lineWidth * m_traits.lineWidth);
+    const int speck = options.speckPixels > 0 ? options.speckPixels : speckFor(m_traits.lineWidth);
+    const PreparationOptions resolved{.threshold = threshold,
+                                      .colourAsFloor = options.colourAsFloor,
+                                      .wallsOnly = options.wallsOnly,
+                                      .speckPixels = speck};
+    const bool found = options.wallsOnly && resolved == m_data->wallsFor;
+    if (found && !stages)
+        return CvPlan::fromInk(m_data->walls);
     cv::Mat grey = m_data->grey;
     if (options.colourAsFloor) {
         grey = m_data->grey.clone();
         grey.setTo(255, colourMask(CvPlan::view(m_data->source)));
     }
-    cv::Mat ink;
-    cv::threshold(grey, ink, threshold - 1, 255, cv::THRESH_BINARY_INV);
-    cv::Mat labels;
-    dropSmall(ink, speck, 8, 0, labels);
-    cv::Mat floor;
-    cv::bitwise_not(ink, floor);
-    dropSmall(floor, speck, 4, 0, labels);
-    cv::bitwise_not(floor, ink);
-
+    const Drawing drawing(grey, threshold, speck, m_data->paper, options.wallsOnly && !found);
     if (stages)
-        stages(QStringLiteral("1-ink"), CvPlan::fromInk(ink));
+        stages(QStringLiteral("1-ink"), CvPlan::fromInk(drawing.ink));
     if (options.wallsOnly) {
-        // Faint lines: halfway between the threshold and the paper.
-        cv::Mat faint;
-        cv::threshold(grey, faint, (threshold + m_data->paper) / 2 - 1, 255, cv::THRESH_BINARY_INV);
-        dropSmall(faint, speck, 8, 0, labels);
-        faint |= ink;
-        cv::Mat walls = WallFinder::find(ink, faint).walls;
-        QImage plan = CvPlan::fromInk(walls);
+        QImage plan = CvPlan::fromInk(found ? m_data->walls : WallFinder::find(drawing.ink, drawing.faint).walls);
         if (stages)
             stages(QStringLiteral("2-walls"), plan);
         return plan;
     }
-    return CvPlan::fromInk(ink);
+    return CvPlan::fromInk(drawing.ink);
 }
 
 void PlanPreparation::measureStrokes(const QImage &preparedPlan, int &lineWidth, int &wallThickness)

@@ -62,6 +62,9 @@ public:
     static void measureStrokes(const QImage &preparedPlan, int &lineWidth, int &wallThickness);
 
 private:
+    // Drawing and floor specks removed by default: up to twice the square of the line width.
+    static int speckFor(int lineWidth);
+
     struct Data;
     std::unique_ptr<Data> m_data;
     PlanTraits m_traits;

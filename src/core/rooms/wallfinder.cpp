@@ -267,21 +267,38 @@ std::pair<int, int> WallFinder::widths(const cv::Mat &mask)
     return {commonest, thick};
 }
 
+namespace {
+
+// The thin drawing's width: the commonest width up to half the commonest one, when such strokes
+// are a noticeable share; a plan of walls alone has none, and then nothing is thin enough to
+// leave out.
+int thinWidth(const std::vector<qint64> &widthCount, int commonest)
+{
+    if (commonest < 2)
+        return commonest;
+    const auto thin = std::max_element(widthCount.begin() + 1, widthCount.begin() + commonest / 2 + 1);
+    return *thin * 10 >= widthCount[size_t(commonest)] ? int(thin - widthCount.begin()) : commonest;
+}
+
+int commonestOf(const std::vector<qint64> &widthCount)
+{
+    return int(std::max_element(widthCount.begin(), widthCount.end()) - widthCount.begin());
+}
+
+} // namespace
+
+int WallFinder::lineWidth(const cv::Mat &ink)
+{
+    const std::vector<qint64> widthCount = histogram(ink);
+    return thinWidth(widthCount, commonestOf(widthCount));
+}
+
 WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint)
 {
     Result result;
     const std::vector<qint64> widthCount = histogram(ink);
-    result.lineWidth = int(std::max_element(widthCount.begin(), widthCount.end()) - widthCount.begin());
-    // The thin drawing's width: the commonest width up to half the commonest one, when such
-    // strokes are a noticeable share; a plan of walls alone has none, and then nothing is
-    // thin enough to leave out.
-    const int commonest = result.lineWidth;
-    int line = commonest;
-    if (commonest >= 2) {
-        const auto thin = std::max_element(widthCount.begin() + 1, widthCount.begin() + commonest / 2 + 1);
-        if (*thin * 10 >= widthCount[size_t(commonest)])
-            line = int(thin - widthCount.begin());
-    }
+    const int commonest = commonestOf(widthCount);
+    const int line = thinWidth(widthCount, commonest);
     result.lineWidth = line;
     // Walls drawn as two lines with hatching between them become solid once gaps a few line
     // widths across are closed; a lone line stays as thin however much is closed. Then what

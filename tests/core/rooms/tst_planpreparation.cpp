@@ -174,6 +174,7 @@ private Q_SLOTS:
     void faintLinesFromWallToWall_data();
     void faintLinesFromWallToWall();
     void hatchedPartitionStandingLoose();
+    void keptWallsServeOnlyTheirOptions();
     void officeFloorKeepsItsWalls_data();
     void officeFloorKeepsItsWalls();
     void noiseEndsWithoutRooms();
@@ -330,6 +331,19 @@ void TestPlanPreparation::hatchedPartitionStandingLoose()
     QVERIFY(isBlack(plan, 246, 150));
     QVERIFY(isBlack(plan, 246, 100));
     QCOMPARE(dirt(plan, QRect(50, 130, 170, 30)), 0);
+}
+
+void TestPlanPreparation::keptWallsServeOnlyTheirOptions()
+{
+    PlanPreparation preparation(draw({.greyWalls = true, .furniture = true}));
+    PreparationOptions options = preparation.defaults();
+    QVERIFY(options.wallsOnly);
+    const QImage plan = preparation.prepare(options);
+    QVERIFY(isBlack(plan, 110, 70));
+    QCOMPARE(dirt(plan, QRect(22, 22, 80, 96)), 0);
+    QCOMPARE(preparation.prepare(options, [](const QString &, const QImage &) {}), plan);
+    options.threshold = 100;
+    QVERIFY(!isBlack(preparation.prepare(options), 110, 70));
 }
 
 void TestPlanPreparation::officeFloorKeepsItsWalls_data()
