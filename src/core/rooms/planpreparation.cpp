@@ -268,6 +268,41 @@ QImage PlanPreparation::prepare(const PreparationOptions &options, const StageSi
     return CvPlan::fromInk(drawing.ink);
 }
 
+PlanPreparation::DroppedView PlanPreparation::droppedView(const QImage &source, const QImage &prepared,
+                                                          int threshold, QSize size)
+{
+    DroppedView view;
+    if (source.isNull() || prepared.isNull() || size.isEmpty())
+        return view;
+    // Scaled smoothly, a thin line left out stays a grey trace rather than vanishing between
+    // the picture's points.
+    const QImage before =
+        source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_Grayscale8);
+    const QImage after =
+        prepared.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_Grayscale8);
+    view.picture = QImage(size, QImage::Format_RGB32);
+    qint64 drawn = 0, dropped = 0;
+    for (int y = 0; y < size.height(); ++y) {
+        const uchar *b = before.constScanLine(y);
+        const uchar *a = after.constScanLine(y);
+        auto *out = reinterpret_cast<QRgb *>(view.picture.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const bool wasDrawn = b[x] < threshold;
+            drawn += wasDrawn;
+            if (a[x] < 128) {
+                out[x] = qRgb(0, 0, 0);
+            } else if (wasDrawn) {
+                out[x] = kDroppedColour;
+                ++dropped;
+            } else {
+                out[x] = a[x] < 250 ? qRgb(a[x], a[x], a[x]) : qRgb(255, 255, 255);
+            }
+        }
+    }
+    view.droppedShare = drawn > 0 ? double(dropped) / double(drawn) : 0;
+    return view;
+}
+
 void PlanPreparation::measureStrokes(const QImage &preparedPlan, int &lineWidth, int &wallThickness)
 {
     const CvPlan::StrokeWidths widths = CvPlan::strokeWidths(CvPlan::blackMask(asRgb32(preparedPlan)));

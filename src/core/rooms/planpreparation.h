@@ -58,6 +58,17 @@ public:
     // The same, handing the ink and the walls found to `stages`.
     QImage prepare(const PreparationOptions &options, const StageSink &stages) const;
 
+    // What preparation drops, to be seen before it is done: `source` and `prepared` scaled to
+    // `size`, black where the prepared plan is drawn, kDroppedColour where the source was
+    // drawing (darker than `threshold`) that the prepared plan leaves out, white elsewhere.
+    struct DroppedView
+    {
+        QImage picture;
+        double droppedShare = 0; // of the source's drawing, 0 to 1
+    };
+    static DroppedView droppedView(const QImage &source, const QImage &prepared, int threshold, QSize size);
+    static constexpr QRgb kDroppedColour = 0xffe05050;
+
     // The stroke widths of a black-and-white plan, as traits() reports them for a source.
     static void measureStrokes(const QImage &preparedPlan, int &lineWidth, int &wallThickness);
 

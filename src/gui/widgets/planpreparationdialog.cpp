@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QColor>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -56,7 +57,10 @@ PlanPreparationDialog::PlanPreparationDialog(const QImage &source, const QString
     }
     auto *pictures = new QGridLayout;
     pictures->addWidget(new QLabel(u"Было"_s, this), 0, 0, Qt::AlignHCenter);
-    pictures->addWidget(new QLabel(u"Станет"_s, this), 0, 1, Qt::AlignHCenter);
+    auto *afterTitle = new QLabel(u"Станет; <span style=\"color:%1\">красным</span> — что будет убрано"_s.arg(
+                                      QColor(PlanPreparation::kDroppedColour).name()),
+                                  this);
+    pictures->addWidget(afterTitle, 0, 1, Qt::AlignHCenter);
     m_before = new QLabel(this);
     m_after = new QLabel(this);
     m_after->setObjectName(u"after"_s);
@@ -204,12 +208,22 @@ void PlanPreparationDialog::updatePreview()
     m_resultOptions = wanted;
     m_result = std::move(*prepared);
     m_resultValid = true;
-    showScaled(m_after, m_result);
+    const double dropped = showAfter();
     const PlanTraits &traits = m_preparation->traits();
     m_status->setText(
-        u"Линии %1 точ., стены %2 точ.%3"_s.arg(traits.lineWidth)
+        u"Линии %1 точ., стены %2 точ.%3; убрано %4 % рисунка"_s.arg(traits.lineWidth)
             .arg(traits.wallThickness)
-            .arg(traits.hasThinDrawing ? u"; внутри помещений есть тонкий рисунок"_s : QString()));
+            .arg(traits.hasThinDrawing ? u"; внутри помещений есть тонкий рисунок"_s : QString())
+            .arg(qRound(100 * dropped)));
+}
+
+double PlanPreparationDialog::showAfter()
+{
+    const QSize room = m_after->contentsRect().size().expandedTo(QSize(kPreviewWidth / 2, kPreviewHeight / 2));
+    const PlanPreparation::DroppedView view = PlanPreparation::droppedView(
+        m_source, m_result, m_resultOptions.threshold, m_source.size().scaled(room, Qt::KeepAspectRatio));
+    m_after->setPixmap(QPixmap::fromImage(view.picture));
+    return view.droppedShare;
 }
 
 void PlanPreparationDialog::resizeEvent(QResizeEvent *event)
@@ -222,7 +236,7 @@ void PlanPreparationDialog::showPreviews()
 {
     showScaled(m_before, m_source);
     if (!m_result.isNull())
-        showScaled(m_after, m_result);
+        showAfter();
 }
 
 void PlanPreparationDialog::showScaled(QLabel *label, const QImage &image)

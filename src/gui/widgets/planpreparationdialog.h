@@ -42,6 +42,8 @@ private:
     void schedulePreview();
     void updatePreview();
     void showScaled(QLabel *label, const QImage &image);
+    // The prepared plan with what it drops in colour; the share of the drawing dropped.
+    double showAfter();
     void showPreviews();
     void resizeEvent(QResizeEvent *event) override;
 

@@ -175,6 +175,7 @@ private Q_SLOTS:
     void faintLinesFromWallToWall();
     void hatchedPartitionStandingLoose();
     void keptWallsServeOnlyTheirOptions();
+    void droppedDrawingShownInColour();
     void officeFloorKeepsItsWalls_data();
     void officeFloorKeepsItsWalls();
     void noiseEndsWithoutRooms();
@@ -344,6 +345,19 @@ void TestPlanPreparation::keptWallsServeOnlyTheirOptions()
     QCOMPARE(preparation.prepare(options, [](const QString &, const QImage &) {}), plan);
     options.threshold = 100;
     QVERIFY(!isBlack(preparation.prepare(options), 110, 70));
+}
+
+void TestPlanPreparation::droppedDrawingShownInColour()
+{
+    const QImage source = draw({.furniture = true});
+    PlanPreparation preparation(source);
+    const PreparationOptions options = preparation.defaults();
+    const auto view =
+        PlanPreparation::droppedView(source, preparation.prepare(options), options.threshold, source.size());
+    QCOMPARE(view.picture.pixel(110, 70), qRgb(0, 0, 0));                   // a wall
+    QCOMPARE(view.picture.pixel(40, 50), PlanPreparation::kDroppedColour); // the table's side
+    QCOMPARE(view.picture.pixel(150, 60), qRgb(255, 255, 255));            // floor
+    QVERIFY(view.droppedShare > 0.02 && view.droppedShare < 0.5);
 }
 
 void TestPlanPreparation::officeFloorKeepsItsWalls_data()
