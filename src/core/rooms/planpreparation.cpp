@@ -176,8 +176,13 @@ PlanPreparation::PlanPreparation(const QImage &source)
     // them is most of the preparation's time, and the defaults are what is prepared most.
     // Coloured marks are floor by default whenever walls alone are kept, and without walls
     // found nothing is kept of them; so they are floor while the walls are looked for.
-    const int speck = speckFor(WallFinder::lineWidth(ink));
+    const WallFinder::Strokes strokes = WallFinder::strokes(ink);
     ink.release();
+    const int speck = speckFor(strokes.lineWidth);
+    if (strokes.thickOnly) {
+        m_traits.lineWidth = m_traits.wallThickness = strokes.lineWidth;
+        return;
+    }
     cv::Mat grey = m_data->grey;
     if (m_traits.hasColour) {
         grey = m_data->grey.clone();

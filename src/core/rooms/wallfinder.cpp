@@ -285,12 +285,20 @@ int commonestOf(const std::vector<qint64> &widthCount)
     return int(std::max_element(widthCount.begin(), widthCount.end()) - widthCount.begin());
 }
 
+// A drawing of thick strokes alone has nothing thin to leave out: it is kept whole.
+bool thickOnly(int line, int commonest)
+{
+    return line == commonest && commonest >= 4;
+}
+
 } // namespace
 
-int WallFinder::lineWidth(const cv::Mat &ink)
+WallFinder::Strokes WallFinder::strokes(const cv::Mat &ink)
 {
     const std::vector<qint64> widthCount = histogram(ink);
-    return thinWidth(widthCount, commonestOf(widthCount));
+    const int commonest = commonestOf(widthCount);
+    const int line = thinWidth(widthCount, commonest);
+    return {line, thickOnly(line, commonest)};
 }
 
 WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint)
@@ -353,9 +361,7 @@ WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint)
     if (longest > 0)
         walls |= bridges(faint.empty() ? ink : faint, walls, line, thick,
                          std::max(double(8 * thick), 0.05 * longest));
-    // A drawing of thick strokes alone (a plan already of walls only) has nothing thin to
-    // leave out: it is kept whole.
-    result.found = longest >= std::min(ink.cols, ink.rows) / 4 && !(line == commonest && commonest >= 4);
+    result.found = longest >= std::min(ink.cols, ink.rows) / 4 && !thickOnly(line, commonest);
     result.wallThickness = result.found ? commonestWidth(walls) : line;
     result.walls = walls;
     return result;

@@ -25,8 +25,15 @@ public:
     // faintest lines (a superset of `ink`): straight thin strokes from wall to wall are looked
     // for there too, since plans draw windows and closet fronts in light grey.
     static Result find(const cv::Mat &ink, const cv::Mat &faint = {});
-    // The thin drawing's width, as find() reports it in Result::lineWidth.
-    static int lineWidth(const cv::Mat &ink);
+    // What the stroke widths alone tell: the thin drawing's width, as find() reports it in
+    // Result::lineWidth, and whether the drawing is of thick strokes alone (a plan already of
+    // walls), where find() reports no wall network whatever the walls.
+    struct Strokes
+    {
+        int lineWidth = 1;
+        bool thickOnly = false;
+    };
+    static Strokes strokes(const cv::Mat &ink);
     // The commonest width of the strokes of a mask (255), measured across them at their middle
     // line, so that the length of a wall piece never passes for its thickness.
     static int commonestWidth(const cv::Mat &mask);
