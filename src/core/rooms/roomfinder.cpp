@@ -18,6 +18,10 @@ namespace {
 constexpr double kWiderThanPassage = 1.3;
 // The widest door between two rooms, in thicknesses of the plan's thick walls.
 constexpr double kDoorInWalls = 25;
+// The narrowest room proposed, in thicknesses of the plan's walls (a closet is about 0,6 m
+// wide, walls 0,1 to 0,25 m thick): the regions narrower than that left between the lines
+// are strips inside walls drawn as outlines, between hatching lines or dimension lines.
+constexpr double kNarrowestRoomInWalls = 4;
 
 // A point of region `label` near its centroid: the middle of the run through the centroid's
 // row (or the nearest row that has one) closest to it, so the label sits inside the room even
@@ -71,6 +75,30 @@ struct FloorRegions
         count = cv::connectedComponentsWithStats(white, labels, stats, centroids, 4, CV_32S);
     }
 
+    // Each region's half width: the farthest any of its points lies from the drawing, measured
+    // at the flooding's resolution (`factor` times smaller), where a region narrower than a
+    // small point, far too narrow for a room, is not seen.
+    std::vector<float> halfWidths(const cv::Mat &white, int factor) const
+    {
+        cv::Mat small = white;
+        if (factor > 1) {
+            cv::resize(white, small, cv::Size(white.cols / factor, white.rows / factor), 0, 0, cv::INTER_AREA);
+            cv::threshold(small, small, 254, 255, cv::THRESH_BINARY);
+        }
+        cv::Mat distance;
+        cv::distanceTransform(small, distance, cv::DIST_L2, 3, CV_32F);
+        std::vector<float> widest(size_t(count), 0);
+        for (int y = 0; y < small.rows; ++y) {
+            const int *label = labels.ptr<int>(y * factor + factor / 2);
+            const float *d = distance.ptr<float>(y);
+            for (int x = 0; x < small.cols; ++x) {
+                float &w = widest[size_t(label[x * factor + factor / 2])];
+                w = std::max(w, d[x] * float(factor));
+            }
+        }
+        return widest;
+    }
+
     QRect box(int i) const
     {
         return QRect(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
@@ -89,12 +117,15 @@ struct FloorRegions
         return x >= 0 && y >= 0 && x < labels.cols && y < labels.rows ? labels.at<int>(y, x) : 0;
     }
 
-    std::vector<RoomProposal> rooms(qint64 minPixels, QImage *regionMap) const
+    // The regions no smaller than `minPixels` that do not reach the sheet's edge; when
+    // `halfWidths` is given, only those whose half width is at least `minHalfWidth`.
+    std::vector<RoomProposal> rooms(qint64 minPixels, QImage *regionMap, const std::vector<float> *halfWidths = nullptr,
+                                    double minHalfWidth = 0) const
     {
         std::vector<std::pair<RoomProposal, int>> found;
         for (int i = 1; i < count; ++i) {
             const qint64 area = stats.at<int>(i, cv::CC_STAT_AREA);
-            if (area < minPixels || outside(i))
+            if (area < minPixels || outside(i) || (halfWidths && (*halfWidths)[size_t(i)] < minHalfWidth))
                 continue;
             const QRect b = box(i);
             found.push_back(
@@ -140,6 +171,9 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
     Result result;
     OpeningFinder::Options openings = options.openings;
     const cv::Mat black = CvPlan::blackMask(plan);
+    // The walls' widths measured across them at their middle lines: the commonest (inner
+    // walls) and the outer walls'.
+    const auto [wall, outerWall] = WallFinder::widths(black);
     if (openings.wallThickness <= 0 || openings.lineWidth <= 0) {
         const CvPlan::StrokeWidths widths = CvPlan::strokeWidths(black);
         openings.wallThickness = widths.wall;
@@ -166,7 +200,6 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
     };
     stop();
     {
-        const auto [wall, outerWall] = WallFinder::widths(black);
         // The flooding at the resolution the walls need: a wall a few points thick, and a
         // plan of a few million points at most (a thin partition stays, as any point of wall
         // in a small point makes it wall).
@@ -233,7 +266,9 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         }
         CvPlan::closeFloor(white, result.lines);
         const FloorRegions regions(white);
-        result.rooms = regions.rooms(minPixels, options.regionMap);
+        const std::vector<float> halfWidths = regions.halfWidths(white, factor);
+        result.rooms = regions.rooms(minPixels, options.regionMap, &halfWidths,
+                                     kNarrowestRoomInWalls / 2 * openings.wallThickness);
         if (options.stages) {
             QImage map = plan.copy();
             std::vector<QRgb> colour(size_t(regions.count), 0);

@@ -54,10 +54,10 @@ struct Floor
     int oneClick, found, precision;
 };
 constexpr Floor kFloors[] = {
-    {"cvc", 25, 25, 11},
-    {"r3d", 50, 43, 67},
-    {"cubicasa", 2, 2, 7},
-    {"all", 77, 70, 22},
+    {"cvc", 25, 25, 21},
+    {"r3d", 50, 43, 69},
+    {"cubicasa", 2, 2, 13},
+    {"all", 77, 70, 36},
 };
 
 QString sourceOf(const QString &file)

@@ -107,6 +107,9 @@ void TestRoomFinder::rooms_data()
     Sheet slanting = flat().gap(200, 20, 80, 6).gap(274, 20, 6, 80);
     slanting.slant({200, 23}, {222, 45}).slant({255, 78}, {277, 100});
     QTest::newRow("window in a slanting wall") << slanting.image << 1 << 1;
+    // The strip inside a wall drawn as two outlines is closed off, but narrower than a room.
+    QTest::newRow("strip inside a wall")
+        << flat().wall(26, 100, 248, 6).wall(26, 116, 248, 6).image << 2 << 0;
     // Letters of a bold font, as thick as walls, halfway across a corridor: no room ends there.
     QTest::newRow("letters in a corridor")
         << flat().wall(26, 100, 248, 6).wall(26, 140, 248, 6).wall(146, 119, 8, 8).wall(160, 119, 8, 8).image
