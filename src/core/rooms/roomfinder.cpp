@@ -21,6 +21,7 @@ constexpr double kDoorInWalls = 25;
 // The narrowest room proposed, in thicknesses of the plan's walls (a closet is about 0,6 m
 // wide, walls 0,1 to 0,25 m thick): the regions narrower than that left between the lines
 // are strips inside walls drawn as outlines, between hatching lines or dimension lines.
+// Without a scale the smallest room is a square as wide.
 constexpr double kNarrowestRoomInWalls = 4;
 
 // A point of region `label` near its centroid: the middle of the run through the centroid's
@@ -186,7 +187,8 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         minPixels =
             options.pixelsPerMetre > 0
                 ? qint64(std::llround(kMinRoomSquareMetres * options.pixelsPerMetre * options.pixelsPerMetre))
-                : std::max<qint64>(64, 40 * qint64(openings.wallThickness) * openings.wallThickness);
+                : std::max<qint64>(64, qint64(std::lround(kNarrowestRoomInWalls * kNarrowestRoomInWalls *
+                                                          openings.wallThickness * openings.wallThickness)));
     }
     result.minPixels = minPixels;
     if (!options.closeOpenings) {

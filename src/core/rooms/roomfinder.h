@@ -33,7 +33,7 @@ public:
         // Plan pixels per metre, 0 when the plan has no scale: then openings and the smallest
         // room are measured in wall thicknesses.
         double pixelsPerMetre = 0;
-        qint64 minPixels = 0; // 0: 1 m² with a scale, else forty squares of a wall's thickness
+        qint64 minPixels = 0; // 0: 1 m² with a scale, else a square four walls wide
         OpeningFinder::Options openings;
         // When given, becomes the rooms' region map (Grayscale16): room i's pixels hold i + 1,
         // every other pixel 0.
