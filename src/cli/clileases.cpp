@@ -6,6 +6,7 @@
 #include "cli/clitext.h"
 #include "core/base/metrolaerror.h"
 #include "core/base/numbertext.h"
+#include "core/leases/leasedrooms.h"
 #include "core/leases/leasebook.h"
 #include "core/leases/leasecalendar.h"
 #include "core/leases/leaserules.h"
@@ -63,28 +64,24 @@ int list(const CliProject &project, const CliArgs &args)
     double rentTotal = 0;
     for (const int i : shown) {
         const Lease &lease = book.lease(i);
+        const LeasedRooms leased(lease, table);
+        const double area = leased.area;
         QJsonArray rooms;
         QStringList roomTexts;
-        double area = 0;
-        for (const LeaseRoom &room : lease.rooms) {
-            const int row = table.rowOfColour(room.key);
-            const QString name = row > 0 ? table.cellText(RecordTable::Name, row) : QString();
-            const QString plan = row > 0 ? table.cellText(RecordTable::PlanId, row) : room.plan;
-            const auto roomArea =
-                row > 0 ? NumberText::area(table.cellText(RecordTable::Area, row)) : std::nullopt;
-            area += roomArea.value_or(0);
+        for (const LeasedRooms::Room &room : leased.rooms) {
             rooms.append(QJsonObject{{u"key"_s, qint64(room.key)},
-                                     {u"row"_s, std::max(row, 0)},
-                                     {u"plan"_s, plan},
-                                     {u"name"_s, name},
-                                     {u"area"_s, roomArea ? QJsonValue(*roomArea) : QJsonValue()}});
-            roomTexts << (row > 0 ? u"%1 (%2)"_s.arg(name, plan) : u"ключ %1 — записи нет"_s.arg(room.key));
+                                     {u"row"_s, room.row},
+                                     {u"plan"_s, room.plan},
+                                     {u"name"_s, room.name},
+                                     {u"area"_s, room.area ? QJsonValue(*room.area) : QJsonValue()}});
+            roomTexts << (room.row > 0 ? u"%1 (%2)"_s.arg(room.name, room.plan)
+                                       : u"ключ %1 — записи нет"_s.arg(room.key));
         }
         const bool inForce = lease.inForce(day);
         // Plain values beside flags: g++ 12 takes optionals read under their own test for
         // uninitialised.
         const bool hasRent = lease.rate.has_value();
-        const double rent = hasRent ? std::round(lease.rate.value() * area * 100) / 100 : 0;
+        const double rent = LeasedRooms::monthlyRent(lease, area).value_or(0);
         const bool hasEnd = lease.end.isValid();
         const int monthsLeft = hasEnd ? LeaseDate::monthsBetween(day, lease.end) : 0;
         if (inForce) {

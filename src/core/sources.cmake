@@ -59,6 +59,7 @@ set(METROLA_CORE_SOURCES
   leases/lease.h leases/lease.cpp
   leases/leasebook.h leases/leasebook.cpp
   leases/leasecalendar.h leases/leasecalendar.cpp
+  leases/leasedrooms.h leases/leasedrooms.cpp
   leases/leaserules.h leases/leaserules.cpp
 
   archive/zipformat.h archive/zipformat.cpp

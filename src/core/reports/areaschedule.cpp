@@ -1,6 +1,7 @@
 #include "core/reports/areaschedule.h"
 
 #include "core/leases/leasebook.h"
+#include "core/leases/leasedrooms.h"
 
 #include "core/base/numbertext.h"
 #include "core/model/captions.h"
@@ -463,21 +464,14 @@ std::optional<AreaSchedule> AreaSchedule::rentRoll(const RecordTable &table, con
     double rentSum = 0;
     for (const int index : inForce) {
         const Lease &lease = leases.lease(index);
-        QStringList plans;
+        const LeasedRooms leased(lease, table);
+        const double leaseArea = leased.area;
         QStringList rooms;
-        double leaseArea = 0;
-        for (const LeaseRoom &room : lease.rooms) {
-            const int r = table.rowOfColour(room.key);
-            const QString plan = r > 0 ? table.cellText(RecordTable::PlanId, r) : room.plan;
-            if (!plans.contains(plan))
-                plans << plan;
-            rooms << (r > 0 ? table.cellText(RecordTable::Name, r) : u"ключ %1 (записи нет)"_s.arg(room.key));
-            if (r > 0)
-                leaseArea += NumberText::area(table.cellText(RecordTable::Area, r)).value_or(0);
-        }
+        for (const LeasedRooms::Room &room : leased.rooms)
+            rooms << (room.row > 0 ? room.name : u"ключ %1 (записи нет)"_s.arg(room.key));
         sheet.setLabel(row, 0, lease.tenant, text);
         sheet.setLabel(row, 1, lease.contract, text);
-        sheet.setLabel(row, 2, plans.join(u", "_s), text);
+        sheet.setLabel(row, 2, leased.plans().join(u", "_s), text);
         sheet.setLabel(row, 3, rooms.join(u", "_s), text);
         sheet.setNumber(row, 4, leaseArea, area);
         sheet.setLabel(row, 5, LeaseDate::format(lease.start), text);
@@ -487,9 +481,7 @@ std::optional<AreaSchedule> AreaSchedule::rentRoll(const RecordTable &table, con
                                             : std::nullopt,
                         whole);
         sheet.setNumber(row, 8, lease.rate, area);
-        const std::optional<double> rent =
-            lease.rate ? std::optional<double>(std::round(*lease.rate * leaseArea * 100) / 100)
-                       : std::nullopt;
+        const std::optional<double> rent = LeasedRooms::monthlyRent(lease, leaseArea);
         sheet.setNumber(row, 9, rent, area);
         areaSum += leaseArea;
         rentSum += rent.value_or(0);

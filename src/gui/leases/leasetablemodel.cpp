@@ -2,6 +2,7 @@
 
 #include "core/base/numbertext.h"
 #include "core/leases/leasebook.h"
+#include "core/leases/leasedrooms.h"
 #include "core/model/recordtable.h"
 
 #include <QBrush>
@@ -32,18 +33,13 @@ void LeaseTableModel::reset(const LeaseBook *book, const QList<quint32> &keys, c
             std::none_of(keys.begin(), keys.end(), [&](quint32 key) { return lease.covers(key); }))
             continue;
         Row row{i, {}, 0, lease.inForce(day)};
+        const LeasedRooms leased(lease, m_table);
         QStringList rooms;
-        for (const LeaseRoom &room : lease.rooms) {
-            const int r = m_table.rowOfColour(room.key);
-            if (r <= 0) {
-                rooms << u"ключ %1 — записи нет"_s.arg(room.key);
-                continue;
-            }
-            const QString name = m_table.cellText(RecordTable::Name, r);
-            rooms << u"%1 (%2)"_s.arg(name.isEmpty() ? u"без названия"_s : name,
-                                      m_table.cellText(RecordTable::PlanId, r));
-            row.area += NumberText::area(m_table.cellText(RecordTable::Area, r)).value_or(0);
+        for (const LeasedRooms::Room &room : leased.rooms) {
+            rooms << (room.row > 0 ? u"%1 (%2)"_s.arg(room.name.isEmpty() ? u"без названия"_s : room.name, room.plan)
+                                   : u"ключ %1 — записи нет"_s.arg(room.key));
         }
+        row.area = leased.area;
         row.rooms = rooms.join(u", "_s);
         m_rows.push_back(std::move(row));
     }
@@ -77,8 +73,7 @@ QVariant LeaseTableModel::data(const QModelIndex &index, int role) const
     }
     if (role != Qt::DisplayRole && !sorting && role != Qt::ToolTipRole)
         return {};
-    const std::optional<double> rent =
-        lease.rate ? std::optional<double>(*lease.rate * row.area) : std::nullopt;
+    const std::optional<double> rent = LeasedRooms::monthlyRent(lease, row.area);
     switch (index.column()) {
     case Tenant:
         return lease.tenant;
@@ -106,7 +101,7 @@ QVariant LeaseTableModel::data(const QModelIndex &index, int role) const
         return sorting ? QVariant(lease.rate.value_or(-1)) : QVariant(LeaseBook::rateText(lease.rate));
     case Rent:
         return sorting ? QVariant(rent.value_or(-1))
-                       : QVariant(rent ? NumberText::format(std::round(*rent * 100) / 100) : QString());
+                       : QVariant(rent ? NumberText::format(*rent) : QString());
     case Note:
         return lease.note;
     default:
