@@ -57,6 +57,24 @@ size_t vacancySlot(Occupancy::State state)
     return state == Occupancy::State::Vacant ? 0 : state == Occupancy::State::Let ? 1 : 2;
 }
 
+// Calls `visit` with each record of the plan, in the table's order.
+template <typename Visit>
+void forEachOnPlan(const RecordTable &table, const QString &plan, Visit visit)
+{
+    for (int r = 1; r <= table.recordCount(); ++r) {
+        const RecordTable::Row &row = table.row(r);
+        if (row[RecordTable::PlanId] == plan)
+            visit(row);
+    }
+}
+
+// Counts a record's room and its area (when a number) into a legend's line.
+void addRoom(PlanColouring::LegendItem &item, const RecordTable::Row &row)
+{
+    ++item.rooms;
+    item.area += NumberText::area(row[RecordTable::Area]).value_or(0);
+}
+
 } // namespace
 
 namespace PlanColouring {
@@ -112,13 +130,10 @@ std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString
         return result;
     const std::vector<QString> tenants =
         view == PlanView::ByTenant ? tenantOrder(table) : std::vector<QString>{};
-    for (int r = 1; r <= table.recordCount(); ++r) {
-        const RecordTable::Row &row = table.row(r);
-        if (row[RecordTable::PlanId] != plan)
-            continue;
+    forEachOnPlan(table, plan, [&](const RecordTable::Row &row) {
         const auto key = keyPixel(row[RecordTable::ColourKey]);
         if (!key)
-            continue;
+            return;
         const QString &tenant = row[RecordTable::Tenant];
         QRgb colour = kNoKind;
         switch (view) {
@@ -139,7 +154,7 @@ std::vector<std::pair<QRgb, QRgb>> pairs(const RecordTable &table, const QString
             break;
         }
         result.emplace_back(*key, colour);
-    }
+    });
     return result;
 }
 
@@ -164,10 +179,7 @@ std::vector<LegendItem> legend(const RecordTable &table, const Captions &caption
     } else {
         return items;
     }
-    for (int r = 1; r <= table.recordCount(); ++r) {
-        const RecordTable::Row &row = table.row(r);
-        if (row[RecordTable::PlanId] != plan)
-            continue;
+    forEachOnPlan(table, plan, [&](const RecordTable::Row &row) {
         size_t slot = 0;
         if (view == PlanView::ByType) {
             const int type = RecordTable::typeIndex(row[RecordTable::Type]);
@@ -175,9 +187,8 @@ std::vector<LegendItem> legend(const RecordTable &table, const Captions &caption
         } else {
             slot = vacancySlot(Occupancy::of(row, flags));
         }
-        ++items[slot].rooms;
-        items[slot].area += NumberText::area(row[RecordTable::Area]).value_or(0);
-    }
+        addRoom(items[slot], row);
+    });
     // Rooms of no known type and common areas are listed only where the plan has some.
     if (items.back().rooms == 0)
         items.pop_back();
@@ -196,10 +207,7 @@ std::vector<LegendItem> tenantLegend(const RecordTable &table, const QString &pl
     LegendItem vacant{kNoKind, u"свободно"_s, 0, 0};
     LegendItem common{kCommon, u"МОП"_s, 0, 0};
     QHash<QString, size_t> slot;
-    for (int r = 1; r <= table.recordCount(); ++r) {
-        const RecordTable::Row &row = table.row(r);
-        if (row[RecordTable::PlanId] != plan)
-            continue;
+    forEachOnPlan(table, plan, [&](const RecordTable::Row &row) {
         const QString &tenant = row[RecordTable::Tenant];
         const Occupancy::State state = Occupancy::of(row, flags);
         LegendItem *item = state == Occupancy::State::Common ? &common : &vacant;
@@ -211,9 +219,8 @@ std::vector<LegendItem> tenantLegend(const RecordTable &table, const QString &pl
             }
             item = &items[*it];
         }
-        ++item->rooms;
-        item->area += NumberText::area(row[RecordTable::Area]).value_or(0);
-    }
+        addRoom(*item, row);
+    });
     std::stable_sort(items.begin(), items.end(),
                      [](const LegendItem &a, const LegendItem &b) { return a.area > b.area; });
     if (vacant.rooms > 0)
@@ -312,16 +319,13 @@ std::vector<std::pair<QRgb, QRgb>> leaseTermPairs(const RecordTable &table, cons
                                                   const QString &plan, QDate day, const RoomFlags &flags)
 {
     std::vector<std::pair<QRgb, QRgb>> result;
-    for (int r = 1; r <= table.recordCount(); ++r) {
-        const RecordTable::Row &row = table.row(r);
-        if (row[RecordTable::PlanId] != plan)
-            continue;
+    forEachOnPlan(table, plan, [&](const RecordTable::Row &row) {
         const auto key = keyPixel(row[RecordTable::ColourKey]);
         if (!key)
-            continue;
+            return;
         const quint32 colourKey = quint32(*parseCellNumber(row[RecordTable::ColourKey]));
         result.emplace_back(*key, leaseSlotColour(leaseSlot(calendar, flags, row, colourKey, day)));
-    }
+    });
     return result;
 }
 
@@ -338,17 +342,13 @@ std::vector<LegendItem> leaseTermLegend(const RecordTable &table, const LeaseCal
     std::vector<LegendItem> items;
     for (int slot = 0; slot < 7; ++slot)
         items.push_back({leaseSlotColour(slot), captions[size_t(slot)], 0, 0});
-    for (int r = 1; r <= table.recordCount(); ++r) {
-        const RecordTable::Row &row = table.row(r);
-        if (row[RecordTable::PlanId] != plan)
-            continue;
+    forEachOnPlan(table, plan, [&](const RecordTable::Row &row) {
         const auto key = parseCellNumber(row[RecordTable::ColourKey]);
         if (!key || !ColourKey::namesRoom(*key))
-            continue;
+            return;
         LegendItem &item = items[size_t(leaseSlot(calendar, flags, row, quint32(*key), day))];
-        ++item.rooms;
-        item.area += NumberText::area(row[RecordTable::Area]).value_or(0);
-    }
+        addRoom(item, row);
+    });
     if (items.back().rooms == 0)
         items.pop_back();
     return items;
