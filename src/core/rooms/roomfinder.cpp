@@ -58,6 +58,47 @@ QPoint seedOf(const cv::Mat &labels, int label, const QRect &box, double cx, dou
     return box.topLeft(); // not reached: every region has a pixel in its box
 }
 
+// The building's outline: the convex hull of the wall network (the pieces at least a quarter
+// as long as the longest, as the wall finder keeps them), in the small mask's pixels. OpenCV
+// has the hull; the network's pieces are picked here.
+std::vector<cv::Point> outline(const cv::Mat &free)
+{
+    cv::Mat walls;
+    cv::bitwise_not(free, walls);
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(walls, labels, stats, centroids, 8, CV_32S);
+    const auto side = [&](int i) {
+        return std::max(stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+    };
+    int longest = 0;
+    for (int i = 1; i < count; ++i)
+        longest = std::max(longest, side(i));
+    std::vector<cv::Point> points;
+    if (longest == 0)
+        return points;
+    std::vector<uchar> network(size_t(count), 0);
+    for (int i = 1; i < count; ++i)
+        network[size_t(i)] = side(i) * 4 >= longest;
+    // The hull needs only the outermost points of each row of the network.
+    for (int y = 0; y < labels.rows; ++y) {
+        const int *l = labels.ptr<int>(y);
+        int first = -1, last = -1;
+        for (int x = 0; x < labels.cols; ++x)
+            if (network[size_t(l[x])]) {
+                if (first < 0)
+                    first = x;
+                last = x;
+            }
+        if (first >= 0) {
+            points.emplace_back(first, y);
+            points.emplace_back(last, y);
+        }
+    }
+    std::vector<cv::Point> hull;
+    cv::convexHull(points, hull);
+    return hull;
+}
+
 } // namespace
 
 namespace {
@@ -247,6 +288,24 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         split.maxPassage = door / factor;
         split.maxOutsidePassage = 3 * door / factor;
         stop();
+        // A side of the building open wider than the widest opening to the outside (a bay
+        // glazed from corner to corner, a loggia) leaves its room part of the outside: such a
+        // side is closed along the building's outline, and the floor along that line counts
+        // as the outside, so that the room stands apart from it there as at the sheet's edge.
+        const std::vector<cv::Point> hull = outline(small);
+        for (size_t i = 0; hull.size() >= 3 && i < hull.size(); ++i) {
+            const cv::Point a = hull[i], b = hull[(i + 1) % hull.size()];
+            if (cv::norm(a - b) <= split.maxOutsidePassage)
+                continue;
+            if (small.data == open.data)
+                small = open.clone();
+            if (split.outside.empty())
+                split.outside = cv::Mat::zeros(small.size(), CV_8U);
+            cv::line(small, a, b, cv::Scalar(0), 1, cv::LINE_4);
+            cv::line(split.outside, a, b, cv::Scalar(255), 3, cv::LINE_8);
+        }
+        if (!split.outside.empty())
+            split.outside &= small;
         result.lines = RoomSplitter::split(small, split, factor);
         stop();
         if (options.stages) {

@@ -150,6 +150,8 @@ std::vector<ClosingLine> RoomSplitter::split(const cv::Mat &free, const Options 
     const double ratio = options.widerThanPassage;
     const int minPeak = int(options.minHalfWidth * kLevelsPerPixel);
     const qint64 minArea = std::max<qint64>(1, options.minPixels / 4);
+    const bool marked = !options.outside.empty();
+    CV_Assert(!marked || (options.outside.type() == CV_8U && options.outside.size() == free.size()));
     Flood flood;
     flood.parent.assign(n, -1);
     flood.peak.assign(n, 0);
@@ -178,7 +180,8 @@ std::vector<ClosingLine> RoomSplitter::split(const cv::Mat &free, const Options 
         flood.peak[size_t(p)] = at;
         flood.area[size_t(p)] = 1;
         const int x = p % w, y = p / w;
-        flood.edge[size_t(p)] = x == 0 || y == 0 || x == w - 1 || y == h - 1;
+        flood.edge[size_t(p)] =
+            x == 0 || y == 0 || x == w - 1 || y == h - 1 || (marked && options.outside.at<uchar>(y, x));
         const int neighbours[4] = {x > 0 ? p - 1 : -1, x + 1 < w ? p + 1 : -1, y > 0 ? p - w : -1,
                                    y + 1 < h ? p + w : -1};
         for (int q : neighbours) {
@@ -215,6 +218,9 @@ std::vector<ClosingLine> RoomSplitter::split(const cv::Mat &free, const Options 
     for (int y = 0; y < h; ++y) {
         edge(0, y);
         edge(w - 1, y);
+        for (int x = 0; marked && x < w; ++x)
+            if (options.outside.at<uchar>(y, x))
+                edge(x, y);
     }
     const auto room = [&](int r) {
         return !outside[size_t(r)] && flood.area[size_t(r)] >= options.minPixels;

@@ -27,6 +27,9 @@ public:
         // (an entrance, a window), in pixels; 0: no limit.
         double maxPassage = 0;
         double maxOutsidePassage = 0;
+        // When given (CV_8U, the mask's size): points that count as the sheet's edge besides
+        // the edge itself, such as the floor along the building's outline.
+        cv::Mat outside;
     };
 
     // `free` is 255 on the floor (white), 0 on walls and lines. The lines are in the mask's

@@ -74,6 +74,7 @@ class TestRoomFinder : public QObject
 private Q_SLOTS:
     void rooms_data();
     void rooms();
+    void glazedSideClosedAlongTheOutline();
     void seedsFillExactlyTheirRooms();
     void markedRoomIsNotProposed();
     void scaleLimitsTheOpening();
@@ -127,6 +128,21 @@ void TestRoomFinder::rooms()
     const RoomFinder::Result found = RoomFinder::find(plan, {});
     QCOMPARE(int(found.rooms.size()), rooms);
     QCOMPARE(int(found.lines.size()), lines);
+}
+
+// A room whose whole bottom side is glazed, wider than any opening to the outside: it is
+// closed along the line from corner to corner, not given up as part of the outside.
+void TestRoomFinder::glazedSideClosedAlongTheOutline()
+{
+    Sheet bay;
+    bay.image = QImage(900, 500, QImage::Format_RGB32);
+    bay.image.fill(Qt::white);
+    bay.wall(50, 50, 800, 6).wall(50, 50, 6, 400).wall(844, 50, 6, 400);
+    bay.wall(50, 444, 60, 6).wall(790, 444, 60, 6);
+    const RoomFinder::Result found = RoomFinder::find(bay.image, {});
+    QCOMPARE(int(found.rooms.size()), 1);
+    QVERIFY(found.rooms.front().box.bottom() <= 452);
+    QVERIFY(found.rooms.front().pixels > 780 * 380);
 }
 
 void TestRoomFinder::seedsFillExactlyTheirRooms()
