@@ -58,27 +58,19 @@ QPoint seedOf(const cv::Mat &labels, int label, const QRect &box, double cx, dou
     return box.topLeft(); // not reached: every region has a pixel in its box
 }
 
-// The building's outline: the convex hull of the wall network (the pieces at least a quarter
-// as long as the longest, as the wall finder keeps them), in the small mask's pixels. OpenCV
-// has the hull; the network's pieces are picked here.
+// The building's outline: the convex hull of the wall network, as the wall finder picks its
+// pieces, in the small mask's pixels.
 std::vector<cv::Point> outline(const cv::Mat &free)
 {
     cv::Mat walls;
     cv::bitwise_not(free, walls);
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(walls, labels, stats, centroids, 8, CV_32S);
-    const auto side = [&](int i) {
-        return std::max(stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
-    };
     int longest = 0;
-    for (int i = 1; i < count; ++i)
-        longest = std::max(longest, side(i));
+    const std::vector<uchar> network = WallFinder::network(stats, count, longest);
     std::vector<cv::Point> points;
     if (longest == 0)
         return points;
-    std::vector<uchar> network(size_t(count), 0);
-    for (int i = 1; i < count; ++i)
-        network[size_t(i)] = side(i) * 4 >= longest;
     // The hull needs only the outermost points of each row of the network.
     for (int y = 0; y < labels.rows; ++y) {
         const int *l = labels.ptr<int>(y);

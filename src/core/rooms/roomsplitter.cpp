@@ -74,7 +74,7 @@ void cover(std::vector<Point> points, int factor, double widest, std::vector<Clo
     }
     // A doorway's boundary is short and near straight: one line across it, as wide as the
     // boundary strays. A long or bent boundary is cut into pieces, and so is any that
-    // strays more than two walls are thick: so wide a line would black out floor.
+    // strays more than `widest`: so wide a line would black out floor.
     if (worst > std::max(1.5, std::min(length / 4, widest)) && depth < 12) {
         std::vector<Point> before, after;
         for (const Point &p : points) {
@@ -251,6 +251,7 @@ std::vector<ClosingLine> RoomSplitter::split(const cv::Mat &free, const Options 
                 pieces[size_t(l[x] - 1)].push_back({x, y});
     }
     for (std::vector<Point> &piece : pieces)
+        // No line strays more than twice the narrowest room is wide.
         cover(std::move(piece), factor, std::max(3.0, 4 * options.minHalfWidth), lines);
     return lines;
 }

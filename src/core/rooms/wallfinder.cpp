@@ -114,8 +114,7 @@ cv::Mat bridges(const cv::Mat &ink, const cv::Mat &walls, int line, int thick, d
         // A handful of contacts at most, so that comparing each with each stays bounded.
         if (p.size() < 2 || p.size() > 16)
             continue;
-        const int length =
-            std::max(stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+        const int length = WallFinder::side(stats, i);
         if (stats.at<int>(i, cv::CC_STAT_AREA) > 2.5 * line * length)
             continue;
         double widest = 0;
@@ -140,7 +139,8 @@ cv::Mat bridges(const cv::Mat &ink, const cv::Mat &walls, int line, int thick, d
 
 // Pieces away from the network that are walls all the same: straight solid bars drawn in ink
 // from end to end (not closed out of letters or hatching), as thick as the network's walls and
-// many times as long as thick (a bold letter is a few times), such as the pieces of an outer wall between windows drawn too faint to keep.
+// many times as long as thick (a bold letter is a few times), such as the pieces of an outer
+// wall between windows drawn too faint to keep.
 //
 // On a hatched drawing, partitions are hatched too, and their systems stand loose of the outer
 // walls across doorways: not solid in ink, but closed into bars with straight sides. Letters
@@ -163,8 +163,7 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
     bool anyCandidate = false;
     for (size_t i = 1; i < count && !anyCandidate; ++i) {
         const qint64 area = stats.at<int>(int(i), cv::CC_STAT_AREA);
-        const qint64 side =
-            std::max(stats.at<int>(int(i), cv::CC_STAT_WIDTH), stats.at<int>(int(i), cv::CC_STAT_HEIGHT));
+        const qint64 side = WallFinder::side(stats, int(i));
         anyCandidate = !keep[i] && (hatched || inked[i] * 10 >= area * 9) && side * side >= 4 * area;
     }
     if (!anyCandidate)
@@ -230,8 +229,7 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
         if (keep[i])
             continue;
         const int area = stats.at<int>(int(i), cv::CC_STAT_AREA);
-        const int side =
-            std::max(stats.at<int>(int(i), cv::CC_STAT_WIDTH), stats.at<int>(int(i), cv::CC_STAT_HEIGHT));
+        const int side = WallFinder::side(stats, int(i));
         const double thickness = 2 * deepest[i];
         const bool solid = inked[i] * 10 >= qint64(area) * 9;
         // A straight bar: as many points as its length times its thickness, even slanting.
@@ -247,6 +245,22 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
 }
 
 } // namespace
+
+int WallFinder::side(const cv::Mat &stats, int i)
+{
+    return std::max(stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+}
+
+std::vector<uchar> WallFinder::network(const cv::Mat &stats, int count, int &longest)
+{
+    longest = 0;
+    for (int i = 1; i < count; ++i)
+        longest = std::max(longest, side(stats, i));
+    std::vector<uchar> pieces(size_t(std::max(count, 1)), 0);
+    for (int i = 1; i < count; ++i)
+        pieces[size_t(i)] = 4 * side(stats, i) >= longest ? 255 : 0;
+    return pieces;
+}
 
 int WallFinder::commonestWidth(const cv::Mat &mask)
 {
@@ -321,21 +335,13 @@ WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint)
 
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(walls, labels, stats, centroids, 8, CV_32S);
-    int longest = 0;
-    for (int i = 1; i < count; ++i)
-        longest =
-            std::max({longest, stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT)});
     // The network: pieces a quarter as long as the longest; shorter pieces (down to a tenth:
     // a wall between two doors) when they come within a few walls of the network, so that a
     // word whose letters closed into a bar, loose in a room, is no wall.
-    const double network = 0.25 * longest;
+    int longest = 0;
+    std::vector<uchar> keep = network(stats, count, longest);
     const int kept = std::max(double(8 * thick), 0.1 * longest);
-    const auto side = [&](int i) {
-        return std::max(stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
-    };
-    std::vector<uchar> keep(size_t(count), 0);
-    for (int i = 1; i < count; ++i)
-        keep[size_t(i)] = side(i) >= network ? 255 : 0;
+    const auto side = [&](int i) { return WallFinder::side(stats, i); };
     cv::Mat reach(walls.size(), CV_8U);
     for (int y = 0; y < walls.rows; ++y) {
         const int *l = labels.ptr<int>(y);

@@ -3,6 +3,7 @@
 #include <opencv2/core.hpp>
 
 #include <utility>
+#include <vector>
 
 // Tells a plan's walls from the rest of its drawing (texts, dimension and construction lines,
 // furniture, door leaves and arcs). A wall is a part of the drawing that is thick or densely
@@ -34,6 +35,11 @@ public:
         bool thickOnly = false;
     };
     static Strokes strokes(const cv::Mat &ink);
+    // The longer side of piece `i`'s box, in the statistics of OpenCV's connected regions.
+    static int side(const cv::Mat &stats, int i);
+    // The pieces of the wall network (255, the others 0): those at least a quarter as long as
+    // the longest piece, whose length is given back in `longest`.
+    static std::vector<uchar> network(const cv::Mat &stats, int count, int &longest);
     // The commonest width of the strokes of a mask (255), measured across them at their middle
     // line, so that the length of a wall piece never passes for its thickness.
     static int commonestWidth(const cv::Mat &mask);
