@@ -53,6 +53,7 @@ set(METROLA_CORE_SOURCES
   rooms/roomfinder.h rooms/roomfinder.cpp
   rooms/stages.h
   rooms/wallfinder.h rooms/wallfinder.cpp
+  rooms/doorfinder.h rooms/doorfinder.cpp
   rooms/roomsplitter.h rooms/roomsplitter.cpp
   rooms/roomproposals.h rooms/roomproposals.cpp
 

@@ -76,10 +76,21 @@ void cover(std::vector<Point> points, int factor, double widest, std::vector<Clo
     // boundary strays. A long or bent boundary is cut into pieces, and so is any that
     // strays more than `widest`: so wide a line would black out floor.
     if (worst > std::max(1.5, std::min(length / 4, widest)) && depth < 12) {
+        // At the farthest point; at the middle when that leaves next to nothing on one side
+        // (a blob-like boundary whose farthest point lies near the chord's end), so that the
+        // pieces shrink at every cut.
         std::vector<Point> before, after;
         for (const Point &p : points) {
             const double along = ((p.x - a.x) * dx + (p.y - a.y) * dy) / length;
             (along <= worstAlong ? before : after).push_back(p);
+        }
+        if (8 * std::min(before.size(), after.size()) < points.size()) {
+            before.clear();
+            after.clear();
+            for (const Point &p : points) {
+                const double along = ((p.x - a.x) * dx + (p.y - a.y) * dy) / length;
+                (along <= length / 2 ? before : after).push_back(p);
+            }
         }
         if (!before.empty() && !after.empty()) {
             cover(std::move(before), factor, widest, lines, depth + 1);
@@ -182,8 +193,15 @@ std::vector<ClosingLine> RoomSplitter::split(const cv::Mat &free, const Options 
         const int x = p % w, y = p / w;
         flood.edge[size_t(p)] =
             x == 0 || y == 0 || x == w - 1 || y == h - 1 || (marked && options.outside.at<uchar>(y, x));
-        const int neighbours[4] = {x > 0 ? p - 1 : -1, x + 1 < w ? p + 1 : -1, y > 0 ? p - w : -1,
-                                   y + 1 < h ? p + w : -1};
+        int neighbours[4] = {x > 0 ? p - 1 : -1, x + 1 < w ? p + 1 : -1, y > 0 ? p - w : -1,
+                             y + 1 < h ? p + w : -1};
+        // A point joins the part of its highest neighbour first, the way water runs down: in
+        // the order of the scan, a row along a wall would join the part it reaches first
+        // sideways, however far that part's own floor lies.
+        const auto height = [&level](int q) { return q < 0 ? -2 : level[size_t(q)]; };
+        for (int i = 1; i < 4; ++i)
+            for (int j = i; j > 0 && height(neighbours[j]) > height(neighbours[j - 1]); --j)
+                std::swap(neighbours[j], neighbours[j - 1]);
         for (int q : neighbours) {
             if (q < 0 || flood.parent[size_t(q)] < 0)
                 continue;
@@ -251,7 +269,7 @@ std::vector<ClosingLine> RoomSplitter::split(const cv::Mat &free, const Options 
                 pieces[size_t(l[x] - 1)].push_back({x, y});
     }
     for (std::vector<Point> &piece : pieces)
-        // No line strays more than twice the narrowest room is wide.
-        cover(std::move(piece), factor, std::max(3.0, 4 * options.minHalfWidth), lines);
+        // No line strays more than two walls: a wider one would black out floor.
+        cover(std::move(piece), factor, std::max(3.0, 2 * options.minHalfWidth), lines);
     return lines;
 }

@@ -1,5 +1,7 @@
 #include "core/rooms/wallfinder.h"
 
+#include "core/rooms/doorfinder.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <QtGlobal>
@@ -147,7 +149,7 @@ cv::Mat bridges(const cv::Mat &ink, const cv::Mat &walls, int line, int thick, d
 // closed into a bar have ragged sides and holes, so a piece counts as straight when its
 // outline (holes included) is no longer than a bar's of its area and thickness would be.
 void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &labels, const cv::Mat &stats,
-                     bool hatched, std::vector<uchar> &keep)
+                    bool hatched, std::vector<uchar> &keep)
 {
     const size_t count = keep.size();
     std::vector<qint64> inked(count, 0);
@@ -234,12 +236,14 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
         const bool solid = inked[i] * 10 >= qint64(area) * 9;
         // A straight bar: as many points as its length times its thickness, even slanting.
         const bool straight = area <= 1.6 * side * thickness;
-        if (solid && straight && nearest[i] <= 12 * wall && thickness >= 0.6 * wall && thickness <= 2.0 * wall && side >= 8 * thickness)
+        if (solid && straight && nearest[i] <= 12 * wall && thickness >= 0.6 * wall &&
+            thickness <= 2.0 * wall && side >= 8 * thickness)
             keep[i] = 255;
         // A bar's outline is twice its area over its thickness (a quarter more is allowed for
         // its ends and joints); a hatched partition may be far thinner than the outer walls.
         const bool smooth = outline[i] > 0 && outline[i] * typical[i] <= 2.5 * area;
-        if (hatched && smooth && nearest[i] <= 12 * wall && typical[i] <= 2.0 * wall && side >= 8 * typical[i])
+        if (hatched && smooth && nearest[i] <= 12 * wall && typical[i] <= 2.0 * wall &&
+            side >= 8 * typical[i])
             keep[i] = 255;
     }
 }
@@ -364,11 +368,19 @@ WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint)
         for (int x = 0; x < walls.cols; ++x)
             w[x] = keep[size_t(l[x])];
     }
-    if (longest > 0)
-        walls |= bridges(faint.empty() ? ink : faint, walls, line, thick,
-                         std::max(double(8 * thick), 0.05 * longest));
     result.found = longest >= std::min(ink.cols, ink.rows) / 4 && !thickOnly(line, commonest);
-    result.wallThickness = result.found ? commonestWidth(walls) : line;
+    result.wallThickness = line;
+    if (longest > 0) {
+        const cv::Mat &drawing = faint.empty() ? ink : faint;
+        walls |= bridges(drawing, walls, line, thick, std::max(double(8 * thick), 0.05 * longest));
+        const int wall = commonestWidth(walls);
+        if (result.found)
+            result.wallThickness = wall;
+        // A door is twice as wide as the commonest walls at least, and far narrower than the
+        // building; a smaller swing is a symbol (a radiator, a tap).
+        const int minDoor = std::max({2 * wall, 2 * thick, longest / 60});
+        DoorFinder::close(walls, DoorFinder::find(drawing, walls, line, minDoor, longest / 4), thick);
+    }
     result.walls = walls;
     return result;
 }

@@ -21,6 +21,9 @@ struct Scene
     bool furniture = false; // a thin-lined table in the left room
     bool specks = false;    // dust of a scan: single dark points on the floor
     int faintLineEnd = 0;   // a light grey line down room B from the top wall to this y
+    // A doorway in the partition, its door drawn as a swing into room B: with the leaf, the
+    // arc alone, or no door but a quarter circle standing off the walls in room B.
+    enum Swing { NoDoorway, SwingAndLeaf, ArcOnly, ArcOffTheWalls } swing = NoDoorway;
 };
 
 // Two rooms side by side, 200 x 120 points on a sheet with a margin of 10, walls 8 points thick:
@@ -55,6 +58,14 @@ QImage draw(const Scene &scene)
         p.drawRect(66, 60, 24, 44);
         p.drawEllipse(QPointF(45, 80), 10, 10);
         p.drawText(QRectF(20, 52, 60, 14), Qt::AlignCenter, u"Спальня 15,2"_s);
+    }
+    if (scene.swing != Scene::NoDoorway) {
+        p.fillRect(96, 50, 8, 30, Qt::white);
+        p.setPen(QPen(Qt::black, 1));
+        const QPointF hinge = scene.swing == Scene::ArcOffTheWalls ? QPointF(130, 95) : QPointF(104, 80);
+        p.drawArc(QRectF(hinge - QPointF(30, 30), QSizeF(60, 60)), 0, 90 * 16);
+        if (scene.swing == Scene::SwingAndLeaf)
+            p.drawLine(hinge, hinge + QPointF(30, 0));
     }
     if (scene.faintLineEnd > 0) {
         p.setPen(QPen(QColor(200, 200, 200), 1));
@@ -174,6 +185,8 @@ private Q_SLOTS:
     void faintLinesFromWallToWall_data();
     void faintLinesFromWallToWall();
     void hatchedPartitionStandingLoose();
+    void doorSwingClosesItsDoorway_data();
+    void doorSwingClosesItsDoorway();
     void keptWallsServeOnlyTheirOptions();
     void droppedDrawingShownInColour();
     void officeFloorKeepsItsWalls_data();
@@ -332,6 +345,29 @@ void TestPlanPreparation::hatchedPartitionStandingLoose()
     QVERIFY(isBlack(plan, 246, 150));
     QVERIFY(isBlack(plan, 246, 100));
     QCOMPARE(dirt(plan, QRect(50, 130, 170, 30)), 0);
+}
+
+void TestPlanPreparation::doorSwingClosesItsDoorway_data()
+{
+    QTest::addColumn<int>("swing");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("swing and leaf") << int(Scene::SwingAndLeaf) << true;
+    QTest::newRow("arc alone") << int(Scene::ArcOnly) << true;
+    // A bowl or a chair's back: no hinge at a wall, no jamb; the doorway stays open.
+    QTest::newRow("quarter circle off the walls") << int(Scene::ArcOffTheWalls) << false;
+}
+
+void TestPlanPreparation::doorSwingClosesItsDoorway()
+{
+    QFETCH(int, swing);
+    QFETCH(bool, closed);
+    PlanPreparation preparation(draw({.furniture = true, .swing = Scene::Swing(swing)}));
+    QImage plan = preparation.prepare(preparation.defaults());
+    // The swing itself is gone from room B's floor.
+    QCOMPARE(dirt(plan, QRect(118, 58, 60, 50)), 0);
+    // Room A's fill stops at the partition when the door closes the doorway.
+    const QRect filled = FloodFill().fill(plan, QPoint(40, 40), qRgb(200, 0, 0));
+    QCOMPARE(filled.right() < 150, closed);
 }
 
 void TestPlanPreparation::keptWallsServeOnlyTheirOptions()

@@ -74,6 +74,7 @@ class TestRoomFinder : public QObject
 private Q_SLOTS:
     void rooms_data();
     void rooms();
+    void doorByACornerClosedInItsOpening();
     void glazedSideClosedAlongTheOutline();
     void seedsFillExactlyTheirRooms();
     void markedRoomIsNotProposed();
@@ -128,6 +129,19 @@ void TestRoomFinder::rooms()
     const RoomFinder::Result found = RoomFinder::find(plan, {});
     QCOMPARE(int(found.rooms.size()), rooms);
     QCOMPARE(int(found.lines.size()), lines);
+}
+
+// The room behind a wall end by a corner is closed in its opening, by a line no wider than a
+// wall or two: not along the wall the flooding reached first in the order of the scan.
+void TestRoomFinder::doorByACornerClosedInItsOpening()
+{
+    const RoomFinder::Result found =
+        RoomFinder::find(flat().wall(26, 100, 100, 6).wall(120, 60, 6, 40).image, {});
+    QCOMPARE(int(found.lines.size()), 1);
+    const ClosingLine &line = found.lines.front();
+    const QRect opening(116, 20, 14, 44);
+    QVERIFY(opening.contains(line.from) && opening.contains(line.to));
+    QVERIFY(line.width <= 12);
 }
 
 // A room whose whole bottom side is glazed, wider than any opening to the outside: it is

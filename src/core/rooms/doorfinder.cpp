@@ -1,0 +1,191 @@
+#include "core/rooms/doorfinder.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace {
+
+constexpr double kQuarter = M_PI / 2;
+
+// Whether `walls` has a point within `half` of `p` (a square, clipped to the plan).
+bool wallNear(const cv::Mat &walls, cv::Point2d p, double half)
+{
+    const int x0 = std::max(0, int(std::floor(p.x - half))),
+              x1 = std::min(walls.cols - 1, int(std::ceil(p.x + half)));
+    const int y0 = std::max(0, int(std::floor(p.y - half))),
+              y1 = std::min(walls.rows - 1, int(std::ceil(p.y + half)));
+    for (int y = y0; y <= y1; ++y) {
+        const uchar *w = walls.ptr<uchar>(y);
+        for (int x = x0; x <= x1; ++x)
+            if (w[x])
+                return true;
+    }
+    return false;
+}
+
+// One reading of a stroke as a swing: the hinge at a corner of its box, the arc about it.
+struct Swing
+{
+    cv::Point2d hinge;
+    cv::Point2d along[2]; // the box's two sides from the hinge, as unit vectors
+    double radius = 0;
+    double tolerance = 0;
+};
+
+// Reads the stroke as a swing about `s.hinge`: the radius most of its points lie at, between
+// the box's shorter and longer side (a leaf may be drawn longer than the door is wide). It is
+// one when its points lie on that arc or on a leaf along one of the two sides from the hinge,
+// with the arc covering the whole quarter: a bowl, a round table or a letter leaves parts of
+// it empty or has points elsewhere.
+bool fitSwing(const std::vector<cv::Point> &points, Swing &s, int shorter, int longer, int line)
+{
+    std::vector<int> atDistance(size_t(2 * longer + 2), 0);
+    for (const cv::Point &p : points) {
+        const cv::Point2d v = cv::Point2d(p) - s.hinge;
+        const int d = int(std::lround(std::hypot(v.x, v.y)));
+        if (d < int(atDistance.size()))
+            ++atDistance[size_t(d)];
+    }
+    const auto toleranceAt = [line](double r) { return std::max({2.0, 0.08 * r, double(line)}); };
+    int best = 0, bestCount = -1;
+    for (int r = std::max(1, shorter); r <= longer; ++r) {
+        const int t = int(toleranceAt(r));
+        int n = 0;
+        for (int d = std::max(0, r - t); d <= r + t && d < int(atDistance.size()); ++d)
+            n += atDistance[size_t(d)];
+        if (n > bestCount) {
+            bestCount = n;
+            best = r;
+        }
+    }
+    s.radius = best;
+    s.tolerance = toleranceAt(best);
+    const double leafLength = 1.3 * s.radius + s.tolerance;
+
+    constexpr int kBins = 9;
+    std::array<bool, kBins> covered{};
+    size_t onArc = 0, elsewhere = 0;
+    for (const cv::Point &p : points) {
+        const cv::Point2d v = cv::Point2d(p) - s.hinge;
+        const double a = v.dot(s.along[0]), b = v.dot(s.along[1]);
+        const double distance = std::hypot(a, b);
+        const bool leaf = (std::abs(b) <= s.tolerance && a >= -s.tolerance && a <= leafLength) ||
+                          (std::abs(a) <= s.tolerance && b >= -s.tolerance && b <= leafLength);
+        if (std::abs(distance - s.radius) <= s.tolerance) {
+            ++onArc;
+            const double angle = std::atan2(std::max(b, 0.0), std::max(a, 0.0));
+            covered[size_t(std::clamp(int(angle / kQuarter * kBins), 0, kBins - 1))] = true;
+        } else if (!leaf) {
+            ++elsewhere;
+        }
+    }
+    const auto bins = std::count(covered.begin(), covered.end(), true);
+    return onArc * 5 >= points.size() * 2 && elsewhere * 10 <= points.size() && bins >= kBins - 1;
+}
+
+// The doorway of a swing: the side from the hinge that is an opening between two jambs. Just
+// behind it, on the side away from the swing, the wall stands beyond both its ends and is
+// missing along its middle. The leaf's side fails this: a wall the open leaf rests against
+// runs along the whole side.
+int doorway(const cv::Mat &walls, const Swing &s)
+{
+    int found = -1;
+    for (int d = 0; d < 2; ++d) {
+        const cv::Point2d door = s.along[d], leaf = s.along[1 - d];
+        const cv::Point2d behind = s.hinge - leaf * s.tolerance;
+        const double reach = s.tolerance;
+        const bool jambs = wallNear(walls, behind - door * reach, reach) &&
+                           wallNear(walls, behind + door * (s.radius + reach), reach);
+        bool open = true;
+        for (const double t : {0.3, 0.5, 0.7})
+            open = open && !wallNear(walls, s.hinge + door * (t * s.radius) - leaf * (reach / 2), reach / 2);
+        if (jambs && open) {
+            if (found >= 0)
+                return -1; // both read as doorways: no telling
+            found = d;
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+std::vector<DoorFinder::Door> DoorFinder::find(const cv::Mat &drawing, const cv::Mat &walls, int lineWidth,
+                                               int minRadius, int maxRadius)
+{
+    std::vector<Door> doors;
+    if (drawing.empty() || minRadius > maxRadius)
+        return doors;
+    cv::Mat near, thin;
+    cv::dilate(walls, near, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+    cv::bitwise_and(drawing, ~near, thin);
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(thin, labels, stats, centroids, 8, CV_32S);
+    const int line = std::max(1, lineWidth);
+    // A swing's box is about as wide as high, and its stroke (arc and leaf, 2,6 radii long)
+    // covers little of it: a blob or a piece of hatching does not pass.
+    std::vector<int> candidate(size_t(count), -1);
+    int candidates = 0;
+    for (int i = 1; i < count; ++i) {
+        const int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
+        const qint64 area = stats.at<int>(i, cv::CC_STAT_AREA);
+        const int side = std::max(w, h);
+        if (side - line < minRadius || side - line > maxRadius || 10 * std::min(w, h) < 7 * side)
+            continue;
+        if (area > qint64(2) * (w + h) * (line + 1) || area < side)
+            continue;
+        candidate[size_t(i)] = candidates++;
+    }
+    std::vector<std::vector<cv::Point>> points(static_cast<size_t>(candidates));
+    for (int y = 0; y < labels.rows; ++y) {
+        const int *l = labels.ptr<int>(y);
+        for (int x = 0; x < labels.cols; ++x)
+            if (candidate[size_t(l[x])] >= 0)
+                points[size_t(candidate[size_t(l[x])])].emplace_back(x, y);
+    }
+    for (int i = 1; i < count; ++i) {
+        if (candidate[size_t(i)] < 0)
+            continue;
+        const int x0 = stats.at<int>(i, cv::CC_STAT_LEFT), y0 = stats.at<int>(i, cv::CC_STAT_TOP);
+        const int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
+        const double inset = (line - 1) / 2.0;
+        for (const auto &[sx, sy] :
+             {std::pair(1, 1), std::pair(-1, 1), std::pair(1, -1), std::pair(-1, -1)}) {
+            Swing s;
+            s.hinge = cv::Point2d(sx > 0 ? x0 + inset : x0 + w - 1 - inset,
+                                  sy > 0 ? y0 + inset : y0 + h - 1 - inset);
+            s.along[0] = cv::Point2d(sx, 0);
+            s.along[1] = cv::Point2d(0, sy);
+            if (!fitSwing(points[size_t(candidate[size_t(i)])], s, std::min(w, h) - line,
+                          std::max(w, h) - line, line))
+                continue;
+            const int d = doorway(walls, s);
+            if (d >= 0) {
+                // In the doorway itself, where the jambs were found, not on the room's floor.
+                const cv::Point2d hinge = s.hinge - s.along[1 - d] * s.tolerance;
+                doors.push_back({hinge, hinge + s.along[d] * s.radius});
+                break;
+            }
+        }
+    }
+    return doors;
+}
+
+void DoorFinder::close(cv::Mat &walls, const std::vector<Door> &doors, int thickness)
+{
+    for (const Door &door : doors) {
+        const cv::Point2d along = door.jamb - door.hinge;
+        const double length = std::hypot(along.x, along.y);
+        if (length <= 0)
+            continue;
+        // Past both ends by a tenth, so that the line meets the jambs' walls.
+        const cv::Point2d reach = along * (0.1 + double(thickness) / length);
+        cv::line(walls, door.hinge - reach, door.jamb + reach, cv::Scalar(255), std::max(1, thickness),
+                 cv::LINE_8);
+    }
+}
