@@ -88,23 +88,56 @@ bool fitSwing(const std::vector<cv::Point> &points, Swing &s, int shorter, int l
     return onArc * 5 >= points.size() * 2 && elsewhere * 10 <= points.size() && bins >= kBins - 1;
 }
 
+// What a doorway's jamb may be: a wall found, or a thin partition running on from the doorway
+// in its direction, at least as long as the door is wide (a letter's strokes beside a round
+// letter are shorter).
+struct Jambs
+{
+    const cv::Mat &walls;
+    // The thin drawing's straight runs, level ones and upright ones apart (a leaf resting
+    // against a partition does not make it an L).
+    cv::Mat labels[2], stats[2];
+
+    // The runs within `half` of `p` that lie along the doorway and are `length` long.
+    std::vector<int> partitions(cv::Point2d p, double half, bool level, double length) const
+    {
+        std::vector<int> found;
+        const cv::Mat &l = labels[level ? 0 : 1], &st = stats[level ? 0 : 1];
+        const int x0 = std::max(0, int(p.x - half)), x1 = std::min(l.cols - 1, int(p.x + half));
+        const int y0 = std::max(0, int(p.y - half)), y1 = std::min(l.rows - 1, int(p.y + half));
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) {
+                const int r = l.at<int>(y, x);
+                if (r > 0 && std::find(found.begin(), found.end(), r) == found.end() &&
+                    st.at<int>(r, level ? cv::CC_STAT_WIDTH : cv::CC_STAT_HEIGHT) >= length)
+                    found.push_back(r);
+            }
+        return found;
+    }
+    bool at(cv::Point2d p, double half, bool level, double length) const
+    {
+        return wallNear(walls, p, half) || !partitions(p, half, level, length).empty();
+    }
+};
+
 // The doorway of a swing: the side from the hinge that is an opening between two jambs. Just
-// behind it, on the side away from the swing, the wall stands beyond both its ends and is
-// missing along its middle. The leaf's side fails this: a wall the open leaf rests against
-// runs along the whole side.
-int doorway(const cv::Mat &walls, const Swing &s)
+// behind it, on the side away from the swing, a jamb stands beyond both its ends and the
+// drawing (`drawn`: walls and straight thin runs) is missing along its middle. The leaf's side
+// fails this: a wall the open leaf rests against runs along the whole side.
+int doorway(const Jambs &jambs, const cv::Mat &drawn, const Swing &s)
 {
     int found = -1;
     for (int d = 0; d < 2; ++d) {
         const cv::Point2d door = s.along[d], leaf = s.along[1 - d];
         const cv::Point2d behind = s.hinge - leaf * s.tolerance;
         const double reach = s.tolerance;
-        const bool jambs = wallNear(walls, behind - door * reach, reach) &&
-                           wallNear(walls, behind + door * (s.radius + reach), reach);
+        const bool level = door.y == 0;
+        const bool both = jambs.at(behind - door * reach, reach, level, s.radius) &&
+                          jambs.at(behind + door * (s.radius + reach), reach, level, s.radius);
         bool open = true;
         for (const double t : {0.3, 0.5, 0.7})
-            open = open && !wallNear(walls, s.hinge + door * (t * s.radius) - leaf * (reach / 2), reach / 2);
-        if (jambs && open) {
+            open = open && !wallNear(drawn, s.hinge + door * (t * s.radius) - leaf * (reach / 2), reach / 2);
+        if (both && open) {
             if (found >= 0)
                 return -1; // both read as doorways: no telling
             found = d;
@@ -115,17 +148,46 @@ int doorway(const cv::Mat &walls, const Swing &s)
 
 } // namespace
 
-std::vector<DoorFinder::Door> DoorFinder::find(const cv::Mat &drawing, const cv::Mat &walls, int lineWidth,
-                                               int minRadius, int maxRadius)
+DoorFinder::Found DoorFinder::find(const cv::Mat &drawing, const cv::Mat &walls, int lineWidth, int minRadius,
+                                   int maxRadius)
 {
-    std::vector<Door> doors;
+    Found found;
+    std::vector<Door> &doors = found.doors;
     if (drawing.empty() || minRadius > maxRadius)
-        return doors;
+        return found;
     cv::Mat near, thin;
     cv::dilate(walls, near, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
     cv::bitwise_and(drawing, ~near, thin);
+    // Partitions drawn as a single thin line are not among the walls; a door's jambs may be
+    // such lines: straight level or upright runs of the thin drawing at least a door long.
+    cv::Mat level, upright;
+    cv::morphologyEx(thin, level, cv::MORPH_OPEN,
+                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(minRadius, 1)));
+    cv::morphologyEx(thin, upright, cv::MORPH_OPEN,
+                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(1, minRadius)));
+    const cv::Mat drawn = walls | level | upright;
+    Jambs jambs{walls, {}, {}};
+    std::vector<uchar> keepRun[2];
+    for (int axis = 0; axis < 2; ++axis) {
+        cv::Mat centroids;
+        const int runs = cv::connectedComponentsWithStats(axis == 0 ? level : upright, jambs.labels[axis],
+                                                          jambs.stats[axis], centroids, 8, CV_32S);
+        keepRun[axis].assign(size_t(runs), 0);
+    }
     cv::Mat labels, stats, centroids;
-    const int count = cv::connectedComponentsWithStats(thin, labels, stats, centroids, 8, CV_32S);
+    // The swings are looked for apart from lines twice the smallest door long (the leaf is no
+    // longer than its door): a swing often touches a partition or the outline of a wall.
+    cv::Mat swingsOnly = thin.clone();
+    {
+        cv::Mat longLevel, longUpright;
+        const int k = 2 * minRadius;
+        cv::morphologyEx(thin, longLevel, cv::MORPH_OPEN,
+                         cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, 1)));
+        cv::morphologyEx(thin, longUpright, cv::MORPH_OPEN,
+                         cv::getStructuringElement(cv::MORPH_RECT, cv::Size(1, k)));
+        swingsOnly &= ~(longLevel | longUpright);
+    }
+    const int count = cv::connectedComponentsWithStats(swingsOnly, labels, stats, centroids, 8, CV_32S);
     const int line = std::max(1, lineWidth);
     // A swing's box is about as wide as high, and its stroke (arc and leaf, 2,6 radii long)
     // covers little of it: a blob or a piece of hatching does not pass.
@@ -141,6 +203,7 @@ std::vector<DoorFinder::Door> DoorFinder::find(const cv::Mat &drawing, const cv:
             continue;
         candidate[size_t(i)] = candidates++;
     }
+    std::vector<uchar> swing(size_t(count), 0);
     std::vector<std::vector<cv::Point>> points(static_cast<size_t>(candidates));
     for (int y = 0; y < labels.rows; ++y) {
         const int *l = labels.ptr<int>(y);
@@ -164,16 +227,41 @@ std::vector<DoorFinder::Door> DoorFinder::find(const cv::Mat &drawing, const cv:
             if (!fitSwing(points[size_t(candidate[size_t(i)])], s, std::min(w, h) - line,
                           std::max(w, h) - line, line))
                 continue;
-            const int d = doorway(walls, s);
+            const int d = doorway(jambs, drawn, s);
             if (d >= 0) {
                 // In the doorway itself, where the jambs were found, not on the room's floor.
                 const cv::Point2d hinge = s.hinge - s.along[1 - d] * s.tolerance;
                 doors.push_back({hinge, hinge + s.along[d] * s.radius});
+                swing[size_t(i)] = 255;
+                // The thin partitions that were its jambs are walls.
+                for (const cv::Point2d end :
+                     {hinge - s.along[d] * s.tolerance, hinge + s.along[d] * (s.radius + s.tolerance)})
+                    for (const int r : jambs.partitions(end, s.tolerance, s.along[d].y == 0, s.radius))
+                        keepRun[s.along[d].y == 0 ? 0 : 1][size_t(r)] = 255;
                 break;
             }
         }
     }
-    return doors;
+    if (doors.empty())
+        return found;
+    found.partitions = cv::Mat(drawing.size(), CV_8U);
+    for (int y = 0; y < drawing.rows; ++y) {
+        const int *l0 = jambs.labels[0].ptr<int>(y), *l1 = jambs.labels[1].ptr<int>(y);
+        uchar *k = found.partitions.ptr<uchar>(y);
+        for (int x = 0; x < drawing.cols; ++x)
+            k[x] = keepRun[0][size_t(l0[x])] | keepRun[1][size_t(l1[x])];
+    }
+    // With the points beside the walls they were cut from, so that they meet the walls.
+    cv::dilate(found.partitions, found.partitions, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
+    found.partitions &= drawing;
+    found.swings = cv::Mat(drawing.size(), CV_8U);
+    for (int y = 0; y < labels.rows; ++y) {
+        const int *l = labels.ptr<int>(y);
+        uchar *k = found.swings.ptr<uchar>(y);
+        for (int x = 0; x < labels.cols; ++x)
+            k[x] = swing[size_t(l[x])];
+    }
+    return found;
 }
 
 void DoorFinder::close(cv::Mat &walls, const std::vector<Door> &doors, int thickness)

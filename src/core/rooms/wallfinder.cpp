@@ -372,14 +372,19 @@ WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint)
     result.wallThickness = line;
     if (longest > 0) {
         const cv::Mat &drawing = faint.empty() ? ink : faint;
-        walls |= bridges(drawing, walls, line, thick, std::max(double(8 * thick), 0.05 * longest));
         const int wall = commonestWidth(walls);
         if (result.found)
             result.wallThickness = wall;
-        // A door is twice as wide as the commonest walls at least, and far narrower than the
+        // Doors first, so that a swing hanging from wall to wall is not taken for a bridge. A
+        // door is twice as wide as the commonest walls at least, and far narrower than the
         // building; a smaller swing is a symbol (a radiator, a tap).
         const int minDoor = std::max({2 * wall, 2 * thick, longest / 60});
-        DoorFinder::close(walls, DoorFinder::find(drawing, walls, line, minDoor, longest / 4), thick);
+        const DoorFinder::Found doors = DoorFinder::find(drawing, walls, line, minDoor, longest / 4);
+        const cv::Mat rest = doors.swings.empty() ? drawing : (drawing & ~doors.swings);
+        walls |= bridges(rest, walls, line, thick, std::max(double(8 * thick), 0.05 * longest));
+        if (!doors.partitions.empty())
+            walls |= doors.partitions;
+        DoorFinder::close(walls, doors.doors, thick);
     }
     result.walls = walls;
     return result;

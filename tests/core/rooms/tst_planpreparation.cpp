@@ -24,6 +24,7 @@ struct Scene
     // A doorway in the partition, its door drawn as a swing into room B: with the leaf, the
     // arc alone, or no door but a quarter circle standing off the walls in room B.
     enum Swing { NoDoorway, SwingAndLeaf, ArcOnly, ArcOffTheWalls } swing = NoDoorway;
+    bool thinPartition = false; // the partition a single line, as plan services draw it
 };
 
 // Two rooms side by side, 200 x 120 points on a sheet with a margin of 10, walls 8 points thick:
@@ -46,7 +47,10 @@ QImage draw(const Scene &scene)
     p.fillRect(0, 112, 200, 8, wall);
     p.fillRect(0, 0, 8, 120, wall);
     p.fillRect(192, 0, 8, 120, wall);
-    p.fillRect(96, 0, 8, 120, wall);
+    if (scene.thinPartition)
+        p.fillRect(100, 0, 1, 120, wall);
+    else
+        p.fillRect(96, 0, 8, 120, wall);
     p.fillRect(130, 0, 40, 8, Qt::white);
     p.setPen(QPen(wall, 1));
     p.drawLine(130, 1, 170, 1);
@@ -62,7 +66,9 @@ QImage draw(const Scene &scene)
     if (scene.swing != Scene::NoDoorway) {
         p.fillRect(96, 50, 8, 30, Qt::white);
         p.setPen(QPen(Qt::black, 1));
-        const QPointF hinge = scene.swing == Scene::ArcOffTheWalls ? QPointF(130, 95) : QPointF(104, 80);
+        const QPointF hinge = scene.swing == Scene::ArcOffTheWalls ? QPointF(130, 95)
+                              : scene.thinPartition                ? QPointF(101, 80)
+                                                                   : QPointF(104, 80);
         p.drawArc(QRectF(hinge - QPointF(30, 30), QSizeF(60, 60)), 0, 90 * 16);
         if (scene.swing == Scene::SwingAndLeaf)
             p.drawLine(hinge, hinge + QPointF(30, 0));
@@ -350,18 +356,23 @@ void TestPlanPreparation::hatchedPartitionStandingLoose()
 void TestPlanPreparation::doorSwingClosesItsDoorway_data()
 {
     QTest::addColumn<int>("swing");
+    QTest::addColumn<bool>("thinPartition");
     QTest::addColumn<bool>("closed");
-    QTest::newRow("swing and leaf") << int(Scene::SwingAndLeaf) << true;
-    QTest::newRow("arc alone") << int(Scene::ArcOnly) << true;
+    QTest::newRow("swing and leaf") << int(Scene::SwingAndLeaf) << false << true;
+    QTest::newRow("arc alone") << int(Scene::ArcOnly) << false << true;
+    // The partition's two thin pieces each touch one wall only: the door tells they are walls.
+    QTest::newRow("in a thin partition") << int(Scene::SwingAndLeaf) << true << true;
     // A bowl or a chair's back: no hinge at a wall, no jamb; the doorway stays open.
-    QTest::newRow("quarter circle off the walls") << int(Scene::ArcOffTheWalls) << false;
+    QTest::newRow("quarter circle off the walls") << int(Scene::ArcOffTheWalls) << false << false;
 }
 
 void TestPlanPreparation::doorSwingClosesItsDoorway()
 {
     QFETCH(int, swing);
+    QFETCH(bool, thinPartition);
     QFETCH(bool, closed);
-    PlanPreparation preparation(draw({.furniture = true, .swing = Scene::Swing(swing)}));
+    PlanPreparation preparation(
+        draw({.furniture = true, .swing = Scene::Swing(swing), .thinPartition = thinPartition}));
     QImage plan = preparation.prepare(preparation.defaults());
     // The swing itself is gone from room B's floor.
     QCOMPARE(dirt(plan, QRect(118, 58, 60, 50)), 0);
@@ -390,7 +401,7 @@ void TestPlanPreparation::droppedDrawingShownInColour()
     const PreparationOptions options = preparation.defaults();
     const auto view =
         PlanPreparation::droppedView(source, preparation.prepare(options), options.threshold, source.size());
-    QCOMPARE(view.picture.pixel(110, 70), qRgb(0, 0, 0));                   // a wall
+    QCOMPARE(view.picture.pixel(110, 70), qRgb(0, 0, 0));                  // a wall
     QCOMPARE(view.picture.pixel(40, 50), PlanPreparation::kDroppedColour); // the table's side
     QCOMPARE(view.picture.pixel(150, 60), qRgb(255, 255, 255));            // floor
     QVERIFY(view.droppedShare > 0.02 && view.droppedShare < 0.5);

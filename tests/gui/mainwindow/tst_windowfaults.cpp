@@ -159,8 +159,8 @@ private Q_SLOTS:
         QCOMPARE(dialog->Label10->text(), u"м²"_s);
         QCOMPARE(dialog->Edit1->text(), QString());
         QCOMPARE(dialog->Edit4->text(), u"Помещение 1"_s);
-        // 121 × 148 floor points of 2 cm.
-        QCOMPARE(dialog->Edit2->text(), u"7,16"_s);
+        // 121 × 148 floor points of 2 cm, and half the doorway's 6 × 40 up to the closing line.
+        QCOMPARE(dialog->Edit2->text(), u"7,21"_s);
     }
 
     // Item 14: the scale command has a ruler, not the toolbar's chevron, and a menu item.
