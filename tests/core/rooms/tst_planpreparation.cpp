@@ -23,7 +23,9 @@ struct Scene
     int faintLineEnd = 0;   // a light grey line down room B from the top wall to this y
     // A doorway in the partition, its door drawn as a swing into room B: with the leaf, the
     // arc alone, or no door but a quarter circle standing off the walls in room B.
-    enum Swing { NoDoorway, SwingAndLeaf, ArcOnly, ArcOffTheWalls } swing = NoDoorway;
+    // LeafAgainstAWall: a wall stub in room B runs along the open leaf, as a door opened
+    // against a side wall.
+    enum Swing { NoDoorway, SwingAndLeaf, ArcOnly, ArcOffTheWalls, LeafAgainstAWall } swing = NoDoorway;
     bool thinPartition = false; // the partition a single line, as plan services draw it
 };
 
@@ -70,8 +72,10 @@ QImage draw(const Scene &scene)
                               : scene.thinPartition                ? QPointF(101, 80)
                                                                    : QPointF(104, 80);
         p.drawArc(QRectF(hinge - QPointF(30, 30), QSizeF(60, 60)), 0, 90 * 16);
-        if (scene.swing == Scene::SwingAndLeaf)
+        if (scene.swing == Scene::SwingAndLeaf || scene.swing == Scene::LeafAgainstAWall)
             p.drawLine(hinge, hinge + QPointF(30, 0));
+        if (scene.swing == Scene::LeafAgainstAWall)
+            p.fillRect(104, 81, 50, 8, wall);
     }
     if (scene.faintLineEnd > 0) {
         p.setPen(QPen(QColor(200, 200, 200), 1));
@@ -362,6 +366,8 @@ void TestPlanPreparation::doorSwingClosesItsDoorway_data()
     QTest::newRow("arc alone") << int(Scene::ArcOnly) << false << true;
     // The partition's two thin pieces each touch one wall only: the door tells they are walls.
     QTest::newRow("in a thin partition") << int(Scene::SwingAndLeaf) << true << true;
+    // The wall along the leaf is no doorway: the line goes across the opening, not along it.
+    QTest::newRow("leaf against a wall") << int(Scene::LeafAgainstAWall) << false << true;
     // A bowl or a chair's back: no hinge at a wall, no jamb; the doorway stays open.
     QTest::newRow("quarter circle off the walls") << int(Scene::ArcOffTheWalls) << false << false;
 }
@@ -375,7 +381,7 @@ void TestPlanPreparation::doorSwingClosesItsDoorway()
         draw({.furniture = true, .swing = Scene::Swing(swing), .thinPartition = thinPartition}));
     QImage plan = preparation.prepare(preparation.defaults());
     // The swing itself is gone from room B's floor.
-    QCOMPARE(dirt(plan, QRect(118, 58, 60, 50)), 0);
+    QCOMPARE(dirt(plan, QRect(118, 58, 60, 30)), 0);
     // Room A's fill stops at the partition when the door closes the doorway.
     const QRect filled = FloodFill().fill(plan, QPoint(40, 40), qRgb(200, 0, 0));
     QCOMPARE(filled.right() < 150, closed);
