@@ -66,6 +66,8 @@ bool fitSwing(const std::vector<cv::Point> &points, Swing &s, int shorter, int l
     s.radius = best;
     s.tolerance = toleranceAt(best);
     const double leafLength = 1.3 * s.radius + s.tolerance;
+    // A leaf is often drawn as a slim rectangle, up to an eighth of the door wide.
+    const double leafWidth = std::max(s.tolerance, s.radius / 8);
 
     constexpr int kBins = 9;
     std::array<bool, kBins> covered{};
@@ -74,8 +76,8 @@ bool fitSwing(const std::vector<cv::Point> &points, Swing &s, int shorter, int l
         const cv::Point2d v = cv::Point2d(p) - s.hinge;
         const double a = v.dot(s.along[0]), b = v.dot(s.along[1]);
         const double distance = std::hypot(a, b);
-        const bool leaf = (std::abs(b) <= s.tolerance && a >= -s.tolerance && a <= leafLength) ||
-                          (std::abs(a) <= s.tolerance && b >= -s.tolerance && b <= leafLength);
+        const bool leaf = (std::abs(b) <= leafWidth && a >= -s.tolerance && a <= leafLength) ||
+                          (std::abs(a) <= leafWidth && b >= -s.tolerance && b <= leafLength);
         if (std::abs(distance - s.radius) <= s.tolerance) {
             ++onArc;
             const double angle = std::atan2(std::max(b, 0.0), std::max(a, 0.0));
