@@ -98,11 +98,13 @@ void cover(std::vector<Point> points, int factor, double widest, std::vector<Clo
             return;
         }
     }
-    // A small pixel's centre in the large plan, the ends reaching half a small pixel further
-    // along so that the line meets the walls the small mask made its boundary end at, and
-    // the pieces of a bent boundary overlap where they meet.
+    // A small pixel's centre in the large plan, the ends reaching over the whole small pixel
+    // beyond the boundary's end: that one is wall in the small mask when any of its points is,
+    // and the line must meet that point wherever it lies (reaching only half a small pixel, the
+    // lines of the large sheets stopped short of the walls and rooms ran together through the
+    // slits). The pieces of a bent boundary overlap where they meet.
     const double ux = length > 0 ? dx / length : 1, uy = length > 0 ? dy / length : 0;
-    const double reach = factor / 2.0 + 1;
+    const double reach = 1.5 * factor + 1;
     const auto big = [&](double x, double y) {
         return QPoint(int(std::lround(x * factor + (factor - 1) / 2.0)),
                       int(std::lround(y * factor + (factor - 1) / 2.0)));
