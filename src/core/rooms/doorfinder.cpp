@@ -1,5 +1,7 @@
 #include "core/rooms/doorfinder.h"
 
+#include "core/rooms/wallfinder.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <QtGlobal>
@@ -157,9 +159,7 @@ DoorFinder::Found DoorFinder::find(const cv::Mat &drawing, const cv::Mat &walls,
     std::vector<Door> &doors = found.doors;
     if (drawing.empty() || minRadius > maxRadius)
         return found;
-    cv::Mat near, thin;
-    cv::dilate(walls, near, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
-    cv::bitwise_and(drawing, ~near, thin);
+    const cv::Mat thin = WallFinder::offWalls(drawing, walls);
     // Partitions drawn as a single thin line are not among the walls; a door's jambs may be
     // such lines: straight level or upright runs of the thin drawing at least a door long.
     cv::Mat level, upright;
@@ -253,9 +253,7 @@ DoorFinder::Found DoorFinder::find(const cv::Mat &drawing, const cv::Mat &walls,
         for (int x = 0; x < drawing.cols; ++x)
             k[x] = keepRun[0][size_t(l0[x])] | keepRun[1][size_t(l1[x])];
     }
-    // With the points beside the walls they were cut from, so that they meet the walls.
-    cv::dilate(found.partitions, found.partitions, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
-    found.partitions &= drawing;
+    found.partitions = WallFinder::rejoined(found.partitions, drawing);
     found.swings = cv::Mat(drawing.size(), CV_8U);
     for (int y = 0; y < labels.rows; ++y) {
         const int *l = labels.ptr<int>(y);

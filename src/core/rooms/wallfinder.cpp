@@ -86,9 +86,7 @@ int hatchSpacing(const cv::Mat &ink)
 // hatching is a net, not one straight stroke.
 cv::Mat bridges(const cv::Mat &ink, const cv::Mat &walls, int line, int thick, double span)
 {
-    cv::Mat near, thin;
-    cv::dilate(walls, near, square(3));
-    cv::bitwise_and(ink, ~near, thin);
+    const cv::Mat thin = WallFinder::offWalls(ink, walls);
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(thin, labels, stats, centroids, 8, CV_32S);
     // The contacts: thin pixels close to the walls, grouped into touching places.
@@ -132,11 +130,7 @@ cv::Mat bridges(const cv::Mat &ink, const cv::Mat &walls, int line, int thick, d
         for (int x = 0; x < ink.cols; ++x)
             k[x] = keep[size_t(l[x])];
     }
-    // The points beside the walls that joined them, given back.
-    cv::Mat joined;
-    cv::dilate(kept, joined, square(5));
-    cv::bitwise_and(joined, ink, joined);
-    return joined;
+    return WallFinder::rejoined(kept, ink);
 }
 
 // Pieces away from the network that are walls all the same: straight solid bars drawn in ink
@@ -249,6 +243,22 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
 }
 
 } // namespace
+
+cv::Mat WallFinder::offWalls(const cv::Mat &drawing, const cv::Mat &walls)
+{
+    cv::Mat near, off;
+    cv::dilate(walls, near, square(3));
+    cv::bitwise_and(drawing, ~near, off);
+    return off;
+}
+
+cv::Mat WallFinder::rejoined(const cv::Mat &kept, const cv::Mat &drawing)
+{
+    cv::Mat joined;
+    cv::dilate(kept, joined, square(5));
+    cv::bitwise_and(joined, drawing, joined);
+    return joined;
+}
 
 int WallFinder::side(const cv::Mat &stats, int i)
 {

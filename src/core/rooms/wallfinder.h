@@ -35,6 +35,11 @@ public:
         bool thickOnly = false;
     };
     static Strokes strokes(const cv::Mat &ink);
+    // The drawing off the walls: `drawing` less the walls and the points touching them.
+    static cv::Mat offWalls(const cv::Mat &drawing, const cv::Mat &walls);
+    // Pieces kept of that drawing, with the points beside the walls they were cut from given
+    // back, so that they meet the walls.
+    static cv::Mat rejoined(const cv::Mat &kept, const cv::Mat &drawing);
     // The longer side of piece `i`'s box, in the statistics of OpenCV's connected regions.
     static int side(const cv::Mat &stats, int i);
     // The pieces of the wall network (255, the others 0): those at least a quarter as long as
