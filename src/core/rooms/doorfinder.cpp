@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -100,21 +101,34 @@ struct Jambs
     const cv::Mat &walls;
     // The thin drawing's straight runs, level ones and upright ones apart (a leaf resting
     // against a partition does not make it an L).
-    cv::Mat labels[2], stats[2];
+    const cv::Mat &level, &upright;
 
-    // The runs within `half` of `p` that lie along the doorway and are `length` long.
-    std::vector<int> partitions(cv::Point2d p, double half, bool level, double length) const
+    // A point of each run within `half` of `p` that lies along the doorway and is `length`
+    // long. The runs are told apart in a window around `p` that reaches `length` beyond that
+    // square, so that a run leaving the window is long enough: labelling the whole sheet's runs
+    // for a few doors would cost as much as finding the doors.
+    std::vector<cv::Point> partitions(cv::Point2d p, double half, bool isLevel, double length) const
     {
-        std::vector<int> found;
-        const cv::Mat &l = labels[level ? 0 : 1], &st = stats[level ? 0 : 1];
-        const int x0 = std::max(0, int(p.x - half)), x1 = std::min(l.cols - 1, int(p.x + half));
-        const int y0 = std::max(0, int(p.y - half)), y1 = std::min(l.rows - 1, int(p.y + half));
+        std::vector<cv::Point> found;
+        const cv::Mat &runs = isLevel ? level : upright;
+        const int reach = int(std::ceil(half + length)) + 2;
+        const cv::Rect window = cv::Rect(int(p.x) - reach, int(p.y) - reach, 2 * reach + 1, 2 * reach + 1) &
+                                cv::Rect(0, 0, runs.cols, runs.rows);
+        if (window.empty())
+            return found;
+        cv::Mat labels, stats, centroids;
+        const int count = cv::connectedComponentsWithStats(runs(window), labels, stats, centroids, 8, CV_32S);
+        std::vector<bool> seen(size_t(count), false);
+        const int x0 = std::max(0, int(p.x - half)), x1 = std::min(runs.cols - 1, int(p.x + half));
+        const int y0 = std::max(0, int(p.y - half)), y1 = std::min(runs.rows - 1, int(p.y + half));
         for (int y = y0; y <= y1; ++y)
             for (int x = x0; x <= x1; ++x) {
-                const int r = l.at<int>(y, x);
-                if (r > 0 && std::find(found.begin(), found.end(), r) == found.end() &&
-                    st.at<int>(r, level ? cv::CC_STAT_WIDTH : cv::CC_STAT_HEIGHT) >= length)
-                    found.push_back(r);
+                const int r = labels.at<int>(y - window.y, x - window.x);
+                if (r > 0 && !seen[size_t(r)] &&
+                    stats.at<int>(r, isLevel ? cv::CC_STAT_WIDTH : cv::CC_STAT_HEIGHT) >= length) {
+                    seen[size_t(r)] = true;
+                    found.emplace_back(x, y);
+                }
             }
         return found;
     }
@@ -168,14 +182,9 @@ DoorFinder::Found DoorFinder::find(const cv::Mat &drawing, const cv::Mat &walls,
     cv::morphologyEx(thin, upright, cv::MORPH_OPEN,
                      cv::getStructuringElement(cv::MORPH_RECT, cv::Size(1, minRadius)));
     const cv::Mat drawn = walls | level | upright;
-    Jambs jambs{walls, {}, {}};
-    std::vector<uchar> keepRun[2];
-    for (int axis = 0; axis < 2; ++axis) {
-        cv::Mat centroids;
-        const int runs = cv::connectedComponentsWithStats(axis == 0 ? level : upright, jambs.labels[axis],
-                                                          jambs.stats[axis], centroids, 8, CV_32S);
-        keepRun[axis].assign(size_t(runs), 0);
-    }
+    const Jambs jambs{walls, level, upright};
+    // A point of each thin partition kept as a door's jamb, level runs first.
+    std::vector<cv::Point> keepRun[2];
     cv::Mat labels, stats, centroids;
     // The swings are looked for apart from lines twice the smallest door long (the leaf is no
     // longer than its door): a swing often touches a partition or the outline of a wall.
@@ -238,20 +247,24 @@ DoorFinder::Found DoorFinder::find(const cv::Mat &drawing, const cv::Mat &walls,
                 // The thin partitions that were its jambs are walls.
                 for (const cv::Point2d end :
                      {hinge - s.along[d] * s.tolerance, hinge + s.along[d] * (s.radius + s.tolerance)})
-                    for (const int r : jambs.partitions(end, s.tolerance, s.along[d].y == 0, s.radius))
-                        keepRun[s.along[d].y == 0 ? 0 : 1][size_t(r)] = 255;
+                    for (const cv::Point r : jambs.partitions(end, s.tolerance, s.along[d].y == 0, s.radius))
+                        keepRun[s.along[d].y == 0 ? 0 : 1].push_back(r);
                 break;
             }
         }
     }
     if (doors.empty())
         return found;
-    found.partitions = cv::Mat(drawing.size(), CV_8U);
-    for (int y = 0; y < drawing.rows; ++y) {
-        const int *l0 = jambs.labels[0].ptr<int>(y), *l1 = jambs.labels[1].ptr<int>(y);
-        uchar *k = found.partitions.ptr<uchar>(y);
-        for (int x = 0; x < drawing.cols; ++x)
-            k[x] = keepRun[0][size_t(l0[x])] | keepRun[1][size_t(l1[x])];
+    // Each kept run whole, filled from its point (the fill marks it 128 in a copy of its runs).
+    found.partitions = cv::Mat::zeros(drawing.size(), CV_8U);
+    for (int axis = 0; axis < 2; ++axis) {
+        if (keepRun[axis].empty())
+            continue;
+        cv::Mat runs = (axis == 0 ? level : upright).clone();
+        for (const cv::Point p : keepRun[axis])
+            if (runs.at<uchar>(p) == 255)
+                cv::floodFill(runs, p, cv::Scalar(128), nullptr, cv::Scalar(), cv::Scalar(), 8);
+        found.partitions.setTo(255, runs == 128);
     }
     found.partitions = WallFinder::rejoined(found.partitions, drawing);
     found.swings = cv::Mat(drawing.size(), CV_8U);

@@ -24,23 +24,31 @@ constexpr int kWidest = 512;
 
 // How many points of the strokes' middle lines (points no nearer the paper than any
 // neighbour) lie in strokes of each width: measured across a stroke at its middle, so that a
-// wall piece between two doors never passes for its thickness.
-std::vector<qint64> histogram(const cv::Mat &mask)
+// wall piece between two doors never passes for its thickness. From the strokes' distance
+// transform and its 3 x 3 maximum, counting the points where `counted(x, y)` holds.
+template<typename Counted>
+std::vector<qint64> histogram(const cv::Mat &distance, const cv::Mat &ridge, Counted counted)
 {
     std::vector<qint64> count(kWidest, 0);
-    if (cv::countNonZero(mask) == 0)
-        return count;
-    cv::Mat distance, ridge;
-    cv::distanceTransform(mask, distance, cv::DIST_L2, 3, CV_32F);
-    cv::dilate(distance, ridge, square(3));
-    for (int y = 0; y < mask.rows; ++y) {
+    for (int y = 0; y < distance.rows; ++y) {
         const float *d = distance.ptr<float>(y);
         const float *r = ridge.ptr<float>(y);
-        for (int x = 0; x < mask.cols; ++x)
-            if (d[x] > 0 && d[x] >= r[x])
+        for (int x = 0; x < distance.cols; ++x)
+            if (d[x] > 0 && d[x] >= r[x] && counted(x, y))
                 ++count[size_t(std::clamp(int(std::lround(2 * d[x] - 1)), 1, kWidest - 1))];
     }
     return count;
+}
+
+// The same for all the strokes of a mask.
+std::vector<qint64> histogram(const cv::Mat &mask)
+{
+    if (cv::countNonZero(mask) == 0)
+        return std::vector<qint64>(kWidest, 0);
+    cv::Mat distance, ridge;
+    cv::distanceTransform(mask, distance, cv::DIST_L2, 3, CV_32F);
+    cv::dilate(distance, ridge, square(3));
+    return histogram(distance, ridge, [](int, int) { return true; });
 }
 
 // The spacing of the drawing's hatching, or 0 when it has none. Hatched walls (and hatched
@@ -143,7 +151,7 @@ cv::Mat bridges(const cv::Mat &ink, const cv::Mat &walls, int line, int thick, d
 // closed into a bar have ragged sides and holes, so a piece counts as straight when its
 // outline (holes included) is no longer than a bar's of its area and thickness would be.
 void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &labels, const cv::Mat &stats,
-                    bool hatched, std::vector<uchar> &keep)
+                    const cv::Mat &distance, const cv::Mat &ridge, bool hatched, std::vector<uchar> &keep)
 {
     const size_t count = keep.size();
     std::vector<qint64> inked(count, 0);
@@ -166,8 +174,6 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
         return;
     cv::Mat network(walls.size(), CV_8U);
     std::vector<float> deepest(count, 0);
-    cv::Mat distance;
-    cv::distanceTransform(walls, distance, cv::DIST_L2, 3, CV_32F);
     for (int y = 0; y < walls.rows; ++y) {
         const int *l = labels.ptr<int>(y);
         const float *d = distance.ptr<float>(y);
@@ -180,27 +186,17 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
     }
     if (cv::countNonZero(network) == 0)
         return;
-    const int wall = WallFinder::commonestWidth(network);
-    // How far each point lies from the network: a loose wall lies within a room's width of
-    // it (a window or two away), dimension ticks and furniture on the margins do not count.
-    cv::Mat away, fromNetwork;
-    cv::bitwise_not(network, away);
-    cv::distanceTransform(away, fromNetwork, cv::DIST_L1, 3, CV_32F);
-    std::vector<float> nearest(count, std::numeric_limits<float>::max());
-    for (int y = 0; y < walls.rows; ++y) {
-        const int *l = labels.ptr<int>(y);
-        const float *d = fromNetwork.ptr<float>(y);
-        for (int x = 0; x < walls.cols; ++x)
-            if (l[x] > 0)
-                nearest[size_t(l[x])] = std::min(nearest[size_t(l[x])], d[x]);
-    }
+    // The network's widths from the distances to the paper of all the pieces: pieces lie
+    // apart, so a point's nearest paper is the same whichever others are there.
+    const std::vector<qint64> networkWidths =
+        histogram(distance, ridge, [&](int x, int y) { return network.at<uchar>(y, x) != 0; });
+    const int wall =
+        std::max(1, int(std::max_element(networkWidths.begin(), networkWidths.end()) - networkWidths.begin()));
     std::vector<double> outline(count, 0);
     // The width a hatched piece mostly has: the median of the widths across it at its middle
     // line (a door post at its end makes it thickest there).
     std::vector<float> typical(count, 0);
     if (hatched) {
-        cv::Mat ridge;
-        cv::dilate(distance, ridge, square(3));
         std::vector<std::vector<float>> across(count);
         for (int y = 0; y < walls.rows; ++y) {
             const int *l = labels.ptr<int>(y);
@@ -221,6 +217,8 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
         for (const auto &contour : contours)
             outline[size_t(labels.at<int>(contour.front()))] += cv::arcLength(contour, true);
     }
+    // The pieces shaped as walls; then those of them that lie near the network.
+    std::vector<size_t> shaped;
     for (size_t i = 1; i < count; ++i) {
         if (keep[i])
             continue;
@@ -230,15 +228,56 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
         const bool solid = inked[i] * 10 >= qint64(area) * 9;
         // A straight bar: as many points as its length times its thickness, even slanting.
         const bool straight = area <= 1.6 * side * thickness;
-        if (solid && straight && nearest[i] <= 12 * wall && thickness >= 0.6 * wall &&
-            thickness <= 2.0 * wall && side >= 8 * thickness)
-            keep[i] = 255;
+        const bool bar = solid && straight && thickness >= 0.6 * wall && thickness <= 2.0 * wall &&
+                         side >= 8 * thickness;
         // A bar's outline is twice its area over its thickness (a quarter more is allowed for
         // its ends and joints); a hatched partition may be far thinner than the outer walls.
         const bool smooth = outline[i] > 0 && outline[i] * typical[i] <= 2.5 * area;
-        if (hatched && smooth && nearest[i] <= 12 * wall && typical[i] <= 2.0 * wall &&
-            side >= 8 * typical[i])
-            keep[i] = 255;
+        const bool hatchedBar = hatched && smooth && typical[i] <= 2.0 * wall && side >= 8 * typical[i];
+        if (bar || hatchedBar)
+            shaped.push_back(i);
+    }
+    // A loose wall lies within a room's width of the network (a window or two away); dimension
+    // ticks and furniture on the margins do not count. Measured as the distance along rows and
+    // columns: the network's points that near a piece lie in its box grown by that distance, so
+    // a few pieces are measured each in its box, many at once over the whole sheet.
+    const int reach = 12 * wall;
+    const cv::Rect sheet(0, 0, walls.cols, walls.rows);
+    const auto boxOf = [&](size_t i) {
+        return cv::Rect(stats.at<int>(int(i), cv::CC_STAT_LEFT), stats.at<int>(int(i), cv::CC_STAT_TOP),
+                        stats.at<int>(int(i), cv::CC_STAT_WIDTH), stats.at<int>(int(i), cv::CC_STAT_HEIGHT));
+    };
+    std::vector<cv::Rect> around;
+    double measured = 0;
+    for (const size_t i : shaped) {
+        const cv::Rect own = boxOf(i);
+        around.push_back(cv::Rect(own.x - reach, own.y - reach, own.width + 2 * reach, own.height + 2 * reach) &
+                         sheet);
+        measured += around.back().area();
+    }
+    if (measured >= sheet.area())
+        around.assign(shaped.size(), sheet);
+    cv::Mat fromNetwork;
+    cv::Rect measuredBox;
+    for (size_t k = 0; k < shaped.size(); ++k) {
+        const cv::Rect box = around[k];
+        if (box != measuredBox) {
+            cv::Mat away;
+            cv::bitwise_not(network(box), away);
+            cv::distanceTransform(away, fromNetwork, cv::DIST_L1, 3, CV_32F);
+            measuredBox = box;
+        }
+        const cv::Rect own = boxOf(shaped[k]);
+        float nearest = std::numeric_limits<float>::max();
+        for (int y = own.y; y < own.y + own.height; ++y) {
+            const int *l = labels.ptr<int>(y);
+            const float *d = fromNetwork.ptr<float>(y - box.y) - box.x;
+            for (int x = own.x; x < own.x + own.width; ++x)
+                if (size_t(l[x]) == shaped[k])
+                    nearest = std::min(nearest, d[x]);
+        }
+        if (nearest <= reach)
+            keep[shaped[k]] = 255;
     }
 }
 
@@ -371,7 +410,12 @@ WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint)
             if (l[x] > 0 && r[x] && !keep[size_t(l[x])] && side(l[x]) >= kept)
                 keep[size_t(l[x])] = 255;
     }
-    keepLooseWalls(ink, walls, labels, stats, hatching > 0, keep);
+    // The pieces' widths, measured once for all of them: pieces lie apart, so a point's
+    // nearest paper is the same whichever of the others are kept.
+    cv::Mat distance, ridge;
+    cv::distanceTransform(walls, distance, cv::DIST_L2, 3, CV_32F);
+    cv::dilate(distance, ridge, square(3));
+    keepLooseWalls(ink, walls, labels, stats, distance, ridge, hatching > 0, keep);
     for (int y = 0; y < walls.rows; ++y) {
         const int *l = labels.ptr<int>(y);
         uchar *w = walls.ptr<uchar>(y);
@@ -382,7 +426,9 @@ WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint)
     result.wallThickness = line;
     if (longest > 0) {
         const cv::Mat &drawing = faint.empty() ? ink : faint;
-        const int wall = commonestWidth(walls);
+        const int wall = std::max(1, commonestOf(histogram(distance, ridge, [&](int x, int y) {
+                                      return keep[size_t(labels.at<int>(y, x))] != 0;
+                                  })));
         if (result.found)
             result.wallThickness = wall;
         // Doors first, so that a swing hanging from wall to wall is not taken for a bridge. A
