@@ -23,6 +23,10 @@ constexpr double kDoorInWalls = 25;
 // are strips inside walls drawn as outlines, between hatching lines or dimension lines.
 // Without a scale the smallest room is a square as wide.
 constexpr double kNarrowestRoomInWalls = 4;
+// The smallest room proposed, as a share of the floor's large rooms (the area a quarter of the
+// regions reach): a cupboard of 1 m² beside rooms of 20 m². Smaller regions are slivers cut
+// off by fixtures, stair flights and the corners of outline walls.
+constexpr qint64 kLargeRoomsPerSmallest = 20;
 
 // A point of region `label` near its centroid: the middle of the run through the centroid's
 // row (or the nearest row that has one) closest to it, so the label sits inside the room even
@@ -164,6 +168,14 @@ struct FloorRegions
             const QRect b = box(i);
             found.push_back(
                 {{seedOf(labels, i, b, centroids.at<double>(i, 0), centroids.at<double>(i, 1)), area, b}, i});
+        }
+        if (found.size() >= 4) {
+            std::vector<qint64> areas;
+            for (const auto &[room, label] : found)
+                areas.push_back(room.pixels);
+            const auto large = areas.begin() + areas.size() * 3 / 4;
+            std::nth_element(areas.begin(), large, areas.end());
+            std::erase_if(found, [&](const auto &f) { return f.first.pixels * kLargeRoomsPerSmallest < *large; });
         }
         std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) {
             return std::pair(a.first.box.top(), a.first.box.left()) <

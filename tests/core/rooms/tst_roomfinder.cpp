@@ -116,6 +116,20 @@ void TestRoomFinder::rooms_data()
     QTest::newRow("letters in a corridor")
         << flat().wall(26, 100, 248, 6).wall(26, 140, 248, 6).wall(146, 119, 8, 8).wall(160, 119, 8, 8).image
         << 3 << 0;
+    // Three rooms and a walled square in the largest: a twentieth of the large rooms' size is
+    // a sliver left by fixtures, not a room; a cupboard half again as wide is proposed.
+    const auto square = [](int side) {
+        return flat()
+            .wall(147, 26, 6, 148)
+            .wall(26, 100, 121, 6)
+            .wall(194, 54, side + 12, 6)
+            .wall(194, 60 + side, side + 12, 6)
+            .wall(194, 54, 6, side + 12)
+            .wall(200 + side, 54, 6, side + 12)
+            .image;
+    };
+    QTest::newRow("sliver beside large rooms") << square(26) << 3 << 0;
+    QTest::newRow("cupboard beside large rooms") << square(40) << 4 << 0;
     // Closed off from the flat but smaller than forty wall squares: a shaft, not a room.
     QTest::newRow("small shaft")
         << flat().wall(200, 26, 6, 30).wall(200, 50, 30, 6).wall(224, 26, 6, 30).image << 1 << 0;
