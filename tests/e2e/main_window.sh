@@ -110,9 +110,12 @@ sleep 0.2
 xdotool type --delay 20 "Omega"
 xdotool key Return
 read -r mx my < <(origin "$main")
+# The blink lasts about 3 s from whenever the search has shown plan2; watched for up to three
+# times that, until both colours have been seen.
 seen=""
-for ((n = 0; n < 25; n++)); do
+for ((n = 0; n < 80; n++)); do
   seen+="$(pixels "$main" 165 $((top + 75)))"$'\n'
+  grep -q "^255 255 255$" <<<"$seen" && grep -vq "^255 255 255$" <<<"$seen" && break
   sleep 0.08
 done
 grep -q "^255 255 255$" <<<"$seen" || fail "Omega's room did not blink white: $(sort -u <<<"$seen" | tr '\n' ',')"
