@@ -63,6 +63,7 @@ PlanPreparationDialog::PlanPreparationDialog(const QImage &source, const QString
     pictures->addWidget(afterTitle, 0, 1, Qt::AlignHCenter);
     m_before = new QLabel(this);
     m_after = new QLabel(this);
+    m_before->setObjectName(u"before"_s);
     m_after->setObjectName(u"after"_s);
     for (QLabel *label : {m_before, m_after}) {
         label->setMinimumSize(kPreviewWidth / 2, kPreviewHeight / 2);
@@ -130,7 +131,7 @@ PlanPreparationDialog::PlanPreparationDialog(const QImage &source, const QString
     connect(m_wallsOnly, &QCheckBox::toggled, this, &PlanPreparationDialog::schedulePreview);
     connect(m_speck, &QSpinBox::valueChanged, this, &PlanPreparationDialog::schedulePreview);
     resize(2 * kPreviewWidth + 60, sizeHint().height() + kPreviewHeight / 2);
-    showScaled(m_before, m_source);
+    showBefore();
     updatePreview();
 }
 
@@ -219,9 +220,9 @@ void PlanPreparationDialog::updatePreview()
 
 double PlanPreparationDialog::showAfter()
 {
-    const QSize room = m_after->contentsRect().size().expandedTo(QSize(kPreviewWidth / 2, kPreviewHeight / 2));
-    const PlanPreparation::DroppedView view = PlanPreparation::droppedView(
-        m_source, m_result, m_resultOptions.threshold, m_source.size().scaled(room, Qt::KeepAspectRatio));
+    const QImage &source = sourceFor(m_after->contentsRect().size());
+    const PlanPreparation::DroppedView view =
+        PlanPreparation::droppedView(source, m_result, m_resultOptions.threshold, source.size());
     m_after->setPixmap(QPixmap::fromImage(view.picture));
     return view.droppedShare;
 }
@@ -234,13 +235,21 @@ void PlanPreparationDialog::resizeEvent(QResizeEvent *event)
 
 void PlanPreparationDialog::showPreviews()
 {
-    showScaled(m_before, m_source);
+    showBefore();
     if (!m_result.isNull())
         showAfter();
 }
 
-void PlanPreparationDialog::showScaled(QLabel *label, const QImage &image)
+const QImage &PlanPreparationDialog::sourceFor(QSize room)
 {
-    const QSize room = label->contentsRect().size().expandedTo(QSize(kPreviewWidth / 2, kPreviewHeight / 2));
-    label->setPixmap(QPixmap::fromImage(image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    const QSize size =
+        m_source.size().scaled(room.expandedTo(QSize(kPreviewWidth / 2, kPreviewHeight / 2)), Qt::KeepAspectRatio);
+    if (m_sourceShown.size() != size)
+        m_sourceShown = m_source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return m_sourceShown;
+}
+
+void PlanPreparationDialog::showBefore()
+{
+    m_before->setPixmap(QPixmap::fromImage(sourceFor(m_before->contentsRect().size())));
 }

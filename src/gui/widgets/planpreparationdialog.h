@@ -41,13 +41,18 @@ public:
 private:
     void schedulePreview();
     void updatePreview();
-    void showScaled(QLabel *label, const QImage &image);
+    // The source at the size a preview of `room` shows it.
+    const QImage &sourceFor(QSize room);
+    void showBefore();
     // The prepared plan with what it drops in colour; the share of the drawing dropped.
     double showAfter();
     void showPreviews();
     void resizeEvent(QResizeEvent *event) override;
 
     QImage m_source;
+    // The source scaled for the previews, kept until their size changes: scaling a large scan
+    // takes a while, and "Было" and the view of the dropped drawing show it at one size.
+    QImage m_sourceShown;
     // Shared with a preparation still running on another thread after "Отмена".
     std::shared_ptr<PlanPreparation> m_preparation;
     bool m_preparing = false;

@@ -290,6 +290,8 @@ private Q_SLOTS:
         const int small = after->pixmap().width();
         dialog.resize(1600, 1000);
         QTRY_VERIFY(after->pixmap().width() > small * 3 / 2);
+        // "Было" grows alike: the source scaled once serves both views.
+        QCOMPARE(dialog.findChild<QLabel *>(u"before"_s)->pixmap().size(), after->pixmap().size());
     }
 };
 
