@@ -156,7 +156,8 @@ struct FloorRegions
     }
 
     // The regions no smaller than `minPixels` that do not reach the sheet's edge; when
-    // `halfWidths` is given, only those whose half width is at least `minHalfWidth`.
+    // `halfWidths` is given, only those whose half width is at least `minHalfWidth`. Of four or
+    // more, those smaller than the large ones over kLargeRoomsPerSmallest are left out as slivers.
     std::vector<RoomProposal> rooms(qint64 minPixels, QImage *regionMap, const std::vector<float> *halfWidths = nullptr,
                                     double minHalfWidth = 0) const
     {

@@ -22,8 +22,8 @@ struct RoomProposal
 
 // Proposes the rooms of a prepared plan: every region of white floor, after the closing lines
 // across openings are drawn, that does not reach the sheet's edge (the outside) and is larger
-// than a minimum. Floor already painted in a room's colour is no longer white, so marked rooms
-// are not proposed again.
+// than a minimum and than a twentieth of the floor's large rooms. Floor already painted in a
+// room's colour is no longer white, so marked rooms are not proposed again.
 class RoomFinder
 {
 public:
