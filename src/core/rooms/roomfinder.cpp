@@ -176,7 +176,8 @@ struct FloorRegions
                 areas.push_back(room.pixels);
             const auto large = areas.begin() + areas.size() * 3 / 4;
             std::nth_element(areas.begin(), large, areas.end());
-            std::erase_if(found, [&](const auto &f) { return f.first.pixels * kLargeRoomsPerSmallest < *large; });
+            std::erase_if(found,
+                          [&](const auto &f) { return f.first.pixels * kLargeRoomsPerSmallest < *large; });
         }
         std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) {
             return std::pair(a.first.box.top(), a.first.box.left()) <

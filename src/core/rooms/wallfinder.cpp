@@ -26,7 +26,7 @@ constexpr int kWidest = 512;
 // neighbour) lie in strokes of each width: measured across a stroke at its middle, so that a
 // wall piece between two doors never passes for its thickness. From the strokes' distance
 // transform and its 3 x 3 maximum, counting the points where `counted(x, y)` holds.
-template<typename Counted>
+template <typename Counted>
 std::vector<qint64> histogram(const cv::Mat &distance, const cv::Mat &ridge, Counted counted)
 {
     std::vector<qint64> count(kWidest, 0);
@@ -190,8 +190,8 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
     // apart, so a point's nearest paper is the same whichever others are there.
     const std::vector<qint64> networkWidths =
         histogram(distance, ridge, [&](int x, int y) { return network.at<uchar>(y, x) != 0; });
-    const int wall =
-        std::max(1, int(std::max_element(networkWidths.begin(), networkWidths.end()) - networkWidths.begin()));
+    const int wall = std::max(
+        1, int(std::max_element(networkWidths.begin(), networkWidths.end()) - networkWidths.begin()));
     std::vector<double> outline(count, 0);
     // The width a hatched piece mostly has: the median of the widths across it at its middle
     // line (a door post at its end makes it thickest there).
@@ -228,8 +228,8 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
         const bool solid = inked[i] * 10 >= qint64(area) * 9;
         // A straight bar: as many points as its length times its thickness, even slanting.
         const bool straight = area <= 1.6 * side * thickness;
-        const bool bar = solid && straight && thickness >= 0.6 * wall && thickness <= 2.0 * wall &&
-                         side >= 8 * thickness;
+        const bool bar =
+            solid && straight && thickness >= 0.6 * wall && thickness <= 2.0 * wall && side >= 8 * thickness;
         // A bar's outline is twice its area over its thickness (a quarter more is allowed for
         // its ends and joints); a hatched partition may be far thinner than the outer walls.
         const bool smooth = outline[i] > 0 && outline[i] * typical[i] <= 2.5 * area;
@@ -251,8 +251,8 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
     double measured = 0;
     for (const size_t i : shaped) {
         const cv::Rect own = boxOf(i);
-        around.push_back(cv::Rect(own.x - reach, own.y - reach, own.width + 2 * reach, own.height + 2 * reach) &
-                         sheet);
+        around.push_back(
+            cv::Rect(own.x - reach, own.y - reach, own.width + 2 * reach, own.height + 2 * reach) & sheet);
         measured += around.back().area();
     }
     if (measured >= sheet.area())

@@ -242,8 +242,8 @@ void PlanPreparationDialog::showPreviews()
 
 const QImage &PlanPreparationDialog::sourceFor(QSize room)
 {
-    const QSize size =
-        m_source.size().scaled(room.expandedTo(QSize(kPreviewWidth / 2, kPreviewHeight / 2)), Qt::KeepAspectRatio);
+    const QSize size = m_source.size().scaled(room.expandedTo(QSize(kPreviewWidth / 2, kPreviewHeight / 2)),
+                                              Qt::KeepAspectRatio);
     if (m_sourceShown.size() != size)
         m_sourceShown = m_source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return m_sourceShown;
