@@ -40,6 +40,12 @@ std::vector<qint64> histogram(const cv::Mat &distance, const cv::Mat &ridge, Cou
     return count;
 }
 
+// The commonest width of such a count.
+int commonestOf(const std::vector<qint64> &widthCount)
+{
+    return int(std::max_element(widthCount.begin(), widthCount.end()) - widthCount.begin());
+}
+
 // The same for all the strokes of a mask.
 std::vector<qint64> histogram(const cv::Mat &mask)
 {
@@ -190,8 +196,7 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
     // apart, so a point's nearest paper is the same whichever others are there.
     const std::vector<qint64> networkWidths =
         histogram(distance, ridge, [&](int x, int y) { return network.at<uchar>(y, x) != 0; });
-    const int wall = std::max(
-        1, int(std::max_element(networkWidths.begin(), networkWidths.end()) - networkWidths.begin()));
+    const int wall = std::max(1, commonestOf(networkWidths));
     std::vector<double> outline(count, 0);
     // The width a hatched piece mostly has: the median of the widths across it at its middle
     // line (a door post at its end makes it thickest there).
@@ -315,15 +320,10 @@ std::vector<uchar> WallFinder::network(const cv::Mat &stats, int count, int &lon
     return pieces;
 }
 
-int WallFinder::commonestWidth(const cv::Mat &mask)
-{
-    return widths(mask).first;
-}
-
 std::pair<int, int> WallFinder::widths(const cv::Mat &mask)
 {
     const std::vector<qint64> count = histogram(mask);
-    const int commonest = int(std::max_element(count.begin(), count.end()) - count.begin());
+    const int commonest = commonestOf(count);
     const qint64 total = std::accumulate(count.begin(), count.end(), qint64(0));
     if (total == 0)
         return {1, 1};
@@ -345,11 +345,6 @@ int thinWidth(const std::vector<qint64> &widthCount, int commonest)
         return commonest;
     const auto thin = std::max_element(widthCount.begin() + 1, widthCount.begin() + commonest / 2 + 1);
     return *thin * 10 >= widthCount[size_t(commonest)] ? int(thin - widthCount.begin()) : commonest;
-}
-
-int commonestOf(const std::vector<qint64> &widthCount)
-{
-    return int(std::max_element(widthCount.begin(), widthCount.end()) - widthCount.begin());
 }
 
 // A drawing of thick strokes alone has nothing thin to leave out: it is kept whole.

@@ -46,9 +46,8 @@ public:
     // the longest piece, whose length is given back in `longest`.
     static std::vector<uchar> network(const cv::Mat &stats, int count, int &longest);
     // The commonest width of the strokes of a mask (255), measured across them at their middle
-    // line, so that the length of a wall piece never passes for its thickness.
-    static int commonestWidth(const cv::Mat &mask);
-    // The commonest width and the width that only a tenth of the strokes' middle line exceeds
-    // (the outer walls of a plan whose commonest walls are partitions).
+    // line so that the length of a wall piece never passes for its thickness, and the width
+    // that only a tenth of that middle line exceeds (the outer walls of a plan whose commonest
+    // walls are partitions).
     static std::pair<int, int> widths(const cv::Mat &mask);
 };
