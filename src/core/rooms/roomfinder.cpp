@@ -334,8 +334,11 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         CvPlan::closeFloor(white, result.lines);
         const FloorRegions regions(white);
         const std::vector<float> halfWidths = regions.halfWidths(white, factor);
-        result.rooms = regions.rooms(minPixels, options.regionMap, &halfWidths,
-                                     kNarrowestRoomInWalls / 2 * openings.wallThickness);
+        // A region no wider than the plan's thick walls lies inside one: the niche between the
+        // two lines of a window drawn across an outer wall.
+        const double narrowest =
+            std::max(kNarrowestRoomInWalls * openings.wallThickness, double(outerWall)) / 2;
+        result.rooms = regions.rooms(minPixels, options.regionMap, &halfWidths, narrowest);
         if (options.stages) {
             QImage map = plan.copy();
             std::vector<QRgb> colour(size_t(regions.count), 0);

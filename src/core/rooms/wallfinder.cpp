@@ -174,7 +174,7 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
     for (size_t i = 1; i < count && !anyCandidate; ++i) {
         const qint64 area = stats.at<int>(int(i), cv::CC_STAT_AREA);
         const qint64 side = WallFinder::side(stats, int(i));
-        anyCandidate = !keep[i] && (hatched || inked[i] * 10 >= area * 9) && side * side >= 4 * area;
+        anyCandidate = !keep[i] && (hatched || inked[i] * 10 >= area * 9) && side * side >= 2 * area;
     }
     if (!anyCandidate)
         return;
@@ -223,7 +223,7 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
             outline[size_t(labels.at<int>(contour.front()))] += cv::arcLength(contour, true);
     }
     // The pieces shaped as walls; then those of them that lie near the network.
-    std::vector<size_t> shaped;
+    std::vector<std::pair<size_t, int>> shaped; // a piece and how far it may lie from the network
     for (size_t i = 1; i < count; ++i) {
         if (keep[i])
             continue;
@@ -239,14 +239,19 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
         // its ends and joints); a hatched partition may be far thinner than the outer walls.
         const bool smooth = outline[i] > 0 && outline[i] * typical[i] <= 2.5 * area;
         const bool hatchedBar = hatched && smooth && typical[i] <= 2.0 * wall && side >= 8 * typical[i];
+        // A short solid piece as thick as the walls (a corner between two windows, a jamb and
+        // the wall to the next window) is a wall too when it stands no farther from the network
+        // than a window is wide; farther off, solid furniture and symbols are as thick.
+        const bool stub = solid && thickness >= 0.6 * wall && thickness <= 2.0 * wall && side >= 3 * thickness;
         if (bar || hatchedBar)
-            shaped.push_back(i);
+            shaped.push_back({i, 12 * wall});
+        else if (stub)
+            shaped.push_back({i, 6 * wall});
     }
     // A loose wall lies within a room's width of the network (a window or two away); dimension
     // ticks and furniture on the margins do not count. Measured as the distance along rows and
     // columns: the network's points that near a piece lie in its box grown by that distance, so
     // a few pieces are measured each in its box, many at once over the whole sheet.
-    const int reach = 12 * wall;
     const cv::Rect sheet(0, 0, walls.cols, walls.rows);
     const auto boxOf = [&](size_t i) {
         return cv::Rect(stats.at<int>(int(i), cv::CC_STAT_LEFT), stats.at<int>(int(i), cv::CC_STAT_TOP),
@@ -254,7 +259,7 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
     };
     std::vector<cv::Rect> around;
     double measured = 0;
-    for (const size_t i : shaped) {
+    for (const auto &[i, reach] : shaped) {
         const cv::Rect own = boxOf(i);
         around.push_back(
             cv::Rect(own.x - reach, own.y - reach, own.width + 2 * reach, own.height + 2 * reach) & sheet);
@@ -272,17 +277,18 @@ void keepLooseWalls(const cv::Mat &ink, const cv::Mat &walls, const cv::Mat &lab
             cv::distanceTransform(away, fromNetwork, cv::DIST_L1, 3, CV_32F);
             measuredBox = box;
         }
-        const cv::Rect own = boxOf(shaped[k]);
+        const auto [piece, reach] = shaped[k];
+        const cv::Rect own = boxOf(piece);
         float nearest = std::numeric_limits<float>::max();
         for (int y = own.y; y < own.y + own.height; ++y) {
             const int *l = labels.ptr<int>(y);
             const float *d = fromNetwork.ptr<float>(y - box.y) - box.x;
             for (int x = own.x; x < own.x + own.width; ++x)
-                if (size_t(l[x]) == shaped[k])
+                if (size_t(l[x]) == piece)
                     nearest = std::min(nearest, d[x]);
         }
         if (nearest <= reach)
-            keep[shaped[k]] = 255;
+            keep[piece] = 255;
     }
 }
 

@@ -195,6 +195,7 @@ private Q_SLOTS:
     void faintLinesFromWallToWall_data();
     void faintLinesFromWallToWall();
     void hatchedPartitionStandingLoose();
+    void cornerBetweenWindowsKept();
     void doorSwingClosesItsDoorway_data();
     void doorSwingClosesItsDoorway();
     void keptWallsServeOnlyTheirOptions();
@@ -355,6 +356,33 @@ void TestPlanPreparation::hatchedPartitionStandingLoose()
     QVERIFY(isBlack(plan, 246, 150));
     QVERIFY(isBlack(plan, 246, 100));
     QCOMPARE(dirt(plan, QRect(50, 130, 170, 30)), 0);
+}
+
+// A building 960 points wide, walls 8 thick, whose bottom right corner stands loose between two
+// openings 40 points wide (glazing too faint to keep): an L of two arms 60 long, shorter than
+// a tenth of the building and no straight bar.
+void TestPlanPreparation::cornerBetweenWindowsKept()
+{
+    QImage image(1000, 600, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    for (const QRect &wall : {QRect(20, 20, 960, 8), QRect(20, 572, 860, 8), QRect(920, 572, 60, 8),
+                              QRect(20, 20, 8, 560), QRect(972, 20, 8, 460), QRect(972, 520, 8, 60),
+                              QRect(500, 28, 8, 300)})
+        p.fillRect(wall, Qt::black);
+    p.setPen(QPen(Qt::black, 1));
+    // A table and the room's name: thin lines, and gaps of every length between strokes.
+    p.drawRect(100, 100, 200, 120);
+    QFont font;
+    font.setPixelSize(16);
+    p.setFont(font);
+    p.drawText(QRect(100, 260, 300, 40), Qt::AlignCenter, u"Кабинет 24,5 м²"_s);
+    p.end();
+    PlanPreparation preparation(image);
+    QVERIFY(preparation.defaults().wallsOnly);
+    const QImage plan = preparation.prepare(preparation.defaults());
+    QVERIFY(isBlack(plan, 950, 576));
+    QVERIFY(isBlack(plan, 976, 550));
 }
 
 void TestPlanPreparation::doorSwingClosesItsDoorway_data()

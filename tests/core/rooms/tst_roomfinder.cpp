@@ -76,6 +76,7 @@ private Q_SLOTS:
     void rooms();
     void doorByACornerClosedInItsOpening();
     void glazedSideClosedAlongTheOutline();
+    void windowNicheIsNoRoom();
     void seedsFillExactlyTheirRooms();
     void markedRoomIsNotProposed();
     void scaleLimitsTheOpening();
@@ -171,6 +172,21 @@ void TestRoomFinder::glazedSideClosedAlongTheOutline()
     QCOMPARE(int(found.rooms.size()), 1);
     QVERIFY(found.rooms.front().box.bottom() <= 452);
     QVERIFY(found.rooms.front().pixels > 780 * 380);
+}
+
+// A window drawn as two thin lines across a gap in walls 15 points thick, on a plan whose
+// commonest strokes are thin lines: the niche between the lines lies inside the wall.
+void TestRoomFinder::windowNicheIsNoRoom()
+{
+    Sheet sheet;
+    sheet.wall(20, 20, 260, 15).wall(20, 165, 260, 15).wall(20, 20, 15, 160).wall(265, 20, 15, 160);
+    sheet.gap(120, 20, 50, 15).line({120, 22}, {169, 22}).line({120, 32}, {169, 32});
+    RoomFinder::Options options;
+    options.openings.wallThickness = 1;
+    options.openings.lineWidth = 1;
+    const RoomFinder::Result found = RoomFinder::find(sheet.image, options);
+    QCOMPARE(int(found.rooms.size()), 1);
+    QVERIFY(found.rooms.front().pixels > 200 * 100);
 }
 
 void TestRoomFinder::seedsFillExactlyTheirRooms()
