@@ -147,6 +147,86 @@ cv::Mat bridges(const cv::Mat &ink, const cv::Mat &walls, int line, int thick, d
     return WallFinder::rejoined(kept, ink);
 }
 
+// Fronts of fixtures among the bridges. A bath, a shower tray or a counter drawn against the
+// walls leaves its front running from wall to wall, and the strip behind the front holds the
+// fixture's own outline (the tub, the tray, the basin), which parts off floor nearly as wide as
+// the strip itself. A closet behind its front is empty, or holds a rail or a letter. A fixture
+// is part of its room, so its front is no wall. Such a strip is wider than a wall and no wider
+// than the plan's doors (`door`, 0 when none was found: then no front is dropped).
+void dropFixtureFronts(cv::Mat &fronts, const cv::Mat &walls, const cv::Mat &drawing, int wall, double door)
+{
+    if (door <= 0 || cv::countNonZero(fronts) == 0)
+        return;
+    const cv::Mat closed = walls | fronts;
+    cv::Mat regions, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(~closed, regions, stats, centroids, 4, CV_32S);
+    // A region's width from its area and its outline: a strip's outline runs twice its length.
+    std::vector<qint64> outline(size_t(count), 0);
+    for (int y = 0; y < regions.rows; ++y) {
+        const int *l = regions.ptr<int>(y);
+        const int *above = y > 0 ? regions.ptr<int>(y - 1) : nullptr;
+        const int *below = y + 1 < regions.rows ? regions.ptr<int>(y + 1) : nullptr;
+        for (int x = 0; x < regions.cols; ++x)
+            if (l[x] > 0 && (x == 0 || l[x - 1] != l[x] || x + 1 == regions.cols || l[x + 1] != l[x] || !above ||
+                             above[x] != l[x] || !below || below[x] != l[x]))
+                ++outline[size_t(l[x])];
+    }
+    // The floor the whole drawing leaves: within each region, its largest part is the region's
+    // own floor, the others are parted off by what is drawn there.
+    cv::Mat parts, partStats, partCentroids;
+    const int partCount =
+        cv::connectedComponentsWithStats(~(closed | drawing), parts, partStats, partCentroids, 4, CV_32S);
+    std::vector<int> regionOf(size_t(partCount), 0);
+    for (int y = 0; y < parts.rows; ++y) {
+        const int *p = parts.ptr<int>(y);
+        const int *l = regions.ptr<int>(y);
+        for (int x = 0; x < parts.cols; ++x)
+            if (p[x] > 0)
+                regionOf[size_t(p[x])] = l[x];
+    }
+    std::vector<int> largest(size_t(count), 0), partedOff(size_t(count), 0);
+    for (int i = 1; i < partCount; ++i) {
+        const int r = regionOf[size_t(i)];
+        int &own = largest[size_t(r)];
+        int smaller = i;
+        if (!own || partStats.at<int>(i, cv::CC_STAT_AREA) > partStats.at<int>(own, cv::CC_STAT_AREA))
+            std::swap(own, smaller);
+        if (smaller)
+            partedOff[size_t(r)] = std::max(partedOff[size_t(r)], WallFinder::side(partStats, smaller));
+    }
+    std::vector<uchar> fixture(size_t(count), 0);
+    bool any = false;
+    for (int i = 1; i < count; ++i) {
+        const int left = stats.at<int>(i, cv::CC_STAT_LEFT), top = stats.at<int>(i, cv::CC_STAT_TOP);
+        const bool inside = left > 0 && top > 0 && left + stats.at<int>(i, cv::CC_STAT_WIDTH) < regions.cols &&
+                            top + stats.at<int>(i, cv::CC_STAT_HEIGHT) < regions.rows;
+        const double width = 2.0 * stats.at<int>(i, cv::CC_STAT_AREA) / std::max<qint64>(1, outline[size_t(i)]);
+        fixture[size_t(i)] = inside && width > wall && width <= door && 2 * partedOff[size_t(i)] >= width;
+        any = any || fixture[size_t(i)];
+    }
+    if (!any)
+        return;
+    // The fronts that touch a fixture's strip go.
+    cv::Mat frontLabels;
+    const int frontCount = cv::connectedComponents(fronts, frontLabels, 8, CV_32S);
+    std::vector<uchar> drop(size_t(frontCount), 0);
+    for (int y = 1; y + 1 < regions.rows; ++y) {
+        const int *f = frontLabels.ptr<int>(y);
+        for (int x = 1; x + 1 < regions.cols; ++x)
+            if (f[x])
+                for (const cv::Point q : {cv::Point(x - 1, y), cv::Point(x + 1, y), cv::Point(x, y - 1),
+                                          cv::Point(x, y + 1)})
+                    drop[size_t(f[x])] |= fixture[size_t(regions.at<int>(q))];
+    }
+    for (int y = 0; y < fronts.rows; ++y) {
+        const int *f = frontLabels.ptr<int>(y);
+        uchar *k = fronts.ptr<uchar>(y);
+        for (int x = 0; x < fronts.cols; ++x)
+            if (drop[size_t(f[x])])
+                k[x] = 0;
+    }
+}
+
 // Pieces away from the network that are walls all the same: straight solid bars drawn in ink
 // from end to end (not closed out of letters or hatching), as thick as the network's walls and
 // many times as long as thick (a bold letter is a few times), such as the pieces of an outer
@@ -438,7 +518,19 @@ WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint)
         const int minDoor = std::max({2 * wall, 2 * thick, longest / 60});
         const DoorFinder::Found doors = DoorFinder::find(drawing, walls, line, minDoor, longest / 4);
         const cv::Mat rest = doors.swings.empty() ? drawing : (drawing & ~doors.swings);
-        walls |= bridges(rest, walls, line, thick, std::max(double(8 * thick), 0.05 * longest));
+        cv::Mat fronts = bridges(rest, walls, line, thick, std::max(double(8 * thick), 0.05 * longest));
+        // The doors' median width measures the fixtures.
+        std::vector<double> doorWidths;
+        for (const DoorFinder::Door &d : doors.doors)
+            doorWidths.push_back(std::hypot(d.jamb.x - d.hinge.x, d.jamb.y - d.hinge.y));
+        double door = 0;
+        if (!doorWidths.empty()) {
+            const auto middle = doorWidths.begin() + doorWidths.size() / 2;
+            std::nth_element(doorWidths.begin(), middle, doorWidths.end());
+            door = *middle;
+        }
+        dropFixtureFronts(fronts, walls, rest, wall, door);
+        walls |= fronts;
         if (!doors.partitions.empty())
             walls |= doors.partitions;
         DoorFinder::close(walls, doors.doors, thick);

@@ -27,6 +27,9 @@ struct Scene
     // against a side wall.
     enum Swing { NoDoorway, SwingAndLeaf, ArcOnly, ArcOffTheWalls, LeafAgainstAWall } swing = NoDoorway;
     bool thinPartition = false; // the partition a single line, as plan services draw it
+    // A strip 24 points deep along room B's bottom wall, its front a thin line from wall to
+    // wall: a closet, empty, or a bath with its tub drawn inside.
+    enum Strip { NoStrip, Closet, Bath } strip = NoStrip;
 };
 
 // Two rooms side by side, 200 x 120 points on a sheet with a margin of 10, walls 8 points thick:
@@ -76,6 +79,12 @@ QImage draw(const Scene &scene)
             p.drawLine(hinge, hinge + QPointF(30, 0));
         if (scene.swing == Scene::LeafAgainstAWall)
             p.fillRect(104, 81, 50, 8, wall);
+    }
+    if (scene.strip != Scene::NoStrip) {
+        p.setPen(QPen(Qt::black, 1));
+        p.drawLine(104, 88, 192, 88);
+        if (scene.strip == Scene::Bath)
+            p.drawRoundedRect(QRectF(112, 94, 72, 12), 5, 5);
     }
     if (scene.faintLineEnd > 0) {
         p.setPen(QPen(QColor(200, 200, 200), 1));
@@ -198,6 +207,8 @@ private Q_SLOTS:
     void cornerBetweenWindowsKept();
     void doorSwingClosesItsDoorway_data();
     void doorSwingClosesItsDoorway();
+    void fixtureFrontIsNoWall_data();
+    void fixtureFrontIsNoWall();
     void keptWallsServeOnlyTheirOptions();
     void droppedDrawingShownInColour();
     void officeFloorKeepsItsWalls_data();
@@ -413,6 +424,25 @@ void TestPlanPreparation::doorSwingClosesItsDoorway()
     // Room A's fill stops at the partition when the door closes the doorway.
     const QRect filled = FloodFill().fill(plan, QPoint(40, 40), qRgb(200, 0, 0));
     QCOMPARE(filled.right() < 150, closed);
+}
+
+void TestPlanPreparation::fixtureFrontIsNoWall_data()
+{
+    QTest::addColumn<int>("strip");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("closet front") << int(Scene::Closet) << true;
+    // The bath is part of the room; it is narrower than the door, its tub nearly as wide.
+    QTest::newRow("bath front") << int(Scene::Bath) << false;
+}
+
+void TestPlanPreparation::fixtureFrontIsNoWall()
+{
+    QFETCH(int, strip);
+    QFETCH(bool, kept);
+    PlanPreparation preparation(
+        draw({.furniture = true, .swing = Scene::SwingAndLeaf, .strip = Scene::Strip(strip)}));
+    const QImage plan = preparation.prepare(preparation.defaults());
+    QCOMPARE(isBlack(plan, 150, 98), kept);
 }
 
 void TestPlanPreparation::keptWallsServeOnlyTheirOptions()
