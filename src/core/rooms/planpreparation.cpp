@@ -77,10 +77,10 @@ cv::Mat colourMask(const cv::Mat &bgra)
 
 // The drawing at a threshold, drawing and floor specks up to `speck` points removed; with the
 // faint lines (halfway between the threshold and the paper, specks removed, the drawing
-// included) when asked.
+// included) and the faintest (two thirds of the way to the paper, for door swings) when asked.
 struct Drawing
 {
-    cv::Mat ink, faint;
+    cv::Mat ink, faint, faintest;
 
     Drawing(const cv::Mat &grey, int threshold, int speck, int paper, bool withFaint)
     {
@@ -95,6 +95,9 @@ struct Drawing
             cv::threshold(grey, faint, (threshold + paper) / 2 - 1, 255, cv::THRESH_BINARY_INV);
             dropSmall(faint, speck, 8, 0, labels);
             faint |= ink;
+            cv::threshold(grey, faintest, (threshold + 2 * paper) / 3 - 1, 255, cv::THRESH_BINARY_INV);
+            dropSmall(faintest, speck, 8, 0, labels);
+            faintest |= faint;
         }
     }
 };
@@ -189,7 +192,7 @@ PlanPreparation::PlanPreparation(const QImage &source)
         grey.setTo(255, colourMask(bgra));
     }
     const Drawing drawing(grey, m_traits.autoThreshold, speck, m_data->paper, true);
-    WallFinder::Result walls = WallFinder::find(drawing.ink, drawing.faint);
+    WallFinder::Result walls = WallFinder::find(drawing.ink, drawing.faint, drawing.faintest);
     m_traits.lineWidth = walls.lineWidth;
     m_traits.wallThickness = walls.wallThickness;
     m_traits.hasThinDrawing = walls.found;
@@ -265,7 +268,8 @@ QImage PlanPreparation::prepare(const PreparationOptions &options, const StageSi
     if (stages)
         stages(QStringLiteral("1-ink"), CvPlan::fromInk(drawing.ink));
     if (options.wallsOnly) {
-        QImage plan = CvPlan::fromInk(found ? m_data->walls : WallFinder::find(drawing.ink, drawing.faint).walls);
+        QImage plan = CvPlan::fromInk(
+            found ? m_data->walls : WallFinder::find(drawing.ink, drawing.faint, drawing.faintest).walls);
         if (stages)
             stages(QStringLiteral("2-walls"), plan);
         return plan;

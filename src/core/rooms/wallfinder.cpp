@@ -449,7 +449,7 @@ WallFinder::Strokes WallFinder::strokes(const cv::Mat &ink)
     return {line, thickOnly(line, commonest)};
 }
 
-WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint)
+WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint, const cv::Mat &faintest)
 {
     Result result;
     const std::vector<qint64> widthCount = histogram(ink);
@@ -516,7 +516,8 @@ WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint)
         // door is twice as wide as the commonest walls at least, and far narrower than the
         // building; a smaller swing is a symbol (a radiator, a tap).
         const int minDoor = std::max({2 * wall, 2 * thick, longest / 60});
-        const DoorFinder::Found doors = DoorFinder::find(drawing, walls, line, minDoor, longest / 4);
+        const DoorFinder::Found doors =
+            DoorFinder::find(faintest.empty() ? drawing : faintest, walls, line, minDoor, longest / 4);
         const cv::Mat rest = doors.swings.empty() ? drawing : (drawing & ~doors.swings);
         cv::Mat fronts = bridges(rest, walls, line, thick, std::max(double(8 * thick), 0.05 * longest));
         // The doors' median width measures the fixtures.

@@ -24,8 +24,11 @@ public:
 
     // `ink` is 255 where the plan is drawn. `faint`, when given, is the drawing down to its
     // faintest lines (a superset of `ink`): straight thin strokes from wall to wall are looked
-    // for there too, since plans draw windows and closet fronts in light grey.
-    static Result find(const cv::Mat &ink, const cv::Mat &faint = {});
+    // for there too, since plans draw windows and closet fronts in light grey. `faintest`, when
+    // given, holds lighter lines still (a superset of `faint`): door swings are looked for there,
+    // as architects draw them in the lightest grey; so light a stroke from wall to wall is more
+    // often a rug or a piece of furniture than a closet's front.
+    static Result find(const cv::Mat &ink, const cv::Mat &faint = {}, const cv::Mat &faintest = {});
     // What the stroke widths alone tell: the thin drawing's width, as find() reports it in
     // Result::lineWidth, and whether the drawing is of thick strokes alone (a plan already of
     // walls), where find() reports no wall network whatever the walls.

@@ -27,6 +27,7 @@ struct Scene
     // against a side wall.
     enum Swing { NoDoorway, SwingAndLeaf, ArcOnly, ArcOffTheWalls, LeafAgainstAWall } swing = NoDoorway;
     bool thinPartition = false; // the partition a single line, as plan services draw it
+    int swingGrey = 0;          // the swing's grey (0: black)
     // A strip 24 points deep along room B's bottom wall, its front a thin line from wall to
     // wall: a closet, empty, or a bath with its tub drawn inside.
     enum Strip { NoStrip, Closet, Bath } strip = NoStrip;
@@ -70,7 +71,8 @@ QImage draw(const Scene &scene)
     }
     if (scene.swing != Scene::NoDoorway) {
         p.fillRect(96, 50, 8, 30, Qt::white);
-        p.setPen(QPen(Qt::black, 1));
+        p.setPen(scene.swingGrey ? QPen(QColor(scene.swingGrey, scene.swingGrey, scene.swingGrey), 2)
+                                 : QPen(Qt::black, 1));
         const QPointF hinge = scene.swing == Scene::ArcOffTheWalls ? QPointF(130, 95)
                               : scene.thinPartition                ? QPointF(101, 80)
                                                                    : QPointF(104, 80);
@@ -401,14 +403,17 @@ void TestPlanPreparation::doorSwingClosesItsDoorway_data()
     QTest::addColumn<int>("swing");
     QTest::addColumn<bool>("thinPartition");
     QTest::addColumn<bool>("closed");
-    QTest::newRow("swing and leaf") << int(Scene::SwingAndLeaf) << false << true;
-    QTest::newRow("arc alone") << int(Scene::ArcOnly) << false << true;
+    QTest::addColumn<int>("grey");
+    QTest::newRow("swing and leaf") << int(Scene::SwingAndLeaf) << false << true << 0;
+    QTest::newRow("arc alone") << int(Scene::ArcOnly) << false << true << 0;
     // The partition's two thin pieces each touch one wall only: the door tells they are walls.
-    QTest::newRow("in a thin partition") << int(Scene::SwingAndLeaf) << true << true;
+    QTest::newRow("in a thin partition") << int(Scene::SwingAndLeaf) << true << true << 0;
     // The wall along the leaf is no doorway: the line goes across the opening, not along it.
-    QTest::newRow("leaf against a wall") << int(Scene::LeafAgainstAWall) << false << true;
+    QTest::newRow("leaf against a wall") << int(Scene::LeafAgainstAWall) << false << true << 0;
     // A bowl or a chair's back: no hinge at a wall, no jamb; the doorway stays open.
-    QTest::newRow("quarter circle off the walls") << int(Scene::ArcOffTheWalls) << false << false;
+    QTest::newRow("quarter circle off the walls") << int(Scene::ArcOffTheWalls) << false << false << 0;
+    // Drawn in the lightest grey, as architects draw swings.
+    QTest::newRow("light grey swing") << int(Scene::SwingAndLeaf) << false << true << 222;
 }
 
 void TestPlanPreparation::doorSwingClosesItsDoorway()
@@ -416,8 +421,11 @@ void TestPlanPreparation::doorSwingClosesItsDoorway()
     QFETCH(int, swing);
     QFETCH(bool, thinPartition);
     QFETCH(bool, closed);
-    PlanPreparation preparation(
-        draw({.furniture = true, .swing = Scene::Swing(swing), .thinPartition = thinPartition}));
+    QFETCH(int, grey);
+    PlanPreparation preparation(draw({.furniture = true,
+                                      .swing = Scene::Swing(swing),
+                                      .thinPartition = thinPartition,
+                                      .swingGrey = grey}));
     QImage plan = preparation.prepare(preparation.defaults());
     // The swing itself is gone from room B's floor.
     QCOMPARE(dirt(plan, QRect(118, 58, 60, 30)), 0);
