@@ -157,25 +157,35 @@ void dropFixtureFronts(cv::Mat &fronts, const cv::Mat &walls, const cv::Mat &dra
 {
     if (door <= 0 || cv::countNonZero(fronts) == 0)
         return;
-    const cv::Mat closed = walls | fronts;
+    // Looked at in points an eighth of a wall across, any drawing in one making it drawn: a strip
+    // is wider than a wall, and the outline of a fixture stays closed.
+    const int factor = std::max(1, wall / 8);
+    const auto shrunk = [factor](const cv::Mat &mask) -> cv::Mat {
+        if (factor == 1)
+            return mask;
+        cv::Mat small;
+        cv::resize(mask, small, cv::Size(mask.cols / factor, mask.rows / factor), 0, 0, cv::INTER_AREA);
+        return small > 0;
+    };
+    const cv::Mat front = shrunk(fronts);
+    const cv::Mat closed = shrunk(walls) | front;
     cv::Mat regions, stats, centroids;
     const int count = cv::connectedComponentsWithStats(~closed, regions, stats, centroids, 4, CV_32S);
-    // A region's width from its area and its outline: a strip's outline runs twice its length.
-    std::vector<qint64> outline(size_t(count), 0);
+    // A region's width: twice the farthest any of its points lies from the drawing.
+    cv::Mat distance;
+    cv::distanceTransform(~closed, distance, cv::DIST_L2, 3, CV_32F);
+    std::vector<float> deepest(size_t(count), 0);
     for (int y = 0; y < regions.rows; ++y) {
         const int *l = regions.ptr<int>(y);
-        const int *above = y > 0 ? regions.ptr<int>(y - 1) : nullptr;
-        const int *below = y + 1 < regions.rows ? regions.ptr<int>(y + 1) : nullptr;
+        const float *d = distance.ptr<float>(y);
         for (int x = 0; x < regions.cols; ++x)
-            if (l[x] > 0 && (x == 0 || l[x - 1] != l[x] || x + 1 == regions.cols || l[x + 1] != l[x] || !above ||
-                             above[x] != l[x] || !below || below[x] != l[x]))
-                ++outline[size_t(l[x])];
+            deepest[size_t(l[x])] = std::max(deepest[size_t(l[x])], d[x]);
     }
     // The floor the whole drawing leaves: within each region, its largest part is the region's
     // own floor, the others are parted off by what is drawn there.
     cv::Mat parts, partStats, partCentroids;
-    const int partCount =
-        cv::connectedComponentsWithStats(~(closed | drawing), parts, partStats, partCentroids, 4, CV_32S);
+    const int partCount = cv::connectedComponentsWithStats(~(closed | shrunk(drawing)), parts, partStats,
+                                                           partCentroids, 4, CV_32S);
     std::vector<int> regionOf(size_t(partCount), 0);
     for (int y = 0; y < parts.rows; ++y) {
         const int *p = parts.ptr<int>(y);
@@ -200,15 +210,16 @@ void dropFixtureFronts(cv::Mat &fronts, const cv::Mat &walls, const cv::Mat &dra
         const int left = stats.at<int>(i, cv::CC_STAT_LEFT), top = stats.at<int>(i, cv::CC_STAT_TOP);
         const bool inside = left > 0 && top > 0 && left + stats.at<int>(i, cv::CC_STAT_WIDTH) < regions.cols &&
                             top + stats.at<int>(i, cv::CC_STAT_HEIGHT) < regions.rows;
-        const double width = 2.0 * stats.at<int>(i, cv::CC_STAT_AREA) / std::max<qint64>(1, outline[size_t(i)]);
-        fixture[size_t(i)] = inside && width > wall && width <= door && 2 * partedOff[size_t(i)] >= width;
+        const double width = 2.0 * deepest[size_t(i)] * factor;
+        fixture[size_t(i)] =
+            inside && width > wall && width <= door && 2 * partedOff[size_t(i)] * factor >= width;
         any = any || fixture[size_t(i)];
     }
     if (!any)
         return;
     // The fronts that touch a fixture's strip go.
     cv::Mat frontLabels;
-    const int frontCount = cv::connectedComponents(fronts, frontLabels, 8, CV_32S);
+    const int frontCount = cv::connectedComponents(front, frontLabels, 8, CV_32S);
     std::vector<uchar> drop(size_t(frontCount), 0);
     for (int y = 1; y + 1 < regions.rows; ++y) {
         const int *f = frontLabels.ptr<int>(y);
@@ -218,11 +229,11 @@ void dropFixtureFronts(cv::Mat &fronts, const cv::Mat &walls, const cv::Mat &dra
                                           cv::Point(x, y + 1)})
                     drop[size_t(f[x])] |= fixture[size_t(regions.at<int>(q))];
     }
-    for (int y = 0; y < fronts.rows; ++y) {
-        const int *f = frontLabels.ptr<int>(y);
+    for (int y = 0; y < fronts.rows && y / factor < frontLabels.rows; ++y) {
+        const int *f = frontLabels.ptr<int>(y / factor);
         uchar *k = fronts.ptr<uchar>(y);
-        for (int x = 0; x < fronts.cols; ++x)
-            if (drop[size_t(f[x])])
+        for (int x = 0; x < fronts.cols && x / factor < frontLabels.cols; ++x)
+            if (drop[size_t(f[x / factor])])
                 k[x] = 0;
     }
 }
