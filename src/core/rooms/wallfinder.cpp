@@ -94,6 +94,22 @@ int hatchSpacing(const cv::Mat &ink)
     return total > 0 && bestPair * 2 >= total ? best + 1 : 0;
 }
 
+// For each of `count` parts labelled in `parts`, the label `labels` gives its points, where
+// every part lies within one labelled piece (a contact within its stroke, a part of the floor
+// within its region).
+std::vector<int> labelsOf(const cv::Mat &parts, int count, const cv::Mat &labels)
+{
+    std::vector<int> owner(static_cast<size_t>(std::max(count, 1)), 0);
+    for (int y = 0; y < parts.rows; ++y) {
+        const int *p = parts.ptr<int>(y);
+        const int *l = labels.ptr<int>(y);
+        for (int x = 0; x < parts.cols; ++x)
+            if (p[x] > 0)
+                owner[size_t(p[x])] = l[x];
+    }
+    return owner;
+}
+
 // Strokes of the thin drawing that run straight from wall to wall, touching the walls at two
 // places at least `span` apart: windows drawn as thin lines across a gap in a wall, and thin
 // partitions. Door leaves and arcs hang on one wall, texts and furniture touch none or bend;
@@ -110,14 +126,7 @@ cv::Mat bridges(const cv::Mat &ink, const cv::Mat &walls, int line, int thick, d
     cv::Mat contactLabels, contactStats, contactCentroids;
     const int contacts =
         cv::connectedComponentsWithStats(contact, contactLabels, contactStats, contactCentroids, 8, CV_32S);
-    std::vector<int> owner(static_cast<size_t>(contacts), 0);
-    for (int y = 0; y < contact.rows; ++y) {
-        const int *c = contactLabels.ptr<int>(y);
-        const int *l = labels.ptr<int>(y);
-        for (int x = 0; x < contact.cols; ++x)
-            if (c[x] > 0)
-                owner[size_t(c[x])] = l[x];
-    }
+    const std::vector<int> owner = labelsOf(contactLabels, contacts, labels);
     std::vector<std::vector<cv::Point2d>> places(static_cast<size_t>(count));
     for (int i = 1; i < contacts; ++i)
         places[size_t(owner[size_t(i)])].push_back(
@@ -186,14 +195,7 @@ void dropFixtureFronts(cv::Mat &fronts, const cv::Mat &walls, const cv::Mat &dra
     cv::Mat parts, partStats, partCentroids;
     const int partCount = cv::connectedComponentsWithStats(~(closed | shrunk(drawing)), parts, partStats,
                                                            partCentroids, 4, CV_32S);
-    std::vector<int> regionOf(size_t(partCount), 0);
-    for (int y = 0; y < parts.rows; ++y) {
-        const int *p = parts.ptr<int>(y);
-        const int *l = regions.ptr<int>(y);
-        for (int x = 0; x < parts.cols; ++x)
-            if (p[x] > 0)
-                regionOf[size_t(p[x])] = l[x];
-    }
+    const std::vector<int> regionOf = labelsOf(parts, partCount, regions);
     std::vector<int> largest(size_t(count), 0), partedOff(size_t(count), 0);
     for (int i = 1; i < partCount; ++i) {
         const int r = regionOf[size_t(i)];
