@@ -31,6 +31,7 @@ struct Scene
     // A strip 24 points deep along room B's bottom wall, its front a thin line from wall to
     // wall: a closet, empty, or a bath with its tub drawn inside.
     enum Strip { NoStrip, Closet, Bath } strip = NoStrip;
+    bool hip = false; // a roof's hip drawn over room A: a thin line from its corner to the partition
 };
 
 // Two rooms side by side, 200 x 120 points on a sheet with a margin of 10, walls 8 points thick:
@@ -81,6 +82,10 @@ QImage draw(const Scene &scene)
             p.drawLine(hinge, hinge + QPointF(30, 0));
         if (scene.swing == Scene::LeafAgainstAWall)
             p.fillRect(104, 81, 50, 8, wall);
+    }
+    if (scene.hip) {
+        p.setPen(QPen(Qt::black, 1));
+        p.drawLine(8, 8, 96, 58);
     }
     if (scene.strip != Scene::NoStrip) {
         p.setPen(QPen(Qt::black, 1));
@@ -210,6 +215,7 @@ private Q_SLOTS:
     void doorSwingClosesItsDoorway_data();
     void doorSwingClosesItsDoorway();
     void fixtureFrontIsNoWall_data();
+    void slantingStrokeIsNoWall();
     void fixtureFrontIsNoWall();
     void keptWallsServeOnlyTheirOptions();
     void droppedDrawingShownInColour();
@@ -451,6 +457,17 @@ void TestPlanPreparation::fixtureFrontIsNoWall()
         draw({.furniture = true, .swing = Scene::SwingAndLeaf, .strip = Scene::Strip(strip)}));
     const QImage plan = preparation.prepare(preparation.defaults());
     QCOMPARE(isBlack(plan, 150, 98), kept);
+}
+
+// A stroke from wall to wall at a slant no wall has parts nothing; the plan's walls all run
+// level or upright.
+void TestPlanPreparation::slantingStrokeIsNoWall()
+{
+    PlanPreparation preparation(draw({.hip = true}));
+    QVERIFY(preparation.defaults().wallsOnly);
+    const QImage plan = preparation.prepare(preparation.defaults());
+    for (const int x : {30, 52, 74})
+        QCOMPARE(dirt(plan, QRect(10 + x - 2, 10 + 8 + (x - 8) * 50 / 88 - 3, 5, 7)), 0);
 }
 
 void TestPlanPreparation::keptWallsServeOnlyTheirOptions()

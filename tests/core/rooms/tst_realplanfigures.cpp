@@ -54,10 +54,10 @@ struct Floor
     int oneClick, found, precision;
 };
 constexpr Floor kFloors[] = {
-    {"cvc", 44, 43, 36},
-    {"r3d", 55, 50, 72},
+    {"cvc", 46, 45, 38},
+    {"r3d", 56, 51, 74},
     {"cubicasa", 3, 3, 13},
-    {"all", 102, 96, 45},
+    {"all", 105, 99, 47},
 };
 
 QString sourceOf(const QString &file)
