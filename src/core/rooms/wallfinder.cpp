@@ -237,10 +237,11 @@ void dropFixtureFronts(cv::Mat &fronts, const cv::Mat &walls, const cv::Mat &dra
     const cv::Mat front = shrunk(fronts);
     const cv::Mat closed = shrunk(walls) | front;
     cv::Mat regions, stats, centroids;
-    const int count = cv::connectedComponentsWithStats(~closed, regions, stats, centroids, 4, CV_32S);
+    const cv::Mat floor = ~closed;
+    const int count = cv::connectedComponentsWithStats(floor, regions, stats, centroids, 4, CV_32S);
     // A region's width: twice the farthest any of its points lies from the drawing.
     cv::Mat distance;
-    cv::distanceTransform(~closed, distance, cv::DIST_L2, 3, CV_32F);
+    cv::distanceTransform(floor, distance, cv::DIST_L2, 3, CV_32F);
     std::vector<float> deepest(size_t(count), 0);
     for (int y = 0; y < regions.rows; ++y) {
         const int *l = regions.ptr<int>(y);
