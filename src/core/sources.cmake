@@ -48,8 +48,6 @@ set(METROLA_CORE_SOURCES
   rooms/cvguard.h rooms/cvguard.cpp
   rooms/planpreparation.h rooms/planpreparation.cpp
   rooms/closingline.h rooms/closingline.cpp
-  rooms/openingfinder.h rooms/openingfinder.cpp
-  rooms/wallends.h rooms/wallends.cpp
   rooms/roomfinder.h rooms/roomfinder.cpp
   rooms/stages.h
   rooms/wallfinder.h rooms/wallfinder.cpp

@@ -6,7 +6,7 @@
 #include <span>
 
 // A straight black line drawn into the plan bitmap to close an opening (a door, a passage, a
-// window gap): proposed by OpeningFinder, drawn by the user with the wall tool. Its ends are
+// window gap): proposed by RoomFinder, drawn by the user with the wall tool. Its ends are
 // pixel positions; `width` pixels across it are covered.
 struct ClosingLine
 {

@@ -197,25 +197,3 @@ CvPlan::StrokeWidths CvPlan::strokeWidths(const cv::Mat &ink)
     }
     return widths;
 }
-
-int CvPlan::wallKernel(int lineWidth, int wallThickness)
-{
-    return std::max(lineWidth + 2, (lineWidth + wallThickness + 1) / 2);
-}
-
-void CvPlan::drawLines(cv::Mat &mask, std::span<const ClosingLine> lines)
-{
-    for (const ClosingLine &line : lines) {
-        const double dx = line.to.x() - line.from.x(), dy = line.to.y() - line.from.y();
-        const double length = std::max(1e-9, std::hypot(dx, dy));
-        const double ax = dx / length, ay = dy / length;
-        const double half = std::max(1, line.width) / 2.0;
-        const double nx = -ay * half, ny = ax * half;
-        const cv::Point2d a(line.from.x() - ax * 0.5, line.from.y() - ay * 0.5);
-        const cv::Point2d b(line.to.x() + ax * 0.5, line.to.y() + ay * 0.5);
-        const cv::Point corners[4] = {
-            cv::Point(cvRound(a.x + nx), cvRound(a.y + ny)), cv::Point(cvRound(b.x + nx), cvRound(b.y + ny)),
-            cv::Point(cvRound(b.x - nx), cvRound(b.y - ny)), cv::Point(cvRound(a.x - nx), cvRound(a.y - ny))};
-        cv::fillConvexPoly(mask, corners, 4, cv::Scalar(255));
-    }
-}

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/rooms/closingline.h"
-#include "core/rooms/openingfinder.h"
 
 #include <QImage>
 
@@ -48,13 +47,5 @@ struct StrokeWidths
 };
 // Measured on a mask whose drawing is 255.
 StrokeWidths strokeWidths(const cv::Mat &ink);
-// The side of the square whose opening erases strokes of the line width and keeps the walls.
-int wallKernel(int lineWidth, int wallThickness);
-
-// OpeningFinder::find on a mask whose walls and lines are 255, for callers that have one.
-std::vector<ClosingLine> openings(const cv::Mat &black, const OpeningFinder::Options &options);
-// The lines drawn into such a mask (255), covering what ClosingLine::draw covers give or take
-// a point at the ends: for working masks, never for the plan itself.
-void drawLines(cv::Mat &mask, std::span<const ClosingLine> lines);
 
 } // namespace CvPlan

@@ -38,6 +38,7 @@ struct Swing
     cv::Point2d along[2]; // the box's two sides from the hinge, as unit vectors
     double radius = 0;
     double tolerance = 0;
+    int leaf[2] = {0, 0}; // the points along each side that are the leaf's
 };
 
 // Reads the stroke as a swing about `s.hinge`: the radius most of its points lie at, between
@@ -79,14 +80,17 @@ bool fitSwing(const std::vector<cv::Point> &points, Swing &s, int shorter, int l
         const cv::Point2d v = cv::Point2d(p) - s.hinge;
         const double a = v.dot(s.along[0]), b = v.dot(s.along[1]);
         const double distance = std::hypot(a, b);
-        const bool leaf = (std::abs(b) <= leafWidth && a >= -s.tolerance && a <= leafLength) ||
-                          (std::abs(a) <= leafWidth && b >= -s.tolerance && b <= leafLength);
+        const bool alongFirst = std::abs(b) <= leafWidth && a >= -s.tolerance && a <= leafLength;
+        const bool alongSecond = std::abs(a) <= leafWidth && b >= -s.tolerance && b <= leafLength;
+        const bool leaf = alongFirst || alongSecond;
         if (std::abs(distance - s.radius) <= s.tolerance) {
             ++onArc;
             const double angle = std::atan2(std::max(b, 0.0), std::max(a, 0.0));
             covered[size_t(std::clamp(int(angle / kQuarter * kBins), 0, kBins - 1))] = true;
         } else if (!leaf) {
             ++elsewhere;
+        } else {
+            ++s.leaf[alongFirst ? 0 : 1];
         }
     }
     const auto bins = std::count(covered.begin(), covered.end(), true);
@@ -141,10 +145,14 @@ struct Jambs
 // The doorway of a swing: the side from the hinge that is an opening between two jambs. Just
 // behind it, on the side away from the swing, a jamb stands beyond both its ends and the
 // drawing (`drawn`: walls and straight thin runs) is missing along its middle. The leaf's side
-// fails this: a wall the open leaf rests against runs along the whole side.
+// fails this: a wall the open leaf rests against runs along the whole side. When neither side
+// is that clear, a side whose middle is only crossed by thin runs (the wall's faces drawn on
+// across the doorway, a threshold) and along which no leaf is drawn is the doorway, if the
+// other side is not as well.
 int doorway(const Jambs &jambs, const cv::Mat &drawn, const Swing &s)
 {
-    int found = -1;
+    int clear = -1, crossed = -1;
+    bool clearTwice = false, crossedTwice = false;
     for (int d = 0; d < 2; ++d) {
         const cv::Point2d door = s.along[d], leaf = s.along[1 - d];
         const cv::Point2d behind = s.hinge - leaf * s.tolerance;
@@ -152,16 +160,26 @@ int doorway(const Jambs &jambs, const cv::Mat &drawn, const Swing &s)
         const bool level = door.y == 0;
         const bool both = jambs.at(behind - door * reach, reach, level, s.radius) &&
                           jambs.at(behind + door * (s.radius + reach), reach, level, s.radius);
-        bool open = true;
-        for (const double t : {0.3, 0.5, 0.7})
-            open = open && !wallNear(drawn, s.hinge + door * (t * s.radius) - leaf * (reach / 2), reach / 2);
-        if (both && open) {
-            if (found >= 0)
-                return -1; // both read as doorways: no telling
-            found = d;
+        if (!both)
+            continue;
+        bool open = true, noWall = true;
+        for (const double t : {0.3, 0.5, 0.7}) {
+            const cv::Point2d middle = s.hinge + door * (t * s.radius) - leaf * (reach / 2);
+            open = open && !wallNear(drawn, middle, reach / 2);
+            noWall = noWall && !wallNear(jambs.walls, middle, reach / 2);
+        }
+        if (open) {
+            clearTwice = clear >= 0;
+            clear = d;
+        }
+        if (noWall && s.leaf[d] * 2 < s.radius) {
+            crossedTwice = crossed >= 0;
+            crossed = d;
         }
     }
-    return found;
+    if (clear >= 0)
+        return clearTwice ? -1 : clear; // both read as doorways: no telling
+    return crossedTwice ? -1 : crossed;
 }
 
 } // namespace

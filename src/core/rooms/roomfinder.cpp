@@ -205,6 +205,32 @@ struct FloorRegions
     }
 };
 
+// Whether the line from `from` to `end` ends against the side of a wall that runs on past the
+// end both ways, `along` points each way: a wall's face lies just ahead of the points beside
+// the end as it does ahead of the end. A doorway's line ends at a jamb instead, where beside
+// the end lies open floor.
+bool endsOnWallSide(const cv::Mat &black, QPointF from, QPointF end, int wall, double along)
+{
+    const QPointF d = end - from;
+    const double length = std::hypot(d.x(), d.y());
+    if (length <= 0)
+        return false;
+    const QPointF u = d / length, n(-u.y(), u.x());
+    const auto wallAt = [&](QPointF p) {
+        const int x = int(std::lround(p.x())), y = int(std::lround(p.y()));
+        return x >= 0 && y >= 0 && x < black.cols && y < black.rows && black.at<uchar>(y, x) != 0;
+    };
+    // Searched from a little short of the end (the line was drawn at the flooding's coarser
+    // points) to a wall beyond it: a wall drawn as an outline has a solid face.
+    const auto faceAhead = [&](QPointF p) {
+        for (double t = -2; t <= wall + 3; ++t)
+            if (wallAt(p + u * t))
+                return true;
+        return false;
+    };
+    return faceAhead(end + n * along) && faceAhead(end - n * along);
+}
+
 } // namespace
 
 std::vector<RoomProposal> RoomFinder::regions(const QImage &plan, qint64 minPixels, QImage *regionMap)
@@ -217,7 +243,7 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
     if (plan.format() != QImage::Format_RGB32 && plan.format() != QImage::Format_ARGB32)
         throw MetrolaError(QStringLiteral("План должен быть 32-битным рисунком."));
     Result result;
-    OpeningFinder::Options openings = options.openings;
+    Options::Openings openings = options.openings;
     const cv::Mat black = CvPlan::blackMask(plan);
     // The walls' widths measured across them at their middle lines: the commonest (inner
     // walls) and the outer walls'.
@@ -313,6 +339,19 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         if (!split.outside.empty())
             split.outside &= small;
         result.lines = RoomSplitter::split(small, split, factor);
+        // A line from the side of one wall to the side of another, both walls running on past
+        // its ends, crosses a corridor where it narrows, or an open plan: a doorway has a jamb
+        // at one end at least (a door beside a corner). Looked at beside the ends farther off
+        // than the thick walls are thick, so a doorway through one is not taken for a
+        // corridor; lines shorter than the narrowest room close gaps in the walls and stay.
+        {
+            const int w = openings.wallThickness;
+            const double along = std::max(kNarrowestRoomInWalls * w, double(outerWall));
+            std::erase_if(result.lines, [&](const ClosingLine &l) {
+                return std::hypot(l.to.x() - l.from.x(), l.to.y() - l.from.y()) >= kNarrowestRoomInWalls * w &&
+                       endsOnWallSide(black, l.from, l.to, w, along) && endsOnWallSide(black, l.to, l.from, w, along);
+            });
+        }
         stop();
         if (options.stages) {
             cv::Mat seen;

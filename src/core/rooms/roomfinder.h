@@ -2,7 +2,6 @@
 
 #include "core/base/workcancel.h"
 #include "core/rooms/closingline.h"
-#include "core/rooms/openingfinder.h"
 #include "core/rooms/stages.h"
 
 #include <QImage>
@@ -34,7 +33,13 @@ public:
         // room are measured in wall thicknesses.
         double pixelsPerMetre = 0;
         qint64 minPixels = 0; // 0: 1 m² with a scale, else a square four walls wide
-        OpeningFinder::Options openings;
+        // The plan's widths and its widest door between two rooms.
+        struct Openings
+        {
+            int wallThickness = 0; // 0: measured on the plan
+            int lineWidth = 0;     // 0: measured on the plan
+            int maxGap = 0;        // 0: from the scale, else from the thick walls
+        } openings;
         // When given, becomes the rooms' region map (Grayscale16): room i's pixels hold i + 1,
         // every other pixel 0.
         QImage *regionMap = nullptr;

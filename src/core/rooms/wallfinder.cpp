@@ -591,7 +591,10 @@ WallFinder::Result WallFinder::find(const cv::Mat &ink, const cv::Mat &faint, co
         const DoorFinder::Found doors =
             DoorFinder::find(faintest.empty() ? drawing : faintest, walls, line, minDoor, longest / 4);
         const cv::Mat rest = doors.swings.empty() ? drawing : (drawing & ~doors.swings);
-        cv::Mat fronts = bridges(rest, walls, line, thick, std::max(double(8 * thick), 0.05 * longest));
+        // A bridge spans eight thick strokes, or a twentieth of the building, from wall to wall;
+        // its contacts' centres lie about a stroke in from either wall, so six between them (a
+        // closet's bi-fold front, drawn light and parted from its jambs, is no longer).
+        cv::Mat fronts = bridges(rest, walls, line, thick, std::max(double(6 * thick), 0.05 * longest));
         // The doors' median width measures the fixtures.
         std::vector<double> doorWidths;
         for (const DoorFinder::Door &d : doors.doors)

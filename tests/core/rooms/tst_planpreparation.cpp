@@ -1,6 +1,9 @@
 #include "core/plan/floodfill.h"
+#include "core/rooms/doorfinder.h"
 #include "core/rooms/planpreparation.h"
 #include "core/rooms/roomfinder.h"
+
+#include <opencv2/imgproc.hpp>
 
 #include <QBuffer>
 #include <QPainter>
@@ -32,6 +35,9 @@ struct Scene
     // wall: a closet, empty, or a bath with its tub drawn inside.
     enum Strip { NoStrip, Closet, Bath } strip = NoStrip;
     bool hip = false; // a roof's hip drawn over room A: a thin line from its corner to the partition
+    // A closet 28 points wide in room B's bottom left corner, walled off by a stub up to y 82,
+    // its bi-fold front a thin zig-zag between the partition and the stub.
+    bool closet = false;
 };
 
 // Two rooms side by side, 200 x 120 points on a sheet with a margin of 10, walls 8 points thick:
@@ -92,6 +98,12 @@ QImage draw(const Scene &scene)
         p.drawLine(104, 88, 192, 88);
         if (scene.strip == Scene::Bath)
             p.drawRoundedRect(QRectF(112, 94, 72, 12), 5, 5);
+    }
+    if (scene.closet) {
+        p.fillRect(132, 82, 8, 30, wall);
+        p.setPen(QPen(Qt::black, 1));
+        const QPointF front[] = {{104, 84}, {111, 78}, {118, 84}, {125, 78}, {132, 84}};
+        p.drawPolyline(front, 5);
     }
     if (scene.faintLineEnd > 0) {
         p.setPen(QPen(QColor(200, 200, 200), 1));
@@ -210,10 +222,12 @@ private Q_SLOTS:
     void faintWindowsOfASlantingWall();
     void faintLinesFromWallToWall_data();
     void faintLinesFromWallToWall();
+    void closetFrontKept();
     void hatchedPartitionStandingLoose();
     void cornerBetweenWindowsKept();
     void doorSwingClosesItsDoorway_data();
     void doorSwingClosesItsDoorway();
+    void doorwayCrossedByTheWallsFaces();
     void fixtureFrontIsNoWall_data();
     void slantingStrokeIsNoWall();
     void fixtureFrontIsNoWall();
@@ -366,6 +380,15 @@ void TestPlanPreparation::faintLinesFromWallToWall()
     QCOMPARE(dirt(plan, QRect(22, 22, 80, 96)), 0);
 }
 
+// A front as wide as three and a half walls is a wall: the closet behind it is a room.
+void TestPlanPreparation::closetFrontKept()
+{
+    PlanPreparation preparation(draw({.closet = true}));
+    QImage plan = preparation.prepare(preparation.defaults());
+    const QRect closet(114, 86, 28, 36);
+    QVERIFY(closet.contains(FloodFill().fill(plan, QPoint(128, 110), qRgb(200, 0, 0))));
+}
+
 void TestPlanPreparation::hatchedPartitionStandingLoose()
 {
     PlanPreparation preparation(drawHatched());
@@ -438,6 +461,25 @@ void TestPlanPreparation::doorSwingClosesItsDoorway()
     // Room A's fill stops at the partition when the door closes the doorway.
     const QRect filled = FloodFill().fill(plan, QPoint(40, 40), qRgb(200, 0, 0));
     QCOMPARE(filled.right() < 150, closed);
+}
+
+// Architects draw a wall's faces on across its doorway as thin lines: the swing still tells the
+// doorway, across which the door closes; the side its leaf lies along stays open.
+void TestPlanPreparation::doorwayCrossedByTheWallsFaces()
+{
+    cv::Mat walls = cv::Mat::zeros(120, 200, CV_8U);
+    walls(cv::Rect(96, 0, 8, 50)).setTo(255);
+    walls(cv::Rect(96, 81, 8, 39)).setTo(255);
+    cv::Mat drawing = walls.clone();
+    cv::ellipse(drawing, {104, 80}, {30, 30}, 0, 270, 360, cv::Scalar(255));
+    cv::line(drawing, {104, 80}, {134, 80}, cv::Scalar(255));
+    cv::line(drawing, {96, 53}, {96, 77}, cv::Scalar(255));
+    cv::line(drawing, {103, 53}, {103, 77}, cv::Scalar(255));
+    const DoorFinder::Found found = DoorFinder::find(drawing, walls, 1, 16, 100);
+    QCOMPARE(int(found.doors.size()), 1);
+    const DoorFinder::Door door = found.doors.front();
+    QVERIFY(std::abs(door.hinge.x - door.jamb.x) < 4);
+    QVERIFY(std::abs(std::abs(door.hinge.y - door.jamb.y) - 30) < 4);
 }
 
 void TestPlanPreparation::fixtureFrontIsNoWall_data()

@@ -106,6 +106,16 @@ void TestRoomFinder::rooms_data()
     QTest::newRow("door by a corner") << flat().wall(26, 100, 100, 6).wall(120, 60, 6, 40).image << 2 << 1;
     // A corridor as narrow as a door runs along; it is not cut into pieces.
     QTest::newRow("narrow corridor") << flat().wall(26, 100, 248, 6).wall(26, 140, 248, 6).image << 3 << 0;
+    // Two closets 60 points deep, one on either side, narrow the floor to a passage; a
+    // pilaster halfway along narrows it most. The passage's sides run on past that point both
+    // ways, so no door is there: a line across it would cut a corridor in two.
+    QTest::newRow("passage narrowed halfway along")
+        << flat()
+               .wall(120, 26, 6, 60).wall(174, 26, 6, 60).wall(120, 80, 60, 6)
+               .wall(120, 114, 6, 60).wall(174, 114, 6, 60).wall(120, 114, 60, 6)
+               .wall(147, 86, 6, 3)
+               .image
+        << 3 << 0;
     // The top right corner cut off by a slanting wall with a window gap 47 points across it.
     Sheet slanting = flat().gap(200, 20, 80, 6).gap(274, 20, 6, 80);
     slanting.slant({200, 23}, {222, 45}).slant({255, 78}, {277, 100});
