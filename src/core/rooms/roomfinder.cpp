@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <future>
 
 namespace {
 
@@ -245,27 +246,33 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
     Result result;
     Options::Openings openings = options.openings;
     const cv::Mat black = CvPlan::blackMask(plan);
+    // The strokes' run lengths are measured on a core of their own while the walls' widths and
+    // the free space are made ready: nothing needs them before the smallest room is set.
+    std::future<CvPlan::StrokeWidths> strokes;
+    if (openings.wallThickness <= 0 || openings.lineWidth <= 0)
+        strokes = std::async(std::launch::async, [&black] { return CvPlan::strokeWidths(black); });
     // The walls' widths measured across them at their middle lines: the commonest (inner
     // walls) and the outer walls'.
     const auto [wall, outerWall] = WallFinder::widths(black);
-    if (openings.wallThickness <= 0 || openings.lineWidth <= 0) {
-        const CvPlan::StrokeWidths widths = CvPlan::strokeWidths(black);
-        openings.wallThickness = widths.wall;
-        openings.lineWidth = widths.line;
-    }
     if (openings.maxGap <= 0 && options.pixelsPerMetre > 0)
         openings.maxGap = int(std::lround(kMaxDoorMetres * options.pixelsPerMetre));
-    qint64 minPixels = options.minPixels;
-    if (minPixels <= 0) {
-        minPixels =
-            options.pixelsPerMetre > 0
-                ? qint64(std::llround(kMinRoomSquareMetres * options.pixelsPerMetre * options.pixelsPerMetre))
-                : std::max<qint64>(64, qint64(std::lround(kNarrowestRoomInWalls * kNarrowestRoomInWalls *
-                                                          openings.wallThickness * openings.wallThickness)));
-    }
-    result.minPixels = minPixels;
+    // The smallest room, once the strokes are measured.
+    const auto smallestRoom = [&]() -> qint64 {
+        if (strokes.valid()) {
+            const CvPlan::StrokeWidths widths = strokes.get();
+            openings.wallThickness = widths.wall;
+            openings.lineWidth = widths.line;
+        }
+        if (options.minPixels > 0)
+            return options.minPixels;
+        return options.pixelsPerMetre > 0
+                   ? qint64(std::llround(kMinRoomSquareMetres * options.pixelsPerMetre * options.pixelsPerMetre))
+                   : std::max<qint64>(64, qint64(std::lround(kNarrowestRoomInWalls * kNarrowestRoomInWalls *
+                                                             openings.wallThickness * openings.wallThickness)));
+    };
     if (!options.closeOpenings) {
-        result.rooms = FloorRegions(CvPlan::whiteMask(plan)).rooms(minPixels, options.regionMap);
+        result.minPixels = smallestRoom();
+        result.rooms = FloorRegions(CvPlan::whiteMask(plan)).rooms(result.minPixels, options.regionMap);
         return result;
     }
     // The user's "Отмена" is looked at between the stages.
@@ -310,6 +317,7 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
         } else {
             small = open;
         }
+        const qint64 minPixels = result.minPixels = smallestRoom();
         RoomSplitter::Options split;
         split.widerThanPassage = kWiderThanPassage;
         split.minHalfWidth = std::max(2.0, double(wall) / factor);
