@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <future>
 #include <vector>
 
 namespace {
@@ -27,6 +28,8 @@ constexpr int kBackgroundReach = 15;
 // Anti-aliased one-pixel lines come out a mid grey; a threshold a third of the way from the
 // ink/paper split towards the paper keeps them whole without thickening lines much.
 constexpr double kTowardsPaper = 0.35;
+// Noise specks of up to this many points are removed before the strokes are measured.
+constexpr int kSpeck = 4;
 
 QImage asRgb32(const QImage &source)
 {
@@ -82,21 +85,37 @@ struct Drawing
 {
     cv::Mat ink, faint, faintest;
 
-    Drawing(const cv::Mat &grey, int threshold, int speck, int paper, bool withFaint)
+    // `thresholded`, when given, is the drawing at `threshold` with its specks of up to four
+    // points already removed: removing a region leaves the others as they are, so the larger
+    // specks can be removed from it as from the threshold itself.
+    Drawing(const cv::Mat &grey, int threshold, int speck, int paper, bool withFaint, cv::Mat thresholded = {})
     {
-        cv::threshold(grey, ink, threshold - 1, 255, cv::THRESH_BINARY_INV);
+        // The faint lines on a core of their own, with a label image of their own.
+        std::future<void> faintLines;
+        if (withFaint)
+            faintLines = std::async(std::launch::async, [&] {
+                cv::Mat labels;
+                cv::threshold(grey, faint, (threshold + paper) / 2 - 1, 255, cv::THRESH_BINARY_INV);
+                dropSmall(faint, speck, 8, 0, labels);
+                cv::threshold(grey, faintest, (threshold + 2 * paper) / 3 - 1, 255, cv::THRESH_BINARY_INV);
+                dropSmall(faintest, speck, 8, 0, labels);
+            });
         cv::Mat labels;
-        dropSmall(ink, speck, 8, 0, labels);
+        if (thresholded.empty() || speck < kSpeck) {
+            cv::threshold(grey, ink, threshold - 1, 255, cv::THRESH_BINARY_INV);
+            dropSmall(ink, speck, 8, 0, labels);
+        } else {
+            ink = thresholded;
+            if (speck > kSpeck)
+                dropSmall(ink, speck, 8, 0, labels);
+        }
         cv::Mat floor;
         cv::bitwise_not(ink, floor);
         dropSmall(floor, speck, 4, 0, labels);
         cv::bitwise_not(floor, ink);
         if (withFaint) {
-            cv::threshold(grey, faint, (threshold + paper) / 2 - 1, 255, cv::THRESH_BINARY_INV);
-            dropSmall(faint, speck, 8, 0, labels);
+            faintLines.get();
             faint |= ink;
-            cv::threshold(grey, faintest, (threshold + 2 * paper) / 3 - 1, 255, cv::THRESH_BINARY_INV);
-            dropSmall(faintest, speck, 8, 0, labels);
             faintest |= faint;
         }
     }
@@ -174,13 +193,12 @@ PlanPreparation::PlanPreparation(const QImage &source)
     cv::threshold(m_data->grey, ink, m_traits.autoThreshold - 1, 255, cv::THRESH_BINARY_INV);
     // Noise specks would pass for thin drawing.
     cv::Mat labels;
-    dropSmall(ink, 4, 8, 0, labels);
+    dropSmall(ink, kSpeck, 8, 0, labels);
     // The walls are looked for in the drawing as the defaults prepare it, and kept: finding
     // them is most of the preparation's time, and the defaults are what is prepared most.
     // Coloured marks are floor by default whenever walls alone are kept, and without walls
     // found nothing is kept of them; so they are floor while the walls are looked for.
     const WallFinder::Strokes strokes = WallFinder::strokes(ink);
-    ink.release();
     const int speck = speckFor(strokes.lineWidth);
     if (strokes.thickOnly) {
         m_traits.lineWidth = m_traits.wallThickness = strokes.lineWidth;
@@ -191,7 +209,10 @@ PlanPreparation::PlanPreparation(const QImage &source)
         grey = m_data->grey.clone();
         grey.setTo(255, colourMask(bgra));
     }
-    const Drawing drawing(grey, m_traits.autoThreshold, speck, m_data->paper, true);
+    // The drawing of the strokes' measure is the walls' too, but where colour is floor.
+    const Drawing drawing(grey, m_traits.autoThreshold, speck, m_data->paper, true,
+                          m_traits.hasColour ? cv::Mat() : ink);
+    ink.release();
     WallFinder::Result walls = WallFinder::find(drawing.ink, drawing.faint, drawing.faintest);
     m_traits.lineWidth = walls.lineWidth;
     m_traits.wallThickness = walls.wallThickness;
