@@ -63,12 +63,16 @@ int CliProject::removeStaleFolders(const QString &parent)
         // Only a folder with a lock file, free now: an older tool's folder, without one, may
         // still be in use.
         const QString lock = lockOf(folder);
-        if (SafeFile::kindOf(lock, false) != SafeFile::Kind::Regular || isFresh(lock) || FolderLock::isHeld(lock))
+        if (SafeFile::kindOf(lock, false) != SafeFile::Kind::Regular || isFresh(lock))
             continue;
-        if (QDir(folder).removeRecursively()) {
-            SafeFile::removeRegular(lock);
+        // Taken while the folder goes, so that two tools starting at once do not remove it
+        // together (each failing on the files the other removed, and both leaving it); the
+        // lock file goes with the lock.
+        FolderLock sweeping;
+        if (sweeping.take(lock) != FolderLock::Result::Taken)
+            continue;
+        if (QDir(folder).removeRecursively())
             ++removed;
-        }
     }
     // Locks whose folder a signal removed.
     const QStringList locks = QDir(parent).entryList({kFolderPrefix + u"??????.lock"_s}, QDir::Files | QDir::Hidden);

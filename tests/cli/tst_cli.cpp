@@ -29,6 +29,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <array>
 #include <csignal>
 #include <functional>
 
@@ -1325,6 +1326,33 @@ private Q_SLOTS:
         QVERIFY(running.waitForFinished(60000));
         QCOMPARE(running.exitStatus(), QProcess::NormalExit);
         QVERIFY(running.readAllStandardOutput().contains("a.bmp"));
+    }
+
+    // Killed tools' folders found by several tools starting at once: each folder goes whole,
+    // with its lock file, whichever tool takes it (removing one together, each tool failed on
+    // the files the other had removed, and both left it).
+    void staleFoldersSweptByToolsStartingAtOnce()
+    {
+        for (int f = 0; f < 40; ++f) {
+            const QString folder = QDir(m_tmp).filePath(u"metrola-cli-st%1"_s.arg(f, 4, 10, QChar(u'0')));
+            QVERIFY(QDir().mkpath(folder));
+            for (int i = 0; i < 40; ++i) {
+                QFile part(QDir(folder).filePath(u"plan%1.bmp"_s.arg(i)));
+                QVERIFY(part.open(QIODevice::WriteOnly));
+                part.write(QByteArray(4096, 'x'));
+            }
+            QFile lock(folder + u".lock"_s);
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        }
+        const QString small = archive(Project(), u"small.zip"_s);
+        std::array<QProcess, 4> tools;
+        for (QProcess &tool : tools)
+            start(tool, {u"info"_s, small});
+        for (QProcess &tool : tools) {
+            QVERIFY(tool.waitForFinished(60000));
+            QCOMPARE(tool.exitCode(), 0);
+        }
     }
 
     // The PDF read back as its readers see it: a page per plan, then the floors and the table;
