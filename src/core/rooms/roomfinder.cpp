@@ -114,10 +114,10 @@ struct FloorRegions
         count = cv::connectedComponentsWithStats(white, labels, stats, centroids, 4, CV_32S);
     }
 
-    // Each region's half width: the farthest any of its points lies from the drawing, measured
-    // at the flooding's resolution (`factor` times smaller), where a region narrower than a
-    // small point, far too narrow for a room, is not seen.
-    std::vector<float> halfWidths(const cv::Mat &white, int factor) const
+    // The distance of every point of the floor from the drawing at the flooding's resolution
+    // (`factor` times smaller), where a region narrower than a small point, far too narrow for
+    // a room, is not seen. Needs no regions: made while they are counted.
+    static cv::Mat distances(const cv::Mat &white, int factor)
     {
         cv::Mat small = white;
         if (factor > 1) {
@@ -126,11 +126,18 @@ struct FloorRegions
         }
         cv::Mat distance;
         cv::distanceTransform(small, distance, cv::DIST_L2, 3, CV_32F);
+        return distance;
+    }
+
+    // Each region's half width: the farthest any of its points lies from the drawing, from
+    // distances() at that resolution.
+    std::vector<float> halfWidths(const cv::Mat &distance, int factor) const
+    {
         std::vector<float> widest(size_t(count), 0);
-        for (int y = 0; y < small.rows; ++y) {
+        for (int y = 0; y < distance.rows; ++y) {
             const int *label = labels.ptr<int>(y * factor + factor / 2);
             const float *d = distance.ptr<float>(y);
-            for (int x = 0; x < small.cols; ++x) {
+            for (int x = 0; x < distance.cols; ++x) {
                 float &w = widest[size_t(label[x * factor + factor / 2])];
                 w = std::max(w, d[x] * float(factor));
             }
@@ -379,8 +386,10 @@ RoomFinder::Result RoomFinder::find(const QImage &plan, const Options &options)
             options.stages(QStringLiteral("4-lines"), both);
         }
         CvPlan::closeFloor(white, result.lines);
+        std::future<cv::Mat> distance =
+            std::async(std::launch::async, [&white, factor] { return FloorRegions::distances(white, factor); });
         const FloorRegions regions(white);
-        const std::vector<float> halfWidths = regions.halfWidths(white, factor);
+        const std::vector<float> halfWidths = regions.halfWidths(distance.get(), factor);
         // A region no wider than the plan's thick walls lies inside one: the niche between the
         // two lines of a window drawn across an outer wall.
         const double narrowest =
